@@ -1,0 +1,64 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+
+#include "app/prompts.h"
+#include "gui/close_signals.h"
+#include "gui/main_window.h"
+#include "gui/qt_prompts.h"
+
+RunMode decide_run_mode(const std::vector<std::string>& args, const char* display,
+                        const char* wayland_display, const char* qpa_platform) {
+    RunMode mode;
+    for (const std::string& arg : args)
+        if (arg == "--unattended") mode.unattended = true;
+    const std::string qpa = qpa_platform ? qpa_platform : "";
+    const bool headless_qpa = qpa == "offscreen" || qpa == "minimal";
+    const bool has_display = (display && *display) || (wayland_display && *wayland_display);
+    if (headless_qpa || (qpa.empty() && !has_display)) {
+        mode.offscreen = true;
+        mode.unattended = true;
+    }
+    return mode;
+}
+
+int run_application(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const RunMode mode = decide_run_mode(args, std::getenv("DISPLAY"),
+                                         std::getenv("WAYLAND_DISPLAY"),
+                                         std::getenv("QT_QPA_PLATFORM"));
+    if (mode.offscreen && !std::getenv("QT_QPA_PLATFORM")) {
+        std::fprintf(stderr,
+                     "velmora: no display found, running without a visible window; messages "
+                     "go to standard error, the log to velmora.deb\n");
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("velmora");
+    // The toolkit takes the user's locale; numbers in files and logs never do.
+    std::setlocale(LC_NUMERIC, "C");
+
+    CloseSignals close_signals;
+    std::unique_ptr<Prompts> prompts;
+    if (mode.unattended) {
+        prompts = std::make_unique<UnattendedPrompts>();
+    } else {
+        prompts = std::make_unique<QtPrompts>();
+    }
+
+    try {
+        TMain main_window(*prompts, args);
+        close_signals.attach(&main_window);
+        main_window.show();
+        QApplication::exec();
+    } catch (const std::exception& e) {
+        prompts->show_message(e.what());
+    }
+    return 0;
+}

@@ -1,0 +1,14 @@
+#include "app/prompts.h"
+
+#include <cstdio>
+
+void UnattendedPrompts::show_message(const std::string& text) {
+    std::fprintf(stderr, "velmora: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+bool UnattendedPrompts::ask_yes_no(const std::string& text, const std::string& caption) {
+    std::fprintf(stderr, "velmora: %s: %s [answered No]\n", caption.c_str(), text.c_str());
+    std::fflush(stderr);
+    return false;
+}

@@ -1,0 +1,17 @@
+#include "gui/qt_prompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+void QtPrompts::show_message(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
+                    QString::fromStdString(text), QMessageBox::Ok);
+    box.exec();
+}
+
+bool QtPrompts::ask_yes_no(const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}

@@ -1,0 +1,38 @@
+// The one clock of every hardware wait and of the millisecond counter.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // A fixed wait; the hardware interfaces need these exact pauses, never a poll.
+    virtual void sleep_ms(uint32_t ms) = 0;
+    // Milliseconds since an arbitrary start, counting on during suspend; wraps at 2^32.
+    virtual uint32_t now_ms() = 0;
+};
+
+// Sleeps for real; counts with CLOCK_BOOTTIME on Linux so that a standby shows as a gap.
+class RealClock : public Clock {
+public:
+    void sleep_ms(uint32_t ms) override;
+    uint32_t now_ms() override;
+};
+
+// Advances at once and remembers each wait, for tests and benchmarks.
+class VirtualClock : public Clock {
+public:
+    void sleep_ms(uint32_t ms) override {
+        sleeps.push_back(ms);
+        now += ms;
+    }
+    uint32_t now_ms() override { return now; }
+    void advance(uint32_t ms) { now += ms; }
+
+    std::vector<uint32_t> sleeps;
+    uint32_t now = 0;
+};
+
+Clock& current_clock();
+void install_clock(Clock* clock);  // nullptr restores the real clock

@@ -1,0 +1,3 @@
+#include "app/debuglog.h"
+
+#include <gtest/gtest.h>
