@@ -1,0 +1,221 @@
+// The built program, started in a fresh working directory as a user or a start-up script
+// would start it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "helpers/temp_dir.h"
+
+extern char** environ;
+
+namespace {
+
+const std::string kStartupLog =
+    "===============================================\n"
+    "VELMORA: Version velmora 0.8.7-dev\n"
+    "VELMORA: Linux detected\n"
+    "VELMORA: Can't initialize boards!\n";
+
+// A child process with its own environment; killed at the end if still running.
+class Child {
+public:
+    Child(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+        std::vector<char*> argv, envp;
+        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        for (auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, "stderr.txt", O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Child() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    // Sends the signal once the program has installed its handler for it (as its
+    // /proc/<pid>/status shows), so a signal is never sent into the start of the process.
+    void signal(int sig) {
+        for (int i = 0; i < 3000 && !catches(sig); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        kill(pid_, sig);
+    }
+    // The exit code, or -1 when it did not end by itself within the limit.
+    int wait(int seconds = 30) {
+        for (int i = 0; i < seconds * 100; ++i) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+
+private:
+    bool catches(int sig) const {
+        std::string status = read_file("/proc/" + std::to_string(pid_) + "/status");
+        size_t at = status.find("SigCgt:");
+        if (at == std::string::npos) return false;
+        unsigned long long mask = std::stoull(status.substr(at + 7), nullptr, 16);
+        return (mask >> (sig - 1)) & 1u;
+    }
+
+    pid_t pid_ = -1;
+    bool exited_ = false;
+};
+
+std::vector<std::string> environment_with(const std::vector<std::string>& extra) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        std::string var(*e);
+        if (var.rfind("DISPLAY=", 0) == 0 || var.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+            var.rfind("QT_QPA_PLATFORM=", 0) == 0)
+            continue;
+        env.push_back(var);
+    }
+    env.insert(env.end(), extra.begin(), extra.end());
+    return env;
+}
+
+size_t count_of(const std::string& haystack, const std::string& text) {
+    size_t n = 0;
+    for (size_t at = haystack.find(text); at != std::string::npos; at = haystack.find(text, at + 1))
+        ++n;
+    return n;
+}
+
+// Waits until the file holds the text `times` times (the program has come up that far).
+bool wait_for_text(const std::string& file, const std::string& text, size_t times = 1,
+                   int seconds = 30) {
+    for (int i = 0; i < seconds * 100; ++i) {
+        if (count_of(read_file(file), text) >= times) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+TEST(Program, StartsWithoutABoardAndEndsCleanlyOnSigterm) {
+    TempWorkDir dir;
+    for (int run = 1; run <= 2; ++run) {
+        Child velmora({VELMORA_BINARY, "--unattended"},
+                      environment_with({"QT_QPA_PLATFORM=offscreen"}));
+        ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n", run));
+        velmora.signal(SIGTERM);
+        EXPECT_EQ(velmora.wait(), 0);
+        std::string log;
+        for (int i = 0; i < run; ++i) log += kStartupLog;
+        EXPECT_EQ(read_file("velmora.deb"), log) << "run " << run;
+    }
+}
+
+TEST(Program, WithoutADisplayItRunsOffscreenAndSaysSo) {
+    TempWorkDir dir;
+    Child velmora({VELMORA_BINARY}, environment_with({}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n"));
+    velmora.signal(SIGINT);
+    EXPECT_EQ(velmora.wait(), 0);
+    EXPECT_NE(read_file("stderr.txt").find("velmora: no display found"), std::string::npos);
+}
+
+TEST(Program, RunsWhenTheLogCannotBeWritten) {
+    TempWorkDir dir;
+    mkdir("velmora.deb", 0755);  // stops root too, unlike a read-only directory
+    Child velmora({VELMORA_BINARY, "--unattended"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    velmora.signal(SIGHUP);
+    EXPECT_EQ(velmora.wait(), 0);
+}
+
+// A virtual X display with one window whose title a test chooses.
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        std::string fd = std::to_string(fds[1]);
+        std::vector<std::string> args = {"/usr/bin/Xvfb", "-displayfd", fd, "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        close(fds[1]);
+        char buf[16] = {};
+        ssize_t n = pid_ > 0 ? read(fds[0], buf, sizeof buf - 1) : 0;
+        close(fds[0]);
+        if (n > 0) display_ = ":" + std::string(buf, std::strcspn(buf, "\n"));
+    }
+    ~VirtualDisplay() {
+        if (c_) xcb_disconnect(c_);
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& name() const { return display_; }
+
+    void open_window(const std::string& title) {
+        c_ = xcb_connect(display_.c_str(), nullptr);
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+        xcb_window_t w = xcb_generate_id(c_);
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, 100, 100, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                            static_cast<uint32_t>(title.size()), title.data());
+        xcb_map_window(c_, w);
+        xcb_aux_sync();
+    }
+
+private:
+    void xcb_aux_sync() { free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
+
+    pid_t pid_ = -1;
+    std::string display_;
+    xcb_connection_t* c_ = nullptr;
+};
+
+TEST(Program, ASecondCopyOnTheSameDesktopEndsWithCode1) {
+    if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+    TempWorkDir dir;
+    VirtualDisplay x;
+    ASSERT_FALSE(x.name().empty());
+    x.open_window("velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x)");
+    Child velmora({VELMORA_BINARY, "--unattended"}, environment_with({"DISPLAY=" + x.name()}));
+    EXPECT_EQ(velmora.wait(), 1);
+    EXPECT_EQ(read_file("velmora.deb"),
+              "===============================================\n"
+              "VELMORA: Version velmora 0.8.7-dev\n"
+              "VELMORA: Already running! -> Exiting now...\n");
+}
+
+TEST(Program, AWindowThatOnlyMentionsTheKeyDoesNotBlock) {
+    if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+    TempWorkDir dir;
+    VirtualDisplay x;
+    ASSERT_FALSE(x.name().empty());
+    x.open_window("Notes on velmora 0.8.7-dev");
+    Child velmora({VELMORA_BINARY, "--unattended"}, environment_with({"DISPLAY=" + x.name()}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n"));
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <memory>
+
+#include "gui/main_window.h"
+#include "helpers/fake_platform.h"
+#include "helpers/scripted_prompts.h"
+#include "helpers/temp_dir.h"
+
+namespace {
+
+const std::string kBanner =
+    "===============================================\n"
+    "VELMORA: Version velmora 0.8.7-dev\n";
+
+class Startup : public ::testing::Test {
+protected:
+    std::unique_ptr<TMain> start() {
+        return std::make_unique<TMain>(prompts, std::vector<std::string>{});
+    }
+
+    TempWorkDir dir;
+    FakePlatform os;
+    ScopedPlatform installed{os};
+    ScriptedPrompts prompts;
+};
+
+TEST_F(Startup, WithoutABoardTheWindowOpensReducedToSettingsAndAbout) {
+    auto main = start();
+    EXPECT_EQ(read_file("velmora.deb"),
+              kBanner + "VELMORA: Linux detected\nVELMORA: Can't initialize boards!\n");
+    EXPECT_TRUE(os.exits.empty());
+    EXPECT_TRUE(prompts.messages.empty());
+
+    EXPECT_EQ(main->windowTitle(), "velmora");
+    QTabWidget* pages = main->findChild<QTabWidget*>("PageControl1");
+    ASSERT_NE(pages, nullptr);
+    const char* names[] = {"TabSheet1", "TabSheet2", "TabSheet4", "TabSheet3", "TabSheet5"};
+    const char* captions[] = {"Main", "Sensor settings", "Chipset", "Settings", "About"};
+    const bool visible[] = {false, false, false, true, true};
+    ASSERT_EQ(pages->count(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(pages->widget(i)->objectName(), names[i]);
+        EXPECT_EQ(pages->tabText(i), captions[i]);
+        EXPECT_EQ(pages->isTabVisible(i), visible[i]) << names[i];
+    }
+    EXPECT_EQ(pages->currentWidget()->objectName(), "TabSheet3");
+
+    for (const char* name : {"Timer1", "TimerAutoFSBmax", "TimerAutoFSBmin"}) {
+        QTimer* timer = main->findChild<QTimer*>(name);
+        ASSERT_NE(timer, nullptr) << name;
+        EXPECT_FALSE(timer->isActive()) << name;
+        EXPECT_EQ(timer->interval(), 5000) << name;
+    }
+    ASSERT_NE(main->findChild<QStatusBar*>("StatusBar1"), nullptr);
+    EXPECT_EQ(main->size(), QSize(716, 512));
+    EXPECT_EQ(main->minimumSize(), main->maximumSize());
+}
+
+TEST_F(Startup, ARunningCopyWithABoardEndsTheNewOneWithCode1) {
+    os.titles = {"velmora", "velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x)"};
+    EXPECT_THROW(start(), ProcessExit);
+    EXPECT_EQ(os.exits, std::vector<int>{1});
+    EXPECT_EQ(read_file("velmora.deb"), kBanner + "VELMORA: Already running! -> Exiting now...\n");
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(Startup, ACopyWithoutABoardOrAKeyInsideATitleDoesNotBlock) {
+    os.titles = {"velmora", "", "Re: velmora 0.8.7-dev (Epox 8RDA+)"};
+    auto main = start();
+    EXPECT_TRUE(os.exits.empty());
+}
+
+TEST_F(Startup, TheOperatingSystemFamilyIsLogged) {
+    os.family = OsFamily::Windows;
+    os.windows_platform_id = 1;
+    start();
+    os.windows_platform_id.reset();
+    start();
+    EXPECT_EQ(read_file("velmora.deb"),
+              kBanner + "VELMORA: Windows 9x/ME detected\nVELMORA: Can't initialize boards!\n" +
+                  kBanner +
+                  "ENUM: Getting OS version info failed\nVELMORA: Windows 9x/ME detected\n"
+                  "VELMORA: Can't initialize boards!\n");
+}
+
+}  // namespace
