@@ -16,7 +16,8 @@ RunMode decide_run_mode(const std::vector<std::string>& args, const char* displa
                         const char* wayland_display, const char* qpa_platform) {
     RunMode mode;
     for (const std::string& arg : args)
-        if (arg == "--unattended") mode.unattended = true;
+        if (arg == "--unattended")
+            mode.unattended = true;
     const std::string qpa = qpa_platform ? qpa_platform : "";
     const bool headless_qpa = qpa == "offscreen" || qpa == "minimal";
     const bool has_display = (display && *display) || (wayland_display && *wayland_display);
@@ -29,9 +30,9 @@ RunMode decide_run_mode(const std::vector<std::string>& args, const char* displa
 
 int run_application(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    const RunMode mode = decide_run_mode(args, std::getenv("DISPLAY"),
-                                         std::getenv("WAYLAND_DISPLAY"),
-                                         std::getenv("QT_QPA_PLATFORM"));
+    const RunMode mode =
+        decide_run_mode(args, std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
+                        std::getenv("QT_QPA_PLATFORM"));
     if (mode.offscreen && !std::getenv("QT_QPA_PLATFORM")) {
         std::fprintf(stderr,
                      "velmora: no display found, running without a visible window; messages "

@@ -11,7 +11,8 @@ uint32_t LogArg::bits() const {
             return bits_;
         case Kind::Real: {
             // A double read as an integer: truncated toward zero, held inside 32 bits.
-            if (std::isnan(real_)) return 0;
+            if (std::isnan(real_))
+                return 0;
             double clamped = std::fmax(std::fmin(real_, 2147483647.0), -2147483648.0);
             return static_cast<uint32_t>(static_cast<int32_t>(clamped));
         }
@@ -58,7 +59,8 @@ void append_fixed3(std::string& out, double value) {
 void append_hex2(std::string& out, uint32_t value) {
     char buf[16];
     auto res = std::to_chars(buf, buf + sizeof buf, value, 16);
-    if (res.ptr - buf < 2) out += '0';
+    if (res.ptr - buf < 2)
+        out += '0';
     out.append(buf, res.ptr);
 }
 
@@ -76,7 +78,8 @@ void append_text(std::string& out, const LogArg& arg) {
 
 std::string debug_format(const char* format, std::initializer_list<LogArg> args) {
     std::string out;
-    if (!format) return out;
+    if (!format)
+        return out;
     const LogArg* next = args.begin();
     for (const char* p = format; *p; ++p) {
         if (*p != '%') {
@@ -84,8 +87,10 @@ std::string debug_format(const char* format, std::initializer_list<LogArg> args)
             continue;
         }
         char conversion = *++p;
-        if (conversion == '\0') break;  // a trailing '%' takes nothing and ends the line
-        if (next == args.end()) continue;  // more conversions than arguments: write nothing
+        if (conversion == '\0')
+            break;  // a trailing '%' takes nothing and ends the line
+        if (next == args.end())
+            continue;  // more conversions than arguments: write nothing
         const LogArg& arg = *next++;
         switch (conversion) {
             case 'd':
@@ -112,7 +117,8 @@ void debug_write(const std::string& text) {
     const char* mode = "a+";
 #endif
     std::FILE* f = std::fopen(kDebugLogName, mode);
-    if (!f) return;
+    if (!f)
+        return;
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
 }

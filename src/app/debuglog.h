@@ -10,7 +10,7 @@
 // 32-bit integer, a double or a text; this records which one the caller passed so a mismatch
 // can never read past the argument list.
 class LogArg {
-public:
+  public:
     enum class Kind { Integer, Real, Text };
 
     template <typename T, std::enable_if_t<std::is_integral_v<T> || std::is_enum_v<T>, int> = 0>
@@ -25,7 +25,7 @@ public:
     double real() const;    // the argument as a double
     const char* text() const { return kind_ == Kind::Text ? text_ : nullptr; }
 
-private:
+  private:
     Kind kind_;
     uint32_t bits_ = 0;
     double real_ = 0.0;

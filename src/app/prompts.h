@@ -5,7 +5,7 @@
 #include <string>
 
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
     // A modal message without owner, captioned with the application title.
     virtual void show_message(const std::string& text) = 0;
@@ -16,7 +16,7 @@ public:
 // For runs without anyone at the screen: every message goes to standard error, every
 // question is answered No.
 class UnattendedPrompts : public Prompts {
-public:
+  public:
     void show_message(const std::string& text) override;
     bool ask_yes_no(const std::string& text, const std::string& caption) override;
 };

@@ -19,7 +19,8 @@ void on_close_signal(int) {
 }  // namespace
 
 CloseSignals::CloseSignals() {
-    if (pipe(signal_pipe) != 0) return;
+    if (pipe(signal_pipe) != 0)
+        return;
     for (int fd : signal_pipe) {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         fcntl(fd, F_SETFD, FD_CLOEXEC);
@@ -28,18 +29,21 @@ CloseSignals::CloseSignals() {
     action.sa_handler = on_close_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &action, nullptr);
 }
 
 CloseSignals::~CloseSignals() {
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &action, nullptr);
 }
 
 void CloseSignals::attach(QWidget* window) {
     window_ = window;
-    if (signal_pipe[0] < 0 || notifier_) return;
+    if (signal_pipe[0] < 0 || notifier_)
+        return;
     notifier_ = new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &CloseSignals::on_signal);
 }
@@ -50,5 +54,6 @@ void CloseSignals::on_signal() {
     }
     // The window closes as if its close box was pressed; a hidden window (minimised to the
     // tray) would not end the loop by closing, so the loop is ended here.
-    if (window_ && window_->close()) QCoreApplication::quit();
+    if (window_ && window_->close())
+        QCoreApplication::quit();
 }

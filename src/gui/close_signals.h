@@ -10,13 +10,13 @@ class QWidget;
 class CloseSignals : public QObject {
     Q_OBJECT
 
-public:
+  public:
     // Installs the signal handlers; a signal that arrives before attach() waits for it.
     CloseSignals();
     ~CloseSignals() override;
     void attach(QWidget* window);
 
-private:
+  private:
     void on_signal();
 
     QWidget* window_ = nullptr;

@@ -85,8 +85,8 @@ QWidget* TMain::CreateAboutTab() {
     name->setFont(big);
     layout->addWidget(name);
     layout->addWidget(new QLabel("For command-line options run: velmora -h", sheet));
-    layout->addWidget(new QLabel(
-        "A tuning and monitoring tool for nForce2 (Socket A) mainboards.", sheet));
+    layout->addWidget(
+        new QLabel("A tuning and monitoring tool for nForce2 (Socket A) mainboards.", sheet));
     Memo1 = new QPlainTextEdit(sheet);
     Memo1->setObjectName("Memo1");
     Memo1->setReadOnly(true);
@@ -106,12 +106,17 @@ void TMain::ConnectEvents() {
 // Showing a tab raises its handler, as the form's OnShow events do.
 void TMain::TabShown(int index) {
     QWidget* sheet = PageControl1->widget(index);
-    if (sheet == TabSheet2) Settings();
-    if (sheet == TabSheet4) Chipset();
-    if (sheet == TabSheet3) CreateBoardList();
+    if (sheet == TabSheet2)
+        Settings();
+    if (sheet == TabSheet4)
+        Chipset();
+    if (sheet == TabSheet3)
+        CreateBoardList();
 }
 
-void TMain::closeEvent(QCloseEvent* event) { event->accept(); }
+void TMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+}
 
 // The tab handlers fill their tabs once those tabs have controls.
 void TMain::Settings() {}

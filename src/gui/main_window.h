@@ -19,7 +19,7 @@ class QTimer;
 class TMain : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     // Builds the window and runs the start-up: banner, single-instance and OS checks, the
     // board and its values, the services. May end the process through the platform.
     TMain(Prompts& prompts, std::vector<std::string> args, QWidget* parent = nullptr);
@@ -54,10 +54,10 @@ public:
     std::vector<Board> board_list;
     Board board;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void CreateControls();
     QWidget* CreateAboutTab();
     void ConnectEvents();

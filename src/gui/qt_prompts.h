@@ -4,7 +4,7 @@
 #include "app/prompts.h"
 
 class QtPrompts : public Prompts {
-public:
+  public:
     void show_message(const std::string& text) override;
     bool ask_yes_no(const std::string& text, const std::string& caption) override;
 };

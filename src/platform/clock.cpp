@@ -1,10 +1,12 @@
 #include "platform/clock.h"
 
 #include <chrono>
-#include <thread>
 #include <ctime>
+#include <thread>
 
-void RealClock::sleep_ms(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void RealClock::sleep_ms(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 uint32_t RealClock::now_ms() {
 #ifdef CLOCK_BOOTTIME
@@ -24,9 +26,12 @@ Clock* installed = nullptr;
 }
 
 Clock& current_clock() {
-    if (installed) return *installed;
+    if (installed)
+        return *installed;
     static RealClock real;
     return real;
 }
 
-void install_clock(Clock* clock) { installed = clock; }
+void install_clock(Clock* clock) {
+    installed = clock;
+}

@@ -5,7 +5,7 @@
 #include <vector>
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // A fixed wait; the hardware interfaces need these exact pauses, never a poll.
     virtual void sleep_ms(uint32_t ms) = 0;
@@ -15,14 +15,14 @@ public:
 
 // Sleeps for real; counts with CLOCK_BOOTTIME on Linux so that a standby shows as a gap.
 class RealClock : public Clock {
-public:
+  public:
     void sleep_ms(uint32_t ms) override;
     uint32_t now_ms() override;
 };
 
 // Advances at once and remembers each wait, for tests and benchmarks.
 class VirtualClock : public Clock {
-public:
+  public:
     void sleep_ms(uint32_t ms) override {
         sleeps.push_back(ms);
         now += ms;

@@ -4,7 +4,7 @@
 #include "platform/platform.h"
 
 class LinuxPlatform : public Platform {
-public:
+  public:
     OsFamily os_family() override { return OsFamily::Linux; }
     bool query_windows_platform_id(uint32_t& platform_id) override;
     std::vector<std::string> top_level_window_titles() override;

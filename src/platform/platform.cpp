@@ -13,9 +13,12 @@ Platform* installed = nullptr;
 }
 
 Platform& current_platform() {
-    if (installed) return *installed;
+    if (installed)
+        return *installed;
     static NativePlatform native;
     return native;
 }
 
-void install_platform(Platform* platform) { installed = platform; }
+void install_platform(Platform* platform) {
+    installed = platform;
+}

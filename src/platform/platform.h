@@ -9,7 +9,7 @@
 enum class OsFamily { Linux, Windows };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     virtual OsFamily os_family() = 0;

@@ -28,27 +28,30 @@ std::string window_name(xcb_connection_t* c, xcb_window_t w, xcb_atom_t net_wm_n
                         xcb_atom_t utf8) {
     const xcb_atom_t names[2][2] = {{net_wm_name, utf8}, {XCB_ATOM_WM_NAME, XCB_ATOM_ANY}};
     for (const auto& n : names) {
-        if (n[0] == XCB_ATOM_NONE) continue;
-        auto r = reply(xcb_get_property_reply(c, xcb_get_property(c, 0, w, n[0], n[1], 0, 64),
-                                              nullptr));
-        if (!r) continue;
+        if (n[0] == XCB_ATOM_NONE)
+            continue;
+        auto r =
+            reply(xcb_get_property_reply(c, xcb_get_property(c, 0, w, n[0], n[1], 0, 64), nullptr));
+        if (!r)
+            continue;
         int len = xcb_get_property_value_length(r.get());
-        if (len > 0) return std::string(static_cast<const char*>(xcb_get_property_value(r.get())),
-                                        static_cast<size_t>(len));
+        if (len > 0)
+            return std::string(static_cast<const char*>(xcb_get_property_value(r.get())),
+                               static_cast<size_t>(len));
     }
     return {};
 }
 
 std::vector<xcb_window_t> children_of(xcb_connection_t* c, xcb_window_t w) {
     auto tree = reply(xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr));
-    if (!tree) return {};
+    if (!tree)
+        return {};
     xcb_window_t* first = xcb_query_tree_children(tree.get());
     return std::vector<xcb_window_t>(first, first + xcb_query_tree_children_length(tree.get()));
 }
 
 bool viewable(xcb_connection_t* c, xcb_window_t w) {
-    auto attr =
-        reply(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
+    auto attr = reply(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
     return attr && attr->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
@@ -56,7 +59,8 @@ bool viewable(xcb_connection_t* c, xcb_window_t w) {
 
 std::vector<std::string> x11_top_level_window_titles() {
     std::vector<std::string> titles;
-    if (!std::getenv("DISPLAY")) return titles;
+    if (!std::getenv("DISPLAY"))
+        return titles;
     int screen_number = 0;
     xcb_connection_t* c = xcb_connect(nullptr, &screen_number);
     if (xcb_connection_has_error(c)) {
@@ -64,19 +68,22 @@ std::vector<std::string> x11_top_level_window_titles() {
         return titles;
     }
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    for (int i = 0; i < screen_number && it.rem; ++i) xcb_screen_next(&it);
+    for (int i = 0; i < screen_number && it.rem; ++i)
+        xcb_screen_next(&it);
     if (it.rem) {
         xcb_atom_t net_wm_name = intern(c, "_NET_WM_NAME");
         xcb_atom_t utf8 = intern(c, "UTF8_STRING");
         for (xcb_window_t top : children_of(c, it.data->root)) {
-            if (!viewable(c, top)) continue;
+            if (!viewable(c, top))
+                continue;
             std::string title = window_name(c, top, net_wm_name, utf8);
             // A reparenting window manager puts each application window inside an untitled
             // frame: the title then sits one level down.
             if (title.empty()) {
                 for (xcb_window_t inner : children_of(c, top)) {
                     title = window_name(c, inner, net_wm_name, utf8);
-                    if (!title.empty()) break;
+                    if (!title.empty())
+                        break;
                 }
             }
             titles.push_back(title);

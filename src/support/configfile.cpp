@@ -86,30 +86,37 @@ bool begins_line(size_t pos) {
 std::optional<size_t> find_at_line_start(const std::string& needle, size_t from) {
     for (size_t pos = state.text.find(needle, from); pos != std::string::npos;
          pos = state.text.find(needle, pos + 1)) {
-        if (begins_line(pos)) return pos;
+        if (begins_line(pos))
+            return pos;
     }
     return std::nullopt;
 }
 
 // The position of the section's body: the first byte after its header line.
 std::optional<size_t> configfile_find_section(const char* section) {
-    if (!state.held || std::strlen(section) + 4 > kConfigLineLimit) return std::nullopt;
+    if (!state.held || std::strlen(section) + 4 > kConfigLineLimit)
+        return std::nullopt;
     const std::string header = "[" + std::string(section) + "]" + std::string(kCrLf);
     auto pos = find_at_line_start(header, 0);
-    if (!pos) return std::nullopt;
+    if (!pos)
+        return std::nullopt;
     return *pos + header.size();
 }
 
 // The position of the first byte of the key's value within its section.
 std::optional<size_t> configfile_find_key(const char* section, const char* key) {
-    if (!state.held || std::strlen(key) + 1 > kConfigLineLimit) return std::nullopt;
+    if (!state.held || std::strlen(key) + 1 > kConfigLineLimit)
+        return std::nullopt;
     auto body = configfile_find_section(section);
-    if (!body) return std::nullopt;
+    if (!body)
+        return std::nullopt;
     const std::string entry = std::string(key) + "=";
     auto pos = find_at_line_start(entry, *body);
-    if (!pos) return std::nullopt;
+    if (!pos)
+        return std::nullopt;
     // The body ends at the next '[': an entry beyond it belongs to a later section.
-    if (state.text.find('[', *body) < *pos) return std::nullopt;
+    if (state.text.find('[', *body) < *pos)
+        return std::nullopt;
     return *pos + entry.size();
 }
 
@@ -138,7 +145,8 @@ std::string compose(const char* section, const char* key, const std::string& val
         out += kCrLf;
         size_t eol = held.find(kCrLf, *v);
         // Without a line end the old value runs to the end of the file and is dropped.
-        if (eol != std::string::npos) out.append(held, eol + kCrLf.size());
+        if (eol != std::string::npos)
+            out.append(held, eol + kCrLf.size());
     } else if (auto b = configfile_find_section(section)) {
         out.append(held, 0, *b);
         out += std::string(key) + "=" + value + std::string(kCrLf);
@@ -152,13 +160,15 @@ std::string compose(const char* section, const char* key, const std::string& val
 }
 
 bool configfile_write_block(std::FILE* out, const char* bytes, size_t count) {
-    if (std::fwrite(bytes, 1, count, out) == count) return true;
+    if (std::fwrite(bytes, 1, count, out) == count)
+        return true;
     debug_print("CONFIGFILE: Write error\n");
     return false;
 }
 
 bool flush_to_disk(std::FILE* f) {
-    if (std::fflush(f) != 0) return false;
+    if (std::fflush(f) != 0)
+        return false;
 #ifdef _WIN32
     return _commit(_fileno(f)) == 0;
 #else
@@ -172,7 +182,8 @@ int replace_file(const char* file, const std::string& text) {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path target(file);
-    if (fs::is_symlink(target, ec)) target = fs::weakly_canonical(target, ec);
+    if (fs::is_symlink(target, ec))
+        target = fs::weakly_canonical(target, ec);
     const bool existed = fs::exists(target, ec);
     if (existed) {
         // A file we may not write to stays as it is, as it would for a plain rewrite.
@@ -199,7 +210,8 @@ int replace_file(const char* file, const std::string& text) {
         debug_print("CONFIGFILE: Write error\n");
         ok = false;
     }
-    if (ok && existed) fs::permissions(temp, fs::status(target, ec).permissions(), ec);
+    if (ok && existed)
+        fs::permissions(temp, fs::status(target, ec).permissions(), ec);
     if (ok) {
         fs::rename(temp, target, ec);
         if (ec) {
@@ -207,7 +219,8 @@ int replace_file(const char* file, const std::string& text) {
             ok = false;
         }
     }
-    if (!ok) fs::remove(temp, ec);
+    if (!ok)
+        fs::remove(temp, ec);
     return ok ? 1 : 0;
 }
 
@@ -215,27 +228,35 @@ int replace_file(const char* file, const std::string& text) {
 
 int32_t configfile_decimal(const char* text) {
     const char* p = text;
-    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\v' || *p == '\f') ++p;
+    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == '\v' || *p == '\f')
+        ++p;
     bool negative = false;
-    if (*p == '+' || *p == '-') negative = (*p++ == '-');
+    if (*p == '+' || *p == '-')
+        negative = (*p++ == '-');
     int64_t magnitude = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
         magnitude = magnitude * 10 + (*p - '0');
-        if (magnitude > int64_t{1} << 31) magnitude = int64_t{1} << 31;  // saturate
+        if (magnitude > int64_t{1} << 31)
+            magnitude = int64_t{1} << 31;  // saturate
     }
     int64_t v = negative ? -magnitude : magnitude;
-    if (v > INT32_MAX) v = INT32_MAX;
+    if (v > INT32_MAX)
+        v = INT32_MAX;
     return static_cast<int32_t>(v);
 }
 
 int configfile_read(const char* file, const char* section, const char* key, void* value,
                     uint8_t kind) {
-    if (configfile_load(file) != LoadResult::Loaded) return 0;
+    if (configfile_load(file) != LoadResult::Loaded)
+        return 0;
     auto v = configfile_find_key(section, key);
-    if (!v) return 0;
-    if (!value) return 1;
+    if (!v)
+        return 0;
+    if (!value)
+        return 1;
     size_t eol = state.text.find(kCrLf, *v);
-    if (eol == std::string::npos) return 0;
+    if (eol == std::string::npos)
+        return 0;
     // Longer values are cut to what the caller's 80-byte buffer holds.
     size_t len = std::min(eol - *v, kConfigValueBuffer - 1);
     char text[kConfigValueBuffer];
@@ -260,13 +281,19 @@ int configfile_read(const char* file, const char* section, const char* key, void
 
 int configfile_write(const char* file, const char* section, const char* key, const void* value,
                      uint8_t kind) {
-    if (!value) return 0;
+    if (!value)
+        return 0;
     // A file that is there but could not be read whole is never rewritten: its settings
     // would be lost.
-    if (configfile_load(file) == LoadResult::Unreadable) return 0;
+    if (configfile_load(file) == LoadResult::Unreadable)
+        return 0;
     return replace_file(file, compose(section, key, format_value(value, kind)));
 }
 
-const std::string& configfile_held_text() { return state.text; }
+const std::string& configfile_held_text() {
+    return state.text;
+}
 
-void configfile_reset() { drop_held_text(); }
+void configfile_reset() {
+    drop_held_text();
+}

@@ -17,8 +17,8 @@ enum ConfigKind : uint8_t {
     CONFIG_BYTE = 2,  // uint8_t, written as 0..255
 };
 
-inline constexpr size_t kConfigLineLimit = 80;     // header or "key=" must fit in 80 characters
-inline constexpr size_t kConfigValueBuffer = 80;   // a value read is at most 79 characters
+inline constexpr size_t kConfigLineLimit = 80;    // header or "key=" must fit in 80 characters
+inline constexpr size_t kConfigValueBuffer = 80;  // a value read is at most 79 characters
 
 // 1 when the key has an entry in the section and (with a value pointer) its value was stored
 // there; 0 otherwise, leaving *value untouched. With value == nullptr only tests existence.

@@ -29,12 +29,14 @@ const std::string kStartupLog =
 
 // A child process with its own environment; killed at the end if still running.
 class Child {
-public:
+  public:
     Child(const std::vector<std::string>& args, const std::vector<std::string>& env) {
         std::vector<char*> argv, envp;
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        for (auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+        for (auto& e : env)
+            envp.push_back(const_cast<char*>(e.c_str()));
         envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -70,11 +72,12 @@ public:
         return -1;
     }
 
-private:
+  private:
     bool catches(int sig) const {
         std::string status = read_file("/proc/" + std::to_string(pid_) + "/status");
         size_t at = status.find("SigCgt:");
-        if (at == std::string::npos) return false;
+        if (at == std::string::npos)
+            return false;
         unsigned long long mask = std::stoull(status.substr(at + 7), nullptr, 16);
         return (mask >> (sig - 1)) & 1u;
     }
@@ -107,7 +110,8 @@ size_t count_of(const std::string& haystack, const std::string& text) {
 bool wait_for_text(const std::string& file, const std::string& text, size_t times = 1,
                    int seconds = 30) {
     for (int i = 0; i < seconds * 100; ++i) {
-        if (count_of(read_file(file), text) >= times) return true;
+        if (count_of(read_file(file), text) >= times)
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
@@ -122,7 +126,8 @@ TEST(Program, StartsWithoutABoardAndEndsCleanlyOnSigterm) {
         velmora.signal(SIGTERM);
         EXPECT_EQ(velmora.wait(), 0);
         std::string log;
-        for (int i = 0; i < run; ++i) log += kStartupLog;
+        for (int i = 0; i < run; ++i)
+            log += kStartupLog;
         EXPECT_EQ(read_file("velmora.deb"), log) << "run " << run;
     }
 }
@@ -147,24 +152,29 @@ TEST(Program, RunsWhenTheLogCannotBeWritten) {
 
 // A virtual X display with one window whose title a test chooses.
 class VirtualDisplay {
-public:
+  public:
     VirtualDisplay() {
         int fds[2];
-        if (pipe(fds) != 0) return;
+        if (pipe(fds) != 0)
+            return;
         std::string fd = std::to_string(fds[1]);
         std::vector<std::string> args = {"/usr/bin/Xvfb", "-displayfd", fd, "-nolisten", "tcp"};
         std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
+        for (auto& a : args)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
         close(fds[1]);
         char buf[16] = {};
         ssize_t n = pid_ > 0 ? read(fds[0], buf, sizeof buf - 1) : 0;
         close(fds[0]);
-        if (n > 0) display_ = ":" + std::string(buf, std::strcspn(buf, "\n"));
+        if (n > 0)
+            display_ = ":" + std::string(buf, std::strcspn(buf, "\n"));
     }
     ~VirtualDisplay() {
-        if (c_) xcb_disconnect(c_);
+        if (c_)
+            xcb_disconnect(c_);
         if (pid_ > 0) {
             kill(pid_, SIGTERM);
             waitpid(pid_, nullptr, 0);
@@ -184,7 +194,7 @@ public:
         xcb_aux_sync();
     }
 
-private:
+  private:
     void xcb_aux_sync() { free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
 
     pid_t pid_ = -1;
@@ -193,7 +203,8 @@ private:
 };
 
 TEST(Program, ASecondCopyOnTheSameDesktopEndsWithCode1) {
-    if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+    if (access("/usr/bin/Xvfb", X_OK) != 0)
+        GTEST_SKIP() << "Xvfb is not installed";
     TempWorkDir dir;
     VirtualDisplay x;
     ASSERT_FALSE(x.name().empty());
@@ -207,7 +218,8 @@ TEST(Program, ASecondCopyOnTheSameDesktopEndsWithCode1) {
 }
 
 TEST(Program, AWindowThatOnlyMentionsTheKeyDoesNotBlock) {
-    if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+    if (access("/usr/bin/Xvfb", X_OK) != 0)
+        GTEST_SKIP() << "Xvfb is not installed";
     TempWorkDir dir;
     VirtualDisplay x;
     ASSERT_FALSE(x.name().empty());

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "app/application.h"
 #include "gui/main_window.h"
 #include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
@@ -17,7 +18,7 @@ const std::string kBanner =
     "VELMORA: Version velmora 0.8.7-dev\n";
 
 class Startup : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TMain> start() {
         return std::make_unique<TMain>(prompts, std::vector<std::string>{});
     }
@@ -76,15 +77,35 @@ TEST_F(Startup, ACopyWithoutABoardOrAKeyInsideATitleDoesNotBlock) {
 
 TEST_F(Startup, TheOperatingSystemFamilyIsLogged) {
     os.family = OsFamily::Windows;
+    os.windows_platform_id = 2;
+    start();
     os.windows_platform_id = 1;
     start();
     os.windows_platform_id.reset();
     start();
     EXPECT_EQ(read_file("velmora.deb"),
-              kBanner + "VELMORA: Windows 9x/ME detected\nVELMORA: Can't initialize boards!\n" +
+              kBanner +
+                  "VELMORA: Windows NT/2000/XP detected\nVELMORA: Can't initialize boards!\n" +
+                  kBanner + "VELMORA: Windows 9x/ME detected\nVELMORA: Can't initialize boards!\n" +
                   kBanner +
                   "ENUM: Getting OS version info failed\nVELMORA: Windows 9x/ME detected\n"
                   "VELMORA: Can't initialize boards!\n");
+}
+
+TEST(RunMode, NoDisplayOrAHeadlessPlatformMeansUnattendedOffscreen) {
+    const std::vector<std::string> none;
+    RunMode desk = decide_run_mode(none, ":0", nullptr, nullptr);
+    EXPECT_FALSE(desk.unattended);
+    EXPECT_FALSE(desk.offscreen);
+    RunMode asked = decide_run_mode({"-s", "1.65", "--unattended"}, ":0", nullptr, nullptr);
+    EXPECT_TRUE(asked.unattended);
+    EXPECT_FALSE(asked.offscreen);
+    RunMode ssh = decide_run_mode(none, nullptr, "", nullptr);
+    EXPECT_TRUE(ssh.unattended);
+    EXPECT_TRUE(ssh.offscreen);
+    EXPECT_FALSE(decide_run_mode(none, nullptr, "wayland-0", nullptr).offscreen);
+    EXPECT_TRUE(decide_run_mode(none, ":0", nullptr, "offscreen").unattended);
+    EXPECT_FALSE(decide_run_mode(none, nullptr, nullptr, "xcb").offscreen);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ struct ProcessExit {
 };
 
 class FakePlatform : public Platform {
-public:
+  public:
     OsFamily os_family() override { return family; }
     bool query_windows_platform_id(uint32_t& platform_id) override;
     std::vector<std::string> top_level_window_titles() override { return titles; }
@@ -33,7 +33,7 @@ public:
 
 // Installs a platform for the lifetime of the object and puts the built-in one back after.
 class ScopedPlatform {
-public:
+  public:
     explicit ScopedPlatform(Platform& p) { install_platform(&p); }
     ~ScopedPlatform() { install_platform(nullptr); }
 };

@@ -9,11 +9,12 @@
 #include "app/prompts.h"
 
 class ScriptedPrompts : public Prompts {
-public:
+  public:
     void show_message(const std::string& text) override { messages.push_back(text); }
     bool ask_yes_no(const std::string& text, const std::string& caption) override {
         questions.push_back({caption, text});
-        if (answers.empty()) return false;
+        if (answers.empty())
+            return false;
         bool answer = answers.front();
         answers.pop_front();
         return answer;

@@ -11,7 +11,8 @@ namespace fs = std::filesystem;
 
 TempWorkDir::TempWorkDir() : previous_(fs::current_path()) {
     std::string pattern = (fs::temp_directory_path() / "velmora-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
     dir_ = pattern;
     fs::current_path(dir_);
 }
@@ -45,6 +46,7 @@ bool file_exists(const fs::path& path) {
 
 std::string golden(const std::string& name) {
     fs::path p = fs::path(VELMORA_GOLDEN_DIR) / name;
-    if (!fs::exists(p)) throw std::runtime_error("missing golden file " + p.string());
+    if (!fs::exists(p))
+        throw std::runtime_error("missing golden file " + p.string());
     return read_file(p);
 }

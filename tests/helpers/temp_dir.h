@@ -7,7 +7,7 @@
 // Creates a fresh directory under the system's temporary directory and makes it the current
 // directory; the previous directory is restored and the new one removed at the end.
 class TempWorkDir {
-public:
+  public:
     TempWorkDir();
     ~TempWorkDir();
     TempWorkDir(const TempWorkDir&) = delete;
@@ -15,7 +15,7 @@ public:
 
     const std::filesystem::path& path() const { return dir_; }
 
-private:
+  private:
     std::filesystem::path previous_;
     std::filesystem::path dir_;
 };

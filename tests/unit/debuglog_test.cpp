@@ -13,7 +13,9 @@
 
 namespace {
 
-std::string fmt(const char* format, auto... args) { return debug_format(format, {LogArg(args)...}); }
+std::string fmt(const char* format, auto... args) {
+    return debug_format(format, {LogArg(args)...});
+}
 
 TEST(DebugFormat, ConversionsFollowTheLogsOwnLanguage) {
     EXPECT_EQ(fmt("%d", -5), "-5");
@@ -47,7 +49,8 @@ TEST(DebugFormat, MissingArgumentsAndATrailingPercentWriteNothing) {
 
 TEST(DebugFormat, NumbersIgnoreTheUsersLocale) {
     const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
-    if (!german) GTEST_SKIP() << "de_DE.UTF-8 is not installed (tools/install-deps.sh adds it)";
+    if (!german)
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed (tools/install-deps.sh adds it)";
     const std::string line = fmt("VELMORA: Setting VCore to %f done\n", 1.65);
     std::setlocale(LC_ALL, "C");
     EXPECT_EQ(line, "VELMORA: Setting VCore to 1.650 done\n");

@@ -7,7 +7,9 @@
 
 namespace {
 
-TEST(InstanceKey, IsProgramNameBlankVersion) { EXPECT_EQ(instance_key(), "velmora 0.8.7-dev"); }
+TEST(InstanceKey, IsProgramNameBlankVersion) {
+    EXPECT_EQ(instance_key(), "velmora 0.8.7-dev");
+}
 
 TEST(AlreadyRunning, OnlyATitleThatBeginsWithTheKeyCounts) {
     FakePlatform os;
