@@ -3,7 +3,10 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test test-sanitize bench format clean
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build run test test-sanitize fuzz bench format clean
 
 all: build
 
@@ -21,12 +24,23 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
+	tools/run-unprivileged-tests.sh $(BUILD)
 
 test-sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DVELMORA_SANITIZE=ON -DVELMORA_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(ASAN_BUILD)
 	UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure
+
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DVELMORA_FUZZ=ON -DVELMORA_GUI=OFF \
+	  -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
+	cmake --build $(FUZZ_BUILD)
+	@set -e; for f in $(FUZZ_BUILD)/*_fuzz; do \
+	  corpus=$$(mktemp -d); log=$$corpus.log; echo "== $$f for $(FUZZ_SECONDS) s"; \
+	  if ! $$f -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
+	      $$corpus $(CURDIR)/tests/golden > $$log 2>&1; then tail -n 40 $$log; exit 1; fi; \
+	  grep '^stat::' $$log; rm -rf $$corpus $$log; done
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done
@@ -35,4 +49,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils imagemagick
-  locales
+  locales clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -182,8 +182,12 @@ int replace_file(const char* file, const std::string& text) {
     namespace fs = std::filesystem;
     std::error_code ec;
     fs::path target(file);
-    if (fs::is_symlink(target, ec))
-        target = fs::weakly_canonical(target, ec);
+    // Through a link the file it points to is replaced, and the link stays.
+    if (fs::is_symlink(target, ec)) {
+        fs::path link = fs::read_symlink(target, ec);
+        if (!ec)
+            target = link.is_absolute() ? link : target.parent_path() / link;
+    }
     const bool existed = fs::exists(target, ec);
     if (existed) {
         // A file we may not write to stays as it is, as it would for a plain rewrite.
