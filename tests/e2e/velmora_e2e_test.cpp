@@ -124,7 +124,7 @@ TEST(Program, StartsWithoutABoardAndEndsCleanlyOnSigterm) {
                       environment_with({"QT_QPA_PLATFORM=offscreen"}));
         ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n", run));
         velmora.signal(SIGTERM);
-        EXPECT_EQ(velmora.wait(), 0);
+        EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
         std::string log;
         for (int i = 0; i < run; ++i)
             log += kStartupLog;
@@ -137,7 +137,7 @@ TEST(Program, WithoutADisplayItRunsOffscreenAndSaysSo) {
     Child velmora({VELMORA_BINARY}, environment_with({}));
     ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n"));
     velmora.signal(SIGINT);
-    EXPECT_EQ(velmora.wait(), 0);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
     EXPECT_NE(read_file("stderr.txt").find("velmora: no display found"), std::string::npos);
 }
 
@@ -147,7 +147,7 @@ TEST(Program, RunsWhenTheLogCannotBeWritten) {
     Child velmora({VELMORA_BINARY, "--unattended"},
                   environment_with({"QT_QPA_PLATFORM=offscreen"}));
     velmora.signal(SIGHUP);
-    EXPECT_EQ(velmora.wait(), 0);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
 }
 
 // A virtual X display with one window whose title a test chooses.
@@ -210,7 +210,7 @@ TEST(Program, ASecondCopyOnTheSameDesktopEndsWithCode1) {
     ASSERT_FALSE(x.name().empty());
     x.open_window("velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x)");
     Child velmora({VELMORA_BINARY, "--unattended"}, environment_with({"DISPLAY=" + x.name()}));
-    EXPECT_EQ(velmora.wait(), 1);
+    EXPECT_EQ(velmora.wait(), 1) << read_file("stderr.txt");
     EXPECT_EQ(read_file("velmora.deb"),
               "===============================================\n"
               "VELMORA: Version velmora 0.8.7-dev\n"
@@ -227,7 +227,7 @@ TEST(Program, AWindowThatOnlyMentionsTheKeyDoesNotBlock) {
     Child velmora({VELMORA_BINARY, "--unattended"}, environment_with({"DISPLAY=" + x.name()}));
     ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n"));
     velmora.signal(SIGTERM);
-    EXPECT_EQ(velmora.wait(), 0);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
 }
 
 }  // namespace
