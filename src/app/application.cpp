@@ -7,6 +7,7 @@
 #include <exception>
 #include <memory>
 
+#include "app/port_setup.h"
 #include "app/prompts.h"
 #include "gui/close_signals.h"
 #include "gui/main_window.h"
@@ -45,6 +46,9 @@ int run_application(int argc, char** argv) {
     // The toolkit takes the user's locale; numbers in files and logs never do.
     std::setlocale(LC_NUMERIC, "C");
 
+    PortSetup ports = choose_port_backend(args);
+    install_port_backend(&ports.active());
+
     CloseSignals close_signals;
     std::unique_ptr<Prompts> prompts;
     if (mode.unattended) {
@@ -61,5 +65,6 @@ int run_application(int argc, char** argv) {
     } catch (const std::exception& e) {
         prompts->show_message(e.what());
     }
+    install_port_backend(nullptr);
     return 0;
 }

@@ -1,12 +1,26 @@
 // The start-up of TMain: the order in which velmora comes up, and what it does when a step
 // fails.
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTabWidget>
 
 #include "app/debuglog.h"
+#include "app/errortext.h"
 #include "app/instance.h"
+#include "app/prompts.h"
 #include "gui/main_window.h"
+#include "hw/giveio.h"
+#include "hw/port_io.h"
 #include "platform/platform.h"
+
+namespace {
+const char* const kPortAccessRefused =
+    "Direct access to the I/O ports was refused.\n"
+    "velmora needs root rights or the capability CAP_SYS_RAWIO to reach the board's chips, "
+    "for example:\n"
+    "  sudo setcap cap_sys_rawio+ep velmora\n"
+    "velmora ends now; nothing was changed.";
+}  // namespace
 
 void TMain::Startup() {
     const std::string key = instance_key();
@@ -23,10 +37,16 @@ void TMain::Startup() {
 
     if (is_windows_nt()) {
         debug_print("VELMORA: Windows NT/2000/XP detected\n");
+        if (!OpenPortsNt())
+            return;
     } else if (current_platform().os_family() == OsFamily::Linux) {
         debug_print("VELMORA: Linux detected\n");
+        if (!OpenPortsLinux())
+            return;
     } else {
+        // Windows 9x/ME lets every process use the ports.
         debug_print("VELMORA: Windows 9x/ME detected\n");
+        port_backend().set_port_access(true);
     }
 
     if (InitValues(true)) {
@@ -34,6 +54,36 @@ void TMain::Startup() {
     } else {
         ShowWithoutBoard();
     }
+}
+
+// On the NT family the giveio driver grants the ports. The simulated board needs no driver.
+bool TMain::OpenPortsNt() {
+    if (!port_backend().needs_port_grant())
+        return true;
+    port_access_result = open_giveio();
+    if (port_access_result != 0) {
+        prompts_.show_message(error_text(port_access_result));
+        current_platform().exit_process(1);
+        return false;
+    }
+    port_backend().set_port_access(true);
+    StatusBar1->showMessage("GiveIO successfully initialized.");
+    return true;
+}
+
+// On Linux the kernel grants real ports to a process with root rights or CAP_SYS_RAWIO.
+bool TMain::OpenPortsLinux() {
+    if (!port_backend().needs_port_grant())
+        return true;
+    if (current_platform().grant_port_access()) {
+        debug_print("VELMORA: Direct port access granted (iopl 3)\n");
+        port_backend().set_port_access(true);
+        return true;
+    }
+    debug_print("VELMORA: Direct port access refused (iopl 3): %s\n", system_error_text());
+    prompts_.show_message(kPortAccessRefused);
+    current_platform().exit_process(1);
+    return false;
 }
 
 bool TMain::InitValues(bool /*read_hardware*/) {

@@ -62,6 +62,8 @@ class TMain : public QMainWindow {
     QWidget* CreateAboutTab();
     void ConnectEvents();
     void Startup();
+    bool OpenPortsNt();
+    bool OpenPortsLinux();
     void ShowWithoutBoard();
     void TabShown(int index);
 

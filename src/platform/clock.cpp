@@ -4,12 +4,22 @@
 #include <ctime>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <mmsystem.h>
+#endif
+
 void RealClock::sleep_ms(uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 uint32_t RealClock::now_ms() {
-#ifdef CLOCK_BOOTTIME
+#ifdef _WIN32
+    // The multimedia clock keeps counting through a standby, which is what makes a suspend
+    // show as a gap between two sensor updates.
+    return timeGetTime();
+#elif defined(CLOCK_BOOTTIME)
     timespec ts{};
     clock_gettime(CLOCK_BOOTTIME, &ts);
     return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u +

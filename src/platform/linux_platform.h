@@ -1,4 +1,6 @@
-// The Linux platform: errno texts, process exit and, through X11, the desktop's window titles.
+// The Linux platform: errno texts, process exit, port access through iopl, the CPU counters
+// of /proc/stat and, through X11, the desktop's window titles. Linux has no service control
+// manager: those calls fail.
 #pragma once
 
 #include "platform/platform.h"
@@ -11,8 +13,32 @@ class LinuxPlatform : public Platform {
     uint32_t last_error() override;
     std::string error_message(uint32_t code) override;
     void exit_process(int code) override;
+
+    ServiceHandle open_service_manager() override;
+    ServiceHandle open_service(ServiceHandle manager, const std::string& name) override;
+    ServiceHandle create_driver_service(ServiceHandle manager, const std::string& name,
+                                        const std::string& display_name,
+                                        const std::string& image_path) override;
+    bool start_service(ServiceHandle service) override;
+    uint32_t query_service_state(ServiceHandle service) override;
+    bool delete_service(ServiceHandle service) override;
+    void close_service_handle(ServiceHandle handle) override;
+    bool open_device(const std::string& path) override;
+
+    std::string windows_directory(size_t max_chars) override;
+    std::string current_directory(size_t max_chars) override;
+    bool file_exists(const std::string& path) override;
+    bool copy_file(const std::string& from, const std::string& to) override;
+
+    bool system_times(uint64_t& system_time, uint64_t& idle_time) override;
+    bool grant_port_access() override;
 };
 
 // The titles of the viewable top-level windows of the X11 display named by DISPLAY; none when
 // there is no display.
 std::vector<std::string> x11_top_level_window_titles();
+
+// The cumulative counters of the "cpu" line of a /proc/stat text, in 100-nanosecond units:
+// all time and idle time (idle + iowait) of all processors. False for a malformed text.
+bool parse_proc_stat(const std::string& text, long ticks_per_second, uint64_t& system_time,
+                     uint64_t& idle_time);

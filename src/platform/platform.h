@@ -8,6 +8,17 @@
 
 enum class OsFamily { Linux, Windows };
 
+// A handle of the Windows service control manager or of a service; 0 is none.
+using ServiceHandle = uintptr_t;
+
+// Service states as the service control manager reports them.
+inline constexpr uint32_t SERVICE_STATE_STOPPED = 1;
+inline constexpr uint32_t SERVICE_STATE_RUNNING = 4;
+
+// Windows error numbers that the driver service tells apart.
+inline constexpr uint32_t OS_ERROR_ACCESS_DENIED = 5;
+inline constexpr uint32_t OS_ERROR_SERVICE_DOES_NOT_EXIST = 1060;
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -28,6 +39,38 @@ class Platform {
 
     // Ends the process at once with the exit code; nothing is saved or cleaned up.
     virtual void exit_process(int code) = 0;
+
+    // Service control manager (Windows NT family). Every call sets the last error on failure.
+    virtual ServiceHandle open_service_manager() = 0;  // all access, local machine
+    virtual ServiceHandle open_service(ServiceHandle manager, const std::string& name) = 0;
+    // Creates a kernel driver service started at system start with normal error control.
+    virtual ServiceHandle create_driver_service(ServiceHandle manager, const std::string& name,
+                                                const std::string& display_name,
+                                                const std::string& image_path) = 0;
+    virtual bool start_service(ServiceHandle service) = 0;
+    // The service's current state (SERVICE_STATE_*), or 0 when the query fails.
+    virtual uint32_t query_service_state(ServiceHandle service) = 0;
+    virtual bool delete_service(ServiceHandle service) = 0;
+    virtual void close_service_handle(ServiceHandle handle) = 0;
+
+    // Opens a device for reading, no sharing, and closes it again at once; true when the open
+    // succeeded.
+    virtual bool open_device(const std::string& path) = 0;
+
+    // The Windows directory (at most max_chars characters) and the working directory.
+    virtual std::string windows_directory(size_t max_chars) = 0;
+    virtual std::string current_directory(size_t max_chars) = 0;
+    virtual bool file_exists(const std::string& path) = 0;
+    // Copies a file, replacing the destination; sets the last error on failure.
+    virtual bool copy_file(const std::string& from, const std::string& to) = 0;
+
+    // Two cumulative counters in 100-nanosecond units for the CPU load: the system time and
+    // the processors' idle time. False when the system cannot give them.
+    virtual bool system_times(uint64_t& system_time, uint64_t& idle_time) = 0;
+
+    // Grants this process direct access to every I/O port (Linux: iopl(3), which needs root
+    // or CAP_SYS_RAWIO). Sets the last error on failure.
+    virtual bool grant_port_access() = 0;
 };
 
 // The installed platform. Before anything is installed this is the platform velmora was built

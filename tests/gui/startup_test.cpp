@@ -10,6 +10,7 @@
 #include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
+#include "hw/scripted_port_backend.h"
 
 namespace {
 
@@ -90,6 +91,74 @@ TEST_F(Startup, TheOperatingSystemFamilyIsLogged) {
                   kBanner +
                   "ENUM: Getting OS version info failed\nVELMORA: Windows 9x/ME detected\n"
                   "VELMORA: Can't initialize boards!\n");
+}
+
+class PortGrant : public Startup {
+  protected:
+    PortGrant() {
+        ports.needs_grant = true;
+        install_port_backend(&ports);
+    }
+    ~PortGrant() override { install_port_backend(nullptr); }
+
+    ScriptedPortBackend ports;
+};
+
+TEST_F(PortGrant, LinuxGrantsRealPortsThroughIopl) {
+    auto main = start();
+    EXPECT_TRUE(ports.access_granted);
+    EXPECT_EQ(read_file("velmora.deb"),
+              kBanner +
+                  "VELMORA: Linux detected\nVELMORA: Direct port access granted (iopl 3)\n"
+                  "VELMORA: Can't initialize boards!\n");
+}
+
+TEST_F(PortGrant, ARefusedGrantOnLinuxSaysWhatIsNeededAndEndsWithCode1) {
+    os.port_access_granted = false;
+    os.messages = {{1, "Operation not permitted"}};
+    EXPECT_THROW(start(), ProcessExit);
+    EXPECT_EQ(os.exits, std::vector<int>{1});
+    EXPECT_FALSE(ports.access_granted);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_NE(prompts.messages[0].find("root rights or the capability CAP_SYS_RAWIO"),
+              std::string::npos);
+    EXPECT_EQ(read_file("velmora.deb"),
+              kBanner +
+                  "VELMORA: Linux detected\n"
+                  "VELMORA: Direct port access refused (iopl 3): Operation not permitted\n");
+}
+
+TEST_F(PortGrant, OnTheNtFamilyTheDriverServiceOpensThePorts) {
+    os.family = OsFamily::Windows;
+    os.windows_platform_id = 2;
+    os.service_exists = true;
+    os.service_state = SERVICE_STATE_RUNNING;
+    auto main = start();
+    EXPECT_TRUE(ports.access_granted);
+    EXPECT_EQ(main->findChild<QStatusBar*>("StatusBar1")->currentMessage(),
+              "GiveIO successfully initialized.");
+    EXPECT_NE(read_file("velmora.deb")
+                  .find("VELMORA: Windows NT/2000/XP detected\nGIVEIO: Open SC-Manager->Success\n"),
+              std::string::npos);
+}
+
+TEST_F(PortGrant, OnTheNtFamilyADriverFailureIsShownAndEndsWithCode1) {
+    os.family = OsFamily::Windows;
+    os.windows_platform_id = 2;
+    os.manager_opens = false;
+    EXPECT_THROW(start(), ProcessExit);
+    EXPECT_EQ(os.exits, std::vector<int>{1});
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{
+                                    "ERROR: GiveIO -> Windows Servicemanager cannot be opened."});
+    EXPECT_EQ(read_file("velmora.deb"), kBanner + "VELMORA: Windows NT/2000/XP detected\n");
+}
+
+TEST_F(Startup, PortsThatNeedNoGrantAreNotOpened) {
+    os.family = OsFamily::Windows;
+    os.windows_platform_id = 2;
+    auto main = start();
+    EXPECT_TRUE(os.calls.empty());
+    EXPECT_EQ(main->findChild<QStatusBar*>("StatusBar1")->currentMessage(), "");
 }
 
 TEST(RunMode, NoDisplayOrAHeadlessPlatformMeansUnattendedOffscreen) {

@@ -1,0 +1,16 @@
+#include "hw/port_io.h"
+
+namespace {
+PortBackend* installed = nullptr;
+}
+
+PortBackend& port_backend() {
+    if (installed)
+        return *installed;
+    static FloatingBusBackend floating;
+    return floating;
+}
+
+void install_port_backend(PortBackend* backend) {
+    installed = backend;
+}

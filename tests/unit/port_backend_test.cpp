@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/port_setup.h"
+#include "helpers/temp_dir.h"
+#include "hw/direct_port_backend.h"
+#include "hw/port_io.h"
+#include "hw/scripted_port_backend.h"
+#include "hw/tracing_port_backend.h"
+
+namespace {
+
+TEST(PortBackends, WithoutABackendThePortsFloat) {
+    install_port_backend(nullptr);
+    EXPECT_EQ(port_in8(0x295), 0xFF);
+    EXPECT_EQ(port_in16(0x4480), 0xFFFF);
+    EXPECT_EQ(port_in32(0xCFC), 0xFFFFFFFFu);
+    port_out8(0x88, 0x449F);  // goes nowhere
+}
+
+TEST(PortBackends, ScriptedReadsTakeTheirWidthAndAnswerScriptThenDefaults) {
+    ScriptedPortBackend ports;
+    install_port_backend(&ports);
+    ports.script[0x80] = {0x1234, 0x56};
+    ports.defaults[0x80] = 0x42;
+    ports.default_value = 0;
+    EXPECT_EQ(port_in8(0x80), 0x34);
+    EXPECT_EQ(port_in16(0x80), 0x56);
+    EXPECT_EQ(port_in32(0x80), 0x42u);
+    EXPECT_EQ(port_in8(0x81), 0);
+    port_out16(0xBEEF, 0x4480);
+    EXPECT_EQ(ports.accesses,
+              (std::vector<PortAccess>{in(1, 0x80, 0x34), in(2, 0x80, 0x56), in(4, 0x80, 0x42),
+                                       in(1, 0x81, 0), out(2, 0x4480, 0xBEEF)}));
+    ports.lost = true;
+    EXPECT_THROW(port_in8(0x80), PortAccessLost);
+    install_port_backend(nullptr);
+}
+
+TEST(PortBackends, RealPortsAreNeverTouchedBeforeAccessIsGranted) {
+    DirectPortBackend direct;
+    EXPECT_TRUE(direct.needs_port_grant());
+    EXPECT_THROW(direct.in8(0x80), PortAccessLost);
+    EXPECT_THROW(direct.out32(0xCF8, 0x80000000u), PortAccessLost);
+}
+
+TEST(PortBackends, TheTraceHoldsEveryAccessInOrder) {
+    TempWorkDir dir;
+    ScriptedPortBackend ports;
+    ports.defaults[0x5101] = 0x80;
+    {
+        TracingPortBackend tracing(ports, "ports.trace");
+        ASSERT_TRUE(tracing.is_open());
+        install_port_backend(&tracing);
+        port_out8(0x6E, 0x5102);
+        port_in8(0x5101);
+        port_out32(0x80000190, 0xCF8);
+        install_port_backend(nullptr);
+    }
+    EXPECT_EQ(read_file("ports.trace"),
+              "out8 0x5102 = 0x6e\nin8 0x5101 = 0x80\nout32 0x0cf8 = 0x80000190\n");
+    EXPECT_EQ(ports.accesses.size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PortSetupChoice, RealPortsOnlyOnAnNforce2OrWhenForced) {
+    TempWorkDir dir;
+    std::filesystem::create_directories("sys/bus/pci/devices/0000:00:00.0");
+    write_file("sys/bus/pci/devices/0000:00:00.0/vendor", "0x8086\n");
+    write_file("sys/bus/pci/devices/0000:00:00.0/device", "0x01e0\n");
+    EXPECT_FALSE(nforce2_host_bridge_present("sys"));
+    EXPECT_FALSE(choose_port_backend({}, "sys").backend->needs_port_grant());
+    EXPECT_TRUE(choose_port_backend({"--hardware"}, "sys").backend->needs_port_grant());
+    EXPECT_FALSE(nforce2_host_bridge_present("missing"));
+
+    write_file("sys/bus/pci/devices/0000:00:00.0/vendor", "0x10de\n");
+    EXPECT_TRUE(nforce2_host_bridge_present("sys"));
+    PortSetup setup = choose_port_backend({"--trace-ports=t.trace"}, "sys");
+    EXPECT_TRUE(setup.active().needs_port_grant());
+    EXPECT_THROW(setup.active().in8(0x80), PortAccessLost);  // not granted yet
+    EXPECT_TRUE(file_exists("t.trace"));
+}
+
+}  // namespace
