@@ -1,21 +1,15 @@
 #include "support/configfile.h"
 
 #include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <optional>
 #include <string_view>
-#include <system_error>
 
 #include "app/debuglog.h"
+#include "support/atomic_file.h"
 
 namespace {
 
@@ -159,73 +153,19 @@ std::string compose(const char* section, const char* key, const std::string& val
     return out;
 }
 
-bool configfile_write_block(std::FILE* out, const char* bytes, size_t count) {
-    if (std::fwrite(bytes, 1, count, out) == count)
-        return true;
-    debug_print("CONFIGFILE: Write error\n");
-    return false;
-}
-
-bool flush_to_disk(std::FILE* f) {
-    if (std::fflush(f) != 0)
-        return false;
-#ifdef _WIN32
-    return _commit(_fileno(f)) == 0;
-#else
-    return fsync(fileno(f)) == 0;
-#endif
-}
-
-// Replaces the file with `text` so that it is never lost: the text goes to a temporary file
-// beside it, which is renamed over the original only once every byte is on disk.
+// The whole new text goes out as one block; a short write leaves the old file in place.
 int replace_file(const char* file, const std::string& text) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::path target(file);
-    // Through a link the file it points to is replaced, and the link stays.
-    if (fs::is_symlink(target, ec)) {
-        fs::path link = fs::read_symlink(target, ec);
-        if (!ec)
-            target = link.is_absolute() ? link : target.parent_path() / link;
-    }
-    const bool existed = fs::exists(target, ec);
-    if (existed) {
-        // A file we may not write to stays as it is, as it would for a plain rewrite.
-        std::FILE* probe = std::fopen(target.string().c_str(), "r+b");
-        if (!probe) {
+    switch (write_file_atomically(file, text)) {
+        case AtomicWrite::Written:
+            return 1;
+        case AtomicWrite::CannotOpen:
             debug_print("CONFIGFILE: Can't open %s for write\n", file);
             return 0;
-        }
-        std::fclose(probe);
+        case AtomicWrite::WriteError:
+            break;
     }
-    fs::path temp = target;
-    temp += ".velmora-new";
-    std::FILE* out = std::fopen(temp.string().c_str(), "wb");
-    if (!out) {
-        debug_print("CONFIGFILE: Can't open %s for write\n", file);
-        return 0;
-    }
-    bool ok = configfile_write_block(out, text.data(), text.size());
-    if (ok && !flush_to_disk(out)) {
-        debug_print("CONFIGFILE: Write error\n");
-        ok = false;
-    }
-    if (std::fclose(out) != 0 && ok) {
-        debug_print("CONFIGFILE: Write error\n");
-        ok = false;
-    }
-    if (ok && existed)
-        fs::permissions(temp, fs::status(target, ec).permissions(), ec);
-    if (ok) {
-        fs::rename(temp, target, ec);
-        if (ec) {
-            debug_print("CONFIGFILE: Write error\n");
-            ok = false;
-        }
-    }
-    if (!ok)
-        fs::remove(temp, ec);
-    return ok ? 1 : 0;
+    debug_print("CONFIGFILE: Write error\n");
+    return 0;
 }
 
 }  // namespace

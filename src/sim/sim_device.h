@@ -1,0 +1,37 @@
+// The device models of the simulated board. Each is a state struct named after its datasheet
+// with documented power-on values, a read and a write that switch on the register, and a way
+// to save and load its state.
+#pragma once
+
+#include <cstdint>
+
+#include "sim/state_section.h"
+
+class SimDevice {
+public:
+    virtual ~SimDevice() = default;
+    // The section of the state file that holds this device ("ATXP1", "W83627HF", ...).
+    virtual const char* name() const = 0;
+    // Back to the power-on values.
+    virtual void reset() = 0;
+    virtual void save(StateSection& out) const = 0;
+    // Takes every valid value of the section; anything missing or invalid keeps its power-on
+    // value and is reported.
+    virtual void load(const StateSection& in, SimLoadReport& report) = 0;
+};
+
+// A device on the I/O bus: answers the ports it decodes. Widths are 1, 2 or 4 bytes.
+class SimIoDevice : public SimDevice {
+public:
+    virtual bool decodes(uint16_t port) const = 0;
+    virtual uint32_t in(uint16_t port, int width) = 0;
+    virtual void out(uint16_t port, int width, uint32_t value) = 0;
+};
+
+// A slave on an SMBus: the host runs read-byte-data and write-byte-data transactions on it.
+// Every present device acknowledges; an absent address is the host's business.
+class SimSmbusDevice : public SimDevice {
+public:
+    virtual uint8_t read_byte(uint8_t command) = 0;
+    virtual void write_byte(uint8_t command, uint8_t value) = 0;
+};

@@ -1,0 +1,8 @@
+#include "sim/sim_world.h"
+
+#include "app/debuglog.h"
+
+void SimWorld::record_fault(const std::string& text) {
+    faults.push_back(text);
+    debug_print("SIM: %s\n", text);
+}

@@ -1,0 +1,45 @@
+// The physical side of the simulated nForce2 board: what its regulators, clocks, sensors and
+// fans are doing right now. The device models read it to answer registers and change it when
+// a register write changes the hardware.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SimWorld {
+    // Rails, volts.
+    double vcore = 1.65;
+    double vdimm = 2.6;
+    double vdd = 1.6;
+    double vagp = 1.5;
+    double v3_3 = 3.3;
+    double v5 = 5.0;
+    double v12 = 12.0;
+    double v5sb = 5.0;
+    double vbat = 3.1;
+
+    // Clocks: the running FSB in MHz and the CPU's multiplier (clock = FSB x multiplier).
+    double fsb_mhz = 166.0;
+    double multiplier = 11.0;
+
+    // Thermal state, degrees Celsius; CPU load 0..1.
+    double ambient_c = 25.0;
+    double cpu_temp_c = 40.0;
+    double sys_temp_c = 30.0;
+    double cpu_load = 0.0;
+
+    // Fans: PWM duty 0..255 as the monitor drives them, and the resulting speed.
+    static constexpr int kFans = 3;
+    uint8_t fan_duty[kFans] = {255, 255, 255};
+    double fan_rpm[kFans] = {3000.0, 2400.0, 0.0};  // fan 3 not connected
+    double fan_max_rpm[kFans] = {3000.0, 2400.0, 0.0};
+
+    // Things that would have harmed a real board, in the order they happened.
+    std::vector<std::string> faults;
+
+    double cpu_mhz() const { return fsb_mhz * multiplier; }
+
+    // Notes a fault and logs it as "SIM: <text>".
+    void record_fault(const std::string& text);
+};
