@@ -12,6 +12,7 @@
 #include "gui/close_signals.h"
 #include "gui/main_window.h"
 #include "gui/qt_prompts.h"
+#include "platform/platform.h"
 
 RunMode decide_run_mode(const std::vector<std::string>& args, const char* display,
                         const char* wayland_display, const char* qpa_platform) {
@@ -47,7 +48,14 @@ int run_application(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
 
     PortSetup ports = choose_port_backend(args);
+    if (!ports.error.empty()) {
+        std::fprintf(stderr, "%s\n", ports.error.c_str());
+        return 2;
+    }
     install_port_backend(&ports.active());
+    // The simulated board keeps what this run sets, however the run ends.
+    save_simulated_board(ports);
+    add_exit_hook([&ports] { save_simulated_board(ports); });
 
     CloseSignals close_signals;
     std::unique_ptr<Prompts> prompts;
@@ -58,13 +66,14 @@ int run_application(int argc, char** argv) {
     }
 
     try {
-        TMain main_window(*prompts, args);
+        TMain main_window(*prompts, args, ports.notes);
         close_signals.attach(&main_window);
         main_window.show();
         QApplication::exec();
     } catch (const std::exception& e) {
         prompts->show_message(e.what());
     }
+    run_exit_hooks();
     install_port_backend(nullptr);
     return 0;
 }

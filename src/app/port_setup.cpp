@@ -1,9 +1,12 @@
 #include "app/port_setup.h"
 
+#include <charconv>
 #include <fstream>
 
 #include "hw/direct_port_backend.h"
 #include "hw/tracing_port_backend.h"
+#include "platform/platform.h"
+#include "sim/sim_machine.h"
 
 namespace {
 
@@ -21,6 +24,47 @@ bool has_arg(const std::vector<std::string>& args, const std::string& name) {
     return false;
 }
 
+// The profile asked for with --sim or --sim=N: -1 when not asked for, -2 when N is not a
+// board number.
+int requested_profile(const std::vector<std::string>& args, std::string& text) {
+    int profile = -1;
+    for (const std::string& a : args) {
+        if (a == "--sim") {
+            profile = kDefaultSimProfile;
+        } else if (a.rfind("--sim=", 0) == 0) {
+            text = a.substr(6);
+            int n = -1;
+            auto res = std::from_chars(text.data(), text.data() + text.size(), n);
+            if (res.ec != std::errc() || res.ptr != text.data() + text.size() || !sim_profile(n))
+                return -2;
+            profile = n;
+        }
+    }
+    return profile;
+}
+
+void make_simulated_board(PortSetup& setup, int asked) {
+    // The state file is the board in the machine: it keeps its board until it is deleted.
+    const int stored = sim_state_profile();
+    const int number = stored >= 0 ? stored : (asked >= 0 ? asked : kDefaultSimProfile);
+    const SimProfile& profile = *sim_profile(number);
+    auto machine = std::make_unique<SimMachine>(profile);
+    if (stored >= 0) {
+        SimLoadReport report;
+        sim_load_state(*machine, report);
+        for (const std::string& p : report.problems)
+            setup.notes.log_lines.push_back("SIM: " + p + "\n");
+        if (asked >= 0 && asked != stored)
+            setup.notes.log_lines.push_back(
+                "SIM: " + std::string(kSimStateFile) + " holds profile " + std::to_string(stored) +
+                "; delete it to start on profile " + std::to_string(asked) + "\n");
+    }
+    setup.notes.simulated_board =
+        std::string(profile.name) + " (profile " + std::to_string(number) + ")";
+    setup.machine = machine.get();
+    setup.backend = std::move(machine);
+}
+
 }  // namespace
 
 bool nforce2_host_bridge_present(const std::string& sysfs_root) {
@@ -30,13 +74,20 @@ bool nforce2_host_bridge_present(const std::string& sysfs_root) {
 
 PortSetup choose_port_backend(const std::vector<std::string>& args, const std::string& sysfs_root) {
     PortSetup setup;
-    if (has_arg(args, "--hardware") || nforce2_host_bridge_present(sysfs_root)) {
+    std::string profile_text;
+    const int asked = requested_profile(args, profile_text);
+    if (asked == -2) {
+        setup.error = "velmora: there is no simulated board \"" + profile_text +
+                      "\"; use --sim=0 to --sim=14 (default 7)";
+        return setup;
+    }
+    if (asked < 0 && has_arg(args, "--hardware")) {
         setup.backend = std::make_unique<DirectPortBackend>();
-        setup.description = "real hardware (direct port access)";
+    } else if (asked < 0 && nforce2_host_bridge_present(sysfs_root) &&
+               current_platform().grant_port_access()) {
+        setup.backend = std::make_unique<DirectPortBackend>();
     } else {
-        // No nForce2 here: nothing may reach this machine's ports.
-        setup.backend = std::make_unique<FloatingBusBackend>();
-        setup.description = "no nForce2 board (ports disconnected)";
+        make_simulated_board(setup, asked);
     }
     for (const std::string& a : args) {
         if (a == "--trace-ports" || a.rfind("--trace-ports=", 0) == 0) {
@@ -45,4 +96,9 @@ PortSetup choose_port_backend(const std::vector<std::string>& args, const std::s
         }
     }
     return setup;
+}
+
+void save_simulated_board(const PortSetup& setup) {
+    if (setup.machine)
+        sim_save_state(*setup.machine);
 }

@@ -1,5 +1,6 @@
 // Which port backend velmora runs on, chosen once at start from the long options and the
-// machine: real ports only on an nForce2 board or when asked for with --hardware.
+// machine: real ports only on an nForce2 board whose ports can be had, or when asked for with
+// --hardware; the simulated board everywhere else, or when asked for with --sim[=N].
 #pragma once
 
 #include <memory>
@@ -8,11 +9,20 @@
 
 #include "hw/port_io.h"
 
+class SimMachine;
+
+// What the start-up tells the user about the board it runs on.
+struct StartupNotes {
+    std::string simulated_board;         // "Epox 8RDA+ Rev. 2.x (profile 7)"; empty on real ports
+    std::vector<std::string> log_lines;  // written after the banner, e.g. state-file problems
+};
+
 struct PortSetup {
     std::unique_ptr<PortBackend> backend;  // what the ports reach
     std::unique_ptr<PortBackend> tracer;   // wraps backend when a trace was asked for
-    std::string description;               // for the log and the window
-
+    SimMachine* machine = nullptr;         // the backend, when it is the simulated board
+    StartupNotes notes;
+    std::string error;  // a bad option: velmora ends with exit code 2 before any window
     PortBackend& active() { return tracer ? *tracer : *backend; }
 };
 
@@ -20,7 +30,11 @@ struct PortSetup {
 // found by probing ports.
 bool nforce2_host_bridge_present(const std::string& sysfs_root = "/sys");
 
+// --sim[=N] runs on simulated board N (default 7; the state file's board once it exists);
 // --hardware forces real ports; --trace-ports[=FILE] appends every access to FILE
 // (velmora-ports.trace by default).
 PortSetup choose_port_backend(const std::vector<std::string>& args,
                               const std::string& sysfs_root = "/sys");
+
+// Saves the simulated board's state, if there is one (at every end of the process).
+void save_simulated_board(const PortSetup& setup);

@@ -1,5 +1,6 @@
 // The start-up of TMain: the order in which velmora comes up, and what it does when a step
 // fails.
+#include <QLabel>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -49,6 +50,8 @@ void TMain::Startup() {
         port_backend().set_port_access(true);
     }
 
+    AnnounceBoardSource();
+
     if (InitValues(true)) {
         StartServices();
     } else {
@@ -84,6 +87,21 @@ bool TMain::OpenPortsLinux() {
     prompts_.show_message(kPortAccessRefused);
     current_platform().exit_process(1);
     return false;
+}
+
+// Whoever looks at the window or the log must see when the board is only simulated.
+void TMain::AnnounceBoardSource() {
+    for (const std::string& line : notes_.log_lines)
+        debug_print("%s", line);
+    if (notes_.simulated_board.empty()) {
+        LabelBoardSource->setText("Running on the real board.");
+        return;
+    }
+    debug_print("VELMORA: Simulated board: %s, state in velmora-sim.ini\n", notes_.simulated_board);
+    const QString text = "Simulated board: " + QString::fromStdString(notes_.simulated_board) +
+                         " (state in velmora-sim.ini)";
+    LabelBoardSource->setText(text);
+    StatusBar1->showMessage(text);
 }
 
 bool TMain::InitValues(bool /*read_hardware*/) {

@@ -31,8 +31,8 @@ QWidget* make_sheet(const char* name) {
 }
 }  // namespace
 
-TMain::TMain(Prompts& prompts, std::vector<std::string> args, QWidget* parent)
-    : QMainWindow(parent), prompts_(prompts), args_(std::move(args)) {
+TMain::TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes, QWidget* parent)
+    : QMainWindow(parent), prompts_(prompts), args_(std::move(args)), notes_(std::move(notes)) {
     CreateControls();
     ConnectEvents();
     Startup();
@@ -85,6 +85,9 @@ QWidget* TMain::CreateAboutTab() {
     name->setFont(big);
     layout->addWidget(name);
     layout->addWidget(new QLabel("For command-line options run: velmora -h", sheet));
+    LabelBoardSource = new QLabel(sheet);
+    LabelBoardSource->setObjectName("LabelBoardSource");
+    layout->addWidget(LabelBoardSource);
     layout->addWidget(
         new QLabel("A tuning and monitoring tool for nForce2 (Socket A) mainboards.", sheet));
     Memo1 = new QPlainTextEdit(sheet);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/port_setup.h"
 #include "board/boards.h"
 
 class Prompts;
@@ -22,7 +23,8 @@ class TMain : public QMainWindow {
   public:
     // Builds the window and runs the start-up: banner, single-instance and OS checks, the
     // board and its values, the services. May end the process through the platform.
-    TMain(Prompts& prompts, std::vector<std::string> args, QWidget* parent = nullptr);
+    TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes = {},
+          QWidget* parent = nullptr);
 
     // (Re)reads settings and, when asked, the hardware's values. True when a board is in use.
     bool InitValues(bool read_hardware);
@@ -43,6 +45,7 @@ class TMain : public QMainWindow {
     QWidget* TabSheet5 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
+    QLabel* LabelBoardSource = nullptr;  // About tab: real or simulated board
     QTimer* Timer1 = nullptr;
     QTimer* TimerAutoFSBmax = nullptr;
     QTimer* TimerAutoFSBmin = nullptr;
@@ -64,9 +67,11 @@ class TMain : public QMainWindow {
     void Startup();
     bool OpenPortsNt();
     bool OpenPortsLinux();
+    void AnnounceBoardSource();
     void ShowWithoutBoard();
     void TabShown(int index);
 
     Prompts& prompts_;
     std::vector<std::string> args_;
+    StartupNotes notes_;
 };

@@ -37,6 +37,7 @@ std::string LinuxPlatform::error_message(uint32_t code) {
 }
 
 void LinuxPlatform::exit_process(int code) {
+    run_exit_hooks();
     std::fflush(nullptr);
     _exit(code);
 }

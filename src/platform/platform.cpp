@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include <vector>
+
 #ifdef _WIN32
 #include "platform/windows_platform.h"
 using NativePlatform = WindowsPlatform;
@@ -21,4 +23,23 @@ Platform& current_platform() {
 
 void install_platform(Platform* platform) {
     installed = platform;
+}
+
+namespace {
+std::vector<std::function<void()>>& exit_hooks() {
+    static std::vector<std::function<void()>> hooks;
+    return hooks;
+}
+}  // namespace
+
+void add_exit_hook(std::function<void()> hook) {
+    exit_hooks().push_back(std::move(hook));
+}
+
+void run_exit_hooks() {
+    // Taken out first, so a hook that ends the process again cannot run twice.
+    std::vector<std::function<void()>> hooks;
+    hooks.swap(exit_hooks());
+    for (auto& hook : hooks)
+        hook();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,11 @@ class Platform {
     // or CAP_SYS_RAWIO). Sets the last error on failure.
     virtual bool grant_port_access() = 0;
 };
+
+// Work that must be done however the process ends: at a normal end and inside every
+// exit_process (for example saving the simulated board's state). Run once, in order.
+void add_exit_hook(std::function<void()> hook);
+void run_exit_hooks();
 
 // The installed platform. Before anything is installed this is the platform velmora was built
 // for.

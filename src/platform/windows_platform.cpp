@@ -103,6 +103,7 @@ std::string WindowsPlatform::error_message(uint32_t code) {
 }
 
 void WindowsPlatform::exit_process(int code) {
+    run_exit_hooks();
     std::fflush(nullptr);
     ExitProcess(static_cast<UINT>(code));
 }

@@ -8,7 +8,7 @@
 #include "sim/state_section.h"
 
 class SimDevice {
-public:
+  public:
     virtual ~SimDevice() = default;
     // The section of the state file that holds this device ("ATXP1", "W83627HF", ...).
     virtual const char* name() const = 0;
@@ -22,7 +22,7 @@ public:
 
 // A device on the I/O bus: answers the ports it decodes. Widths are 1, 2 or 4 bytes.
 class SimIoDevice : public SimDevice {
-public:
+  public:
     virtual bool decodes(uint16_t port) const = 0;
     virtual uint32_t in(uint16_t port, int width) = 0;
     virtual void out(uint16_t port, int width, uint32_t value) = 0;
@@ -31,7 +31,7 @@ public:
 // A slave on an SMBus: the host runs read-byte-data and write-byte-data transactions on it.
 // Every present device acknowledges; an absent address is the host's business.
 class SimSmbusDevice : public SimDevice {
-public:
+  public:
     virtual uint8_t read_byte(uint8_t command) = 0;
     virtual void write_byte(uint8_t command, uint8_t value) = 0;
 };

@@ -14,7 +14,8 @@ bool parse_u64(const std::string& text, uint64_t& out) {
         first += 2;
         base = 16;
     }
-    if (first == last) return false;
+    if (first == last)
+        return false;
     auto res = std::from_chars(first, last, out, base);
     return res.ec == std::errc() && res.ptr == last;
 }
@@ -60,7 +61,8 @@ void StateSection::set_bytes(const std::string& key, const uint8_t* bytes, size_
     char buf[4];
     for (size_t i = 0; i < count; ++i) {
         std::snprintf(buf, sizeof buf, "%02x", bytes[i]);
-        if (i) text += ' ';
+        if (i)
+            text += ' ';
         text += buf;
     }
     set(key, text);
@@ -68,38 +70,44 @@ void StateSection::set_bytes(const std::string& key, const uint8_t* bytes, size_
 
 const std::string* StateSection::find(const std::string& key) const {
     for (const auto& [k, v] : entries_)
-        if (k == key) return &v;
+        if (k == key)
+            return &v;
     return nullptr;
 }
 
 bool StateSection::get_u32(const std::string& key, uint32_t& out) const {
     const std::string* text = find(key);
     uint64_t v = 0;
-    if (!text || !parse_u64(*text, v) || v > 0xFFFFFFFFu) return false;
+    if (!text || !parse_u64(*text, v) || v > 0xFFFFFFFFu)
+        return false;
     out = static_cast<uint32_t>(v);
     return true;
 }
 
 bool StateSection::get_u8(const std::string& key, uint8_t& out) const {
     uint32_t v = 0;
-    if (!get_u32(key, v) || v > 0xFF) return false;
+    if (!get_u32(key, v) || v > 0xFF)
+        return false;
     out = static_cast<uint8_t>(v);
     return true;
 }
 
 bool StateSection::get_int(const std::string& key, int64_t& out) const {
     const std::string* text = find(key);
-    if (!text || text->empty()) return false;
+    if (!text || text->empty())
+        return false;
     int64_t v = 0;
     auto res = std::from_chars(text->data(), text->data() + text->size(), v);
-    if (res.ec != std::errc() || res.ptr != text->data() + text->size()) return false;
+    if (res.ec != std::errc() || res.ptr != text->data() + text->size())
+        return false;
     out = v;
     return true;
 }
 
 bool StateSection::get_double(const std::string& key, double& out) const {
     const std::string* text = find(key);
-    if (!text || text->empty()) return false;
+    if (!text || text->empty())
+        return false;
     double v = 0;
     auto res = std::from_chars(text->data(), text->data() + text->size(), v);
     if (res.ec != std::errc() || res.ptr != text->data() + text->size() || !std::isfinite(v))
@@ -110,16 +118,21 @@ bool StateSection::get_double(const std::string& key, double& out) const {
 
 bool StateSection::get_bytes(const std::string& key, uint8_t* bytes, size_t count) const {
     const std::string* text = find(key);
-    if (!text || text->size() != (count ? count * 3 - 1 : 0)) return false;
+    if (!text || text->size() != (count ? count * 3 - 1 : 0))
+        return false;
     uint8_t parsed[256];
-    if (count > sizeof parsed) return false;
+    if (count > sizeof parsed)
+        return false;
     for (size_t i = 0; i < count; ++i) {
-        if (i && (*text)[i * 3 - 1] != ' ') return false;
+        if (i && (*text)[i * 3 - 1] != ' ')
+            return false;
         unsigned v = 0;
         auto res = std::from_chars(text->data() + i * 3, text->data() + i * 3 + 2, v, 16);
-        if (res.ec != std::errc() || res.ptr != text->data() + i * 3 + 2) return false;
+        if (res.ec != std::errc() || res.ptr != text->data() + i * 3 + 2)
+            return false;
         parsed[i] = static_cast<uint8_t>(v);
     }
-    for (size_t i = 0; i < count; ++i) bytes[i] = parsed[i];
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = parsed[i];
     return true;
 }

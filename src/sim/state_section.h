@@ -9,9 +9,9 @@
 #include <vector>
 
 class StateSection {
-public:
+  public:
     void set(const std::string& key, const std::string& value);
-    void set_u32(const std::string& key, uint32_t value);  // "0x0010fb2f"
+    void set_u32(const std::string& key, uint32_t value);   // "0x0010fb2f"
     void set_u8(const std::string& key, uint8_t value);     // "0x2a"
     void set_int(const std::string& key, int64_t value);    // "166"
     void set_double(const std::string& key, double value);  // "1.650000", shortest exact
@@ -29,7 +29,7 @@ public:
 
     const std::vector<std::pair<std::string, std::string>>& entries() const { return entries_; }
 
-private:
+  private:
     std::vector<std::pair<std::string, std::string>> entries_;
 };
 

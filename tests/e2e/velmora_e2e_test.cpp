@@ -25,6 +25,7 @@ const std::string kStartupLog =
     "===============================================\n"
     "VELMORA: Version velmora 0.8.7-dev\n"
     "VELMORA: Linux detected\n"
+    "VELMORA: Simulated board: Epox 8RDA+ Rev. 2.x (profile 7), state in velmora-sim.ini\n"
     "VELMORA: Can't initialize boards!\n";
 
 // A child process with its own environment; killed at the end if still running.
@@ -139,6 +140,63 @@ TEST(Program, WithoutADisplayItRunsOffscreenAndSaysSo) {
     velmora.signal(SIGINT);
     EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
     EXPECT_NE(read_file("stderr.txt").find("velmora: no display found"), std::string::npos);
+}
+
+TEST(Program, TheSimulatedBoardKeepsItsProfileAndStateAcrossRuns) {
+    TempWorkDir dir;
+    const auto env = environment_with({"QT_QPA_PLATFORM=offscreen"});
+    {
+        Child velmora({VELMORA_BINARY, "--unattended", "--sim=3"}, env);
+        ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n"));
+        velmora.signal(SIGTERM);
+        EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    }
+    const std::string state = read_file("velmora-sim.ini");
+    EXPECT_EQ(state.rfind("[Machine]\r\nprofile=3\r\nboard=Chaintech CT-7NJL1/CT-7NJS\r\n", 0), 0u)
+        << state;
+    {
+        // The file is the board in the machine: asking for another profile does not swap it.
+        Child velmora({VELMORA_BINARY, "--unattended", "--sim"}, env);
+        ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n", 2));
+        velmora.signal(SIGTERM);
+        EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    }
+    const std::string log = read_file("velmora.deb");
+    EXPECT_NE(log.find("SIM: velmora-sim.ini holds profile 3; delete it to start on profile 7\n"
+                       "VELMORA: Simulated board: Chaintech CT-7NJL1/CT-7NJS (profile 3), state "
+                       "in velmora-sim.ini\n"),
+              std::string::npos)
+        << log;
+}
+
+TEST(Program, ADamagedStateFileIsReportedAfterTheBanner) {
+    TempWorkDir dir;
+    write_file("velmora-sim.ini",
+               "[Machine]\r\nprofile=7\r\n[ATXP1]\r\nregisters=zz\r\nnonsense\r\n");
+    Child velmora({VELMORA_BINARY, "--unattended"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n"));
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    const std::string log = read_file("velmora.deb");
+    EXPECT_EQ(log.rfind("===============================================\n", 0), 0u);
+    EXPECT_NE(log.find("SIM: state file line 5 not understood\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("SIM: ATXP1: registers missing or invalid, power-on value used\n"),
+              std::string::npos)
+        << log;
+    // Saved whole again at the end.
+    EXPECT_NE(read_file("velmora-sim.ini").find("[NFORCE2_PCI]"), std::string::npos);
+}
+
+TEST(Program, AnUnknownProfileEndsWithCode2BeforeAnyWindow) {
+    TempWorkDir dir;
+    Child velmora({VELMORA_BINARY, "--unattended", "--sim=99"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    EXPECT_EQ(velmora.wait(), 2);
+    EXPECT_NE(read_file("stderr.txt").find("there is no simulated board \"99\""),
+              std::string::npos);
+    EXPECT_FALSE(file_exists("velmora.deb"));
+    EXPECT_FALSE(file_exists("velmora-sim.ini"));
 }
 
 TEST(Program, RunsWhenTheLogCannotBeWritten) {

@@ -3,11 +3,13 @@
 #include <filesystem>
 
 #include "app/port_setup.h"
+#include "helpers/fake_platform.h"
 #include "helpers/temp_dir.h"
 #include "hw/direct_port_backend.h"
 #include "hw/port_io.h"
 #include "hw/scripted_port_backend.h"
 #include "hw/tracing_port_backend.h"
+#include "sim/sim_machine.h"
 
 namespace {
 
@@ -67,22 +69,43 @@ TEST(PortBackends, TheTraceHoldsEveryAccessInOrder) {
 
 namespace {
 
-TEST(PortSetupChoice, RealPortsOnlyOnAnNforce2OrWhenForced) {
+TEST(PortSetupChoice, RealPortsOnlyOnAnNforce2WhosePortsCanBeHadOrWhenForced) {
     TempWorkDir dir;
+    FakePlatform os;
+    ScopedPlatform installed(os);
     std::filesystem::create_directories("sys/bus/pci/devices/0000:00:00.0");
     write_file("sys/bus/pci/devices/0000:00:00.0/vendor", "0x8086\n");
     write_file("sys/bus/pci/devices/0000:00:00.0/device", "0x01e0\n");
     EXPECT_FALSE(nforce2_host_bridge_present("sys"));
-    EXPECT_FALSE(choose_port_backend({}, "sys").backend->needs_port_grant());
-    EXPECT_TRUE(choose_port_backend({"--hardware"}, "sys").backend->needs_port_grant());
     EXPECT_FALSE(nforce2_host_bridge_present("missing"));
+    PortSetup other = choose_port_backend({}, "sys");
+    EXPECT_NE(other.machine, nullptr);  // anywhere else: the simulated board
+    EXPECT_EQ(other.notes.simulated_board, "Epox 8RDA+ Rev. 2.x (profile 7)");
+    EXPECT_TRUE(choose_port_backend({"--hardware"}, "sys").backend->needs_port_grant());
 
     write_file("sys/bus/pci/devices/0000:00:00.0/vendor", "0x10de\n");
     EXPECT_TRUE(nforce2_host_bridge_present("sys"));
-    PortSetup setup = choose_port_backend({"--trace-ports=t.trace"}, "sys");
-    EXPECT_TRUE(setup.active().needs_port_grant());
-    EXPECT_THROW(setup.active().in8(0x80), PortAccessLost);  // not granted yet
+    PortSetup real = choose_port_backend({"--trace-ports=t.trace"}, "sys");
+    EXPECT_EQ(real.machine, nullptr);
+    EXPECT_TRUE(real.active().needs_port_grant());
+    EXPECT_THROW(real.active().in8(0x80), PortAccessLost);  // not granted yet
     EXPECT_TRUE(file_exists("t.trace"));
+
+    // An nForce2 whose ports are refused, or an explicit --sim, runs simulated.
+    EXPECT_NE(choose_port_backend({"--sim=3"}, "sys").machine, nullptr);
+    os.port_access_granted = false;
+    EXPECT_NE(choose_port_backend({}, "sys").machine, nullptr);
+}
+
+TEST(PortSetupChoice, UnknownProfilesAreRefused) {
+    TempWorkDir dir;
+    for (const char* bad : {"--sim=15", "--sim=-1", "--sim=abc", "--sim=", "--sim=7x"}) {
+        PortSetup setup = choose_port_backend({bad});
+        EXPECT_EQ(setup.backend, nullptr) << bad;
+        EXPECT_NE(setup.error.find("use --sim=0 to --sim=14"), std::string::npos) << bad;
+    }
+    EXPECT_EQ(choose_port_backend({"--sim=14"}).notes.simulated_board,
+              "General board (profile 14)");
 }
 
 }  // namespace

@@ -1,0 +1,137 @@
+#include "sim/atxp1.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// The largest change of the regulator's output one write may make: a real regulator steps in
+// 25 mV codes, and a jump of more than four codes at once can overshoot and hurt the CPU.
+constexpr int kMaxCodesPerWrite = 4;
+
+// The GPIO pins are pulled up on the board: bits no selector uses read as ones. Register
+// 0x06 has only four GPIO bits.
+constexpr uint8_t kGpio1PowerOn = 0x0F;
+constexpr uint8_t kGpio2PowerOn = 0xFF;
+
+bool wired(const SimVoltageWiring& w) {
+    return w.count > 0 && w.reg < ATXP1_REG_COUNT;
+}
+
+// The choice the wiring's bits currently select, or nullptr when no choice has that code.
+const SimVoltageWiring::Choice* selected(const SimVoltageWiring& w, const uint8_t* regs) {
+    if (!wired(w))
+        return nullptr;
+    const uint8_t bits = regs[w.reg] & w.mask;
+    for (int i = 0; i < w.count && i < 8; ++i)
+        if ((w.choices[i].code & w.mask) == bits)
+            return &w.choices[i];
+    return nullptr;
+}
+
+// Puts the code of the choice nearest to `volts` into the wiring's bits.
+void select_nearest(const SimVoltageWiring& w, double volts, uint8_t* regs) {
+    if (!wired(w))
+        return;
+    int best = 0;
+    for (int i = 1; i < w.count && i < 8; ++i)
+        if (std::fabs(w.choices[i].volts - volts) < std::fabs(w.choices[best].volts - volts))
+            best = i;
+    regs[w.reg] = static_cast<uint8_t>((regs[w.reg] & ~w.mask) | (w.choices[best].code & w.mask));
+}
+
+void drive_rail(const SimVoltageWiring& w, const uint8_t* regs, double& rail) {
+    if (const SimVoltageWiring::Choice* c = selected(w, regs))
+        rail = c->volts;
+}
+
+std::string volts_text(double v) {
+    char buf[32];
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3);
+    return std::string(buf, res.ptr);
+}
+
+}  // namespace
+
+double atxp1_vid_volts(uint8_t code) {
+    return 1.85 - (code & ATXP1_VID_MASK) * 0.025;
+}
+
+Atxp1::Atxp1(SimWorld& world, const SimProfile& profile) : world_(world), profile_(profile) {
+    reset();
+}
+
+void Atxp1::reset() {
+    for (uint8_t& r : regs_)
+        r = 0x00;
+    // These boards' BIOS sets the core voltage through the ATXP1 at boot: the VID register
+    // holds the CPU's own code with the enable bit set, so the first change from software
+    // steps smoothly from the boot voltage.
+    regs_[ATXP1_REG_VID] = ATXP1_VID_ENABLE | (profile_.cpu_vid_code & ATXP1_VID_MASK);
+    regs_[ATXP1_REG_CVID] = profile_.cpu_vid_code & ATXP1_VID_MASK;
+    regs_[ATXP1_REG_GPIO1] = kGpio1PowerOn;
+    regs_[ATXP1_REG_GPIO2] = kGpio2PowerOn;
+    // The board's jumpers and BIOS leave the selectors at the boot voltages and the core
+    // add-on at no offset.
+    select_nearest(profile_.vcore_add, 0.0, regs_);
+    select_nearest(profile_.vdimm, profile_.boot_vdimm, regs_);
+    select_nearest(profile_.vdd, profile_.boot_vdd, regs_);
+    select_nearest(profile_.vagp, profile_.boot_vagp, regs_);
+    drive_rails();
+}
+
+uint8_t Atxp1::regulator_code() const {
+    const uint8_t vid = regs_[ATXP1_REG_VID];
+    return (vid & ATXP1_VID_ENABLE) ? (vid & ATXP1_VID_MASK)
+                                    : (profile_.cpu_vid_code & ATXP1_VID_MASK);
+}
+
+void Atxp1::drive_rails() {
+    const SimVoltageWiring::Choice* add = selected(profile_.vcore_add, regs_);
+    world_.vcore = atxp1_vid_volts(regulator_code()) + (add ? add->volts : 0.0);
+    drive_rail(profile_.vdimm, regs_, world_.vdimm);
+    drive_rail(profile_.vdd, regs_, world_.vdd);
+    drive_rail(profile_.vagp, regs_, world_.vagp);
+}
+
+uint8_t Atxp1::read_byte(uint8_t command) {
+    if (command >= ATXP1_REG_COUNT)
+        return 0xFF;
+    if (command == ATXP1_REG_CVID)
+        return profile_.cpu_vid_code & ATXP1_VID_MASK;
+    return regs_[command];
+}
+
+void Atxp1::write_byte(uint8_t command, uint8_t value) {
+    if (command >= ATXP1_REG_COUNT) {
+        char text[48];
+        std::snprintf(text, sizeof text, "ATXP1 register 0x%02x does not exist", command);
+        world_.record_fault(text);
+        return;
+    }
+    if (command == ATXP1_REG_CVID)
+        return;  // input pins
+    const uint8_t before = regulator_code();
+    regs_[command] = value;
+    const uint8_t after = regulator_code();
+    if (std::abs(after - before) > kMaxCodesPerWrite)
+        world_.record_fault("Vcore jumped from " + volts_text(atxp1_vid_volts(before)) + " to " +
+                            volts_text(atxp1_vid_volts(after)) + " V in one VID write");
+    drive_rails();
+}
+
+void Atxp1::save(StateSection& out) const {
+    out.set_bytes("registers", regs_, ATXP1_REG_COUNT);
+}
+
+// The rails follow the loaded registers at once, as they would have on the board all along.
+void Atxp1::load(const StateSection& in, SimLoadReport& report) {
+    reset();
+    if (!in.get_bytes("registers", regs_, ATXP1_REG_COUNT))
+        report.problem("ATXP1: registers missing or invalid, power-on value used");
+    regs_[ATXP1_REG_CVID] = profile_.cpu_vid_code & ATXP1_VID_MASK;
+    drive_rails();
+}

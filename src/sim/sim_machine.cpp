@@ -1,0 +1,243 @@
+#include "sim/sim_machine.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "app/debuglog.h"
+#include "platform/clock.h"
+#include "platform/platform.h"
+#include "sim/atxp1.h"
+#include "sim/bios_smi.h"
+#include "sim/cmos.h"
+#include "sim/it8712f.h"
+#include "sim/lm90.h"
+#include "sim/ms3.h"
+#include "sim/nforce2_pci.h"
+#include "sim/post_display.h"
+#include "sim/sim_physics.h"
+#include "sim/smbus_host.h"
+#include "sim/state_file.h"
+#include "sim/w83627hf.h"
+#include "support/atomic_file.h"
+
+namespace {
+constexpr uint8_t kLm90Address = 0x4C;
+constexpr uint32_t kLoadSampleMs = 1000;
+}  // namespace
+
+SimMachine::SimMachine(const SimProfile& profile) : profile_(profile) {
+    pci_ = std::make_unique<Nforce2Pci>(world_, profile_);
+    smbus_[0] = std::make_unique<SmbusHost>(0x5000);
+    smbus_[1] = std::make_unique<SmbusHost>(0x5100);
+    if (profile_.vid_chip == SimVidChip::Atxp1) {
+        atxp1_ = std::make_unique<Atxp1>(world_, profile_);
+        smbus_[profile_.vid_bus]->attach(profile_.vid_address, atxp1_.get());
+    } else if (profile_.vid_chip == SimVidChip::Ms3) {
+        ms3_ = std::make_unique<Ms3>();
+        smbus_[profile_.vid_bus]->attach(profile_.vid_address, ms3_.get());
+    }
+    if (profile_.lm90_bus >= 0) {
+        lm90_ = std::make_unique<Lm90>(world_);
+        smbus_[profile_.lm90_bus]->attach(kLm90Address, lm90_.get());
+    }
+    io_ = {pci_.get(), smbus_[0].get(), smbus_[1].get()};
+    switch (profile_.monitor) {
+        case SimMonitorChip::W83627HF:
+            winbond_ = std::make_unique<W83627hf>(world_, W83627hf::Variant::W83627HF);
+            io_.push_back(winbond_.get());
+            break;
+        case SimMonitorChip::W83782D:
+            winbond_ = std::make_unique<W83627hf>(world_, W83627hf::Variant::W83782D);
+            io_.push_back(winbond_.get());
+            break;
+        case SimMonitorChip::IT8712F:
+            ite_ = std::make_unique<It8712f>(world_);
+            io_.push_back(ite_.get());
+            break;
+        case SimMonitorChip::None:
+            break;
+    }
+    smi_ = std::make_unique<BiosSmi>(world_, profile_);
+    cmos_ = std::make_unique<Cmos>(profile_);
+    port80_ = std::make_unique<PostDisplay>();
+    io_.push_back(smi_.get());
+    io_.push_back(cmos_.get());
+    io_.push_back(port80_.get());
+    power_on();
+    advance();  // time starts now
+}
+
+SimMachine::~SimMachine() = default;
+
+std::vector<SimDevice*> SimMachine::all_devices() const {
+    std::vector<SimDevice*> devices(io_.begin(), io_.end());
+    for (SimDevice* d : std::initializer_list<SimDevice*>{atxp1_.get(), ms3_.get(), lm90_.get()})
+        if (d)
+            devices.push_back(d);
+    return devices;
+}
+
+void SimMachine::power_on() {
+    world_ = SimWorld{};
+    // The PCI bridge sets the boot clock, the VID chip the rails.
+    for (SimDevice* device : all_devices())
+        device->reset();
+    sim_physics_settle(world_);
+}
+
+void SimMachine::set_cpu_load(double share) {
+    fixed_load_ = std::clamp(share, 0.0, 1.0);
+}
+
+// The host's load over the last second or more, from the platform's cumulative counters.
+void SimMachine::sample_host_load() {
+    uint64_t total = 0, idle = 0;
+    if (!current_platform().system_times(total, idle))
+        return;
+    if (host_total_ != 0 && total > host_total_) {
+        const double busy =
+            1.0 - static_cast<double>(idle - host_idle_) / static_cast<double>(total - host_total_);
+        world_.cpu_load = std::clamp(busy, 0.0, 1.0);
+    }
+    host_total_ = total;
+    host_idle_ = idle;
+}
+
+void SimMachine::advance() {
+    const uint32_t now = current_clock().now_ms();
+    if (!clock_started_) {
+        clock_started_ = true;
+        last_ms_ = last_load_sample_ms_ = now;
+        if (fixed_load_ < 0)
+            sample_host_load();
+        return;
+    }
+    const uint32_t elapsed = now - last_ms_;  // wraps like the counter
+    if (elapsed == 0)
+        return;
+    if (fixed_load_ >= 0) {
+        world_.cpu_load = fixed_load_;
+    } else if (now - last_load_sample_ms_ >= kLoadSampleMs) {
+        sample_host_load();
+        last_load_sample_ms_ = now;
+    }
+    sim_physics_step(world_, elapsed / 1000.0);
+    last_ms_ = now;
+}
+
+SimIoDevice* SimMachine::decoder(uint16_t port) {
+    for (SimIoDevice* device : io_)
+        if (device->decodes(port))
+            return device;
+    return nullptr;
+}
+
+uint32_t SimMachine::in(uint16_t port, int width) {
+    advance();
+    SimIoDevice* device = decoder(port);
+    if (!device)
+        return width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;  // floating bus
+    return device->in(port, width);
+}
+
+void SimMachine::out(uint16_t port, int width, uint32_t value) {
+    advance();
+    if (SimIoDevice* device = decoder(port))
+        device->out(port, width, value);
+}
+
+std::string SimMachine::state_text() const {
+    StateFile file;
+    StateSection& machine = file.section("Machine");
+    machine.set_int("profile", profile_.number);
+    machine.set("board", profile_.name);
+    StateSection& world = file.section("World");
+    world.set_double("cpu_temp_c", world_.cpu_temp_c);
+    world.set_double("sys_temp_c", world_.sys_temp_c);
+    world.set_double("ambient_c", world_.ambient_c);
+    for (int fan = 0; fan < SimWorld::kFans; ++fan)
+        world.set_double("fan" + std::to_string(fan + 1) + "_rpm", world_.fan_rpm[fan]);
+    for (SimDevice* device : all_devices())
+        device->save(file.section(device->name()));
+    StateSection& faults = file.section("Faults");
+    faults.set_int("count", static_cast<int64_t>(world_.faults.size()));
+    for (size_t i = 0; i < world_.faults.size(); ++i)
+        faults.set("fault" + std::to_string(i + 1), world_.faults[i]);
+    return file.format();
+}
+
+void SimMachine::load_state_text(const std::string& text, SimLoadReport& report) {
+    power_on();
+    StateFile file = StateFile::parse(text, report);
+    static const StateSection empty;
+    for (SimDevice* device : all_devices()) {
+        const StateSection* section = file.find(device->name());
+        if (!section)
+            report.problem(std::string(device->name()) + ": section missing, power-on values used");
+        device->load(section ? *section : empty, report);
+    }
+    const StateSection* world = file.find("World");
+    if (world) {
+        double v = 0;
+        if (world->get_double("cpu_temp_c", v))
+            world_.cpu_temp_c = v;
+        if (world->get_double("sys_temp_c", v))
+            world_.sys_temp_c = v;
+        if (world->get_double("ambient_c", v))
+            world_.ambient_c = v;
+        for (int fan = 0; fan < SimWorld::kFans; ++fan)
+            if (world->get_double("fan" + std::to_string(fan + 1) + "_rpm", v) && v >= 0)
+                world_.fan_rpm[fan] = v;
+    } else {
+        report.problem("World: section missing, settled values used");
+    }
+    if (const StateSection* faults = file.find("Faults")) {
+        int64_t count = 0;
+        faults->get_int("count", count);
+        for (int64_t i = 1; i <= count && i <= 1000; ++i)
+            if (const std::string* text = faults->find("fault" + std::to_string(i)))
+                world_.faults.push_back(*text);
+    }
+}
+
+bool sim_save_state(const SimMachine& machine, const std::string& path) {
+    if (write_file_atomically(path, machine.state_text()) == AtomicWrite::Written)
+        return true;
+    debug_print("SIM: Can't write %s\n", path);
+    return false;
+}
+
+namespace {
+bool read_whole(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream out;
+    out << in.rdbuf();
+    text = out.str();
+    return true;
+}
+}  // namespace
+
+int sim_state_profile(const std::string& path) {
+    std::string text;
+    if (!read_whole(path, text))
+        return -1;
+    SimLoadReport ignored;
+    StateFile file = StateFile::parse(text, ignored);
+    const StateSection* machine = file.find("Machine");
+    int64_t profile = -1;
+    if (!machine || !machine->get_int("profile", profile) ||
+        !sim_profile(static_cast<int>(profile)))
+        return -1;
+    return static_cast<int>(profile);
+}
+
+bool sim_load_state(SimMachine& machine, SimLoadReport& report, const std::string& path) {
+    std::string text;
+    if (!read_whole(path, text))
+        return false;
+    machine.load_state_text(text, report);
+    return true;
+}

@@ -1,0 +1,108 @@
+// The simulated nForce2 machine: a port backend made of device models, as a real board
+// answers the same accesses. It keeps time with the installed clock, moves its physics along
+// at every access, and keeps its registers and physical state in a state file so that, like a
+// real board, it still holds at the next start what the last run set.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hw/port_io.h"
+#include "sim/sim_device.h"
+#include "sim/sim_profile.h"
+#include "sim/sim_world.h"
+
+class Atxp1;
+class BiosSmi;
+class Cmos;
+class It8712f;
+class Lm90;
+class Ms3;
+class Nforce2Pci;
+class PostDisplay;
+class SmbusHost;
+class W83627hf;
+
+inline constexpr const char* kSimStateFile = "velmora-sim.ini";
+
+class SimMachine : public PortBackend {
+  public:
+    // The board of the profile (0..14), at power-on.
+    explicit SimMachine(const SimProfile& profile);
+    ~SimMachine() override;
+    SimMachine(const SimMachine&) = delete;
+    SimMachine& operator=(const SimMachine&) = delete;
+
+    uint8_t in8(uint16_t port) override { return static_cast<uint8_t>(in(port, 1)); }
+    uint16_t in16(uint16_t port) override { return static_cast<uint16_t>(in(port, 2)); }
+    uint32_t in32(uint16_t port) override { return in(port, 4); }
+    void out8(uint16_t port, uint8_t value) override { out(port, 1, value); }
+    void out16(uint16_t port, uint16_t value) override { out(port, 2, value); }
+    void out32(uint16_t port, uint32_t value) override { out(port, 4, value); }
+
+    const SimProfile& profile() const { return profile_; }
+    SimWorld& world() { return world_; }
+    const SimWorld& world() const { return world_; }
+
+    // Every device back to its power-on values and the world settled: a power cycle.
+    void power_on();
+
+    // The simulated CPU's load: the host's real load (the default), or a fixed share 0..1 for
+    // tests and demonstrations.
+    void follow_host_load() { fixed_load_ = -1.0; }
+    void set_cpu_load(double share);
+
+    // Moves the physics to the clock's present time (also done at every port access).
+    void advance();
+
+    // The whole state as the state file holds it, and back. Loading takes every valid value,
+    // resets the rest to power-on values and reports one problem each.
+    std::string state_text() const;
+    void load_state_text(const std::string& text, SimLoadReport& report);
+
+    // The devices, for tests and the window's status.
+    SmbusHost& smbus(int bus) { return *smbus_[bus]; }
+    Nforce2Pci& pci() { return *pci_; }
+    PostDisplay& port80() { return *port80_; }
+
+  private:
+    uint32_t in(uint16_t port, int width);
+    void out(uint16_t port, int width, uint32_t value);
+    SimIoDevice* decoder(uint16_t port);
+    std::vector<SimDevice*> all_devices() const;
+    void sample_host_load();
+
+    const SimProfile& profile_;
+    SimWorld world_;
+    double fixed_load_ = -1.0;
+    bool clock_started_ = false;
+    uint32_t last_ms_ = 0;
+    uint32_t last_load_sample_ms_ = 0;
+    uint64_t host_total_ = 0, host_idle_ = 0;
+
+    std::unique_ptr<Nforce2Pci> pci_;
+    std::unique_ptr<SmbusHost> smbus_[2];
+    std::unique_ptr<Atxp1> atxp1_;
+    std::unique_ptr<Ms3> ms3_;
+    std::unique_ptr<Lm90> lm90_;
+    std::unique_ptr<W83627hf> winbond_;
+    std::unique_ptr<It8712f> ite_;
+    std::unique_ptr<BiosSmi> smi_;
+    std::unique_ptr<Cmos> cmos_;
+    std::unique_ptr<PostDisplay> port80_;
+    std::vector<SimIoDevice*> io_;
+};
+
+// Saves the machine's state to the file, replacing it whole only once every byte is written.
+// False (and a "SIM: " log line) when it cannot be written.
+bool sim_save_state(const SimMachine& machine, const std::string& path = kSimStateFile);
+
+// The profile number a state file was made with, or -1 when there is no readable file.
+int sim_state_profile(const std::string& path = kSimStateFile);
+
+// Loads the state file into the machine and reports its problems. False when there is no
+// file (the machine stays at power-on).
+bool sim_load_state(SimMachine& machine, SimLoadReport& report,
+                    const std::string& path = kSimStateFile);
