@@ -9,12 +9,17 @@
 #include "app/errortext.h"
 #include "app/instance.h"
 #include "app/prompts.h"
+#include "board/fsb.h"
+#include "board/vid_chip.h"
+#include "board/voltage.h"
 #include "gui/main_window.h"
 #include "hw/giveio.h"
 #include "hw/port_io.h"
 #include "platform/platform.h"
+#include "support/configfile.h"
 
 namespace {
+constexpr const char* kConfigFile = "config.ini";
 const char* const kPortAccessRefused =
     "Direct access to the I/O ports was refused.\n"
     "velmora needs root rights or the capability CAP_SYS_RAWIO to reach the board's chips, "
@@ -104,13 +109,63 @@ void TMain::AnnounceBoardSource() {
     StatusBar1->showMessage(text);
 }
 
-bool TMain::InitValues(bool /*read_hardware*/) {
+bool TMain::InitValues(bool read_hardware) {
     board_count = boards_init(board_list);
     if (board_count == 0) {
         debug_print("VELMORA: Can't initialize boards!\n");
         return false;
     }
-    return false;
+    if (smi_init(&smi))
+        debug_print("VELMORA: SMI interface available\n");
+
+    // A board chosen before (an earlier pass, or the board list) stays; otherwise config.ini,
+    // and only without a stored choice the BIOS.
+    if (board_number == NO_BOARD) {
+        int32_t stored = NO_BOARD;
+        if (configfile_read(kConfigFile, "Main", "Board", &stored, CONFIG_INT)) {
+            board_number = stored;
+            // A number past the table would pick a board that does not exist.
+            if (stored != NO_BOARD && (stored < 0 || stored >= board_count)) {
+                debug_print("VELMORA: Unknown board nr. %d in config.ini, asking the BIOS\n",
+                            stored);
+                board_number =
+                    board_lookup(board_list, board_count, smi.board_info, smi.board_name);
+            }
+        } else {
+            board_number = board_lookup(board_list, board_count, smi.board_info, smi.board_name);
+        }
+        if (board_number == NO_BOARD)
+            return false;
+    }
+    if (board_number == NO_BOARD)
+        return false;
+    board = board_list[board_number];
+
+    if (board.chip.address == 0 && !vid_chip_search(board.chip))
+        prompts_.show_message("ATXP1 not found\nVoltage adjustments not working");
+    setWindowTitle(QString::fromStdString(instance_key() + " (" + board.name + ")"));
+    debug_print("VELMORA: Board %s nr: %d\n", board.name, board_number);
+
+    if (read_hardware) {
+        debug_print("VELMORA: Getting ATXP1-registers\n");
+        vid_chip_read_registers(board.chip);
+        const uint8_t* mirror = board.chip.registers;
+        debug_print("VELMORA: ATXP1: %x,%x,%x,%x\n", mirror[0], mirror[6], mirror[10], mirror[4]);
+        read_chipset_settings(&chipset);
+        values_read.vcore =
+            vid_to_voltage(mirror[0]) + table_value_of_register(board, board.vcore_add);
+        values_read.vdimm = table_value_of_register(board, board.vdimm);
+        values_read.vdd = table_value_of_register(board, board.vdd);
+        values_read.vagp = table_value_of_register(board, board.vagp);
+        cpu_multiplier = fid_to_multiplier(chipset.fid);
+        values_read.tras = chipset.tras;
+        values_read.trcd = chipset.trcd;
+        values_read.trp = chipset.trp;
+        values_read.fsb = get_fsb();
+        values_applied = values_read;
+    }
+    values_selected = values_read;
+    return true;
 }
 
 void TMain::StartServices() {}

@@ -8,6 +8,8 @@
 
 #include "app/port_setup.h"
 #include "board/boards.h"
+#include "board/chipset.h"
+#include "sensors/smi.h"
 
 class Prompts;
 class QCloseEvent;
@@ -56,6 +58,16 @@ class TMain : public QMainWindow {
     int32_t board_count = 0;
     std::vector<Board> board_list;
     Board board;
+    SmiInterface smi;
+    ChipsetSettings chipset{};
+    double cpu_multiplier = 0.0;
+    // The eight adjustable quantities: as the hardware held them when last read, as the
+    // controls or the command line select them, and as Apply last sent them.
+    struct MainValues {
+        double vcore = 0.0, vdimm = 0.0, vdd = 0.0, vagp = 0.0;
+        int32_t fsb = 0, tras = 0, trcd = 0, trp = 0;
+    };
+    MainValues values_read, values_selected, values_applied;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "helpers/temp_dir.h"
+#include "sim/sim_profile.h"
 
 extern char** environ;
 
@@ -26,7 +27,16 @@ const std::string kStartupLog =
     "VELMORA: Version velmora 0.8.7-dev\n"
     "VELMORA: Linux detected\n"
     "VELMORA: Simulated board: Epox 8RDA+ Rev. 2.x (profile 7), state in velmora-sim.ini\n"
-    "VELMORA: Can't initialize boards!\n";
+    "BOARDS: Initialized 15 boards\n"
+    "CONFIGFILE: Can't stat config.ini\n"
+    "ATXP1: Searching...\n"
+    "ATXP1: Found ATXP1 on bus 0, addr. 55\n"
+    "VELMORA: Board General board nr: 14\n"
+    "VELMORA: Getting ATXP1-registers\n"
+    "VELMORA: ATXP1: 28,07,ff,00\n";
+
+// The last line of the start-up on a board.
+const std::string kStarted = "VELMORA: ATXP1: ";
 
 // A child process with its own environment; killed at the end if still running.
 class Child {
@@ -118,12 +128,12 @@ bool wait_for_text(const std::string& file, const std::string& text, size_t time
     return false;
 }
 
-TEST(Program, StartsWithoutABoardAndEndsCleanlyOnSigterm) {
+TEST(Program, StartsOnTheSimulatedBoardAndEndsCleanlyOnSigterm) {
     TempWorkDir dir;
     for (int run = 1; run <= 2; ++run) {
         Child velmora({VELMORA_BINARY, "--unattended"},
                       environment_with({"QT_QPA_PLATFORM=offscreen"}));
-        ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n", run));
+        ASSERT_TRUE(wait_for_text("velmora.deb", kStarted, run));
         velmora.signal(SIGTERM);
         EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
         std::string log;
@@ -136,7 +146,7 @@ TEST(Program, StartsWithoutABoardAndEndsCleanlyOnSigterm) {
 TEST(Program, WithoutADisplayItRunsOffscreenAndSaysSo) {
     TempWorkDir dir;
     Child velmora({VELMORA_BINARY}, environment_with({}));
-    ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n"));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
     velmora.signal(SIGINT);
     EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
     EXPECT_NE(read_file("stderr.txt").find("velmora: no display found"), std::string::npos);
@@ -147,7 +157,7 @@ TEST(Program, TheSimulatedBoardKeepsItsProfileAndStateAcrossRuns) {
     const auto env = environment_with({"QT_QPA_PLATFORM=offscreen"});
     {
         Child velmora({VELMORA_BINARY, "--unattended", "--sim=3"}, env);
-        ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n"));
+        ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
         velmora.signal(SIGTERM);
         EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
     }
@@ -157,7 +167,7 @@ TEST(Program, TheSimulatedBoardKeepsItsProfileAndStateAcrossRuns) {
     {
         // The file is the board in the machine: asking for another profile does not swap it.
         Child velmora({VELMORA_BINARY, "--unattended", "--sim"}, env);
-        ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n", 2));
+        ASSERT_TRUE(wait_for_text("velmora.deb", kStarted, 2));
         velmora.signal(SIGTERM);
         EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
     }
@@ -169,13 +179,33 @@ TEST(Program, TheSimulatedBoardKeepsItsProfileAndStateAcrossRuns) {
         << log;
 }
 
+TEST(Program, EveryProfileStartsAsItsBoard) {
+    for (int n = 0; n < kSimProfileCount; ++n) {
+        TempWorkDir dir;
+        const std::string number = std::to_string(n);
+        write_file("config.ini", "\r\n[Main]\r\nBoard=" + number + "\r\n");
+        Child velmora({VELMORA_BINARY, "--unattended", "--sim=" + number},
+                      environment_with({"QT_QPA_PLATFORM=offscreen"}));
+        ASSERT_TRUE(wait_for_text("velmora.deb", kStarted)) << n << read_file("stderr.txt");
+        velmora.signal(SIGTERM);
+        EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+        const std::string log = read_file("velmora.deb");
+        EXPECT_NE(log.find("VELMORA: Board " + std::string(sim_profile(n)->name) +
+                           " nr: " + number + "\nVELMORA: Getting ATXP1-registers\n"),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(log.find("SIM: "), std::string::npos) << log;
+        EXPECT_NE(read_file("velmora-sim.ini").find("[Faults]\r\ncount=0\r\n"), std::string::npos);
+    }
+}
+
 TEST(Program, ADamagedStateFileIsReportedAfterTheBanner) {
     TempWorkDir dir;
     write_file("velmora-sim.ini",
                "[Machine]\r\nprofile=7\r\n[ATXP1]\r\nregisters=zz\r\nnonsense\r\n");
     Child velmora({VELMORA_BINARY, "--unattended"},
                   environment_with({"QT_QPA_PLATFORM=offscreen"}));
-    ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n"));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
     velmora.signal(SIGTERM);
     EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
     const std::string log = read_file("velmora.deb");
@@ -283,7 +313,7 @@ TEST(Program, AWindowThatOnlyMentionsTheKeyDoesNotBlock) {
     ASSERT_FALSE(x.name().empty());
     x.open_window("Notes on velmora 0.8.7-dev");
     Child velmora({VELMORA_BINARY, "--unattended"}, environment_with({"DISPLAY=" + x.name()}));
-    ASSERT_TRUE(wait_for_text("velmora.deb", "Can't initialize boards!\n"));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
     velmora.signal(SIGTERM);
     EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
 }

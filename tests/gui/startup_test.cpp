@@ -11,6 +11,8 @@
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
 #include "hw/scripted_port_backend.h"
+#include "platform/clock.h"
+#include "sim/sim_machine.h"
 
 namespace {
 
@@ -23,17 +25,23 @@ class Startup : public ::testing::Test {
     std::unique_ptr<TMain> start() {
         return std::make_unique<TMain>(prompts, std::vector<std::string>{});
     }
+    Startup() { install_clock(&clock); }
+    ~Startup() override { install_clock(nullptr); }
+    // A run that ended without a board stores 255: the next start opens without one.
+    void no_board() { write_file("config.ini", "\r\n[Main]\r\nBoard=255\r\n"); }
 
     TempWorkDir dir;
     FakePlatform os;
     ScopedPlatform installed{os};
     ScriptedPrompts prompts;
+    VirtualClock clock;  // the hardware waits of the start-up take no time
 };
 
 TEST_F(Startup, WithoutABoardTheWindowOpensReducedToSettingsAndAbout) {
+    no_board();
     auto main = start();
     EXPECT_EQ(read_file("velmora.deb"),
-              kBanner + "VELMORA: Linux detected\nVELMORA: Can't initialize boards!\n");
+              kBanner + "VELMORA: Linux detected\nBOARDS: Initialized 15 boards\n");
     EXPECT_TRUE(os.exits.empty());
     EXPECT_TRUE(prompts.messages.empty());
 
@@ -77,6 +85,7 @@ TEST_F(Startup, ACopyWithoutABoardOrAKeyInsideATitleDoesNotBlock) {
 }
 
 TEST_F(Startup, TheOperatingSystemFamilyIsLogged) {
+    no_board();
     os.family = OsFamily::Windows;
     os.windows_platform_id = 2;
     start();
@@ -85,12 +94,11 @@ TEST_F(Startup, TheOperatingSystemFamilyIsLogged) {
     os.windows_platform_id.reset();
     start();
     EXPECT_EQ(read_file("velmora.deb"),
-              kBanner +
-                  "VELMORA: Windows NT/2000/XP detected\nVELMORA: Can't initialize boards!\n" +
-                  kBanner + "VELMORA: Windows 9x/ME detected\nVELMORA: Can't initialize boards!\n" +
+              kBanner + "VELMORA: Windows NT/2000/XP detected\nBOARDS: Initialized 15 boards\n" +
+                  kBanner + "VELMORA: Windows 9x/ME detected\nBOARDS: Initialized 15 boards\n" +
                   kBanner +
                   "ENUM: Getting OS version info failed\nVELMORA: Windows 9x/ME detected\n"
-                  "VELMORA: Can't initialize boards!\n");
+                  "BOARDS: Initialized 15 boards\n");
 }
 
 class PortGrant : public Startup {
@@ -105,12 +113,13 @@ class PortGrant : public Startup {
 };
 
 TEST_F(PortGrant, LinuxGrantsRealPortsThroughIopl) {
+    no_board();
     auto main = start();
     EXPECT_TRUE(ports.access_granted);
     EXPECT_EQ(read_file("velmora.deb"),
               kBanner +
                   "VELMORA: Linux detected\nVELMORA: Direct port access granted (iopl 3)\n"
-                  "VELMORA: Can't initialize boards!\n");
+                  "BOARDS: Initialized 15 boards\n");
 }
 
 TEST_F(PortGrant, ARefusedGrantOnLinuxSaysWhatIsNeededAndEndsWithCode1) {
@@ -159,6 +168,79 @@ TEST_F(Startup, PortsThatNeedNoGrantAreNotOpened) {
     auto main = start();
     EXPECT_TRUE(os.calls.empty());
     EXPECT_EQ(main->findChild<QStatusBar*>("StatusBar1")->currentMessage(), "");
+}
+
+// The simulated board as the hardware of the start-up.
+class StartupOnBoard : public Startup {
+  protected:
+    ~StartupOnBoard() override { install_port_backend(nullptr); }
+    void boot(int profile) {
+        machine = std::make_unique<SimMachine>(*sim_profile(profile));
+        machine->set_cpu_load(0);
+        install_port_backend(machine.get());
+    }
+
+    std::unique_ptr<SimMachine> machine;
+};
+
+TEST_F(StartupOnBoard, AStoredBoardIsReadIntoTheWindowWithEveryTab) {
+    boot(7);
+    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
+    auto main = start();
+    EXPECT_EQ(main->windowTitle(), "velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x)");
+    const std::string log = read_file("velmora.deb");
+    EXPECT_NE(log.find("VELMORA: Linux detected\nBOARDS: Initialized 15 boards\n"
+                       "VELMORA: Board Epox 8RDA+ Rev. 2.x nr: 7\n"
+                       "VELMORA: Getting ATXP1-registers\nVELMORA: ATXP1: 28,07,ff,00\n"),
+              std::string::npos)
+        << log;
+    EXPECT_DOUBLE_EQ(main->values_read.vcore, 1.65);
+    EXPECT_DOUBLE_EQ(main->values_read.vdimm, 2.63);
+    EXPECT_DOUBLE_EQ(main->values_read.vdd, 1.6);
+    EXPECT_DOUBLE_EQ(main->values_read.vagp, 1.5);
+    EXPECT_EQ(main->values_read.fsb, 166);
+    EXPECT_EQ(main->values_read.tras, 11);
+    EXPECT_EQ(main->values_read.trcd, 5);
+    EXPECT_EQ(main->values_read.trp, 7);
+    EXPECT_DOUBLE_EQ(main->cpu_multiplier, 11.0);
+    EXPECT_EQ(main->values_applied.fsb, 166);
+    EXPECT_DOUBLE_EQ(main->values_selected.vcore, 1.65);
+    QTabWidget* pages = main->findChild<QTabWidget*>("PageControl1");
+    for (int i = 0; i < pages->count(); ++i)
+        EXPECT_TRUE(pages->isTabVisible(i)) << i;
+    EXPECT_EQ(pages->currentWidget()->objectName(), "TabSheet1");
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(machine->world().faults.empty());
+}
+
+TEST_F(StartupOnBoard, WithoutAStoredBoardTheGeneralBoardSearchesItsChip) {
+    boot(3);  // ATXP1 at 0x4E on bus 0
+    auto main = start();
+    EXPECT_EQ(main->board_number, 14);
+    EXPECT_EQ(main->windowTitle(), "velmora 0.8.7-dev (General board)");
+    EXPECT_NE(read_file("velmora.deb")
+                  .find("ATXP1: Searching...\nATXP1: Found ATXP1 on bus 0, addr. 78\n"
+                        "VELMORA: Board General board nr: 14\n"),
+              std::string::npos);
+    EXPECT_EQ(main->board.chip.address, 0x4E);
+}
+
+TEST_F(StartupOnBoard, AStoredBoardNumberPastTheTableAsksTheBiosInstead) {
+    boot(7);
+    write_file("config.ini", "\r\n[Main]\r\nBoard=20\r\n");
+    auto main = start();
+    EXPECT_EQ(main->board_number, 14);
+    EXPECT_NE(read_file("velmora.deb")
+                  .find("VELMORA: Unknown board nr. 20 in config.ini, asking the BIOS\n"),
+              std::string::npos);
+}
+
+TEST_F(Startup, WithoutAVidChipTheUserIsToldAndTheStartGoesOn) {
+    auto main = start();  // nothing on the ports
+    EXPECT_EQ(prompts.messages,
+              std::vector<std::string>{"ATXP1 not found\nVoltage adjustments not working"});
+    EXPECT_EQ(main->windowTitle(), "velmora 0.8.7-dev (General board)");
+    EXPECT_NE(read_file("velmora.deb").find("ATXP1: Not found\n"), std::string::npos);
 }
 
 TEST(RunMode, NoDisplayOrAHeadlessPlatformMeansUnattendedOffscreen) {

@@ -1,0 +1,62 @@
+#include "board/vid_chip.h"
+
+#include "app/debuglog.h"
+#include "app/errortext.h"
+#include "hw/smbus.h"
+
+namespace {
+
+struct Candidate {
+    uint8_t address;
+    uint8_t probe_register;
+    const char* name;
+};
+
+constexpr Candidate kCandidates[] = {
+    {VID_CHIP_MS3_ADDRESS, VID_CHIP_MS3_REG_ID, "MS-3"},
+    {VID_CHIP_ATXP1_ADDRESS_A, VID_CHIP_ATXP1_REG_VID, "ATXP1"},
+    {VID_CHIP_ATXP1_ADDRESS_B, VID_CHIP_ATXP1_REG_VID, "ATXP1"},
+};
+
+// The ATXP1 registers velmora mirrors, each into the mirror entry of its own number.
+constexpr uint8_t kAtxp1Mirrored[] = {
+    0x00, 0x01, 0x02, 0x03, 0x04, VID_CHIP_ATXP1_REG_GPIO1, VID_CHIP_ATXP1_REG_GPIO2};
+
+// An empty address reads 0 (no acknowledge, so the read fails) and a floating bus 0xFF: only
+// another byte shows that a chip is there.
+bool answers(uint8_t bus, const Candidate& c) {
+    const uint8_t byte = smbus_read_byte(bus, c.address, c.probe_register);
+    return byte != 0x00 && byte != 0xFF;
+}
+
+}  // namespace
+
+int vid_chip_search(VidChip& chip) {
+    debug_print("ATXP1: Searching...\n");
+    for (const Candidate& c : kCandidates) {
+        for (uint8_t bus = 0; bus < 2; ++bus) {
+            if (!answers(bus, c))
+                continue;
+            chip.bus = bus;
+            chip.address = c.address;
+            debug_print("ATXP1: Found %s on bus %d, addr. %d\n", c.name, bus, c.address);
+            return 1;
+        }
+    }
+    debug_print("ATXP1: Not found\n");
+    return 0;
+}
+
+void vid_chip_read_registers(VidChip& chip) {
+    if (chip.address == VID_CHIP_MS3_ADDRESS) {
+        chip.registers[0] = smbus_read_byte(chip.bus, chip.address, VID_CHIP_MS3_REG_STATUS);
+        chip.registers[1] = smbus_read_byte(chip.bus, chip.address, VID_CHIP_MS3_REG_ID);
+        return;
+    }
+    for (uint8_t reg : kAtxp1Mirrored)
+        chip.registers[reg] = smbus_read_byte(chip.bus, chip.address, reg);
+}
+
+int vid_chip_write_register(const VidChip& chip, uint8_t reg, uint8_t value) {
+    return smbus_write_byte(chip.bus, chip.address, reg, value) == 0 ? ERR_NONE : ERR_SMB_WRITE;
+}

@@ -1,0 +1,36 @@
+// The voltage chip on the SMBus: an ATXP1 VID programming chip at 0x37 or 0x4E, or the "MS-3"
+// of the MSI board at 0x1B. Finding it, mirroring its registers into the VidChip record, and
+// writing one register.
+#pragma once
+
+#include <cstdint>
+
+#include "board/boards.h"
+
+// 7-bit SMBus addresses, in the order the search tries them.
+inline constexpr uint8_t VID_CHIP_MS3_ADDRESS = 0x1B;
+inline constexpr uint8_t VID_CHIP_ATXP1_ADDRESS_A = 0x37;
+inline constexpr uint8_t VID_CHIP_ATXP1_ADDRESS_B = 0x4E;
+
+// ATXP1 registers: 0x00 holds the VID code the regulator follows (bits 4-0, 1.850 V for
+// code 0 down to 1.075 V for code 31, 25 mV apart) and its enable bit (bit 5); 0x06 and 0x0A
+// are the GPIO registers the boards wire to their other voltage selectors.
+inline constexpr uint8_t VID_CHIP_ATXP1_REG_VID = 0x00;
+inline constexpr uint8_t VID_CHIP_ATXP1_REG_GPIO1 = 0x06;
+inline constexpr uint8_t VID_CHIP_ATXP1_REG_GPIO2 = 0x0A;
+inline constexpr uint8_t VID_CHIP_ATXP1_VID_ENABLE = 0x20;
+
+// The two MS-3 registers velmora knows; 0x0D is the one the search probes.
+inline constexpr uint8_t VID_CHIP_MS3_REG_STATUS = 0x0C;
+inline constexpr uint8_t VID_CHIP_MS3_REG_ID = 0x0D;
+
+// Looks for the chip at 0x1B, 0x37 and 0x4E, each on bus 0 and then bus 1. 1 with bus and
+// address filled in, 0 (record untouched) when nothing answers.
+int vid_chip_search(VidChip& chip);
+
+// Refreshes the mirror: for the MS-3 registers 0x0C and 0x0D into entries 0 and 1, for an
+// ATXP1 registers 0-4, 6 and 0x0A into the entries of the same number. 50 ms per register.
+void vid_chip_read_registers(VidChip& chip);
+
+// 0, or ERR_SMB_WRITE when the transaction did not complete. The mirror is not updated.
+int vid_chip_write_register(const VidChip& chip, uint8_t reg, uint8_t value);

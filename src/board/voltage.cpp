@@ -1,0 +1,190 @@
+#include "board/voltage.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "app/debuglog.h"
+#include "app/errortext.h"
+#include "board/vid_chip.h"
+#include "platform/clock.h"
+
+namespace {
+
+constexpr double kVidTopVolts = 1.85;       // VID code 0
+constexpr double kVoltsPerVidCode = 0.025;  // one VID code
+constexpr double kVidCodesPerVolt = 40.0;   // 1 / kVoltsPerVidCode
+constexpr uint8_t kVidCodeMask = 0x1F;      // the five code bits of the VID register
+constexpr int kVidCodeMax = kVidCodeMask;   // 1.075 V
+constexpr double kAddOnMargin = 0.01;       // added to the wanted offset before it is looked up
+constexpr double kMaxVcoreStepVolts = 0.1;  // larger changes are stepped code by code
+constexpr uint32_t kAddOnSettleMs = 50;
+constexpr uint32_t kVidStepMs = 100;
+
+int slots_before_end(const VoltageTable& t) {
+    int n = 0;
+    while (n < kTableSlots && t.values[n] != TABLE_END)
+        ++n;
+    return n;
+}
+
+uint8_t mirrored(const VidChip& chip, uint8_t reg) {
+    return reg < sizeof chip.registers ? chip.registers[reg] : 0;
+}
+
+// The register byte that selects `code` in the table's bits and keeps every other bit as the
+// chip last reported it.
+uint8_t merged(const VidChip& chip, const VoltageTable& t, uint8_t code) {
+    return static_cast<uint8_t>(code | (mirrored(chip, t.reg) & ~t.mask));
+}
+
+// The core regulator must not be moved by more than a few codes at once: a large jump can
+// overshoot and harm the CPU. Every byte from `from` to `to`, both included, is written in
+// turn, and the regulator gets 100 ms to settle after each. A failed write ends the stepping
+// and is reported: the regulator's code is then no longer known.
+int step_vid(const VidChip& chip, uint8_t from, uint8_t to) {
+    const int direction = to >= from ? 1 : -1;
+    for (int byte = from;; byte += direction) {
+        const int result =
+            vid_chip_write_register(chip, VID_CHIP_ATXP1_REG_VID, static_cast<uint8_t>(byte));
+        if (result != ERR_NONE)
+            return result;
+        current_clock().sleep_ms(kVidStepMs);
+        if (byte == to)
+            return ERR_NONE;
+    }
+}
+
+// The common part of the Vdimm, Vdd and Vagp setters. A board without the control refuses
+// every value: 0.0 would otherwise pass the range check of an empty table and find code 0 in
+// its unused slots, rewriting register 0 (the VID register) and reporting success.
+int set_table_voltage(Board& board, const VoltageTable& table, double v, int refusal,
+                      const char* log_line) {
+    if (table_count(table) == 0 || v < table_min(table) || v > table_max(table))
+        return refusal;
+    vid_chip_read_registers(board.chip);
+    const uint8_t code = table_code_of_value(table, v);
+    if (code == TABLE_NO_CODE)
+        return refusal;
+    const uint8_t value = merged(board.chip, table, code);
+    debug_print(log_line, value);
+    return vid_chip_write_register(board.chip, table.reg, value);
+}
+
+}  // namespace
+
+double vid_to_voltage(int code) {
+    return kVidTopVolts - (code & kVidCodeMask) * kVoltsPerVidCode;
+}
+
+int voltage_to_vid(double v) {
+    return static_cast<int>(std::trunc((kVidTopVolts - v) * kVidCodesPerVolt + 0.5));
+}
+
+double table_min(const VoltageTable& table) {
+    return slots_before_end(table) > 0 ? table.values[0] : 0.0;
+}
+
+double table_max(const VoltageTable& table) {
+    const int n = slots_before_end(table);
+    return n > 0 ? table.values[n - 1] : 0.0;
+}
+
+int table_count(const VoltageTable& table) {
+    return slots_before_end(table);
+}
+
+int table_index_of(const VoltageTable& table, double v) {
+    const int n = slots_before_end(table);
+    for (int i = 0; i < n; ++i)
+        if (table.values[i] == v)
+            return i;
+    return 0;
+}
+
+double table_value_of_code(const VoltageTable& table, uint8_t code) {
+    const int n = slots_before_end(table);
+    for (int i = 0; i < n; ++i)
+        if (table.codes[i] == (code & table.mask))
+            return table.values[i];
+    return 0.0;
+}
+
+double table_value_of_register(const Board& board, const VoltageTable& table) {
+    return table_value_of_code(table, mirrored(board.chip, table.reg));
+}
+
+uint8_t table_code_of_value(const VoltageTable& table, double v) {
+    for (int i = 0; i < kTableSlots; ++i)
+        if (table.values[i] == v)
+            return table.codes[i];
+    for (int i = 1; i < kTableSlots; ++i) {
+        const double a = std::fabs(v - table.values[i - 1]);
+        const double b = std::fabs(v - table.values[i]);
+        if (b <= a)
+            continue;
+        if (table.values[i - 1] != 0.0)
+            return table.codes[i - 1];
+        return static_cast<uint8_t>(static_cast<int64_t>(table.values[i]) & 0xFF);
+    }
+    return TABLE_NO_CODE;
+}
+
+// Above 1.85 V the five VID bits run out: the board's add-on bits lift the regulator's output
+// by a fixed offset, and the VID code sets the rest. At or below 1.85 V the add-on bits are
+// set to no offset. The add-on is written first and given 50 ms before the VID changes.
+int set_vcore(Board& board, double v) {
+    if (v < board.vcore_min - 0.05 || v > board.vcore_max)
+        return ERR_INVALID_VCORE;
+    VidChip& chip = board.chip;
+    vid_chip_read_registers(chip);
+
+    const VoltageTable& add = board.vcore_add;
+    const bool raised = v > kVidTopVolts;
+    double g = 0.0;  // the offset asked of the add-on bits
+    uint8_t add_code = 0;
+    if (raised) {
+        g = v - kVidTopVolts + kAddOnMargin;
+        add_code = table_code_of_value(add, g);
+        if (add_code == TABLE_NO_CODE) {
+            debug_print("VELMORA: set_vcore(): Doesn't have a vcoreadd value for %f\n", g);
+            return ERR_INVALID_VCORE;
+        }
+        v -= table_value_of_code(add, add_code);
+    } else {
+        add_code = table_code_of_value(add, 0.0);
+    }
+    // What the VID code cannot express is refused before anything is written, add-on bits
+    // included: five bits reach down to 1.075 V only.
+    const int code = voltage_to_vid(v);
+    if (code < 0 || code > kVidCodeMax)
+        return ERR_INVALID_VCORE;
+
+    const uint8_t add_value = merged(chip, add, add_code);
+    if (raised)
+        debug_print("VELMORA: set_vcore(): >1.85 -> vdiff %f -> %x\n", g, add_value);
+    if (const int result = vid_chip_write_register(chip, add.reg, add_value); result != ERR_NONE)
+        return result;
+
+    const uint8_t vid = static_cast<uint8_t>(code | VID_CHIP_ATXP1_VID_ENABLE);
+    const uint8_t old_vid = mirrored(chip, VID_CHIP_ATXP1_REG_VID);
+    const double diff = std::fabs(vid_to_voltage(vid) - vid_to_voltage(old_vid));
+    current_clock().sleep_ms(kAddOnSettleMs);
+    if (diff + g > kMaxVcoreStepVolts)
+        return step_vid(chip, old_vid, vid);
+    return vid_chip_write_register(chip, VID_CHIP_ATXP1_REG_VID, vid);
+}
+
+int set_vdimm(Board& board, double v) {
+    return set_table_voltage(board, board.vdimm, v, ERR_INVALID_VDIMM,
+                             "VELMORA: set_vdimm(): writing %x\n");
+}
+
+int set_vdd(Board& board, double v) {
+    return set_table_voltage(board, board.vdd, v, ERR_INVALID_VDD,
+                             "VELMORA: set_vdd(): writing %x\n");
+}
+
+int set_vagp(Board& board, double v) {
+    return set_table_voltage(board, board.vagp, v, ERR_INVALID_VAGP,
+                             "VELMORA: set_vagp(): writing %x\n");
+}
