@@ -1,0 +1,58 @@
+// config.ini, the main settings file: the stored numbers, their defaults, the load rules that
+// bring them into range, and the save of every key in its fixed order.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+inline constexpr const char* kMainSettingsFile = "config.ini";
+
+// The settings as config.ini holds them (all decimal integers). Defaults are those a missing
+// key leaves.
+struct MainSettings {
+    // [Main] (Board is the window's board number and is read by the board choice)
+    int32_t reset = 0;
+    int32_t load_update = 5;  // seconds
+    int32_t minimized = 0;
+    // [AutoFSB]
+    int32_t autofsb_enable = 0;
+    int32_t max_fsb = 166;  // MHz
+    int32_t min_fsb = 166;
+    int32_t max_load = 90;  // percent
+    int32_t min_load = 10;
+    int32_t max_delay = 15;  // seconds
+    int32_t min_delay = 30;
+    int32_t delay_change = 0;  // milliseconds between AutoFSB steps
+    int32_t max_temp = 45;     // degrees Celsius
+    int32_t down_mt = 1;
+    // [Sensor]
+    int32_t update = 5;  // seconds, 0 = no sensor updates
+    int32_t port80 = 0;
+    int32_t port80_type = 0;  // 0 CPU, 1 SYS
+    // [AutoFAN]
+    int32_t autofan_enable = 0;
+};
+
+// Everything a save writes, gathered by the window from its controls and memory.
+struct SavedSettings {
+    int32_t board = 255;
+    MainSettings main;
+    int32_t chipset_load = 0;
+    uint8_t auto_precharge = 0, stpgnt = 0, agp_sba = 0, agp_aperture = 0;
+    uint8_t pci_bus_latency = 0, agp_bus_latency = 0, agp_ctr_latency = 0;
+};
+
+// Sets every default, then reads the keys in their fixed order; a key replaces its default
+// only when present. A missing or unreadable file leaves the defaults.
+void load_main_settings(MainSettings& settings);
+
+// Brings the loaded numbers into their ranges, in the fixed order. current_fsb is asked only
+// when an FSB limit needs it.
+void apply_load_rules(MainSettings& settings, const std::function<int32_t()>& current_fsb);
+
+// A stored sensor period outside 0..60 shows and runs as 5 seconds.
+int32_t validated_update(int32_t update);
+
+// Writes every key, one write each, from [Main] Board to [Chipset] AGPCtrLatency. A failed
+// write is logged by the file engine and the rest are still written.
+void save_main_settings(const SavedSettings& saved);

@@ -1,0 +1,97 @@
+// config.ini: defaults, load rules and the save of every key in its place.
+#include "app/main_settings.h"
+
+#include <gtest/gtest.h>
+
+#include "helpers/temp_dir.h"
+#include "support/configfile.h"
+
+namespace {
+
+class MainSettingsTest : public ::testing::Test {
+  protected:
+    MainSettingsTest() { configfile_reset(); }
+    MainSettings load_with_rules(int32_t current_fsb = 166) {
+        MainSettings s;
+        load_main_settings(s);
+        apply_load_rules(s, [&] {
+            ++fsb_reads;
+            return current_fsb;
+        });
+        return s;
+    }
+
+    TempWorkDir dir;
+    int fsb_reads = 0;
+};
+
+TEST_F(MainSettingsTest, WithoutAFileEverySettingHasItsDefault) {
+    const MainSettings s = load_with_rules();
+    EXPECT_EQ(s.max_fsb, 166);
+    EXPECT_EQ(s.min_fsb, 166);
+    EXPECT_EQ(s.max_load, 90);
+    EXPECT_EQ(s.min_load, 10);
+    EXPECT_EQ(s.max_delay, 15);
+    EXPECT_EQ(s.min_delay, 30);
+    EXPECT_EQ(s.max_temp, 45);
+    EXPECT_EQ(s.down_mt, 1);
+    EXPECT_EQ(s.update, 5);
+    EXPECT_EQ(s.load_update, 5);
+    EXPECT_EQ(fsb_reads, 0);
+}
+
+TEST_F(MainSettingsTest, LoadRulesRepairWhatIsOutOfRangeInTheirOrder) {
+    write_file("config.ini",
+               "\r\n[Main]\r\nLoadUpdate=0\r\n\r\n[AutoFSB]\r\nMaxFSB=400\r\nMinFSB=100\r\n"
+               "MaxLoad=20\r\nMinLoad=95\r\nMaxDelay=91\r\nMinDelay=4\r\nMaxTemp=19\r\n"
+               "DelayChange=500\r\n\r\n[Sensor]\r\nUpdate=61\r\nPort80Type=7\r\n");
+    MainSettings s = load_with_rules(180);
+    EXPECT_EQ(s.load_update, 5);
+    EXPECT_EQ(s.max_fsb, 180);  // out of range: the current FSB
+    EXPECT_EQ(s.min_fsb, 100);
+    EXPECT_EQ(s.max_load, 20);  // inside the rule's range, whatever the spin edit shows
+    EXPECT_EQ(s.min_load, 10);
+    EXPECT_EQ(s.max_delay, 15);
+    EXPECT_EQ(s.min_delay, 30);
+    EXPECT_EQ(s.max_temp, 45);
+    EXPECT_EQ(s.delay_change, 500);  // no rule
+    EXPECT_EQ(s.update, 61);         // validated where it is shown and used
+    EXPECT_EQ(validated_update(s.update), 5);
+    EXPECT_EQ(validated_update(0), 0);
+
+    // The current FSB below the minimum, or crossed limits: both become the current FSB.
+    write_file("config.ini", "\r\n[AutoFSB]\r\nMaxFSB=400\r\nMinFSB=100\r\n");
+    s = load_with_rules(90);
+    EXPECT_EQ(s.max_fsb, 90);
+    EXPECT_EQ(s.min_fsb, 90);
+    write_file("config.ini", "\r\n[AutoFSB]\r\nMaxFSB=150\r\nMinFSB=180\r\n");
+    s = load_with_rules(166);
+    EXPECT_EQ(s.max_fsb, 166);
+    EXPECT_EQ(s.min_fsb, 166);
+}
+
+TEST_F(MainSettingsTest, ASaveFromNothingHasTheFixedLayoutAndLaterSavesKeepIt) {
+    SavedSettings saved;
+    saved.board = 7;
+    load_main_settings(saved.main);
+    saved.agp_aperture = 4;
+    saved.pci_bus_latency = saved.agp_bus_latency = saved.agp_ctr_latency = 32;
+    save_main_settings(saved);
+    const std::string golden_text = golden("config_defaults_saved_from_nothing.ini");
+    EXPECT_EQ(read_file("config.ini"), golden_text);
+
+    // A second save rewrites each value in its place.
+    saved.main.max_temp = 55;
+    saved.agp_aperture = 200;
+    save_main_settings(saved);
+    std::string expected = golden_text;
+    expected.replace(expected.find("MaxTemp=45"), 10, "MaxTemp=55");
+    expected.replace(expected.find("AGPAP=4"), 7, "AGPAP=200");
+    EXPECT_EQ(read_file("config.ini"), expected);
+
+    MainSettings back;
+    load_main_settings(back);
+    EXPECT_EQ(back.max_temp, 55);
+}
+
+}  // namespace
