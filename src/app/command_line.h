@@ -1,0 +1,47 @@
+// The command-line options that set voltages, RAM timings and the FSB without the window.
+// Options are whole arguments compared byte for byte; an option's value is the argument after
+// it, which is then looked at as an argument of its own as well.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Prompts;
+
+// Where the setting options put their values: the window's selected values.
+struct CommandLineTargets {
+    double& vcore;
+    double& vdimm;
+    double& vagp;
+    double& vdd;
+    int32_t& tras;
+    int32_t& trcd;
+    int32_t& trp;
+    int32_t& fsb;
+};
+
+enum class CommandLineResult {
+    NothingTaken,  // no setting option: the window opens as usual
+    Taken,         // at least one setting option: the caller applies them and ends
+    Stopped,       // help or a usage text was shown: nothing is applied
+};
+
+// Walks the arguments (without the program name) and stores each setting option's value,
+// logging it; "-h" shows the help text, a setting option without a value its usage text.
+CommandLineResult parse_setting_options(const std::vector<std::string>& args,
+                                        CommandLineTargets targets, Prompts& prompts);
+
+// The value after the first argument equal to `option`, cut to max_length characters. True
+// when the option is there and, unless max_length is 0 (a plain flag), a value follows it.
+bool find_option(const std::vector<std::string>& args, const std::string& option, size_t max_length,
+                 std::string& value);
+
+// The standard conversion of a floating-point text, independent of the user's locale:
+// leading white space, a sign, digits with one decimal point and an exponent, up to the
+// first character that does not fit; 0 without digits.
+double decimal_to_double(const std::string& text);
+
+// The help text of "-h".
+std::string command_line_help();

@@ -1,0 +1,105 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "helpers/scripted_prompts.h"
+#include "helpers/temp_dir.h"
+
+namespace {
+
+struct Selected {
+    double vcore = 1.65, vdimm = 2.6, vagp = 1.5, vdd = 1.6;
+    int32_t tras = 11, trcd = 5, trp = 7, fsb = 166;
+    CommandLineTargets targets() { return {vcore, vdimm, vagp, vdd, tras, trcd, trp, fsb}; }
+};
+
+class CommandLine : public ::testing::Test {
+  protected:
+    CommandLineResult parse(const std::vector<std::string>& args) {
+        return parse_setting_options(args, selected.targets(), prompts);
+    }
+
+    TempWorkDir dir;
+    Selected selected;
+    ScriptedPrompts prompts;
+};
+
+TEST_F(CommandLine, SettingOptionsSelectTheirValuesAndLogThem) {
+    EXPECT_EQ(parse({"-s", "1.6", "-f", "200", "-q", "6"}), CommandLineResult::Taken);
+    EXPECT_DOUBLE_EQ(selected.vcore, 1.6);
+    EXPECT_EQ(selected.fsb, 200);
+    EXPECT_EQ(selected.tras, 6);
+    EXPECT_DOUBLE_EQ(selected.vdimm, 2.6);  // untouched: Apply leaves it alone
+    EXPECT_EQ(read_file("velmora.deb"),
+              "VELMORA: command-line option -s 1.600\n"
+              "VELMORA: command-line option -f 200\n"
+              "VELMORA: command-line option -q 6\n");
+    EXPECT_TRUE(prompts.messages.empty());
+
+    // A value equal to an option is an option too, and the last one given wins.
+    EXPECT_EQ(
+        parse({"-s", "-s", "1.7", "-r", "2.7", "-a", "1.6", "-v", "1.8", "-w", "3", "-e", "2"}),
+        CommandLineResult::Taken);
+    EXPECT_DOUBLE_EQ(selected.vcore, 1.7);
+    EXPECT_DOUBLE_EQ(selected.vdimm, 2.7);
+    EXPECT_DOUBLE_EQ(selected.vagp, 1.6);
+    EXPECT_DOUBLE_EQ(selected.vdd, 1.8);
+    EXPECT_EQ(selected.trcd, 3);
+    EXPECT_EQ(selected.trp, 2);
+}
+
+TEST_F(CommandLine, HelpAndMissingValuesStopWithTheirTexts) {
+    EXPECT_EQ(parse({"-s", "1.6", "-r"}), CommandLineResult::Stopped);
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{"-r [VDIMM]"});
+    EXPECT_DOUBLE_EQ(selected.vcore, 1.6);  // selected, but nothing will be applied
+
+    EXPECT_EQ(parse({"-s", "-h"}), CommandLineResult::Stopped);
+    EXPECT_DOUBLE_EQ(selected.vcore, 0.0);  // "-h" was its value first
+    EXPECT_EQ(prompts.messages.back(),
+              "Available options:\n -s [VCore]\n -r [VDimm]\n -a [VAgp]\n -v [Vdd]\n -q [Tras]\n"
+              " -w [Trcd]\n -e [Trp]\n -f [FSB]\n -A enable AutoFSB\n -l Enable Port80 LED CPU "
+              "temp\n");
+    for (const char* usage : {"-f", "-e", "-w", "-q", "-v", "-a"}) {
+        parse({usage});
+        EXPECT_EQ(prompts.messages.back()[1], usage[1]);
+    }
+}
+
+TEST_F(CommandLine, OtherArgumentsArePassedOver) {
+    EXPECT_EQ(parse({"-S", "1.9", "-A", "-l", "-m", "11.5", "--sim=3", "-s1.7"}),
+              CommandLineResult::NothingTaken);
+    EXPECT_EQ(parse({}), CommandLineResult::NothingTaken);
+    EXPECT_DOUBLE_EQ(selected.vcore, 1.65);
+    EXPECT_FALSE(file_exists("velmora.deb"));
+}
+
+TEST_F(CommandLine, ValuesAreCutThenConvertedWithoutTheLocale) {
+    const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
+    parse({"-s", "1.7000000000000000000000009999", "-r", "2,8", "-a", " +1.5e0x", "-f", "12abc"});
+    std::setlocale(LC_ALL, "C");
+    EXPECT_DOUBLE_EQ(selected.vcore, 1.7);  // cut to 25 characters first
+    EXPECT_DOUBLE_EQ(selected.vdimm, 2.0);
+    EXPECT_DOUBLE_EQ(selected.vagp, 1.5);
+    EXPECT_EQ(selected.fsb, 12);
+    if (german)
+        EXPECT_NE(read_file("velmora.deb").find("-s 1.700\n"), std::string::npos);
+    EXPECT_DOUBLE_EQ(decimal_to_double("abc"), 0.0);
+    EXPECT_DOUBLE_EQ(decimal_to_double("-.5"), -0.5);
+    EXPECT_DOUBLE_EQ(decimal_to_double("inf"), 0.0);
+    EXPECT_DOUBLE_EQ(decimal_to_double("0x10"), 0.0);
+}
+
+TEST(FindOption, TakesTheFirstOccurrenceAndCutsItsValue) {
+    std::string value = "untouched";
+    const std::vector<std::string> args = {"-m", "11.55555", "-m", "12"};
+    EXPECT_TRUE(find_option(args, "-m", 5, value));
+    EXPECT_EQ(value, "11.55");
+    EXPECT_TRUE(find_option({"-A"}, "-A", 0, value));
+    EXPECT_FALSE(find_option({"-m"}, "-m", 5, value));
+    EXPECT_FALSE(find_option({"-M", "11"}, "-m", 5, value));
+    EXPECT_EQ(value, "11.55");
+}
+
+}  // namespace
