@@ -1,16 +1,26 @@
 #include "gui/main_window.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
+#include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/version.h"
+#include "gui/up_down.h"
 
 namespace {
 constexpr int kClientWidth = 716;
@@ -24,12 +34,93 @@ QTimer* make_timer(QObject* parent, const char* name) {
     return timer;
 }
 
-QWidget* make_sheet(const char* name) {
-    auto* sheet = new QWidget;
-    sheet->setObjectName(name);
-    return sheet;
+void set_hint(QWidget* widget, const char* hint) {
+    if (hint)
+        widget->setToolTip(hint);
 }
 }  // namespace
+
+namespace form {
+QGroupBox* group(QWidget* parent, const char* name, const char* caption) {
+    auto* box = new QGroupBox(caption, parent);
+    box->setObjectName(name);
+    return box;
+}
+
+QSpinBox* spin_edit(QWidget* parent, const char* name, int min, int max, int step, int value,
+                    const char* hint) {
+    auto* spin = new QSpinBox(parent);
+    spin->setObjectName(name);
+    spin->setRange(min, max);
+    spin->setSingleStep(step);
+    spin->setValue(value);
+    // Arrows, keys and wheel step the value; the text takes no typing, so a half-typed
+    // number never reaches a handler.
+    if (auto* text = spin->findChild<QLineEdit*>())
+        text->setReadOnly(true);
+    set_hint(spin, hint);
+    return spin;
+}
+
+QCheckBox* check_box(QWidget* parent, const char* name, const char* caption, const char* hint) {
+    auto* box = new QCheckBox(caption, parent);
+    box->setObjectName(name);
+    set_hint(box, hint);
+    return box;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const char* caption) {
+    auto* push = new QPushButton(caption, parent);
+    push->setObjectName(name);
+    push->setAutoDefault(false);
+    return push;
+}
+
+QComboBox* fixed_list(QWidget* parent, const char* name, const QStringList& items,
+                      const char* hint) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(name);
+    list->addItems(items);
+    set_hint(list, hint);
+    return list;
+}
+
+QLineEdit* read_only_text(QWidget* parent, const char* name, const char* text, const char* hint) {
+    auto* edit = new QLineEdit(text, parent);
+    edit->setObjectName(name);
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::NoFocus);
+    set_hint(edit, hint);
+    return edit;
+}
+
+QSlider* track_bar(QWidget* parent, const char* name, int max, int position, int tick) {
+    auto* bar = new QSlider(Qt::Vertical, parent);
+    bar->setObjectName(name);
+    bar->setRange(0, max);
+    bar->setValue(position);
+    bar->setSingleStep(1);
+    bar->setPageStep(2);
+    bar->setTickInterval(tick);
+    bar->setTickPosition(QSlider::TicksRight);
+    bar->setInvertedAppearance(true);
+    bar->setInvertedControls(true);
+    return bar;
+}
+
+QLabel* label(QWidget* parent, const char* name, const char* text, const char* hint) {
+    auto* shown = new QLabel(text, parent);
+    shown->setObjectName(name);
+    set_hint(shown, hint);
+    return shown;
+}
+
+QLabel* caption_for(QWidget* control, const char* text) {
+    auto* shown = new QLabel(text, control->parentWidget());
+    shown->setBuddy(control);
+    return shown;
+}
+}  // namespace form
 
 TMain::TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes, QWidget* parent)
     : QMainWindow(parent), prompts_(prompts), args_(std::move(args)), notes_(std::move(notes)) {
@@ -48,10 +139,10 @@ void TMain::CreateControls() {
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName("PageControl1");
-    TabSheet1 = make_sheet("TabSheet1");
-    TabSheet2 = make_sheet("TabSheet2");
-    TabSheet3 = make_sheet("TabSheet3");
-    TabSheet4 = make_sheet("TabSheet4");
+    TabSheet1 = CreateMainTab();
+    TabSheet2 = CreateSensorTab();
+    TabSheet4 = CreateChipsetTab();
+    TabSheet3 = CreateSettingsTab();
     TabSheet5 = CreateAboutTab();
     PageControl1->addTab(TabSheet1, "Main");
     PageControl1->addTab(TabSheet2, "Sensor settings");
@@ -70,13 +161,16 @@ void TMain::CreateControls() {
     TimerAutoFSBmax = make_timer(this, "TimerAutoFSBmax");
     TimerAutoFSBmin = make_timer(this, "TimerAutoFSBmin");
 
+    CreateTray();
+
     setFixedSize(kClientWidth, kClientHeight);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
 QWidget* TMain::CreateAboutTab() {
-    QWidget* sheet = make_sheet("TabSheet5");
+    auto* sheet = new QWidget;
+    sheet->setObjectName("TabSheet5");
     auto* layout = new QVBoxLayout(sheet);
     auto* name = new QLabel(kAboutVersion, sheet);
     QFont big = name->font();
@@ -102,26 +196,100 @@ QWidget* TMain::CreateAboutTab() {
     return sheet;
 }
 
-void TMain::ConnectEvents() {
-    connect(PageControl1, &QTabWidget::currentChanged, this, &TMain::TabShown);
+void TMain::Raise(const char* name, Handler handler, QObject* sender) {
+    if (on_handler)
+        on_handler(name, sender);
+    (this->*handler)(sender);
 }
 
-// Showing a tab raises its handler, as the form's OnShow events do.
+// Every event of the form and the handler it raises, in one place. The handler's name goes
+// with it to the test hook.
+#define VELMORA_WIRE(control, signal, handler)                                       \
+    connect(control, signal, this, [this, sender = static_cast<QObject*>(control)] { \
+        Raise(#handler, &TMain::handler, sender);                                    \
+    })
+
+void TMain::ConnectEvents() {
+    // Tab "Main".
+    for (QSlider* bar : {TrackBarVcore, TrackBarVdimm, TrackBarVagp, TrackBarVdd})
+        VELMORA_WIRE(bar, &QSlider::valueChanged, TrackBarChange);
+    VELMORA_WIRE(UpDownVcore, &UpDown::clicked, UpDownChange);
+    VELMORA_WIRE(TrackBarFSB, &QSlider::valueChanged, TrackBarFSBChange);
+    VELMORA_WIRE(UpDownFSB, &UpDown::clicked, UpDownFSBClick);
+    for (QComboBox* list : {ComboBoxTras, ComboBoxTrcd, ComboBoxTrp})
+        VELMORA_WIRE(list, &QComboBox::activated, RamChange);
+    VELMORA_WIRE(ButtonMaxFSB, &QPushButton::clicked, SetFSBRange);
+    VELMORA_WIRE(ButtonMinFSB, &QPushButton::clicked, SetFSBRange);
+    VELMORA_WIRE(CheckBoxAutoFSB, &QCheckBox::toggled, EnableAutoFSB);
+    VELMORA_WIRE(CSpinEditMaxTemp, &QSpinBox::valueChanged, MaxTempChange);
+    VELMORA_WIRE(ComboBoxDelayChange, &QComboBox::activated, SetDelayChange);
+    VELMORA_WIRE(CSpinEditDelayMax, &QSpinBox::valueChanged, SetDelayChange);
+    VELMORA_WIRE(CSpinEditDelayMin, &QSpinBox::valueChanged, SetDelayChange);
+    VELMORA_WIRE(CSpinEditMaxLoad, &QSpinBox::valueChanged, SetAutoFSBload);
+    VELMORA_WIRE(CSpinEditMinLoad, &QSpinBox::valueChanged, SetAutoFSBload);
+    VELMORA_WIRE(ButtonPresetAdd, &QPushButton::clicked, AddPreset);
+    VELMORA_WIRE(ButtonPresetDel, &QPushButton::clicked, RemovePreset);
+    VELMORA_WIRE(ButtonPresetApply, &QPushButton::clicked, ApplyPreset);
+    VELMORA_WIRE(ButtonApply, &QPushButton::clicked, Apply);
+    VELMORA_WIRE(ButtonExit, &QPushButton::clicked, Exit);
+    VELMORA_WIRE(ButtonReset, &QPushButton::clicked, Reset);
+
+    // Tab "Sensor settings".
+    VELMORA_WIRE(CSpinEditSensor, &QSpinBox::valueChanged, SetSensor);
+    VELMORA_WIRE(CSpinEditSensorInput, &QSpinBox::valueChanged, SetSensor);
+    VELMORA_WIRE(ComboBoxSensorTyp, &QComboBox::activated, SetSensor);
+    VELMORA_WIRE(CSpinEditSensorUpdate, &QSpinBox::valueChanged, SensorUpdateChange);
+    VELMORA_WIRE(CSpinEditCTLSensor, &QSpinBox::valueChanged, SetSensorCTL);
+    VELMORA_WIRE(CSpinEditCTL, &QSpinBox::valueChanged, SetSensorCTL);
+    VELMORA_WIRE(ButtonSetCTLvalue, &QPushButton::clicked, SetSensorCTL);
+    VELMORA_WIRE(CSpinEditCtlFAN, &QSpinBox::valueChanged, Settings);
+    VELMORA_WIRE(ButtonFANSet, &QPushButton::clicked, Settings);
+    VELMORA_WIRE(CheckBoxFANCtl, &QCheckBox::toggled, EnableAutoFan);
+
+    // Tabs "Chipset" and "Settings".
+    VELMORA_WIRE(ButtonChipsetSet, &QPushButton::clicked, Chipset);
+    VELMORA_WIRE(CSpinEditLoadUpdate, &QSpinBox::valueChanged, LoadUpdateChange);
+    VELMORA_WIRE(Button1, &QPushButton::clicked, SetBoard);
+    connect(PageControl1, &QTabWidget::currentChanged, this, &TMain::TabShown);
+
+    // Timers.
+    VELMORA_WIRE(Timer1, &QTimer::timeout, UpdateSensor);
+    VELMORA_WIRE(TimerAutoFSBmax, &QTimer::timeout, AutoFSB);
+    VELMORA_WIRE(TimerAutoFSBmin, &QTimer::timeout, AutoFSB);
+
+    // Tray menu. Qt ticks a checkable item before it reports the click; the form's items
+    // keep their mark, which the handler sets (EnableAutoFSB, EnableAutoFan), so the tick
+    // is taken back first.
+    for (QAction* item : {TrayAutoFSB, TrayAutoFan})
+        connect(item, &QAction::triggered, this,
+                [item](bool checked) { item->setChecked(!checked); });
+    VELMORA_WIRE(TrayForceMax, &QAction::triggered, ApplyPreset);
+    VELMORA_WIRE(TrayForceMin, &QAction::triggered, ApplyPreset);
+    VELMORA_WIRE(TrayAutoFSB, &QAction::triggered, EnableAutoFSB);
+    VELMORA_WIRE(TrayAutoFan, &QAction::triggered, EnableAutoFan);
+    VELMORA_WIRE(Exit1, &QAction::triggered, Exit);
+    connect(TrayIcon1, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::DoubleClick)
+                    RestoreFromTray();
+            });
+}
+
+#undef VELMORA_WIRE
+
+// Showing a tab raises its handler, as the form's OnShow events do; the sheet is the sender.
 void TMain::TabShown(int index) {
     QWidget* sheet = PageControl1->widget(index);
     if (sheet == TabSheet2)
-        Settings();
+        Raise("Settings", &TMain::Settings, sheet);
     if (sheet == TabSheet4)
-        Chipset();
+        Raise("Chipset", &TMain::Chipset, sheet);
     if (sheet == TabSheet3)
-        CreateBoardList();
+        Raise("CreateBoardList", &TMain::CreateBoardList, sheet);
 }
 
+// Every close request (close box, system menu, Exit, the session's end) runs CloseFunc.
 void TMain::closeEvent(QCloseEvent* event) {
+    Raise("CloseFunc", &TMain::CloseFunc, this);
     event->accept();
 }
-
-// The tab handlers fill their tabs once those tabs have controls.
-void TMain::Settings() {}
-void TMain::Chipset() {}
-void TMain::CreateBoardList() {}

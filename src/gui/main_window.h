@@ -1,8 +1,32 @@
-// TMain, velmora's one window: every control, the timers and the application's state.
+// TMain, velmora's one window: every control, the timers, the tray icon and the
+// application's state.
+//
+// Events and handlers. Every control event is wired in ConnectEvents to one handler method
+// of TMain, and every handler has the form
+//     void Handler(QObject* sender = nullptr);
+// where sender is the control, timer, menu item or tab that raised the event, so a handler
+// that several controls share tells them apart by comparing sender with the members below
+// (sender == ButtonMaxFSB). Code that calls a handler itself passes the control it acts
+// for, or nothing. The wiring follows the form's event semantics:
+//   - check box OnClick   -> QCheckBox::toggled: setChecked from code raises it too, but only
+//                            when the state changes;
+//   - fixed list OnChange -> QComboBox::activated: only the user raises it, setting the
+//                            index from code raises nothing;
+//   - spin edit OnChange  -> QSpinBox::valueChanged: raised only when the clamped value
+//                            changes; the text cannot be typed into;
+//   - track bar OnChange  -> QSlider::valueChanged, also when code moves it;
+//   - up-down OnClick     -> UpDown::clicked, only for an arrow click that moved it;
+//   - button / menu item  -> clicked / triggered; a checkable tray item keeps its check mark
+//                            on a click, the handler sets it;
+//   - timer               -> QTimer::timeout; tab shown -> QTabWidget::currentChanged;
+//   - close request       -> closeEvent raises CloseFunc, then the window closes.
+// To detach a handler for a moment, block the control's signals (QSignalBlocker).
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,12 +36,23 @@
 #include "sensors/smi.h"
 
 class Prompts;
+class QAction;
+class QCheckBox;
 class QCloseEvent;
+class QComboBox;
+class QGroupBox;
 class QLabel;
+class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
+class QPushButton;
+class QSlider;
+class QSpinBox;
 class QStatusBar;
+class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
+class UpDown;
 
 class TMain : public QMainWindow {
     Q_OBJECT
@@ -33,10 +68,49 @@ class TMain : public QMainWindow {
     // (Re)starts the periodic services once a board is in use.
     void StartServices();
 
-    // Handlers raised by showing a tab.
-    void Settings();
-    void Chipset();
-    void CreateBoardList();
+    // Event handlers (see the top of this file for the sender convention).
+    void CloseFunc(QObject* sender = nullptr);
+    void Exit(QObject* sender = nullptr);
+    void Reset(QObject* sender = nullptr);
+    void LoadUpdateChange(QObject* sender = nullptr);
+    void TrackBarChange(QObject* sender = nullptr);
+    void UpDownChange(QObject* sender = nullptr);
+    void TrackBarFSBChange(QObject* sender = nullptr);
+    void UpDownFSBClick(QObject* sender = nullptr);
+    void RamChange(QObject* sender = nullptr);
+    void Apply(QObject* sender = nullptr);
+    void Chipset(QObject* sender = nullptr);
+    void CreateBoardList(QObject* sender = nullptr);
+    void SetBoard(QObject* sender = nullptr);
+    void UpdateSensor(QObject* sender = nullptr);
+    void SensorUpdateChange(QObject* sender = nullptr);
+    void Settings(QObject* sender = nullptr);
+    void SetSensor(QObject* sender = nullptr);
+    void SetSensorCTL(QObject* sender = nullptr);
+    void SetFSBRange(QObject* sender = nullptr);
+    void EnableAutoFSB(QObject* sender = nullptr);
+    void MaxTempChange(QObject* sender = nullptr);
+    void SetDelayChange(QObject* sender = nullptr);
+    void SetAutoFSBload(QObject* sender = nullptr);
+    void AutoFSB(QObject* sender = nullptr);
+    void AddPreset(QObject* sender = nullptr);
+    void RemovePreset(QObject* sender = nullptr);
+    void ApplyPreset(QObject* sender = nullptr);
+    void EnableAutoFan(QObject* sender = nullptr);
+
+    // Tray icon. ShowTrayIcon makes TrayIcon1 visible and tells whether the desktop has a
+    // notification area to show it in (none under plain Xvfb or offscreen).
+    bool ShowTrayIcon();
+    // Hides the window, and with it its task-bar button, behind the tray icon; without a
+    // visible tray icon the window is only minimised, so that it can still be reached.
+    void MinimizeToTray();
+    // Brings the window back from the tray or the task bar: shown, not minimised, in front.
+    void RestoreFromTray();
+
+    // Test hook: when set, every event that the wiring delivers calls it with the handler's
+    // name and the sender, just before the handler runs. Direct calls of a handler by code
+    // do not pass through it.
+    std::function<void(const char* handler, QObject* sender)> on_handler;
 
     // Controls, named as in the form.
     QTabWidget* PageControl1 = nullptr;
@@ -46,11 +120,147 @@ class TMain : public QMainWindow {
     QWidget* TabSheet4 = nullptr;
     QWidget* TabSheet5 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
-    QLabel* LabelBoardSource = nullptr;  // About tab: real or simulated board
     QTimer* Timer1 = nullptr;
     QTimer* TimerAutoFSBmax = nullptr;
     QTimer* TimerAutoFSBmin = nullptr;
+
+    // Tab "Main": sensor fields.
+    QGroupBox* GroupSensor = nullptr;
+    QLineEdit* SensorVcore = nullptr;
+    QLineEdit* SensorVdimm = nullptr;
+    QLineEdit* SensorVdd = nullptr;
+    QLineEdit* SensorTemp = nullptr;
+    QLineEdit* SensorSysTemp = nullptr;
+    QLineEdit* SensorFan1 = nullptr;
+    QLineEdit* SensorFan2 = nullptr;
+    QLineEdit* SensorFan3 = nullptr;
+    QLineEdit* Sensor5V = nullptr;
+    QLineEdit* Sensor12V = nullptr;
+    // Tab "Main": voltages.
+    QGroupBox* GroupBoxVCore = nullptr;
+    QSlider* TrackBarVcore = nullptr;
+    UpDown* UpDownVcore = nullptr;
+    QLineEdit* EditVCore = nullptr;
+    QLabel* LabelVCoreMax = nullptr;
+    QLabel* LabelVCoreMin = nullptr;
+    QGroupBox* GroupBoxVdimm = nullptr;
+    QSlider* TrackBarVdimm = nullptr;
+    QLineEdit* EditVdimm = nullptr;
+    QLabel* LabelVdimmMax = nullptr;
+    QLabel* LabelVdimmMin = nullptr;
+    QGroupBox* GroupBoxVagp = nullptr;
+    QSlider* TrackBarVagp = nullptr;
+    QLineEdit* EditVagp = nullptr;
+    QLabel* LabelVagpMax = nullptr;
+    QLabel* LabelVagpMin = nullptr;
+    QGroupBox* GroupBoxVdd = nullptr;
+    QSlider* TrackBarVdd = nullptr;
+    QLineEdit* EditVdd = nullptr;
+    QLabel* LabelVddMax = nullptr;
+    QLabel* LabelVddMin = nullptr;
+    // Tab "Main": RAM timings and FSB.
+    QGroupBox* GroupBoxRam = nullptr;
+    QComboBox* ComboBoxTras = nullptr;
+    QComboBox* ComboBoxTrcd = nullptr;
+    QComboBox* ComboBoxTrp = nullptr;
+    QCheckBox* CheckBoxAutoPC = nullptr;
+    QGroupBox* GroupBoxFSB = nullptr;
+    QSlider* TrackBarFSB = nullptr;
+    UpDown* UpDownFSB = nullptr;
+    QLineEdit* EditFSB = nullptr;
+    QLineEdit* EditCPU = nullptr;
+    // Tab "Main": AutoFSB and presets.
+    QGroupBox* GroupBoxLoad = nullptr;
+    QLineEdit* EditMaxFSB = nullptr;
+    QLineEdit* EditMinFSB = nullptr;
+    QPushButton* ButtonMaxFSB = nullptr;
+    QPushButton* ButtonMinFSB = nullptr;
+    QCheckBox* CheckBoxAutoFSB = nullptr;
+    QSpinBox* CSpinEditMaxTemp = nullptr;
+    QCheckBox* CheckBoxTemp = nullptr;
+    QComboBox* ComboBoxDelayChange = nullptr;
+    QSpinBox* CSpinEditDelayMax = nullptr;
+    QSpinBox* CSpinEditDelayMin = nullptr;
+    QSpinBox* CSpinEditMaxLoad = nullptr;
+    QSpinBox* CSpinEditMinLoad = nullptr;
+    QComboBox* ComboBoxPreset = nullptr;
+    QPushButton* ButtonPresetAdd = nullptr;
+    QPushButton* ButtonPresetDel = nullptr;
+    QPushButton* ButtonPresetApply = nullptr;
+    // Tab "Main": clock and load display, the main buttons.
+    QGroupBox* GroupBoxDisplay = nullptr;
+    QLabel* DisplayMhz = nullptr;
+    QLabel* DisplayLoad = nullptr;
+    QPushButton* ButtonApply = nullptr;
+    QPushButton* ButtonExit = nullptr;
+    QPushButton* ButtonReset = nullptr;
+
+    // Tab "Sensor settings".
+    QGroupBox* GroupBoxSensorSettings = nullptr;
+    QSpinBox* CSpinEditSensor = nullptr;
+    QSpinBox* CSpinEditSensorInput = nullptr;
+    QComboBox* ComboBoxSensorTyp = nullptr;
+    QLabel* SensorValue = nullptr;
+    QSpinBox* CSpinEditSensorUpdate = nullptr;
+    QCheckBox* CheckBoxPort80 = nullptr;
+    QComboBox* ComboBoxPort80 = nullptr;
+    QGroupBox* GroupBoxSensorInfo = nullptr;
+    QLabel* SensorInfoName = nullptr;
+    QLabel* SensorInfoTemps = nullptr;
+    QLabel* SensorInfoVts = nullptr;
+    QLabel* SensorInfoFANs = nullptr;
+    QLabel* SensorInfoCTLs = nullptr;
+    QGroupBox* GroupBoxSensorCTL = nullptr;
+    QSpinBox* CSpinEditCTLSensor = nullptr;
+    QSpinBox* CSpinEditCTL = nullptr;
+    QSpinBox* CSpinEditCTLvalue = nullptr;
+    QLabel* LabelCTLdescr = nullptr;
+    QPushButton* ButtonSetCTLvalue = nullptr;
+    QGroupBox* GroupBoxFan = nullptr;
+    QSpinBox* CSpinEditCtlFAN = nullptr;
+    QSpinBox* CSpinEditFanmin = nullptr;
+    QSpinBox* CSpinEditFanmax = nullptr;
+    QSpinBox* CSpinEditFanTmin = nullptr;
+    QSpinBox* CSpinEditFanTmax = nullptr;
+    QCheckBox* CheckBoxFanEnable = nullptr;
+    QCheckBox* CheckBoxFanAA = nullptr;
+    QLabel* LabelFanDuty = nullptr;
+    QPushButton* ButtonFANSet = nullptr;
+    QCheckBox* CheckBoxFANCtl = nullptr;
+    QGroupBox* GroupBoxSensorLimits = nullptr;
+
+    // Tab "Chipset".
+    QGroupBox* GroupBoxPCI = nullptr;
+    QCheckBox* CheckBoxSTPGNT = nullptr;
+    QCheckBox* CheckBoxAGP = nullptr;
+    QSpinBox* CSpinEditPCILatency = nullptr;
+    QSpinBox* CSpinEditAGPLatency = nullptr;
+    QSpinBox* CSpinEditAGPBusLatency = nullptr;
+    QSpinBox* CSpinEditAGPApSize = nullptr;
+    QPushButton* ButtonChipsetSet = nullptr;
+    QCheckBox* CheckBoxChipset = nullptr;
+
+    // Tab "Settings".
+    QGroupBox* GroupBox1 = nullptr;
+    QSpinBox* CSpinEditLoadUpdate = nullptr;
+    QCheckBox* CheckBoxReset = nullptr;
+    QCheckBox* CheckBoxMinimized = nullptr;
+    QGroupBox* GroupBoxBoard = nullptr;
+    QComboBox* ComboBoxBoard = nullptr;
+    QPushButton* Button1 = nullptr;
+
+    // Tab "About".
+    QPlainTextEdit* Memo1 = nullptr;
+    QLabel* LabelBoardSource = nullptr;  // real or simulated board
+
+    // Tray icon and its pop-up menu.
+    QSystemTrayIcon* TrayIcon1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* TrayForceMax = nullptr;
+    QAction* TrayForceMin = nullptr;
+    QAction* TrayAutoFSB = nullptr;
+    QAction* TrayAutoFan = nullptr;
+    QAction* Exit1 = nullptr;
 
     // Application state.
     uint32_t port_access_result = 0;
@@ -73,9 +283,18 @@ class TMain : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    using Handler = void (TMain::*)(QObject*);
+
     void CreateControls();
+    QWidget* CreateMainTab();
+    QWidget* CreateSensorTab();
+    QWidget* CreateChipsetTab();
+    QWidget* CreateSettingsTab();
     QWidget* CreateAboutTab();
+    void CreateTray();
     void ConnectEvents();
+    // Delivers one event: the test hook first, then the handler.
+    void Raise(const char* name, Handler handler, QObject* sender);
     void Startup();
     bool OpenPortsNt();
     bool OpenPortsLinux();
@@ -87,3 +306,25 @@ class TMain : public QMainWindow {
     std::vector<std::string> args_;
     StartupNotes notes_;
 };
+
+// Factories for the form's kinds of control, shared by the tabs. Each control gets its form
+// name as objectName and the hint, when one is given, as tool tip.
+namespace form {
+QGroupBox* group(QWidget* parent, const char* name, const char* caption);
+// A spin edit: range, step and value; the arrows and keys change it, typing does not.
+QSpinBox* spin_edit(QWidget* parent, const char* name, int min, int max, int step, int value,
+                    const char* hint = nullptr);
+QCheckBox* check_box(QWidget* parent, const char* name, const char* caption,
+                     const char* hint = nullptr);
+QPushButton* button(QWidget* parent, const char* name, const char* caption);
+// A fixed list (drop-down, not editable) with its items; the first one is selected.
+QComboBox* fixed_list(QWidget* parent, const char* name, const QStringList& items,
+                      const char* hint = nullptr);
+QLineEdit* read_only_text(QWidget* parent, const char* name, const char* text,
+                          const char* hint = nullptr);
+// A vertical track bar with position 0 at the top (and the Up key and wheel moving up).
+QSlider* track_bar(QWidget* parent, const char* name, int max, int position, int tick = 1);
+QLabel* label(QWidget* parent, const char* name, const char* text, const char* hint = nullptr);
+// A caption beside a control; the control is its buddy, so the pair can be found again.
+QLabel* caption_for(QWidget* control, const char* text);
+}  // namespace form

@@ -83,8 +83,9 @@ TEST_F(CommandLine, ValuesAreCutThenConvertedWithoutTheLocale) {
     EXPECT_DOUBLE_EQ(selected.vdimm, 2.0);
     EXPECT_DOUBLE_EQ(selected.vagp, 1.5);
     EXPECT_EQ(selected.fsb, 12);
-    if (german)
+    if (german) {
         EXPECT_NE(read_file("velmora.deb").find("-s 1.700\n"), std::string::npos);
+    }
     EXPECT_DOUBLE_EQ(decimal_to_double("abc"), 0.0);
     EXPECT_DOUBLE_EQ(decimal_to_double("-.5"), -0.5);
     EXPECT_DOUBLE_EQ(decimal_to_double("inf"), 0.0);
