@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <QApplication>
+#include <QSystemTrayIcon>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -68,7 +69,12 @@ int run_application(int argc, char** argv) {
     try {
         TMain main_window(*prompts, args, ports.notes);
         close_signals.attach(&main_window);
-        main_window.show();
+        // The end of the desktop session closes the window like its close box.
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &main_window,
+                         [&main_window] { main_window.close(); });
+        // A start minimised to the tray keeps the window hidden; without a tray it is shown
+        // minimised, so it stays reachable from the task bar.
+        if (!(main_window.isMinimized() && main_window.TrayIcon1->isVisible())) main_window.show();
         QApplication::exec();
     } catch (const std::exception& e) {
         prompts->show_message(e.what());

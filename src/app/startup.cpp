@@ -1,6 +1,14 @@
 // The start-up of TMain: the order in which velmora comes up, and what it does when a step
 // fails.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSystemTrayIcon>
+#include <QTimer>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -16,6 +24,8 @@
 #include "hw/giveio.h"
 #include "hw/port_io.h"
 #include "platform/platform.h"
+#include "app/command_line.h"
+#include "app/number_text.h"
 #include "support/configfile.h"
 
 namespace {
@@ -137,6 +147,8 @@ bool TMain::InitValues(bool read_hardware) {
         if (board_number == NO_BOARD)
             return false;
     }
+    LoadSettings();
+    // A run that ended without a board stored 255: no board, and the BIOS is not asked.
     if (board_number == NO_BOARD)
         return false;
     board = board_list[board_number];
@@ -145,6 +157,8 @@ bool TMain::InitValues(bool read_hardware) {
         prompts_.show_message("ATXP1 not found\nVoltage adjustments not working");
     setWindowTitle(QString::fromStdString(instance_key() + " (" + board.name + ")"));
     debug_print("VELMORA: Board %s nr: %d\n", board.name, board_number);
+
+    apply_load_rules(settings, [] { return get_fsb(); });
 
     if (read_hardware) {
         debug_print("VELMORA: Getting ATXP1-registers\n");
@@ -165,10 +179,87 @@ bool TMain::InitValues(bool read_hardware) {
         values_applied = values_read;
     }
     values_selected = values_read;
+    ShowFsb(values_read.fsb);
+    ShowSettings();
     return true;
 }
 
-void TMain::StartServices() {}
+// The stored settings, each replacing its default only when config.ini has it.
+void TMain::LoadSettings() {
+    load_main_settings(settings);
+    // Only "CPU" (0) and "SYS" (1) exist: any other number would pick a sensor pair that is
+    // not there.
+    if (settings.port80_type != 0 && settings.port80_type != 1) {
+        debug_print("VELMORA: Port80Type %d in config.ini unknown, using CPU\n",
+                    settings.port80_type);
+        settings.port80_type = 0;
+    }
+}
+
+// The loaded settings in their controls, in this order. Setting a spin edit raises its change
+// handler only when the shown value changes; a list's index raises nothing.
+void TMain::ShowSettings() {
+    CheckBoxReset->setChecked(settings.reset > 0);
+    CheckBoxMinimized->setChecked(settings.minimized != 0);
+    CSpinEditLoadUpdate->setValue(settings.load_update);
+    const int32_t update = validated_update(settings.update);
+    CSpinEditSensorUpdate->setValue(update);
+    CheckBoxPort80->setChecked(settings.port80 != 0);
+    ComboBoxPort80->setCurrentIndex(settings.port80_type);
+    CheckBoxFANCtl->setChecked(settings.autofan_enable != 0);
+    CheckBoxTemp->setChecked(settings.down_mt > 0);
+    EditMaxFSB->setText(QString::number(settings.max_fsb) + " MHz");
+    EditMinFSB->setText(QString::number(settings.min_fsb) + " MHz");
+    CSpinEditMaxLoad->setValue(settings.max_load);
+    CSpinEditMinLoad->setValue(settings.min_load);
+    CSpinEditDelayMax->setValue(settings.max_delay);
+    CSpinEditDelayMin->setValue(settings.min_delay);
+    const int32_t delay = settings.delay_change;
+    ComboBoxDelayChange->setCurrentIndex(delay == 1000 ? 1 : delay == 2500 ? 2 : 0);
+    CSpinEditMaxTemp->setValue(settings.max_temp);
+    Timer1->setInterval(update * 1000);
+
+    DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
+    ComboBoxTras->setCurrentIndex(values_read.tras - 1);
+    ComboBoxTrcd->setCurrentIndex(values_read.trcd - 1);
+    ComboBoxTrp->setCurrentIndex(values_read.trp - 1);
+    CheckBoxAutoPC->setChecked(chipset.auto_precharge != 0);
+}
+
+void TMain::StartServices() {
+    if (!args_.empty() && ParseCommandLine()) {
+        // Settings given on the command line are applied and the program ends: no window,
+        // nothing saved.
+        current_platform().exit_process(0);
+        return;
+    }
+    FillMainTab();
+    if (!TrayIcon1->isVisible() && !ShowTrayIcon())
+        debug_print("VELMORA: Trayicon not available\n");
+
+    // The sensor drivers are not written yet: no sensor is found and no fan can be driven.
+    debug_print("VELMORA: No sensors found.\n");
+    GroupBoxFan->setTitle("No fan controls found");
+    ButtonFANSet->setEnabled(false);
+    CheckBoxFanEnable->setEnabled(false);
+    CSpinEditCtlFAN->setEnabled(false);
+
+    std::string multiplier;
+    if (FindOption("-m", 5, multiplier)) {
+        cpu_multiplier = decimal_to_double(multiplier);
+        debug_print("VELMORA: Using multiplier from command-line: %f\n", cpu_multiplier);
+        ShowCpuClock();
+    }
+    if (settings.autofsb_enable != 0) {
+        CheckBoxAutoFSB->setChecked(true);
+        EnableAutoFSB();
+    }
+    if (CheckBoxMinimized->isChecked()) {
+        MinimizeToTray();
+        setWindowState(windowState() | Qt::WindowMinimized);
+    }
+    Chipset();
+}
 
 // Without a board only "Settings", where a board can be picked, and "About" stay.
 void TMain::ShowWithoutBoard() {

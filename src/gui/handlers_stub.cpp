@@ -2,16 +2,7 @@
 // nothing yet.
 #include "gui/main_window.h"
 
-void TMain::CloseFunc(QObject*) {}
-void TMain::Exit(QObject*) {}
-void TMain::Reset(QObject*) {}
 void TMain::LoadUpdateChange(QObject*) {}
-void TMain::TrackBarChange(QObject*) {}
-void TMain::UpDownChange(QObject*) {}
-void TMain::TrackBarFSBChange(QObject*) {}
-void TMain::UpDownFSBClick(QObject*) {}
-void TMain::RamChange(QObject*) {}
-void TMain::Apply(QObject*) {}
 void TMain::Chipset(QObject*) {}
 void TMain::CreateBoardList(QObject*) {}
 void TMain::SetBoard(QObject*) {}

@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_settings.h"
 #include "app/port_setup.h"
 #include "board/boards.h"
 #include "board/chipset.h"
@@ -278,6 +279,34 @@ class TMain : public QMainWindow {
         int32_t fsb = 0, tras = 0, trcd = 0, trp = 0;
     };
     MainValues values_read, values_selected, values_applied;
+
+    // config.ini: the stored settings (startup.cpp, shutdown.cpp).
+    MainSettings settings;
+    void LoadSettings();
+    bool closing_ = false;  // CloseFunc has run
+    void ShowSettings();
+    void SaveSettings();
+    // The command line (command_line_window.cpp).
+    bool ParseCommandLine();
+    bool FindOption(const std::string& option, size_t max_length, std::string& value);
+
+    // Main tab: value display and Apply (maintab.cpp).
+    // -- main tab declarations --
+    // What the last voltage setter run by Apply returned: 0, or an error code.
+    int last_setter_result = 0;
+    // Sets the voltage controls up for the working Board (ranges, limit labels, the groups of
+    // controls the board lacks disabled) and shows the read values.
+    void FillMainTab();
+    // Move the controls to a value; their change handlers then select it and show its text.
+    void ShowVcore(double v);
+    void ShowVdimm(double v);
+    void ShowVagp(double v);
+    void ShowVdd(double v);
+    void ShowFsb(int fsb);
+    // "1.650 V" with digits 3, "2.63 V" with any other digits; never in the user's locale.
+    static QString FormatVolts(double v, int digits);
+    // EditCPU: the track bar's FSB times the CPU multiplier, "200 x 11.5 = 2300 MHz".
+    void ShowCpuClock();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -22,21 +22,30 @@ extern char** environ;
 
 namespace {
 
-const std::string kStartupLog =
-    "===============================================\n"
-    "VELMORA: Version velmora 0.8.7-dev\n"
-    "VELMORA: Linux detected\n"
-    "VELMORA: Simulated board: Epox 8RDA+ Rev. 2.x (profile 7), state in velmora-sim.ini\n"
-    "BOARDS: Initialized 15 boards\n"
-    "CONFIGFILE: Can't stat config.ini\n"
-    "ATXP1: Searching...\n"
-    "ATXP1: Found ATXP1 on bus 0, addr. 55\n"
-    "VELMORA: Board General board nr: 14\n"
-    "VELMORA: Getting ATXP1-registers\n"
-    "VELMORA: ATXP1: 28,07,ff,00\n";
+// The log of a start on the default simulated board; `missing_config` when there is no
+// config.ini yet, whose every read then says so.
+std::string startup_log(bool missing_config) {
+    std::string stat_lines;
+    for (int key = 0; key < (missing_config ? 18 : 0); ++key)
+        stat_lines += "CONFIGFILE: Can't stat config.ini\n";
+    return "===============================================\n"
+           "VELMORA: Version velmora 0.8.7-dev\n"
+           "VELMORA: Linux detected\n"
+           "VELMORA: Simulated board: Epox 8RDA+ Rev. 2.x (profile 7), state in velmora-sim.ini\n"
+           "BOARDS: Initialized 15 boards\n" +
+           stat_lines +
+           "ATXP1: Searching...\n"
+           "ATXP1: Found ATXP1 on bus 0, addr. 55\n"
+           "VELMORA: Board General board nr: 14\n"
+           "VELMORA: Getting ATXP1-registers\n"
+           "VELMORA: ATXP1: 28,07,ff,00\n"
+           "VELMORA: Parsing command-line options\n"
+           "VELMORA: Trayicon not available\n"
+           "VELMORA: No sensors found.\n";
+}
 
 // The last line of the start-up on a board.
-const std::string kStarted = "VELMORA: ATXP1: ";
+const std::string kStarted = "VELMORA: No sensors found.\n";
 
 // A child process with its own environment; killed at the end if still running.
 class Child {
@@ -128,21 +137,42 @@ bool wait_for_text(const std::string& file, const std::string& text, size_t time
     return false;
 }
 
-TEST(Program, StartsOnTheSimulatedBoardAndEndsCleanlyOnSigterm) {
+TEST(Program, StartsOnTheSimulatedBoardAndSavesItsSettingsOnceOnSigterm) {
     TempWorkDir dir;
+    std::string log;
     for (int run = 1; run <= 2; ++run) {
         Child velmora({VELMORA_BINARY, "--unattended"},
                       environment_with({"QT_QPA_PLATFORM=offscreen"}));
         ASSERT_TRUE(wait_for_text("velmora.deb", kStarted, run));
         velmora.signal(SIGTERM);
         EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
-        std::string log;
-        for (int i = 0; i < run; ++i)
-            log += kStartupLog;
+        // The first close creates config.ini: its first write finds no file.
+        log += startup_log(run == 1) + (run == 1 ? "CONFIGFILE: Can't stat config.ini\n" : "");
         EXPECT_EQ(read_file("velmora.deb"), log) << "run " << run;
+        EXPECT_EQ(read_file("config.ini").rfind("\r\n[Main]\r\nMinimized=0\r\nLoadUpdate=5\r\n"
+                                                "Reset=0\r\nBoard=14\r\n",
+                                                0),
+                  0u);
     }
 }
 
+TEST(Program, CommandLineSettingsAreAppliedWithoutAWindowOrASave) {
+    TempWorkDir dir;
+    Child velmora({VELMORA_BINARY, "-s", "1.70", "-f", "170"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    const std::string log = read_file("velmora.deb");
+    EXPECT_NE(log.find("VELMORA: Parsing command-line options\nVELMORA: command-line option -s "
+                       "1.700\nVELMORA: command-line option -f 170\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("NFORCE2: set_fsb(): Setting FSB to 170 done\n"), std::string::npos) << log;
+    EXPECT_FALSE(file_exists("config.ini"));
+    // The simulated board keeps what the run set.
+    const std::string state = read_file("velmora-sim.ini");
+    EXPECT_NE(state.find("00:00.0/0xa8=0x01"), std::string::npos) << state;
+    EXPECT_NE(state.find("[Faults]\r\ncount=0\r\n"), std::string::npos) << state;
+}
 TEST(Program, WithoutADisplayItRunsOffscreenAndSaysSo) {
     TempWorkDir dir;
     Child velmora({VELMORA_BINARY}, environment_with({}));

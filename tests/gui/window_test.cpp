@@ -479,9 +479,13 @@ TEST_F(Window, EveryEventReachesItsHandlerWithItsControlAsSender) {
             covered.insert(name);
             raised.clear();
             fire(*main, control);
-            const std::vector<Raised> expected =
-                handler ? std::vector<Raised>{{handler, control}} : std::vector<Raised>{};
-            EXPECT_EQ(raised, expected) << name.toStdString();
+            // The control's own event comes first; what its handler then moves may follow.
+            if (handler) {
+                ASSERT_FALSE(raised.empty()) << name.toStdString();
+                EXPECT_EQ(raised.front(), (Raised{handler, control})) << name.toStdString();
+            } else {
+                EXPECT_TRUE(raised.empty()) << name.toStdString();
+            }
         }
     }
 
@@ -551,7 +555,8 @@ TEST_F(Window, AnUpDownStepsByItsIncrementWithinItsRangeAndReportsOnlyArrowClick
     fsb->setRange(0, 150);
     EXPECT_EQ(fsb->position(), 150);
     EXPECT_EQ(clicks, std::vector<bool>{true});
-    EXPECT_EQ(raised, (std::vector<Raised>{{"UpDownFSBClick", fsb}}));
+    ASSERT_FALSE(raised.empty());
+    EXPECT_EQ(raised.front(), (Raised{"UpDownFSBClick", fsb}));  // then the track bar follows
 }
 
 TEST_F(Window, ATrayItemKeepsItsCheckMarkForTheHandlerToSet) {

@@ -1,0 +1,414 @@
+// Tab "Main" at work: the voltage and FSB track bars show and select the values, and Apply
+// writes every changed setting to the board in one go.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QSlider>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "app/debuglog.h"
+#include "app/errortext.h"
+#include "app/prompts.h"
+#include "board/chipset.h"
+#include "board/fsb.h"
+#include "board/voltage.h"
+#include "gui/main_window.h"
+#include "gui/up_down.h"
+
+namespace {
+
+constexpr double kVoltsPerPosition = 0.025;  // one VID code
+constexpr double kPositionsPerVolt = 40.0;
+constexpr double kVidTopVolts = 1.85;  // above it only the add-on bits lift the core
+constexpr int kFsbOfPositionZero = 300;
+constexpr int32_t kAsusA7n8x = 2;  // board number; unstable above 1.85 V and with a higher Vdd
+
+const char* const kHighVcoreText =
+    "Setting VCore from <1.85V to >1.85V is not stable!\nDo you want to continue?";
+const char* const kHighVcoreCaption = "High VCore warning";
+const char* const kHigherVddText =
+    "Setting Vdd to a higher value is not very stable!\nDo you want to continue?";
+const char* const kHigherVddCaption = "Higher Vdd warning";
+
+// The track bar's dynamic property with the last position of its selection (0: none).
+constexpr const char* kSelectionEnd = "selectionEnd";
+
+// Numbers for texts, alike in every locale.
+QString fixed_text(double v, int decimals) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
+    return QString::fromLatin1(text, static_cast<int>(end.ptr - text));
+}
+
+QString whole_text(long n) {
+    char text[24];
+    const auto end = std::to_chars(text, text + sizeof text, n);
+    return QString::fromLatin1(text, static_cast<int>(end.ptr - text));
+}
+
+QString shortest_text(double v) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::general);
+    return QString::fromLatin1(text, static_cast<int>(end.ptr - text));
+}
+
+// Voltages built by different sums (VID code plus add-on, track bar top minus steps) differ in
+// their last bits; whole millivolts, finer than any board sets, decide what is the same value.
+long millivolts(double v) {
+    return std::lround(v * 1000.0);
+}
+
+bool same_volts(double a, double b) {
+    return millivolts(a) == millivolts(b);
+}
+
+bool above_vid_range(double v) {
+    return millivolts(v) > millivolts(kVidTopVolts);
+}
+
+int vcore_position(const Board& board, double v) {
+    return static_cast<int>(std::trunc((board.vcore_max - v) * kPositionsPerVolt + 0.4));
+}
+
+// Rounded to the millivolt: the value selected, logged and set is the one the text shows, and
+// the position of 1.850 V is not taken for a hair above it.
+double vcore_at(const Board& board, int position) {
+    return millivolts(board.vcore_max - position * kVoltsPerPosition) / 1000.0;
+}
+
+// The table value that position shows: the highest on top. False outside the table.
+bool table_value_at(const VoltageTable& table, int position, double& value) {
+    const int index = table_count(table) - 1 - position;
+    if (index < 0 || index >= table_count(table))
+        return false;
+    value = table.values[index];
+    return true;
+}
+
+// Moves a track bar, whose change handler then selects the value and shows it. A bar already
+// there raises no change, yet its texts may still be the form's or another board's, so the
+// handler runs all the same (unless the caller has detached it).
+void move_track_bar(TMain& main, QSlider* bar, int position, void (TMain::*handler)(QObject*)) {
+    const int target = std::clamp(position, bar->minimum(), bar->maximum());
+    if (bar->value() != target) {
+        bar->setValue(target);
+    } else if (!bar->signalsBlocked()) {
+        (main.*handler)(bar);
+    }
+}
+
+void show_table_voltage(TMain& main, QSlider* bar, QLineEdit* edit, const VoltageTable& table,
+                        double v) {
+    if (table_count(table) == 0)
+        return;  // the board has no such control; its group says so
+    move_track_bar(main, bar, table_count(table) - table_index_of(table, v) - 1,
+                   &TMain::TrackBarChange);
+    edit->setText(TMain::FormatVolts(v, 2));
+}
+
+// Marks the Vcore track bar from position 0 down to its selection end: the voltages above
+// 1.85 V, which only the add-on bits reach.
+class SelectionMark : public QWidget {
+  public:
+    explicit SelectionMark(QSlider* bar) : QWidget(bar), bar_(bar) {
+        setObjectName(bar->objectName() + "Selection");
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setGeometry(bar->rect());
+        bar->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == bar_ && event->type() == QEvent::Resize)
+            setGeometry(bar_->rect());
+        return false;
+    }
+
+    void paintEvent(QPaintEvent*) override {
+        const int end = bar_->property(kSelectionEnd).toInt();
+        if (end <= 0)
+            return;
+        QStyleOptionSlider option;
+        option.initFrom(bar_);
+        option.orientation = bar_->orientation();
+        option.minimum = bar_->minimum();
+        option.maximum = bar_->maximum();
+        option.sliderPosition = option.sliderValue = bar_->value();
+        option.upsideDown = !bar_->invertedAppearance();  // as QSlider sets it for vertical bars
+        option.tickPosition = bar_->tickPosition();
+        option.tickInterval = bar_->tickInterval();
+        const QStyle* style = bar_->style();
+        const QRect groove =
+            style->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, bar_);
+        const QRect handle =
+            style->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, bar_);
+        const int span = groove.height() - handle.height();
+        auto centre = [&](int position) {
+            return groove.top() + handle.height() / 2 +
+                   QStyle::sliderPositionFromValue(option.minimum, option.maximum, position, span,
+                                                   option.upsideDown);
+        };
+        const int top = centre(option.minimum);
+        QPainter painter(this);
+        painter.fillRect(QRect(groove.left(), top, groove.width(), centre(end) - top + 1),
+                         QColor(220, 40, 40, 140));
+    }
+
+  private:
+    QSlider* bar_;
+};
+
+}  // namespace
+
+QString TMain::FormatVolts(double v, int digits) {
+    return fixed_text(v, digits == 3 ? 3 : 2) + " V";
+}
+
+void TMain::ShowCpuClock() {
+    EditCPU->setText(whole_text(kFsbOfPositionZero - TrackBarFSB->value()) + " x " +
+                     shortest_text(cpu_multiplier) + " = " +
+                     whole_text(std::lround(values_selected.fsb * cpu_multiplier)) + " MHz");
+}
+
+void TMain::FillMainTab() {
+    LabelVCoreMax->setText(FormatVolts(board.vcore_max, 3));
+    LabelVCoreMin->setText(FormatVolts(board.vcore_min, 3));
+    const int last = vcore_position(board, board.vcore_min);
+    TrackBarVcore->setMaximum(last);
+    UpDownVcore->setMaximum(last);
+    TrackBarVcore->setProperty(
+        kSelectionEnd, board.vcore_max > kVidTopVolts ? vcore_position(board, kVidTopVolts) : 0);
+    const QString mark_name = TrackBarVcore->objectName() + "Selection";
+    if (auto* mark = TrackBarVcore->findChild<QWidget*>(mark_name)) {
+        mark->update();
+    } else {
+        (new SelectionMark(TrackBarVcore))->show();
+    }
+    ShowVcore(values_read.vcore);
+
+    struct Rail {
+        QGroupBox* box;
+        QSlider* bar;
+        QLineEdit* edit;
+        QLabel* max;
+        QLabel* min;
+        const char* caption;
+        const char* disabled_caption;
+        const VoltageTable& table;
+        double read;
+        void (TMain::*show)(double);
+    };
+    const Rail rails[] = {
+        {GroupBoxVdimm, TrackBarVdimm, EditVdimm, LabelVdimmMax, LabelVdimmMin, "DIMM Voltage",
+         "Vdimm disabled", board.vdimm, values_read.vdimm, &TMain::ShowVdimm},
+        {GroupBoxVagp, TrackBarVagp, EditVagp, LabelVagpMax, LabelVagpMin, "AGP Voltage",
+         "Vagp disabled", board.vagp, values_read.vagp, &TMain::ShowVagp},
+        {GroupBoxVdd, TrackBarVdd, EditVdd, LabelVddMax, LabelVddMin, "Vdd Voltage", "Vdd disabled",
+         board.vdd, values_read.vdd, &TMain::ShowVdd},
+    };
+    for (const Rail& rail : rails) {
+        QWidget* const controls[] = {rail.box, rail.max, rail.min, rail.edit, rail.bar};
+        if (table_min(rail.table) == 0.0) {
+            rail.box->setTitle(rail.disabled_caption);
+            for (QWidget* control : controls)
+                control->setEnabled(false);
+            continue;
+        }
+        if (!rail.bar->isEnabled()) {
+            rail.box->setTitle(rail.caption);
+            for (QWidget* control : controls)
+                control->setEnabled(true);
+        }
+        rail.bar->setMaximum(table_count(rail.table) - 1);
+        rail.min->setText(FormatVolts(table_min(rail.table), 2));
+        rail.max->setText(FormatVolts(table_max(rail.table), 2));
+        (this->*rail.show)(rail.read);
+    }
+    ComboBoxBoard->setCurrentIndex(board_number);
+}
+
+void TMain::ShowVcore(double v) {
+    const int position = vcore_position(board, v);
+    UpDownVcore->setPosition(position);
+    move_track_bar(*this, TrackBarVcore, position, &TMain::TrackBarChange);
+}
+
+void TMain::ShowVdimm(double v) {
+    show_table_voltage(*this, TrackBarVdimm, EditVdimm, board.vdimm, v);
+}
+
+void TMain::ShowVagp(double v) {
+    show_table_voltage(*this, TrackBarVagp, EditVagp, board.vagp, v);
+}
+
+void TMain::ShowVdd(double v) {
+    show_table_voltage(*this, TrackBarVdd, EditVdd, board.vdd, v);
+}
+
+void TMain::ShowFsb(int fsb) {
+    UpDownFSB->setPosition(kFsbOfPositionZero - fsb);
+    move_track_bar(*this, TrackBarFSB, kFsbOfPositionZero - fsb, &TMain::TrackBarFSBChange);
+}
+
+void TMain::TrackBarChange(QObject* sender) {
+    if (sender == TrackBarVcore) {
+        const double v = vcore_at(board, TrackBarVcore->value());
+        EditVCore->setText(FormatVolts(v, 3));
+        UpDownVcore->setPosition(TrackBarVcore->value());
+        values_selected.vcore = v;
+        return;
+    }
+    const struct {
+        QSlider* bar;
+        QLineEdit* edit;
+        const VoltageTable& table;
+        double& selected;
+    } rails[] = {{TrackBarVdimm, EditVdimm, board.vdimm, values_selected.vdimm},
+                 {TrackBarVagp, EditVagp, board.vagp, values_selected.vagp},
+                 {TrackBarVdd, EditVdd, board.vdd, values_selected.vdd}};
+    for (const auto& rail : rails) {
+        double v = 0.0;
+        if (sender == rail.bar && table_value_at(rail.table, rail.bar->value(), v)) {
+            rail.selected = v;
+            rail.edit->setText(FormatVolts(v, 2));
+        }
+    }
+}
+
+void TMain::UpDownChange(QObject*) {
+    TrackBarVcore->setValue(UpDownVcore->position());
+    values_selected.vcore = vcore_at(board, UpDownVcore->position());
+}
+
+void TMain::TrackBarFSBChange(QObject*) {
+    const int fsb = kFsbOfPositionZero - TrackBarFSB->value();
+    values_selected.fsb = fsb;
+    EditFSB->setText(whole_text(fsb) + " MHz");
+    UpDownFSB->setPosition(TrackBarFSB->value());
+    ShowCpuClock();
+}
+
+void TMain::UpDownFSBClick(QObject*) {
+    TrackBarFSB->setValue(UpDownFSB->position());
+}
+
+void TMain::RamChange(QObject*) {
+    values_selected.tras = ComboBoxTras->currentIndex() + 1;
+    values_selected.trcd = ComboBoxTrcd->currentIndex() + 1;
+    values_selected.trp = ComboBoxTrp->currentIndex() + 1;
+}
+
+void TMain::Apply(QObject*) {
+    StatusBar1->showMessage("Apply new settings...");
+    StatusBar1->repaint();  // the FSB walk takes seconds without returning to the event loop
+
+    // A failure's text must outlast the steps after it, or "Done." would hide it.
+    QString failure;
+    auto failed = [&](const QString& text) {
+        failure = text;
+        StatusBar1->showMessage(text);
+    };
+
+    // False when the user declines the warning: Apply ends there.
+    auto vcore_step = [&] {
+        if (same_volts(values_selected.vcore, values_applied.vcore))
+            return true;
+        if (board_number == kAsusA7n8x && above_vid_range(values_selected.vcore) &&
+            !above_vid_range(values_applied.vcore) &&
+            !prompts_.ask_yes_no(kHighVcoreText, kHighVcoreCaption))
+            return false;
+        // Counted as applied before the setter runs: a failed value is not retried unasked.
+        values_applied.vcore = values_selected.vcore;
+        last_setter_result = set_vcore(board, values_selected.vcore);
+        if (last_setter_result != 0) {
+            debug_print("VELMORA: Setting Vcore failed\n");
+            failed(error_text(last_setter_result));
+        } else {
+            debug_print("VELMORA: Setting Vcore to %f done\n", values_selected.vcore);
+        }
+        return true;
+    };
+    auto fsb_step = [&] {
+        if (values_selected.fsb == values_applied.fsb)
+            return;
+        values_applied.fsb = values_selected.fsb;
+        if (set_fsb(values_selected.fsb) == 0) {
+            debug_print("VELMORA: Setting FSB to %d done\n", values_selected.fsb);
+        } else {
+            debug_print("VELMORA: Setting FSB failed!\n");
+            failed("FSB setting failed, try another value.");
+        }
+    };
+
+    // The core needs its voltage before the clock rises, and keeps it until the clock fell.
+    if (values_selected.fsb >= values_applied.fsb) {
+        if (!vcore_step())
+            return;
+        fsb_step();
+    } else {
+        fsb_step();
+        if (!vcore_step())
+            return;
+    }
+
+    struct TableStep {
+        const VoltageTable& table;
+        double& selected;
+        double& applied;
+        int (*set)(Board&, double);
+        const char* failed_line;
+        const char* done_line;
+        const char* done_mark;  // appended to the status text, or nullptr
+        const char* warning;    // asked first on the A7N8X, or nullptr
+        const char* warning_caption;
+    };
+    const TableStep steps[] = {
+        {board.vdimm, values_selected.vdimm, values_applied.vdimm, set_vdimm,
+         "VELMORA: Setting Vdimm failed\n", "VELMORA: Setting Vdimm to %f done\n", "VDimm.",
+         nullptr, nullptr},
+        {board.vagp, values_selected.vagp, values_applied.vagp, set_vagp,
+         "VELMORA: Setting Vagp failed\n", "VELMORA: Setting Vagp to %f done\n", "VAgp.", nullptr,
+         nullptr},
+        {board.vdd, values_selected.vdd, values_applied.vdd, set_vdd,
+         "VELMORA: Setting Vdd failed\n", "VELMORA: Setting Vdd to %f done\n", nullptr,
+         kHigherVddText, kHigherVddCaption},
+    };
+    for (const TableStep& step : steps) {
+        if (table_count(step.table) == 0 || same_volts(step.selected, step.applied))
+            continue;
+        if (step.warning && board_number == kAsusA7n8x &&
+            !prompts_.ask_yes_no(step.warning, step.warning_caption))
+            return;
+        step.applied = step.selected;
+        last_setter_result = step.set(board, step.selected);
+        if (last_setter_result != 0) {
+            debug_print(step.failed_line);
+            failed(error_text(last_setter_result));
+        } else {
+            debug_print(step.done_line, step.selected);
+            if (step.done_mark)
+                StatusBar1->showMessage(StatusBar1->currentMessage() + step.done_mark);
+        }
+    }
+
+    // The chipset module writes only the timings that differ from what it last read.
+    values_applied.tras = values_selected.tras;
+    values_applied.trcd = values_selected.trcd;
+    values_applied.trp = values_selected.trp;
+    chipset.tras = static_cast<uint8_t>(values_selected.tras);
+    chipset.trcd = static_cast<uint8_t>(values_selected.trcd);
+    chipset.trp = static_cast<uint8_t>(values_selected.trp);
+    chipset.auto_precharge = CheckBoxAutoPC->isChecked() ? 1 : 0;
+    write_chipset_settings(&chipset);
+
+    StatusBar1->showMessage(failure.isEmpty() ? QString("Done.") : failure);
+}

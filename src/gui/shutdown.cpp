@@ -1,0 +1,61 @@
+// How a run ends: the settings are saved and, when asked, the values found at start-up are
+// written back to the board.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QSpinBox>
+
+#include "app/debuglog.h"
+#include "app/main_settings.h"
+#include "gui/main_window.h"
+#include "platform/clock.h"
+
+namespace {
+constexpr uint32_t kResetPauseMs = 200;
+}
+
+void TMain::SaveSettings() {
+    SavedSettings saved;
+    saved.board = board_number;
+    saved.main = settings;
+    saved.main.reset = CheckBoxReset->isChecked() ? 1 : 0;
+    saved.main.minimized = CheckBoxMinimized->isChecked() ? 1 : 0;
+    saved.main.down_mt = CheckBoxTemp->isChecked() ? 1 : 0;
+    saved.main.update = CSpinEditSensorUpdate->value();
+    saved.main.port80 = CheckBoxPort80->isChecked() ? 1 : 0;
+    saved.main.port80_type = ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
+    saved.main.autofan_enable = CheckBoxFANCtl->isChecked() ? 1 : 0;
+    saved.chipset_load = CheckBoxChipset->isChecked() ? 1 : 0;
+    saved.auto_precharge = chipset.auto_precharge;
+    saved.stpgnt = chipset.stpgnt;
+    saved.agp_sba = chipset.agp_sba;
+    saved.agp_aperture = chipset.agp_aperture;
+    saved.pci_bus_latency = chipset.pci_bus_latency;
+    saved.agp_bus_latency = chipset.agp_bus_latency;
+    saved.agp_ctr_latency = chipset.agp_ctr_latency;
+    save_main_settings(saved);
+}
+
+// Runs once, whichever way the window is closed (close box, Exit, tray menu, end of session).
+void TMain::CloseFunc(QObject* sender) {
+    if (closing_) return;
+    closing_ = true;
+    SaveSettings();
+    if (CheckBoxReset->isChecked()) {
+        debug_print("VELMORA: CloseFunc(): reseting all values\n");
+        current_clock().sleep_ms(kResetPauseMs);
+        InitValues(false);
+        Apply(sender);
+    }
+}
+
+void TMain::Exit(QObject*) {
+    // A window hidden in the tray does not end the loop by closing.
+    if (close()) QCoreApplication::quit();
+}
+
+// The values found at start-up back into the controls; nothing is written to the board.
+void TMain::Reset(QObject*) {
+    InitValues(false);
+    FillMainTab();
+}

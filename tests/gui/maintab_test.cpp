@@ -1,0 +1,240 @@
+// The Main tab on the simulated boards: what it shows, what its controls select, and what
+// Apply writes to the board in which order.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QSlider>
+#include <QStatusBar>
+#include <clocale>
+#include <memory>
+
+#include "app/errortext.h"
+#include "board/chipset.h"
+#include "board/fsb.h"
+#include "gui/main_window.h"
+#include "gui/up_down.h"
+#include "helpers/fake_platform.h"
+#include "helpers/scripted_prompts.h"
+#include "helpers/temp_dir.h"
+#include "platform/clock.h"
+#include "sim/sim_machine.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class MainTab : public ::testing::Test {
+  protected:
+    MainTab() {
+        install_clock(&clock);
+        fsb_reset_state();
+        chipset_reset_state();
+    }
+    ~MainTab() override {
+        main.reset();
+        install_port_backend(nullptr);
+        install_clock(nullptr);
+    }
+    // Starts on the board of the profile and shows its values as the start-up will.
+    void start(const SimProfile& profile) {
+        machine = std::make_unique<SimMachine>(profile);
+        machine->set_cpu_load(0);
+        install_port_backend(machine.get());
+        write_file("config.ini", "\r\n[Main]\r\nBoard=" + std::to_string(profile.number) + "\r\n");
+        main = std::make_unique<TMain>(prompts, std::vector<std::string>{});
+        main->ShowFsb(main->values_read.fsb);
+        main->FillMainTab();
+        QObject::connect(main->StatusBar1, &QStatusBar::messageChanged,
+                         [this](const QString& text) { statuses.push_back(text.toStdString()); });
+        log_start = read_file("velmora.deb").size();
+    }
+    std::string new_log() const { return read_file("velmora.deb").substr(log_start); }
+    // Pixels of the Vcore track bar in the red of its selection.
+    int marked_pixels() {
+        main->show();
+        const QImage bar = main->TrackBarVcore->grab().toImage();
+        int marked = 0;
+        for (int y = 0; y < bar.height(); ++y)
+            for (int x = 0; x < bar.width(); ++x)
+                marked += QColor(bar.pixel(x, y)).hue() < 10 &&
+                          QColor(bar.pixel(x, y)).saturation() > 100;
+        return marked;
+    }
+
+    TempWorkDir dir;
+    FakePlatform os;
+    ScopedPlatform installed{os};
+    ScriptedPrompts prompts;
+    VirtualClock clock;  // the VID and FSB steps take no time
+    std::unique_ptr<SimMachine> machine;
+    std::unique_ptr<TMain> main;
+    Texts statuses;
+    size_t log_start = 0;
+};
+
+TEST_F(MainTab, FillMainTabShowsTheReadValuesWithinTheBoardsRanges) {
+    start(*sim_profile(7));  // 1.075 - 2.2 V
+    EXPECT_EQ(main->LabelVCoreMax->text(), "2.200 V");
+    EXPECT_EQ(main->LabelVCoreMin->text(), "1.075 V");
+    EXPECT_EQ(main->TrackBarVcore->maximum(), 45);
+    EXPECT_EQ(main->UpDownVcore->maximum(), 45);
+    EXPECT_EQ(main->TrackBarVcore->property("selectionEnd").toInt(), 14);  // above 1.85 V
+    EXPECT_GT(marked_pixels(), 0);
+    EXPECT_EQ(main->UpDownVcore->position(), 22);
+    EXPECT_EQ(main->EditVCore->text(), "1.650 V");
+    EXPECT_EQ(main->TrackBarVdimm->value(), 2);
+    EXPECT_EQ(main->EditVdimm->text(), "2.63 V");
+    EXPECT_EQ(main->LabelVdimmMax->text(), "2.90 V");
+    EXPECT_EQ(main->TrackBarVagp->value(), 3);
+    EXPECT_EQ(main->TrackBarVdd->maximum(), 2);
+    EXPECT_EQ(main->EditVdd->text(), "1.60 V");
+    EXPECT_EQ(main->TrackBarFSB->value(), 134);
+    EXPECT_EQ(main->EditFSB->text(), "166 MHz");
+    EXPECT_EQ(main->EditCPU->text(), "166 x 11 = 1826 MHz");
+    EXPECT_DOUBLE_EQ(main->values_selected.vcore, 1.65);
+}
+
+TEST_F(MainTab, ABarThatStartsWhereTheReadVoltageIsStillShowsIt) {
+    SimProfile low = *sim_profile(1);  // top 1.850 V: the form's position 24 is 1.250 V
+    low.cpu_vid_code = 24;
+    start(low);
+    EXPECT_EQ(main->EditVCore->text(), "1.250 V");
+    EXPECT_EQ(marked_pixels(), 0);
+    EXPECT_EQ(main->GroupBoxVdd->title(), "Vdd disabled");
+}
+
+TEST_F(MainTab, TheControlsSelectWhatTheyShowInAnyLocale) {
+    std::setlocale(LC_ALL, "de_DE.utf8");
+    QLocale::setDefault(QLocale(QLocale::German));
+    start(*sim_profile(7));
+    main->TrackBarVcore->setValue(20);
+    EXPECT_DOUBLE_EQ(main->values_selected.vcore, 1.7);
+    EXPECT_EQ(main->EditVCore->text(), "1.700 V");
+    main->UpDownVcore->step(true);  // upper arrow: one step higher
+    EXPECT_EQ(main->TrackBarVcore->value(), 19);
+    EXPECT_EQ(main->EditVCore->text(), "1.725 V");
+    main->TrackBarVdimm->setValue(0);
+    EXPECT_DOUBLE_EQ(main->values_selected.vdimm, 2.9);
+    EXPECT_EQ(main->EditVdimm->text(), "2.90 V");
+
+    main->TrackBarFSB->setValue(100);
+    EXPECT_EQ(main->values_selected.fsb, 200);
+    EXPECT_EQ(main->EditFSB->text(), "200 MHz");
+    EXPECT_EQ(main->EditCPU->text(), "200 x 11 = 2200 MHz");
+    main->cpu_multiplier = 12.5;
+    main->ShowFsb(133);
+    EXPECT_EQ(main->EditCPU->text(), "133 x 12.5 = 1663 MHz");
+    main->TrackBarFSB->setValue(250);
+    EXPECT_EQ(main->EditFSB->text(), "50 MHz");
+    EXPECT_EQ(main->UpDownFSB->position(), 200);  // the arrows stop at 100 MHz
+
+    main->ComboBoxTrcd->setCurrentIndex(2);
+    main->RamChange(main->ComboBoxTrcd);
+    EXPECT_EQ(main->values_selected.trcd, 3);
+    std::setlocale(LC_ALL, "C");
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST_F(MainTab, TheVcoreRisesBeforeTheClockAndFallsOnlyAfterIt) {
+    start(*sim_profile(7));
+    main->TrackBarVcore->setValue(20);
+    main->TrackBarFSB->setValue(100);
+    main->Apply();
+    EXPECT_EQ(new_log(),
+              "VELMORA: Setting Vcore to 1.700 done\n"
+              "NFORCE2: set_fsb(): Setting FSB to 200 done\nVELMORA: Setting FSB to 200 done\n");
+    EXPECT_EQ(statuses, (Texts{"Apply new settings...", "Done."}));
+    EXPECT_DOUBLE_EQ(machine->world().vcore, 1.7);
+    EXPECT_EQ(machine->world().fsb_mhz, 200);
+
+    log_start = read_file("velmora.deb").size();
+    main->ShowVcore(1.6);
+    main->ShowFsb(150);
+    main->Apply();
+    EXPECT_EQ(new_log(),
+              "NFORCE2: set_fsb(): Setting FSB to 150 done\nVELMORA: Setting FSB to 150 done\n"
+              "VELMORA: Setting Vcore to 1.600 done\n");
+    EXPECT_DOUBLE_EQ(machine->world().vcore, 1.6);
+    EXPECT_EQ(machine->world().fsb_mhz, 150);
+    EXPECT_TRUE(machine->world().faults.empty());
+}
+
+TEST_F(MainTab, TableVoltagesAndTimingsAreWrittenAndUnchangedOnesAreNot) {
+    start(*sim_profile(7));
+    main->ComboBoxTras->setCurrentIndex(10);  // the read timings, as the start-up shows them
+    main->ComboBoxTrcd->setCurrentIndex(4);
+    main->ComboBoxTrp->setCurrentIndex(6);
+    main->Apply();
+    EXPECT_EQ(new_log(), "");
+    EXPECT_EQ(statuses, (Texts{"Apply new settings...", "Done."}));
+    EXPECT_DOUBLE_EQ(machine->world().vcore, 1.65);
+
+    statuses.clear();
+    for (QSlider* top : {main->TrackBarVdimm, main->TrackBarVagp, main->TrackBarVdd})
+        top->setValue(0);
+    main->ComboBoxTras->setCurrentIndex(6);
+    main->RamChange();
+    main->Apply();
+    const std::string log = new_log();
+    const size_t vagp = log.find("VELMORA: Setting Vagp to 1.800 done\n");
+    EXPECT_LT(log.find("VELMORA: Setting Vdimm to 2.900 done\n"), vagp);
+    EXPECT_LT(vagp, log.find("VELMORA: Setting Vdd to 2.000 done\n"));
+    EXPECT_EQ(statuses, (Texts{"Apply new settings...", "Apply new settings...VDimm.",
+                               "Apply new settings...VDimm.VAgp.", "Done."}));
+    EXPECT_DOUBLE_EQ(machine->world().vdimm, 2.9);
+    EXPECT_DOUBLE_EQ(machine->world().vdd, 2.0);
+    ChipsetSettings now;
+    read_chipset_settings(&now);
+    EXPECT_EQ(now.tras, 7);
+    EXPECT_EQ(now.trcd, 5);
+}
+
+TEST_F(MainTab, OnTheA7n8xNoToTheHighVcoreWarningEndsApplyAndYesGoesOn) {
+    start(*sim_profile(2));
+    EXPECT_EQ(main->GroupBoxVdimm->title(), "Vdimm disabled");
+    EXPECT_FALSE(main->TrackBarVagp->isEnabled());
+    main->values_selected.vdimm = 2.9;  // as a preset would: never sent to the board
+    main->ShowVcore(1.85);
+    main->Apply();
+    EXPECT_TRUE(prompts.questions.empty());
+    EXPECT_EQ(new_log(), "VELMORA: Setting Vcore to 1.850 done\n");
+
+    main->ShowVcore(1.9);
+    main->ShowFsb(200);
+    statuses.clear();
+    main->Apply();  // No
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0].caption, "High VCore warning");
+    EXPECT_EQ(prompts.questions[0].text,
+              "Setting VCore from <1.85V to >1.85V is not stable!\nDo you want to continue?");
+    EXPECT_EQ(statuses, Texts{"Apply new settings..."});
+    EXPECT_EQ(main->values_applied.fsb, 166);
+
+    prompts.answers = {true};
+    main->Apply();
+    // The board has no add-on bits: the setter refuses, and the FSB step still runs.
+    EXPECT_EQ(main->last_setter_result, ERR_INVALID_VCORE);
+    EXPECT_EQ(main->StatusBar1->currentMessage(), "ERROR: velmora -> Invalid VCore.");
+    EXPECT_NE(new_log().find("VELMORA: Setting Vcore failed\nNFORCE2: set_fsb(): Setting FSB to "
+                             "200 done\nVELMORA: Setting FSB to 200 done\n"),
+              std::string::npos);
+    EXPECT_EQ(new_log().find("Vdimm"), std::string::npos);
+}
+
+TEST_F(MainTab, AFailedFsbLeavesItsTextAndIsNotRetriedUnasked) {
+    start(*sim_profile(7));
+    main->values_selected.fsb = 400;  // as "-f 400" would
+    main->Apply();
+    EXPECT_EQ(new_log(),
+              "NFORCE2: set_fsb(): FSB 400 out of range!\nVELMORA: Setting FSB failed!\n");
+    EXPECT_EQ(main->StatusBar1->currentMessage(), "FSB setting failed, try another value.");
+    main->Apply();
+    EXPECT_EQ(main->StatusBar1->currentMessage(), "Done.");
+}
+
+}  // namespace

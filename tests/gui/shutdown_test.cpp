@@ -1,0 +1,121 @@
+// Settings at start and close, the command line and the reset at exit, on the simulated board.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTimer>
+#include <memory>
+
+#include "gui/main_window.h"
+#include "helpers/fake_platform.h"
+#include "helpers/scripted_prompts.h"
+#include "helpers/temp_dir.h"
+#include "platform/clock.h"
+#include "sim/sim_machine.h"
+#include "support/configfile.h"
+
+namespace {
+
+class Lifecycle : public ::testing::Test {
+protected:
+    Lifecycle() {
+        configfile_reset();
+        install_clock(&clock);
+        machine = std::make_unique<SimMachine>(*sim_profile(7));
+        machine->set_cpu_load(0);
+        install_port_backend(machine.get());
+    }
+    ~Lifecycle() override {
+        install_port_backend(nullptr);
+        install_clock(nullptr);
+    }
+    std::unique_ptr<TMain> start(std::vector<std::string> args = {}) {
+        return std::make_unique<TMain>(prompts, std::move(args));
+    }
+    std::string log() { return read_file("velmora.deb"); }
+
+    TempWorkDir dir;
+    FakePlatform os;
+    ScopedPlatform installed{os};
+    ScriptedPrompts prompts;
+    VirtualClock clock;
+    std::unique_ptr<SimMachine> machine;
+};
+
+TEST_F(Lifecycle, ARunWithoutABoardSavesTheFormStatesAndBoard255) {
+    write_file("config.ini", "\r\n[Main]\r\nBoard=255\r\n");
+    auto main = start();
+    main->close();
+    const std::string saved = read_file("config.ini");
+    for (const char* line : {"Board=255\r\n", "Reset=0\r\n", "Minimized=0\r\n", "DownMT=1\r\n",
+                             "Update=5\r\n", "Port80=0\r\n", "Port80Type=0\r\n", "Load=0\r\n",
+                             "AGPAP=0\r\n", "MaxFSB=166\r\n"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line << saved;
+    // The close runs once, whatever asks for it again.
+    std::remove("config.ini");
+    main->close();
+    main->CloseFunc();
+    EXPECT_FALSE(file_exists("config.ini"));
+}
+
+TEST_F(Lifecycle, StoredSettingsFillTheControlsAndAnUnknownSensorPairIsRefused) {
+    write_file("config.ini",
+               "\r\n[Main]\r\nBoard=7\r\nReset=1\r\nMinimized=0\r\n\r\n[AutoFSB]\r\nMaxFSB=400\r\n"
+               "MinFSB=100\r\nMaxTemp=50\r\nDelayChange=2500\r\nDownMT=0\r\n\r\n[Sensor]\r\n"
+               "Update=61\r\nPort80Type=7\r\n");
+    auto main = start();
+    EXPECT_TRUE(main->CheckBoxReset->isChecked());
+    EXPECT_FALSE(main->CheckBoxTemp->isChecked());
+    EXPECT_EQ(main->EditMaxFSB->text(), "166 MHz");  // 400 is out of range: the running FSB
+    EXPECT_EQ(main->EditMinFSB->text(), "100 MHz");
+    EXPECT_EQ(main->CSpinEditMaxTemp->value(), 50);
+    EXPECT_EQ(main->ComboBoxDelayChange->currentIndex(), 2);
+    EXPECT_EQ(main->CSpinEditSensorUpdate->value(), 5);
+    EXPECT_EQ(main->Timer1->interval(), 5000);
+    EXPECT_EQ(main->ComboBoxTras->currentText(), "11");
+    EXPECT_EQ(main->ComboBoxTrcd->currentText(), "5");
+    EXPECT_EQ(main->ComboBoxTrp->currentText(), "7");
+    EXPECT_EQ(main->ComboBoxPort80->currentIndex(), 0);
+    EXPECT_NE(log().find("VELMORA: Port80Type 7 in config.ini unknown, using CPU\n"),
+              std::string::npos);
+    main->CheckBoxReset->setChecked(false);
+    main->close();
+    EXPECT_NE(read_file("config.ini").find("Port80Type=0\r\n"), std::string::npos);
+}
+
+TEST_F(Lifecycle, TheResetAtExitPutsTheStartValuesBack) {
+    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\nReset=1\r\n");
+    auto main = start();
+    main->ShowFsb(200);
+    main->Apply();
+    ASSERT_DOUBLE_EQ(machine->world().fsb_mhz, 200.0);
+    main->close();
+    EXPECT_DOUBLE_EQ(machine->world().fsb_mhz, 166.0);
+    EXPECT_NE(log().find("VELMORA: CloseFunc(): reseting all values\n"), std::string::npos);
+    EXPECT_TRUE(machine->world().faults.empty());
+}
+
+TEST_F(Lifecycle, ACommandLineRunAppliesItsSettingsAndEndsWithoutSaving) {
+    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
+    const std::string before = read_file("config.ini");
+    EXPECT_THROW(start({"--sim", "-s", "1.70"}), ProcessExit);
+    EXPECT_EQ(os.exits, std::vector<int>{0});
+    EXPECT_DOUBLE_EQ(machine->world().vcore, 1.70);
+    EXPECT_EQ(read_file("config.ini"), before);
+    EXPECT_NE(log().find("VELMORA: Parsing command-line options\n"
+                         "VELMORA: command-line option -s 1.700\n"),
+              std::string::npos);
+}
+
+TEST_F(Lifecycle, TheMultiplierFromTheCommandLineShowsInTheClockText) {
+    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
+    auto main = start({"-m", "11.55555"});
+    EXPECT_DOUBLE_EQ(main->cpu_multiplier, 11.55);
+    EXPECT_EQ(main->EditCPU->text(), "166 x 11.55 = 1917 MHz");
+    EXPECT_NE(log().find("VELMORA: Using multiplier from command-line: 11.550\n"),
+              std::string::npos);
+}
+
+}  // namespace
