@@ -3,15 +3,30 @@
 #include <charconv>
 #include <cmath>
 
+namespace {
+QString latin1(const char* first, const char* last) {
+    return QString::fromLatin1(first, static_cast<int>(last - first));
+}
+}  // namespace
+
+QString format_fixed(double value, int decimals) {
+    char text[400];  // the largest double in fixed notation has 309 digits
+    auto res = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    return latin1(text, res.ptr);
+}
+
+QString format_whole(long value) {
+    char text[24];
+    auto res = std::to_chars(text, text + sizeof text, value);
+    return latin1(text, res.ptr);
+}
+
 QString format_rounded(double value) {
-    char buf[32];
-    const double r = std::round(value);
-    auto res = std::to_chars(buf, buf + sizeof buf, r, std::chars_format::fixed, 0);
-    return QString::fromLatin1(buf, static_cast<int>(res.ptr - buf));
+    return format_whole(std::lround(value));
 }
 
 QString format_shortest(double value) {
-    char buf[32];
-    auto res = std::to_chars(buf, buf + sizeof buf, value);
-    return QString::fromLatin1(buf, static_cast<int>(res.ptr - buf));
+    char text[32];
+    auto res = std::to_chars(text, text + sizeof text, value, std::chars_format::general);
+    return latin1(text, res.ptr);
 }

@@ -6,16 +6,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
-#include <QSystemTrayIcon>
-#include <QTimer>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
+#include <QTimer>
 
+#include "app/command_line.h"
 #include "app/debuglog.h"
 #include "app/errortext.h"
 #include "app/instance.h"
+#include "app/number_text.h"
 #include "app/prompts.h"
 #include "board/fsb.h"
 #include "board/vid_chip.h"
@@ -24,8 +26,6 @@
 #include "hw/giveio.h"
 #include "hw/port_io.h"
 #include "platform/platform.h"
-#include "app/command_line.h"
-#include "app/number_text.h"
 #include "support/configfile.h"
 
 namespace {
@@ -208,8 +208,8 @@ void TMain::ShowSettings() {
     ComboBoxPort80->setCurrentIndex(settings.port80_type);
     CheckBoxFANCtl->setChecked(settings.autofan_enable != 0);
     CheckBoxTemp->setChecked(settings.down_mt > 0);
-    EditMaxFSB->setText(QString::number(settings.max_fsb) + " MHz");
-    EditMinFSB->setText(QString::number(settings.min_fsb) + " MHz");
+    EditMaxFSB->setText(format_whole(settings.max_fsb) + " MHz");
+    EditMinFSB->setText(format_whole(settings.min_fsb) + " MHz");
     CSpinEditMaxLoad->setValue(settings.max_load);
     CSpinEditMinLoad->setValue(settings.min_load);
     CSpinEditDelayMax->setValue(settings.max_delay);

@@ -17,6 +17,7 @@
 
 #include "app/debuglog.h"
 #include "app/errortext.h"
+#include "app/number_text.h"
 #include "app/prompts.h"
 #include "board/chipset.h"
 #include "board/fsb.h"
@@ -41,25 +42,6 @@ const char* const kHigherVddCaption = "Higher Vdd warning";
 
 // The track bar's dynamic property with the last position of its selection (0: none).
 constexpr const char* kSelectionEnd = "selectionEnd";
-
-// Numbers for texts, alike in every locale.
-QString fixed_text(double v, int decimals) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
-    return QString::fromLatin1(text, static_cast<int>(end.ptr - text));
-}
-
-QString whole_text(long n) {
-    char text[24];
-    const auto end = std::to_chars(text, text + sizeof text, n);
-    return QString::fromLatin1(text, static_cast<int>(end.ptr - text));
-}
-
-QString shortest_text(double v) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::general);
-    return QString::fromLatin1(text, static_cast<int>(end.ptr - text));
-}
 
 // Voltages built by different sums (VID code plus add-on, track bar top minus steps) differ in
 // their last bits; whole millivolts, finer than any board sets, decide what is the same value.
@@ -170,13 +152,13 @@ class SelectionMark : public QWidget {
 }  // namespace
 
 QString TMain::FormatVolts(double v, int digits) {
-    return fixed_text(v, digits == 3 ? 3 : 2) + " V";
+    return format_fixed(v, digits == 3 ? 3 : 2) + " V";
 }
 
 void TMain::ShowCpuClock() {
-    EditCPU->setText(whole_text(kFsbOfPositionZero - TrackBarFSB->value()) + " x " +
-                     shortest_text(cpu_multiplier) + " = " +
-                     whole_text(std::lround(values_selected.fsb * cpu_multiplier)) + " MHz");
+    EditCPU->setText(format_whole(kFsbOfPositionZero - TrackBarFSB->value()) + " x " +
+                     format_shortest(cpu_multiplier) + " = " +
+                     format_whole(std::lround(values_selected.fsb * cpu_multiplier)) + " MHz");
 }
 
 void TMain::FillMainTab() {
@@ -292,7 +274,7 @@ void TMain::UpDownChange(QObject*) {
 void TMain::TrackBarFSBChange(QObject*) {
     const int fsb = kFsbOfPositionZero - TrackBarFSB->value();
     values_selected.fsb = fsb;
-    EditFSB->setText(whole_text(fsb) + " MHz");
+    EditFSB->setText(format_whole(fsb) + " MHz");
     UpDownFSB->setPosition(TrackBarFSB->value());
     ShowCpuClock();
 }
