@@ -85,7 +85,7 @@ CommandLineResult parse_setting_options(const std::vector<std::string>& args,
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "-h") {
             prompts.show_message(command_line_help());
-            return CommandLineResult::Stopped;
+            return CommandLineResult::HelpShown;
         }
         for (const SettingOption& o : kOptions) {
             if (args[i] != o.option)

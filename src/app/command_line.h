@@ -25,7 +25,8 @@ struct CommandLineTargets {
 enum class CommandLineResult {
     NothingTaken,  // no setting option: the window opens as usual
     Taken,         // at least one setting option: the caller applies them and ends
-    Stopped,       // help or a usage text was shown: nothing is applied
+    HelpShown,     // "-h": the help text was shown, nothing is applied
+    Stopped,       // a usage text was shown: nothing is applied
 };
 
 // Walks the arguments (without the program name) and stores each setting option's value,

@@ -1,5 +1,9 @@
 // The command line as the window runs it: setting options go into the selected values and are
 // applied like the Apply button applies them.
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "app/command_line.h"
 #include "app/debuglog.h"
 #include "gui/main_window.h"
@@ -9,7 +13,13 @@ bool TMain::ParseCommandLine() {
     MainValues& v = values_selected;
     const CommandLineResult result = parse_setting_options(
         args_, {v.vcore, v.vdimm, v.vagp, v.vdd, v.tras, v.trcd, v.trp, v.fsb}, prompts_);
-    if (result != CommandLineResult::Taken) return false;
+    // Asked for from a terminal, the help also goes where the user is looking.
+    if (result == CommandLineResult::HelpShown && isatty(STDOUT_FILENO)) {
+        std::fputs(command_line_help().c_str(), stdout);
+        std::fflush(stdout);
+    }
+    if (result != CommandLineResult::Taken)
+        return false;
     Apply();
     return true;
 }

@@ -149,10 +149,7 @@ TEST(Program, StartsOnTheSimulatedBoardAndSavesItsSettingsOnceOnSigterm) {
         // The first close creates config.ini: its first write finds no file.
         log += startup_log(run == 1) + (run == 1 ? "CONFIGFILE: Can't stat config.ini\n" : "");
         EXPECT_EQ(read_file("velmora.deb"), log) << "run " << run;
-        EXPECT_EQ(read_file("config.ini").rfind("\r\n[Main]\r\nMinimized=0\r\nLoadUpdate=5\r\n"
-                                                "Reset=0\r\nBoard=14\r\n",
-                                                0),
-                  0u);
+        EXPECT_EQ(read_file("config.ini"), golden("config_first_close_on_general_board.ini"));
     }
 }
 
@@ -168,10 +165,30 @@ TEST(Program, CommandLineSettingsAreAppliedWithoutAWindowOrASave) {
         << log;
     EXPECT_NE(log.find("NFORCE2: set_fsb(): Setting FSB to 170 done\n"), std::string::npos) << log;
     EXPECT_FALSE(file_exists("config.ini"));
-    // The simulated board keeps what the run set.
+    // The simulated board keeps what the run set: the next start reads the new VID.
     const std::string state = read_file("velmora-sim.ini");
     EXPECT_NE(state.find("00:00.0/0xa8=0x01"), std::string::npos) << state;
     EXPECT_NE(state.find("[Faults]\r\ncount=0\r\n"), std::string::npos) << state;
+    Child again({VELMORA_BINARY, "--unattended"}, environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    again.signal(SIGTERM);
+    EXPECT_EQ(again.wait(), 0) << read_file("stderr.txt");
+    EXPECT_NE(read_file("velmora.deb").find("VELMORA: ATXP1: 26,07,ff,00\n"), std::string::npos);
+}
+
+TEST(Program, ASettingWithoutItsValueShowsTheUsageAndOpensTheWindow) {
+    TempWorkDir dir;
+    Child velmora({VELMORA_BINARY, "-s", "1.6", "-r"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted)) << read_file("stderr.txt");
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0);
+    EXPECT_NE(read_file("stderr.txt").find("velmora: -r [VDIMM]\n"), std::string::npos);
+    const std::string log = read_file("velmora.deb");
+    EXPECT_NE(log.find("VELMORA: command-line option -s 1.600\n"), std::string::npos);
+    EXPECT_EQ(log.find("set_vcore"), std::string::npos);  // nothing applied
+    EXPECT_EQ(log.find("Setting VCore"), std::string::npos);
+    EXPECT_TRUE(file_exists("config.ini"));  // a normal close saves
 }
 TEST(Program, WithoutADisplayItRunsOffscreenAndSaysSo) {
     TempWorkDir dir;

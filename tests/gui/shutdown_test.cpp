@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
 #include <memory>
@@ -116,6 +118,23 @@ TEST_F(Lifecycle, TheMultiplierFromTheCommandLineShowsInTheClockText) {
     EXPECT_EQ(main->EditCPU->text(), "166 x 11.55 = 1917 MHz");
     EXPECT_NE(log().find("VELMORA: Using multiplier from command-line: 11.550\n"),
               std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Lifecycle, ResetBringsTheReadValuesBackWithoutWriting) {
+    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n\r\n[AutoFSB]\r\nMaxTemp=50\r\n");
+    auto main = start();
+    main->TrackBarVcore->setValue(main->TrackBarVcore->value() - 4);  // 0.1 V up
+    main->CSpinEditMaxTemp->setValue(60);
+    ASSERT_NE(main->values_selected.vcore, main->values_read.vcore);
+    main->ButtonReset->click();
+    EXPECT_DOUBLE_EQ(main->values_selected.vcore, main->values_read.vcore);
+    EXPECT_EQ(main->EditVCore->text(), "1.650 V");
+    EXPECT_EQ(main->CSpinEditMaxTemp->value(), 50);  // the stored limit again
+    EXPECT_DOUBLE_EQ(machine->world().vcore, 1.65);  // nothing written
 }
 
 }  // namespace

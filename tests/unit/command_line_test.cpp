@@ -55,7 +55,7 @@ TEST_F(CommandLine, HelpAndMissingValuesStopWithTheirTexts) {
     EXPECT_EQ(prompts.messages, std::vector<std::string>{"-r [VDIMM]"});
     EXPECT_DOUBLE_EQ(selected.vcore, 1.6);  // selected, but nothing will be applied
 
-    EXPECT_EQ(parse({"-s", "-h"}), CommandLineResult::Stopped);
+    EXPECT_EQ(parse({"-s", "-h"}), CommandLineResult::HelpShown);
     EXPECT_DOUBLE_EQ(selected.vcore, 0.0);  // "-h" was its value first
     EXPECT_EQ(prompts.messages.back(),
               "Available options:\n -s [VCore]\n -r [VDimm]\n -a [VAgp]\n -v [Vdd]\n -q [Tras]\n"
