@@ -74,7 +74,8 @@ int run_application(int argc, char** argv) {
                          [&main_window] { main_window.close(); });
         // A start minimised to the tray keeps the window hidden; without a tray it is shown
         // minimised, so it stays reachable from the task bar.
-        if (!(main_window.isMinimized() && main_window.TrayIcon1->isVisible())) main_window.show();
+        if (!(main_window.isMinimized() && main_window.TrayIcon1->isVisible()))
+            main_window.show();
         QApplication::exec();
     } catch (const std::exception& e) {
         prompts->show_message(e.what());

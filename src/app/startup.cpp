@@ -69,6 +69,10 @@ void TMain::Startup() {
 
     if (InitValues(true)) {
         StartServices();
+        // The settings shown on the way set status texts of their own: say again which
+        // board this is.
+        if (!notes_.simulated_board.empty())
+            StatusBar1->showMessage(LabelBoardSource->text());
     } else {
         ShowWithoutBoard();
     }

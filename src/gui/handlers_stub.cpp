@@ -2,20 +2,14 @@
 // nothing yet.
 #include "gui/main_window.h"
 
-void TMain::LoadUpdateChange(QObject*) {}
 void TMain::Chipset(QObject*) {}
 void TMain::CreateBoardList(QObject*) {}
 void TMain::SetBoard(QObject*) {}
 void TMain::UpdateSensor(QObject*) {}
-void TMain::SensorUpdateChange(QObject*) {}
 void TMain::Settings(QObject*) {}
 void TMain::SetSensor(QObject*) {}
 void TMain::SetSensorCTL(QObject*) {}
-void TMain::SetFSBRange(QObject*) {}
 void TMain::EnableAutoFSB(QObject*) {}
-void TMain::MaxTempChange(QObject*) {}
-void TMain::SetDelayChange(QObject*) {}
-void TMain::SetAutoFSBload(QObject*) {}
 void TMain::AutoFSB(QObject*) {}
 void TMain::AddPreset(QObject*) {}
 void TMain::RemovePreset(QObject*) {}

@@ -38,7 +38,8 @@ void TMain::SaveSettings() {
 
 // Runs once, whichever way the window is closed (close box, Exit, tray menu, end of session).
 void TMain::CloseFunc(QObject* sender) {
-    if (closing_) return;
+    if (closing_)
+        return;
     closing_ = true;
     SaveSettings();
     if (CheckBoxReset->isChecked()) {
@@ -51,7 +52,8 @@ void TMain::CloseFunc(QObject* sender) {
 
 void TMain::Exit(QObject*) {
     // A window hidden in the tray does not end the loop by closing.
-    if (close()) QCoreApplication::quit();
+    if (close())
+        QCoreApplication::quit();
 }
 
 // The values found at start-up back into the controls; nothing is written to the board.

@@ -21,7 +21,7 @@
 namespace {
 
 class Lifecycle : public ::testing::Test {
-protected:
+  protected:
     Lifecycle() {
         configfile_reset();
         install_clock(&clock);
@@ -51,9 +51,9 @@ TEST_F(Lifecycle, ARunWithoutABoardSavesTheFormStatesAndBoard255) {
     auto main = start();
     main->close();
     const std::string saved = read_file("config.ini");
-    for (const char* line : {"Board=255\r\n", "Reset=0\r\n", "Minimized=0\r\n", "DownMT=1\r\n",
-                             "Update=5\r\n", "Port80=0\r\n", "Port80Type=0\r\n", "Load=0\r\n",
-                             "AGPAP=0\r\n", "MaxFSB=166\r\n"})
+    for (const char* line :
+         {"Board=255\r\n", "Reset=0\r\n", "Minimized=0\r\n", "DownMT=1\r\n", "Update=5\r\n",
+          "Port80=0\r\n", "Port80Type=0\r\n", "Load=0\r\n", "AGPAP=0\r\n", "MaxFSB=166\r\n"})
         EXPECT_NE(saved.find(line), std::string::npos) << line << saved;
     // The close runs once, whatever asks for it again.
     std::remove("config.ini");
@@ -135,6 +135,28 @@ TEST_F(Lifecycle, ResetBringsTheReadValuesBackWithoutWriting) {
     EXPECT_EQ(main->EditVCore->text(), "1.650 V");
     EXPECT_EQ(main->CSpinEditMaxTemp->value(), 50);  // the stored limit again
     EXPECT_DOUBLE_EQ(machine->world().vcore, 1.65);  // nothing written
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Lifecycle, AStoredValueReachesMemoryOnlyWhenItsSpinEditShowsAChange) {
+    write_file(
+        "config.ini",
+        "\r\n[Main]\r\nBoard=7\r\n\r\n[AutoFSB]\r\nMaxTemp=22\r\nMaxLoad=20\r\nMinLoad=30\r\n"
+        "MaxDelay=20\r\nMinDelay=30\r\n");
+    auto main = start();
+    EXPECT_EQ(main->CSpinEditMaxTemp->value(), 25);
+    EXPECT_EQ(main->settings.max_temp, 25);  // the text changed from 45: taken back
+    EXPECT_EQ(main->CSpinEditMaxLoad->value(), 50);
+    EXPECT_EQ(main->settings.max_load, 20);  // shown as 50, which it already showed
+    EXPECT_EQ(main->TimerAutoFSBmax->interval(), 20000);
+    EXPECT_EQ(main->TimerAutoFSBmin->interval(), 5000);  // 30 was already shown
+
+    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n\r\n[AutoFSB]\r\nMaxLoad=90\r\n");
+    auto second = start();
+    EXPECT_EQ(second->CSpinEditMinLoad->maximum(), 85);
 }
 
 }  // namespace

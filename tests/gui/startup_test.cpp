@@ -142,6 +142,7 @@ TEST_F(PortGrant, OnTheNtFamilyTheDriverServiceOpensThePorts) {
     os.windows_platform_id = 2;
     os.service_exists = true;
     os.service_state = SERVICE_STATE_RUNNING;
+    no_board();  // the settings shown later set status texts of their own
     auto main = start();
     EXPECT_TRUE(ports.access_granted);
     EXPECT_EQ(main->findChild<QStatusBar*>("StatusBar1")->currentMessage(),
@@ -165,6 +166,7 @@ TEST_F(PortGrant, OnTheNtFamilyADriverFailureIsShownAndEndsWithCode1) {
 TEST_F(Startup, PortsThatNeedNoGrantAreNotOpened) {
     os.family = OsFamily::Windows;
     os.windows_platform_id = 2;
+    no_board();
     auto main = start();
     EXPECT_TRUE(os.calls.empty());
     EXPECT_EQ(main->findChild<QStatusBar*>("StatusBar1")->currentMessage(), "");

@@ -1,0 +1,77 @@
+// The handlers that take the AutoFSB limits, the sensor period and the load interval from their
+// controls into memory (and so into config.ini at close).
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "app/number_text.h"
+#include "gui/main_window.h"
+
+namespace {
+constexpr int kFsbOfPositionZero = 300;
+constexpr int kLoadGap = 5;                         // max and min load stay this far apart
+constexpr int32_t kStepDelays[] = {0, 1000, 2500};  // "Fast", "Medium", "Slow", in ms
+}  // namespace
+
+void TMain::LoadUpdateChange(QObject*) {
+    // The CPU-load sampler takes the new interval once it exists.
+    settings.load_update = CSpinEditLoadUpdate->value();
+}
+
+void TMain::SensorUpdateChange(QObject*) {
+    const int seconds = CSpinEditSensorUpdate->value();
+    Timer1->setInterval(seconds * 1000);
+    if (seconds != 0) {
+        Timer1->start();
+    } else {
+        Timer1->stop();
+    }
+}
+
+void TMain::SetFSBRange(QObject* sender) {
+    const int32_t fsb = kFsbOfPositionZero - TrackBarFSB->value();
+    if (sender == ButtonMaxFSB) {
+        settings.max_fsb = fsb;
+        EditMaxFSB->setText(format_whole(fsb) + " MHz");
+        StatusBar1->showMessage("AutoFSB: max. FSB changed");
+    } else if (sender == ButtonMinFSB) {
+        settings.min_fsb = fsb;
+        EditMinFSB->setText(format_whole(fsb) + " MHz");
+        StatusBar1->showMessage("AutoFSB: min. FSB changed");
+    }
+}
+
+void TMain::SetDelayChange(QObject* sender) {
+    if (sender == CSpinEditDelayMax) {
+        settings.max_delay = CSpinEditDelayMax->value();
+        TimerAutoFSBmax->setInterval(settings.max_delay * 1000);
+    } else if (sender == CSpinEditDelayMin) {
+        settings.min_delay = CSpinEditDelayMin->value();
+        TimerAutoFSBmin->setInterval(settings.min_delay * 1000);
+    } else if (sender == ComboBoxDelayChange) {
+        const int index = ComboBoxDelayChange->currentIndex();
+        if (index >= 0 && index < 3)
+            settings.delay_change = kStepDelays[index];
+        StatusBar1->showMessage("AutoFSB: FSB in-/decrease delay changed");
+    }
+}
+
+void TMain::SetAutoFSBload(QObject* sender) {
+    if (sender == CSpinEditMaxLoad) {
+        settings.max_load = CSpinEditMaxLoad->value();
+        CSpinEditMinLoad->setMaximum(settings.max_load - kLoadGap);
+        StatusBar1->showMessage("AutoFSB: max. load changed");
+    } else if (sender == CSpinEditMinLoad) {
+        settings.min_load = CSpinEditMinLoad->value();
+        CSpinEditMaxLoad->setMinimum(settings.min_load + kLoadGap);
+        StatusBar1->showMessage("AutoFSB: min load changed");
+    }
+}
+
+void TMain::MaxTempChange(QObject*) {
+    settings.max_temp = CSpinEditMaxTemp->value();
+}
