@@ -35,7 +35,7 @@ QStringList numbers(int first, int last) {
 void lay_out_track_bar(QGroupBox* box, QLabel* top, QSlider* bar, UpDown* arrows, QLabel* bottom,
                        const QList<QLineEdit*>& texts) {
     auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(6, 4, 6, 6);
+    column->setContentsMargins(3, 4, 3, 6);
     column->setSpacing(2);
     column->addWidget(top, 0, Qt::AlignHCenter);
     auto* middle = new QHBoxLayout;
@@ -265,10 +265,12 @@ QWidget* TMain::CreateMainTab() {
     ButtonExit = form::button(sheet, "ButtonExit", "E&xit");
 
     auto* top = new QHBoxLayout;
-    top->setSpacing(3);
+    top->setSpacing(2);
     top->addWidget(GroupSensor);
-    for (QGroupBox* box : {GroupBoxVCore, GroupBoxVdimm, GroupBoxVagp, GroupBoxVdd, GroupBoxFSB})
+    // The voltage groups share what the FSB group, whose texts need their width, leaves.
+    for (QGroupBox* box : {GroupBoxVCore, GroupBoxVdimm, GroupBoxVagp, GroupBoxVdd})
         top->addWidget(box, 1);
+    top->addWidget(GroupBoxFSB);
     auto* side = new QVBoxLayout;
     side->addWidget(GroupBoxDisplay);
     side->addStretch(1);
