@@ -4,18 +4,10 @@
 #include <cstring>
 #include <string>
 
+#include "sim/monitor_inputs.h"
 #include "sim/w83627hf.h"  // the converters that all monitor chips share
 
 namespace {
-
-constexpr double kAdcLsb = 0.016;
-constexpr double kAdcLsb5V = 0.016 * 1.68;  // 0.02688
-constexpr double kAdcLsb12V = 0.016 * 3.8;  // 0.0608
-
-struct VoltageInput {
-    double SimWorld::*rail;
-    double volts_per_count;
-};
 
 // 0x20-0x28, in register order.
 constexpr VoltageInput kVoltageInputs[9] = {

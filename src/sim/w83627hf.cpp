@@ -5,18 +5,9 @@
 #include <cstring>
 #include <string>
 
+#include "sim/monitor_inputs.h"
+
 namespace {
-
-// Volts per count of the 8-bit converter (4.096 V full scale), and of the inputs behind the
-// board's dividers.
-constexpr double kAdcLsb = 0.016;
-constexpr double kAdcLsb5V = 0.016 * 1.68;  // 0.02688
-constexpr double kAdcLsb12V = 0.016 * 3.8;  // 0.0608
-
-struct VoltageInput {
-    double SimWorld::*rail;
-    double volts_per_count;
-};
 
 // CR20-CR26, in register order.
 constexpr VoltageInput kVoltageInputs[7] = {
