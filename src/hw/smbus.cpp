@@ -6,20 +6,28 @@
 
 namespace {
 
+struct SmbusState {
+    bool blocked = false;
+};
+SmbusState state;
+
 // Beyond the two hosts the base would point at other devices' ports.
-bool host_exists(uint8_t bus) {
+bool host_usable(uint8_t bus) {
+    if (state.blocked)
+        return false;
     if (bus < SMBUS_HOST_COUNT)
         return true;
     debug_print("I2C-WIN: No SMBus host %d\n", bus);
     return false;
 }
 
-// The host neither clears its status nor is polled: it gets a fixed 50 ms to finish, and only
-// the done bit is looked at afterwards.
+// The host is neither cleared nor polled: it gets a fixed 50 ms to finish. The transaction
+// succeeded only when the host says it is done and its outcome code is 0; a done bit with a
+// code (no acknowledge, collision) is a failure, and the data register then holds a stale byte.
 bool run_transaction(uint16_t base, uint8_t protocol) {
     port_out8(protocol, base + SMBUS_REG_PROTOCOL);
     current_clock().sleep_ms(SMBUS_TRANSACTION_MS);
-    return (port_in8(base + SMBUS_REG_STATUS) & SMBUS_STATUS_DONE) != 0;
+    return smbus_status_ok(port_in8(base + SMBUS_REG_STATUS));
 }
 
 void address_slave(uint16_t base, uint8_t address, uint8_t command) {
@@ -29,21 +37,35 @@ void address_slave(uint16_t base, uint8_t address, uint8_t command) {
 
 }  // namespace
 
-uint8_t smbus_read_byte(uint8_t bus, uint8_t address, uint8_t command) {
-    if (!host_exists(bus))
-        return 0;
+bool smbus_read_byte_checked(uint8_t bus, uint8_t address, uint8_t command, uint8_t& value) {
+    if (!host_usable(bus))
+        return false;
     const uint16_t base = smbus_base(bus);
     address_slave(base, address, command);
     if (!run_transaction(base, SMBUS_PROTOCOL_READ_BYTE_DATA))
-        return 0;
-    return port_in8(base + SMBUS_REG_DATA);
+        return false;
+    value = port_in8(base + SMBUS_REG_DATA);
+    return true;
+}
+
+uint8_t smbus_read_byte(uint8_t bus, uint8_t address, uint8_t command) {
+    uint8_t value = 0;
+    return smbus_read_byte_checked(bus, address, command, value) ? value : 0;
 }
 
 uint8_t smbus_write_byte(uint8_t bus, uint8_t address, uint8_t command, uint8_t value) {
-    if (!host_exists(bus))
+    if (!host_usable(bus))
         return 1;
     const uint16_t base = smbus_base(bus);
     address_slave(base, address, command);
     port_out8(value, base + SMBUS_REG_DATA);
     return run_transaction(base, SMBUS_PROTOCOL_WRITE_BYTE_DATA) ? 0 : 1;
+}
+
+void smbus_block_access(bool blocked) {
+    state.blocked = blocked;
+}
+
+bool smbus_access_blocked() {
+    return state.blocked;
 }

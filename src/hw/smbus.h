@@ -14,7 +14,10 @@ inline constexpr uint8_t SMBUS_REG_COMMAND = 3;
 inline constexpr uint8_t SMBUS_REG_DATA = 4;
 inline constexpr uint8_t SMBUS_PROTOCOL_WRITE_BYTE_DATA = 0x06;
 inline constexpr uint8_t SMBUS_PROTOCOL_READ_BYTE_DATA = 0x07;
+// Status: bit 7 says the host finished, bits 4-0 hold its outcome code (0: the slave took
+// part; 0x10: nobody acknowledged the address; others: collisions, time-outs).
 inline constexpr uint8_t SMBUS_STATUS_DONE = 0x80;
+inline constexpr uint8_t SMBUS_STATUS_CODE = 0x1F;
 inline constexpr uint32_t SMBUS_TRANSACTION_MS = 50;
 inline constexpr uint8_t SMBUS_HOST_COUNT = 2;
 
@@ -22,9 +25,24 @@ constexpr uint16_t smbus_base(uint8_t bus) {
     return static_cast<uint16_t>(SMBUS_BASE0 + bus * SMBUS_HOST_STRIDE);
 }
 
+// Whether a status byte tells of a transaction the slave completed.
+constexpr bool smbus_status_ok(uint8_t status) {
+    return (status & SMBUS_STATUS_DONE) != 0 && (status & SMBUS_STATUS_CODE) == 0;
+}
+
+// True with the register's byte in `value` when the transaction completed; false (value
+// untouched) when it failed, so a failed read is never taken for a register holding 0.
+bool smbus_read_byte_checked(uint8_t bus, uint8_t address, uint8_t command, uint8_t& value);
+
 // The register's byte when the transaction completed, 0 otherwise (so 0 may also mean no
 // answer). Only buses 0 and 1 exist; any other gives 0 without touching a port.
 uint8_t smbus_read_byte(uint8_t bus, uint8_t address, uint8_t command);
 
 // 0 when the transaction completed, 1 otherwise (also for a bus other than 0 and 1).
 uint8_t smbus_write_byte(uint8_t bus, uint8_t address, uint8_t command, uint8_t value);
+
+// While blocked, every transaction fails at once without touching a port: the start-up
+// blocks the hosts when it cannot be sure that the ports are the chipset's SMBus hosts, or
+// that no other driver uses them.
+void smbus_block_access(bool blocked);
+bool smbus_access_blocked();
