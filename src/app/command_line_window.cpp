@@ -18,8 +18,12 @@ bool TMain::ParseCommandLine() {
         std::fputs(command_line_help().c_str(), stdout);
         std::fflush(stdout);
     }
-    if (result != CommandLineResult::Taken)
+    if (result != CommandLineResult::Taken) {
+        // A parse that stopped applies nothing, and nothing it took may be applied later
+        // unseen: the window shows the read values.
+        values_selected = values_read;
         return false;
+    }
     Apply();
     return true;
 }

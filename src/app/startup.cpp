@@ -156,8 +156,13 @@ bool TMain::InitValues(bool read_hardware) {
     if (board_number == NO_BOARD)
         return false;
     board = board_list[board_number];
+    // A chip found silent at the last reading stays missing until the hardware is read again.
+    if (read_hardware)
+        vid_chip_silent = false;
+    if (vid_chip_silent)
+        board.chip = VidChip{};
 
-    if (board.chip.address == 0 && !vid_chip_search(board.chip))
+    if (board.chip.address == 0 && !vid_chip_silent && !vid_chip_search(board.chip))
         prompts_.show_message("ATXP1 not found\nVoltage adjustments not working");
     setWindowTitle(QString::fromStdString(instance_key() + " (" + board.name + ")"));
     debug_print("VELMORA: Board %s nr: %d\n", board.name, board_number);
@@ -166,12 +171,20 @@ bool TMain::InitValues(bool read_hardware) {
 
     if (read_hardware) {
         debug_print("VELMORA: Getting ATXP1-registers\n");
-        vid_chip_read_registers(board.chip);
+        if (board.chip.address != 0 && vid_chip_read_registers_checked(board.chip).silent()) {
+            // A chip that answers none of its registers is not there: with its address the
+            // setters would write to whatever else listens, so they get none.
+            debug_print("VELMORA: No VID chip answers on bus %d, addr. %d\n", board.chip.bus,
+                        board.chip.address);
+            vid_chip_silent = true;
+            board.chip = VidChip{};
+            prompts_.show_message("ATXP1 not found\nVoltage adjustments not working");
+        }
         const uint8_t* mirror = board.chip.registers;
         debug_print("VELMORA: ATXP1: %x,%x,%x,%x\n", mirror[0], mirror[6], mirror[10], mirror[4]);
         read_chipset_settings(&chipset);
-        values_read.vcore =
-            vid_to_voltage(mirror[0]) + table_value_of_register(board, board.vcore_add);
+        values_read.vcore = vid_to_voltage(vid_chip_current_code(board.chip)) +
+                            table_value_of_register(board, board.vcore_add);
         values_read.vdimm = table_value_of_register(board, board.vdimm);
         values_read.vdd = table_value_of_register(board, board.vdd);
         values_read.vagp = table_value_of_register(board, board.vagp);
@@ -184,6 +197,7 @@ bool TMain::InitValues(bool read_hardware) {
     }
     values_selected = values_read;
     ShowFsb(values_read.fsb);
+    values_selected.fsb = values_read.fsb;  // a position the bar snapped to is not a choice
     ShowSettings();
     return true;
 }

@@ -48,13 +48,32 @@ int vid_chip_search(VidChip& chip) {
 }
 
 void vid_chip_read_registers(VidChip& chip) {
+    vid_chip_read_registers_checked(chip);
+}
+
+VidChipRead vid_chip_read_registers_checked(VidChip& chip) {
+    VidChipRead result;
+    auto read_into = [&](uint8_t reg, uint8_t& entry) {
+        ++result.asked;
+        entry = 0;
+        if (smbus_read_byte_checked(chip.bus, chip.address, reg, entry))
+            ++result.answered;
+    };
     if (chip.address == VID_CHIP_MS3_ADDRESS) {
-        chip.registers[0] = smbus_read_byte(chip.bus, chip.address, VID_CHIP_MS3_REG_STATUS);
-        chip.registers[1] = smbus_read_byte(chip.bus, chip.address, VID_CHIP_MS3_REG_ID);
-        return;
+        read_into(VID_CHIP_MS3_REG_STATUS, chip.registers[0]);
+        read_into(VID_CHIP_MS3_REG_ID, chip.registers[1]);
+        return result;
     }
     for (uint8_t reg : kAtxp1Mirrored)
-        chip.registers[reg] = smbus_read_byte(chip.bus, chip.address, reg);
+        read_into(reg, chip.registers[reg]);
+    return result;
+}
+
+int vid_chip_current_code(const VidChip& chip) {
+    const uint8_t vid = chip.registers[VID_CHIP_ATXP1_REG_VID];
+    if (chip.address == VID_CHIP_MS3_ADDRESS || (vid & VID_CHIP_ATXP1_VID_ENABLE))
+        return vid & VID_CHIP_VID_CODE_MASK;
+    return chip.registers[VID_CHIP_ATXP1_REG_CPU_VID] & VID_CHIP_VID_CODE_MASK;
 }
 
 int vid_chip_write_register(const VidChip& chip, uint8_t reg, uint8_t value) {

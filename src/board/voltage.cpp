@@ -1,10 +1,12 @@
 #include "board/voltage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
 #include "app/debuglog.h"
 #include "app/errortext.h"
+#include "board/vcore_sequence.h"
 #include "board/vid_chip.h"
 #include "platform/clock.h"
 
@@ -17,8 +19,6 @@ constexpr uint8_t kVidCodeMask = 0x1F;      // the five code bits of the VID reg
 constexpr int kVidCodeMax = kVidCodeMask;   // 1.075 V
 constexpr double kAddOnMargin = 0.01;       // added to the wanted offset before it is looked up
 constexpr double kMaxVcoreStepVolts = 0.1;  // larger changes are stepped code by code
-constexpr uint32_t kAddOnSettleMs = 50;
-constexpr uint32_t kVidStepMs = 100;
 
 int slots_before_end(const VoltageTable& t) {
     int n = 0;
@@ -37,21 +37,16 @@ uint8_t merged(const VidChip& chip, const VoltageTable& t, uint8_t code) {
     return static_cast<uint8_t>(code | (mirrored(chip, t.reg) & ~t.mask));
 }
 
-// The core regulator must not be moved by more than a few codes at once: a large jump can
-// overshoot and harm the CPU. Every byte from `from` to `to`, both included, is written in
-// turn, and the regulator gets 100 ms to settle after each. A failed write ends the stepping
-// and is reported: the regulator's code is then no longer known.
-int step_vid(const VidChip& chip, uint8_t from, uint8_t to) {
-    const int direction = to >= from ? 1 : -1;
-    for (int byte = from;; byte += direction) {
-        const int result =
-            vid_chip_write_register(chip, VID_CHIP_ATXP1_REG_VID, static_cast<uint8_t>(byte));
-        if (result != ERR_NONE)
-            return result;
-        current_clock().sleep_ms(kVidStepMs);
-        if (byte == to)
-            return ERR_NONE;
-    }
+// Before a setter writes, the chip must be there and every register it merges into must have
+// been read. Without a chip the address is 0, the general call that every device on the bus
+// obeys; and a register that did not answer holds no bits worth keeping.
+bool chip_readable(VidChip& chip) {
+    if (chip.address == 0)
+        return false;
+    if (vid_chip_read_registers_checked(chip).complete())
+        return true;
+    debug_print("ATXP1: Reading the registers failed, nothing written\n");
+    return false;
 }
 
 // The common part of the Vdimm, Vdd and Vagp setters. A board without the control refuses
@@ -61,7 +56,8 @@ int set_table_voltage(Board& board, const VoltageTable& table, double v, int ref
                       const char* log_line) {
     if (table_count(table) == 0 || v < table_min(table) || v > table_max(table))
         return refusal;
-    vid_chip_read_registers(board.chip);
+    if (!chip_readable(board.chip))
+        return ERR_SMB_WRITE;
     const uint8_t code = table_code_of_value(table, v);
     if (code == TABLE_NO_CODE)
         return refusal;
@@ -130,13 +126,16 @@ uint8_t table_code_of_value(const VoltageTable& table, double v) {
 }
 
 // Above 1.85 V the five VID bits run out: the board's add-on bits lift the regulator's output
-// by a fixed offset, and the VID code sets the rest. At or below 1.85 V the add-on bits are
-// set to no offset. The add-on is written first and given 50 ms before the VID changes.
+// by a fixed offset, and the VID code sets the rest. At or below 1.85 V the add-on selects no
+// offset. The target is what these codes give (1.87 V ends at 1.875 V). On the way there the
+// add-on moves one table entry per write, interleaved with the VID steps so that the rail
+// never rises above the higher of where it started and where it ends; see plan_vcore_move.
 int set_vcore(Board& board, double v) {
     if (v < board.vcore_min - 0.05 || v > board.vcore_max)
         return ERR_INVALID_VCORE;
     VidChip& chip = board.chip;
-    vid_chip_read_registers(chip);
+    if (!chip_readable(chip))
+        return ERR_SMB_WRITE;
 
     const VoltageTable& add = board.vcore_add;
     const bool raised = v > kVidTopVolts;
@@ -159,19 +158,45 @@ int set_vcore(Board& board, double v) {
     if (code < 0 || code > kVidCodeMax)
         return ERR_INVALID_VCORE;
 
-    const uint8_t add_value = merged(chip, add, add_code);
-    if (raised)
-        debug_print("VELMORA: set_vcore(): >1.85 -> vdiff %f -> %x\n", g, add_value);
-    if (const int result = vid_chip_write_register(chip, add.reg, add_value); result != ERR_NONE)
-        return result;
+    VcoreMove move;
+    move.start_code = vid_chip_current_code(chip);
+    move.vid_byte = mirrored(chip, VID_CHIP_ATXP1_REG_VID);
+    move.add_byte = mirrored(chip, add.reg);
+    move.target_code = code;
+    move.target_add = add_code;
+    const double diff = std::fabs(vid_to_voltage(code) - vid_to_voltage(move.start_code));
+    move.code_by_code = diff + g > kMaxVcoreStepVolts;
 
-    const uint8_t vid = static_cast<uint8_t>(code | VID_CHIP_ATXP1_VID_ENABLE);
-    const uint8_t old_vid = mirrored(chip, VID_CHIP_ATXP1_REG_VID);
-    const double diff = std::fabs(vid_to_voltage(vid) - vid_to_voltage(old_vid));
-    current_clock().sleep_ms(kAddOnSettleMs);
-    if (diff + g > kMaxVcoreStepVolts)
-        return step_vid(chip, old_vid, vid);
-    return vid_chip_write_register(chip, VID_CHIP_ATXP1_REG_VID, vid);
+    const uint8_t add_value = merged(chip, add, add_code);
+    const std::vector<VcoreWrite> writes = plan_vcore_move(add, move);
+    bool vdiff_logged = false;
+    auto log_vdiff = [&] {
+        if (raised && !vdiff_logged)
+            debug_print("VELMORA: set_vcore(): >1.85 -> vdiff %f -> %x\n", g, add_value);
+        vdiff_logged = true;
+    };
+    // The add-on needs no write: the line goes before the VID changes.
+    if (std::none_of(writes.begin(), writes.end(),
+                     [](const VcoreWrite& w) { return w.target == VcoreWrite::Target::AddOn; }))
+        log_vdiff();
+    bool vid_written = false;
+    for (const VcoreWrite& w : writes) {
+        uint8_t reg = add.reg;
+        if (w.target == VcoreWrite::Target::AddOn) {
+            if (w.add_on_done)
+                log_vdiff();
+        } else {
+            reg = VID_CHIP_ATXP1_REG_VID;
+            if (!vid_written)
+                current_clock().sleep_ms(kVcoreAddOnPauseMs);
+            vid_written = true;
+        }
+        if (const int result = vid_chip_write_register(chip, reg, w.value); result != ERR_NONE)
+            return result;
+        if (w.settle_ms)
+            current_clock().sleep_ms(w.settle_ms);
+    }
+    return ERR_NONE;
 }
 
 int set_vdimm(Board& board, double v) {

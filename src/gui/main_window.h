@@ -269,6 +269,9 @@ class TMain : public QMainWindow {
     int32_t board_count = 0;
     std::vector<Board> board_list;
     Board board;
+    // The board's fixed VID-chip address answered none of its registers at the last reading:
+    // the chip counts as not found.
+    bool vid_chip_silent = false;
     SmiInterface smi;
     ChipsetSettings chipset{};
     double cpu_multiplier = 0.0;
@@ -297,6 +300,10 @@ class TMain : public QMainWindow {
     // Sets the voltage controls up for the working Board (ranges, limit labels, the groups of
     // controls the board lacks disabled) and shows the read values.
     void FillMainTab();
+    // The voltages and the FSB selected as read, whatever position their controls snapped to.
+    void KeepReadSelections();
+    // A core voltage that failed to set: no FSB rises on it until a setting succeeds.
+    bool vcore_unsettled = false;
     // Move the controls to a value; their change handlers then select it and show its text.
     void ShowVcore(double v);
     void ShowVdimm(double v);

@@ -175,6 +175,9 @@ void TMain::FillMainTab() {
     } else {
         (new SelectionMark(TrackBarVcore))->show();
     }
+    // Without a VID chip no voltage can be read or set.
+    const bool chip = board.chip.address != 0;
+    GroupBoxVCore->setEnabled(chip);
     ShowVcore(values_read.vcore);
 
     struct Rail {
@@ -199,7 +202,7 @@ void TMain::FillMainTab() {
     };
     for (const Rail& rail : rails) {
         QWidget* const controls[] = {rail.box, rail.max, rail.min, rail.edit, rail.bar};
-        if (table_min(rail.table) == 0.0) {
+        if (!chip || table_min(rail.table) == 0.0) {
             rail.box->setTitle(rail.disabled_caption);
             for (QWidget* control : controls)
                 control->setEnabled(false);
@@ -216,6 +219,19 @@ void TMain::FillMainTab() {
         (this->*rail.show)(rail.read);
     }
     ComboBoxBoard->setCurrentIndex(board_number);
+    KeepReadSelections();
+}
+
+// A read value that no position shows (Vdd bits no table entry has, a VID below the board's
+// minimum, an FSB below 50 MHz) puts its control at the nearest position, whose handler then
+// selects that position's value. Until the user or the command line moves the control, the
+// selection stays the value read, so an Apply that nobody changed writes nothing.
+void TMain::KeepReadSelections() {
+    values_selected.vcore = values_read.vcore;
+    values_selected.vdimm = values_read.vdimm;
+    values_selected.vagp = values_read.vagp;
+    values_selected.vdd = values_read.vdd;
+    values_selected.fsb = values_read.fsb;
 }
 
 void TMain::ShowVcore(double v) {
@@ -300,46 +316,80 @@ void TMain::Apply(QObject*) {
         StatusBar1->showMessage(text);
     };
 
-    // False when the user declines the warning: Apply ends there.
-    auto vcore_step = [&] {
-        if (same_volts(values_selected.vcore, values_applied.vcore))
-            return true;
+    // RAM timings are bytes in the chipset record: a value outside its range would be cut to
+    // another valid one (257 to 1), so such a selection is refused before anything is written.
+    const struct {
+        const char* name;
+        int32_t value;
+        int32_t max;
+    } timings[] = {{"Tras", values_selected.tras, 31},
+                   {"Trcd", values_selected.trcd, 7},
+                   {"Trp", values_selected.trp, 7}};
+    for (const auto& t : timings) {
+        if (t.value >= 1 && t.value <= t.max)
+            continue;
+        debug_print("VELMORA: %s %d out of range 1 to %d, nothing applied\n", t.name, t.value,
+                    t.max);
+        StatusBar1->showMessage(QString("%1 %2 is out of range (1 to %3), nothing applied.")
+                                    .arg(t.name)
+                                    .arg(t.value)
+                                    .arg(t.max));
+        return;
+    }
+
+    enum class Step { Done, Declined, Failed };
+    const bool fsb_rises = values_selected.fsb > values_applied.fsb;
+    auto vcore_step = [&]() {
+        // A core voltage that failed before is set again before any FSB rises on it.
+        if (same_volts(values_selected.vcore, values_applied.vcore) &&
+            !(fsb_rises && vcore_unsettled))
+            return Step::Done;
         if (board_number == kAsusA7n8x && above_vid_range(values_selected.vcore) &&
             !above_vid_range(values_applied.vcore) &&
             !prompts_.ask_yes_no(kHighVcoreText, kHighVcoreCaption))
-            return false;
+            return Step::Declined;
         // Counted as applied before the setter runs: a failed value is not retried unasked.
         values_applied.vcore = values_selected.vcore;
         last_setter_result = set_vcore(board, values_selected.vcore);
+        vcore_unsettled = last_setter_result != 0;
         if (last_setter_result != 0) {
             debug_print("VELMORA: Setting Vcore failed\n");
             failed(error_text(last_setter_result));
-        } else {
-            debug_print("VELMORA: Setting Vcore to %f done\n", values_selected.vcore);
+            return Step::Failed;
         }
-        return true;
+        debug_print("VELMORA: Setting Vcore to %f done\n", values_selected.vcore);
+        return Step::Done;
     };
     auto fsb_step = [&] {
         if (values_selected.fsb == values_applied.fsb)
-            return;
+            return Step::Done;
         values_applied.fsb = values_selected.fsb;
         if (set_fsb(values_selected.fsb) == 0) {
             debug_print("VELMORA: Setting FSB to %d done\n", values_selected.fsb);
-        } else {
-            debug_print("VELMORA: Setting FSB failed!\n");
-            failed("FSB setting failed, try another value.");
+            return Step::Done;
         }
+        debug_print("VELMORA: Setting FSB failed!\n");
+        failed("FSB setting failed, try another value.");
+        return Step::Failed;
     };
 
-    // The core needs its voltage before the clock rises, and keeps it until the clock fell.
+    // The core needs its voltage before the clock rises, and keeps it until the clock fell. A
+    // failure skips the step that depends on it: no clock rises on a voltage that was not set,
+    // and no voltage changes under a clock that did not fall.
     if (values_selected.fsb >= values_applied.fsb) {
-        if (!vcore_step())
+        const Step vcore = vcore_step();
+        if (vcore == Step::Declined)
             return;
-        fsb_step();
-    } else {
-        fsb_step();
-        if (!vcore_step())
+        if (vcore == Step::Done) {
+            fsb_step();
+        } else if (fsb_rises) {
+            debug_print("VELMORA: FSB not raised: the core voltage was not set\n");
+        }
+    } else if (fsb_step() == Step::Done) {
+        if (vcore_step() == Step::Declined)
             return;
+    } else if (!same_volts(values_selected.vcore, values_applied.vcore)) {
+        debug_print("VELMORA: Vcore not changed: the FSB was not set\n");
     }
 
     struct TableStep {

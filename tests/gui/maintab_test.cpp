@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <clocale>
 #include <memory>
+#include <tuple>
 
 #include "app/errortext.h"
 #include "board/chipset.h"
@@ -21,6 +22,8 @@
 #include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
+#include "hw/pci.h"
+#include "hw/smbus.h"
 #include "platform/clock.h"
 #include "sim/sim_machine.h"
 
@@ -41,11 +44,13 @@ class MainTab : public ::testing::Test {
         install_clock(nullptr);
     }
     // Starts on the board of the profile and shows its values as the start-up will.
-    void start(const SimProfile& profile) {
-        machine = std::make_unique<SimMachine>(profile);
+    void start(const SimProfile& profile, bool power_on = true, int board = -1) {
+        if (power_on)
+            machine = std::make_unique<SimMachine>(profile);
         machine->set_cpu_load(0);
         install_port_backend(machine.get());
-        write_file("config.ini", "\r\n[Main]\r\nBoard=" + std::to_string(profile.number) + "\r\n");
+        write_file("config.ini", "\r\n[Main]\r\nBoard=" +
+                                     std::to_string(board < 0 ? profile.number : board) + "\r\n");
         main = std::make_unique<TMain>(prompts, std::vector<std::string>{});
         main->ShowFsb(main->values_read.fsb);
         main->FillMainTab();
@@ -217,13 +222,66 @@ TEST_F(MainTab, OnTheA7n8xNoToTheHighVcoreWarningEndsApplyAndYesGoesOn) {
 
     prompts.answers = {true};
     main->Apply();
-    // The board has no add-on bits: the setter refuses, and the FSB step still runs.
+    // The board has no add-on bits: the setter refuses, and the FSB does not rise on a
+    // voltage that was not set, nor at the next Apply.
     EXPECT_EQ(main->last_setter_result, ERR_INVALID_VCORE);
     EXPECT_EQ(main->StatusBar1->currentMessage(), "ERROR: velmora -> Invalid VCore.");
-    EXPECT_NE(new_log().find("VELMORA: Setting Vcore failed\nNFORCE2: set_fsb(): Setting FSB to "
-                             "200 done\nVELMORA: Setting FSB to 200 done\n"),
-              std::string::npos);
-    EXPECT_EQ(new_log().find("Vdimm"), std::string::npos);
+    main->Apply();
+    const std::string refused =
+        "VELMORA: set_vcore(): Doesn't have a vcoreadd value for 0.060\n"
+        "VELMORA: Setting Vcore failed\nVELMORA: FSB not raised: the core voltage was not set\n";
+    EXPECT_EQ(new_log(), "VELMORA: Setting Vcore to 1.850 done\n" + refused + refused);
+    EXPECT_EQ(machine->world().fsb_mhz, 166);
+}
+
+// What the user did not change is not written; a selection that a byte cannot hold is refused
+// whole; and no board is written through a VID chip that is not there.
+TEST_F(MainTab, ApplyWritesOnlyWhatWasAskedForAndCanBeSet) {
+    // Read values no control can show: Vdd bits that select no table entry, and an FSB below
+    // the bar's 50 MHz. The controls snap to a neighbour; nothing is written for it.
+    machine = std::make_unique<SimMachine>(*sim_profile(7));
+    install_port_backend(machine.get());
+    ASSERT_EQ(smbus_write_byte(0, 0x37, 0x06, 0x0C), 0);  // Vdimm 2.90 V, Vdd bits 00
+    pci_config_write(0, 0, 0, 0xA8, 1, 1);                // the PLL taken over at 40 MHz
+    pci_config_write(0, 0, 0, 0xA4, 0x00100000 | 8 << 8 | 5, 4);
+    machine->world().faults.clear();
+    start(*sim_profile(7), false);
+    EXPECT_EQ(main->values_read.fsb, 40);
+    EXPECT_EQ(main->TrackBarFSB->value(), 250);
+    main->Apply();
+    EXPECT_EQ(new_log(), "");
+    EXPECT_EQ(machine->world().fsb_mhz, 40);
+
+    // Tras 257 would reach the chipset as 1, Trp -254 as 2.
+    for (auto [tras, trp, line] :
+         {std::tuple{257, 7, "VELMORA: Tras 257 out of range 1 to 31, nothing applied\n"},
+          std::tuple{11, -254, "VELMORA: Trp -254 out of range 1 to 7, nothing applied\n"}}) {
+        log_start = read_file("velmora.deb").size();
+        main->values_selected.tras = tras;
+        main->values_selected.trp = trp;
+        main->values_selected.vcore = 1.7;
+        main->Apply();
+        EXPECT_EQ(new_log(), line);
+        EXPECT_DOUBLE_EQ(machine->world().vcore, 1.65);
+    }
+    ChipsetSettings now;
+    read_chipset_settings(&now);
+    EXPECT_EQ(std::pair(now.tras, now.trp), std::pair(uint8_t{11}, uint8_t{7}));
+
+    // A stored board whose chip is not where the table puts it: no voltage control, and a
+    // rising FSB waits for a Vcore that cannot be set.
+    main.reset();
+    start(*sim_profile(2), true, 7);
+    EXPECT_EQ(prompts.messages.back(), "ATXP1 not found\nVoltage adjustments not working");
+    EXPECT_FALSE(main->GroupBoxVCore->isEnabled());
+    EXPECT_EQ(main->GroupBoxVdimm->title(), "Vdimm disabled");
+    main->values_selected.vcore = 1.75;
+    main->values_selected.fsb = 200;
+    main->Apply();
+    EXPECT_EQ(main->StatusBar1->currentMessage(), "ERROR: velmora -> SMB write error.");
+    EXPECT_EQ(machine->world().fsb_mhz, 166);
+    main->Reset();  // the chip stays missing without a new reading
+    EXPECT_EQ(main->board.chip.address, 0);
 }
 
 TEST_F(MainTab, AFailedFsbLeavesItsTextAndIsNotRetriedUnasked) {

@@ -111,6 +111,15 @@ TEST_F(Lifecycle, ACommandLineRunAppliesItsSettingsAndEndsWithoutSaving) {
               std::string::npos);
 }
 
+TEST_F(Lifecycle, AStoppedCommandLineLeavesNothingSelectedForALaterApply) {
+    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
+    auto main = start({"-f", "200", "-s"});
+    EXPECT_EQ(prompts.messages.back(), "-s [VCORE]");
+    EXPECT_EQ(main->values_selected.fsb, 166);
+    main->Apply();
+    EXPECT_DOUBLE_EQ(machine->world().fsb_mhz, 166.0);
+}
+
 TEST_F(Lifecycle, TheMultiplierFromTheCommandLineShowsInTheClockText) {
     write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
     auto main = start({"-m", "11.55555"});

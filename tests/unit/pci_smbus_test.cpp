@@ -78,7 +78,7 @@ TEST_F(Ports, SmbusReadAddressesTheSlaveWaitsAndReadsOnlyWhenDone) {
                         in(1, 0x5101, 0x80), in(1, 0x5104, 0x0D)}));
     EXPECT_EQ(clock.sleeps, std::vector<uint32_t>{50});
 
-    // Done bit clear: 0, and the data register is not read. Error bits do not count.
+    // Done bit clear: 0, and the data register is not read.
     ports.accesses.clear();
     ports.script[0x5001] = {0x7F};
     EXPECT_EQ(smbus_read_byte(0, 0x9B, 0x0C), 0);
@@ -86,13 +86,42 @@ TEST_F(Ports, SmbusReadAddressesTheSlaveWaitsAndReadsOnlyWhenDone) {
                                         out(1, 0x5000, 0x07), in(1, 0x5001, 0x7F)}));
 }
 
+TEST_F(Ports, SmbusSucceedsOnlyWhenDoneWithOutcomeCodeZero) {
+    ports.defaults[0x5004] = 0x5A;  // a stale byte from an earlier transaction
+    const struct {
+        uint8_t status;
+        bool ok;
+    } cases[] = {{0x80, true},  {0xA0, true},  {0x90, false},  // done, nobody acknowledged
+                 {0x82, false}, {0x9F, false}, {0x00, false},  // not done
+                 {0x10, false}, {0x7F, false}};
+    for (const auto& c : cases) {
+        ports.script[0x5001] = {c.status, c.status, c.status};
+        uint8_t value = 0xEE;
+        EXPECT_EQ(smbus_read_byte_checked(0, 0x37, 0, value), c.ok) << int(c.status);
+        EXPECT_EQ(value, c.ok ? 0x5A : 0xEE) << int(c.status);
+        EXPECT_EQ(smbus_read_byte(0, 0x37, 0), c.ok ? 0x5A : 0) << int(c.status);
+        EXPECT_EQ(smbus_write_byte(0, 0x37, 0, 0x2A), c.ok ? 0 : 1) << int(c.status);
+    }
+
+    // Blocked hosts fail at once and touch no port.
+    ports.accesses.clear();
+    clock.sleeps.clear();
+    smbus_block_access(true);
+    uint8_t value = 0;
+    EXPECT_FALSE(smbus_read_byte_checked(1, 0x37, 0, value));
+    EXPECT_EQ(smbus_write_byte(1, 0x37, 0, 1), 1);
+    smbus_block_access(false);
+    EXPECT_TRUE(ports.accesses.empty());
+    EXPECT_TRUE(clock.sleeps.empty());
+}
+
 TEST_F(Ports, SmbusWriteSendsDataBeforeTheProtocolAndReportsTheDoneBit) {
-    ports.script[0x5001] = {0x82, 0x00};
+    ports.script[0x5001] = {0x80, 0x00};
     EXPECT_EQ(smbus_write_byte(0, 0x4E, 0x00, 0x2D), 0);
     EXPECT_EQ(smbus_write_byte(0, 0x4E, 0x06, 0x11), 1);
     EXPECT_EQ(ports.accesses,
               (Accesses{out(1, 0x5003, 0x00), out(1, 0x5002, 0x9C), out(1, 0x5004, 0x2D),
-                        out(1, 0x5000, 0x06), in(1, 0x5001, 0x82), out(1, 0x5003, 0x06),
+                        out(1, 0x5000, 0x06), in(1, 0x5001, 0x80), out(1, 0x5003, 0x06),
                         out(1, 0x5002, 0x9C), out(1, 0x5004, 0x11), out(1, 0x5000, 0x06),
                         in(1, 0x5001, 0x00)}));
     EXPECT_EQ(clock.sleeps, (std::vector<uint32_t>{50, 50}));

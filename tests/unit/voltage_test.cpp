@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
@@ -26,6 +28,35 @@ using Writes = std::vector<std::pair<int, int>>;  // (register, value)
 using Sleeps = std::vector<uint32_t>;
 
 constexpr int kEpox = 7, kA7n8x = 2, kDfi = 4, kMsi = 10, kGeneral = 14;
+
+// Passes every access on to the simulated board and notes the core rail after each SMBus
+// transaction: its highest value and its largest move in one write.
+class RailProbe : public PortBackend {
+  public:
+    explicit RailProbe(SimMachine& m) : m_(m) { reset(); }
+    void reset() {
+        peak = last_ = m_.world().vcore;
+        largest_move = 0.0;
+    }
+    uint8_t in8(uint16_t port) override { return m_.in8(port); }
+    uint16_t in16(uint16_t port) override { return m_.in16(port); }
+    uint32_t in32(uint16_t port) override { return m_.in32(port); }
+    void out8(uint16_t port, uint8_t value) override {
+        m_.out8(port, value);
+        const double rail = m_.world().vcore;
+        peak = std::max(peak, rail);
+        largest_move = std::max(largest_move, std::fabs(rail - last_));
+        last_ = rail;
+    }
+    void out16(uint16_t port, uint16_t value) override { m_.out16(port, value); }
+    void out32(uint16_t port, uint32_t value) override { m_.out32(port, value); }
+
+    double peak = 0.0, largest_move = 0.0;
+
+  private:
+    SimMachine& m_;
+    double last_ = 0.0;
+};
 
 class VoltageTest : public ::testing::Test {
   protected:
@@ -214,17 +245,12 @@ TEST_F(VoltageTest, EpoxReachesAbove185VoltsThroughItsAddOnBits) {
 
 TEST_F(VoltageTest, LargeChangesStepOneCode100MsApartAndSmallOnesWriteOnce) {
     Board b = scripted(kEpox, {0x20, 0, 0, 0, 0, 0x07, 0xFF});
-    EXPECT_EQ(set_vcore(b, 1.70), ERR_NONE);
-    EXPECT_EQ(writes(), (Writes{{0x0A, 0xFF},
-                                {0, 0x20},
-                                {0, 0x21},
-                                {0, 0x22},
-                                {0, 0x23},
-                                {0, 0x24},
-                                {0, 0x25},
-                                {0, 0x26}}));
-    Sleeps expected(7, 50);                     // register reads
-    expected.insert(expected.end(), {50, 50});  // add-on write, pause
+    EXPECT_EQ(set_vcore(b, 1.70), ERR_NONE);  // the add-on already selects no offset
+    EXPECT_EQ(
+        writes(),
+        (Writes{{0, 0x20}, {0, 0x21}, {0, 0x22}, {0, 0x23}, {0, 0x24}, {0, 0x25}, {0, 0x26}}));
+    Sleeps expected(7, 50);  // register reads
+    expected.push_back(50);  // pause before the VID changes
     for (int i = 0; i < 7; ++i)
         expected.insert(expected.end(), {50, 100});
     EXPECT_EQ(clock.sleeps, expected);
@@ -233,14 +259,108 @@ TEST_F(VoltageTest, LargeChangesStepOneCode100MsApartAndSmallOnesWriteOnce) {
     clock.sleeps.clear();
     b = scripted(kEpox, {0x28, 0, 0, 0, 0, 0x07, 0xFF});
     EXPECT_EQ(set_vcore(b, 1.6), ERR_NONE);
-    EXPECT_EQ(writes(), (Writes{{0x0A, 0xFF}, {0, 0x2A}}));
-    EXPECT_EQ(clock.sleeps, Sleeps(10, 50));
+    EXPECT_EQ(writes(), (Writes{{0, 0x2A}}));
+    EXPECT_EQ(clock.sleeps, Sleeps(9, 50));
 
-    // 1.80 -> 1.90 V: 0.05 V of VID change, but the add-on's 0.06 V counts too.
+    // 1.80 -> 1.90 V: 0.05 V of VID change, but the add-on's 0.06 V counts too. The offset
+    // rises first, as far as the target allows.
     ports.accesses.clear();
     b = scripted(kEpox, {0x22, 0, 0, 0, 0, 0x07, 0xFF});
     EXPECT_EQ(set_vcore(b, 1.90), ERR_NONE);
     EXPECT_EQ(writes(), (Writes{{0x0A, 0xF7}, {0, 0x22}, {0, 0x21}, {0, 0x20}}));
+
+    // Setting what the chip holds writes nothing.
+    ports.accesses.clear();
+    b = scripted(kEpox, {0x2A, 0, 0, 0, 0, 0x07, 0xFF});
+    EXPECT_EQ(set_vcore(b, 1.6), ERR_NONE);
+    EXPECT_TRUE(writes().empty());
+}
+
+// The regulator follows register 0 only while its enable bit is set; otherwise the CPU's own
+// VID (register 1). Stepping starts from the code the regulator really follows, and every
+// byte written carries the enable bit. The MS-3 steps register 0 by the code of entry 0 and
+// has no add-on register to write back.
+TEST_F(VoltageTest, SteppingStartsFromTheCodeTheRegulatorFollows) {
+    const struct {
+        int board;
+        std::initializer_list<uint32_t> registers;
+        double v;
+        Writes expected;
+    } cases[] = {
+        {kEpox,
+         {0x08, 0x08, 0, 0, 0, 0x07, 0xFF},
+         1.55,  // enable clear: the CPU's 1.650 V
+         {{0, 0x28}, {0, 0x29}, {0, 0x2A}, {0, 0x2B}, {0, 0x2C}}},
+        {kEpox,
+         {0xA8, 0x0F, 0, 0, 0, 0x07, 0xFF},
+         1.55,  // bits above the enable bit
+         {{0, 0x28}, {0, 0x29}, {0, 0x2A}, {0, 0x2B}, {0, 0x2C}}},
+        {kEpox, {0x0C, 0x0C, 0, 0, 0, 0x07, 0xFF}, 1.55, {{0, 0x2C}}},  // takes over, same code
+        {kMsi,
+         {0x28, 0x41},
+         1.45,
+         {{0, 0x28},
+          {0, 0x29},
+          {0, 0x2A},
+          {0, 0x2B},
+          {0, 0x2C},
+          {0, 0x2D},
+          {0, 0x2E},
+          {0, 0x2F},
+          {0, 0x30}}},
+        {kA7n8x, {0x28, 0x08, 0, 0, 0, 0, 0}, 1.6, {{0, 0x2A}}},  // no add-on write-back
+    };
+    for (const auto& c : cases) {
+        ports.accesses.clear();
+        Board b = scripted(c.board, c.registers);
+        EXPECT_EQ(set_vcore(b, c.v), ERR_NONE) << c.board;
+        EXPECT_EQ(writes(), c.expected) << c.board;
+    }
+    Board b = boards[kEpox];
+    b.chip.registers[0] = 0x08;
+    b.chip.registers[1] = 0x0C;
+    EXPECT_DOUBLE_EQ(vid_to_voltage(vid_chip_current_code(b.chip)), 1.55);
+}
+
+// Rail = VID voltage + add-on offset. From every voltage each board offers to every other,
+// no write takes the rail above the higher of start and target; the add-on moves one entry
+// per write, so no write moves the rail by more than 0.1 V where the table has smaller steps.
+TEST_F(VoltageTest, NoVcoreChangeOvershootsOnAnyBoard) {
+    for (int n = 0; n < kSimProfileCount; ++n) {
+        SimMachine& m = boot(n);
+        RailProbe probe(m);
+        install_port_backend(&probe);
+        Board b = boards[n];
+        if (b.chip.address == 0) {
+            ASSERT_EQ(vid_chip_search(b.chip), 1);
+        }
+        const VoltageTable& add = b.vcore_add;
+        const bool fine_add_on = table_count(add) > 2;
+        const int positions = static_cast<int>((b.vcore_max - b.vcore_min) * 40 + 0.4);
+        for (int from = 0; from <= positions; from += 3) {
+            for (int to = 0; to <= positions; ++to) {
+                const double start_v = b.vcore_max - from * 0.025;
+                const double target_v = b.vcore_max - to * 0.025;
+                if (set_vcore(b, start_v) != ERR_NONE)
+                    continue;  // a voltage this board's add-on cannot reach
+                const double start = m.world().vcore;
+                probe.reset();
+                const int result = set_vcore(b, target_v);
+                if (result == ERR_INVALID_VCORE)
+                    continue;
+                ASSERT_EQ(result, ERR_NONE) << n << ": " << start_v << " -> " << target_v;
+                const double end = m.world().vcore;
+                EXPECT_LE(probe.peak, std::max(start, end) + 1e-9)
+                    << n << ": " << start_v << " -> " << target_v;
+                if (fine_add_on) {
+                    EXPECT_LE(probe.largest_move, 0.1 + 1e-9)
+                        << n << ": " << start_v << " -> " << target_v;
+                }
+                EXPECT_NEAR(end, target_v, 0.0126) << n;
+            }
+        }
+        EXPECT_TRUE(m.world().faults.empty()) << n << ": " << m.world().faults.front();
+    }
 }
 
 TEST_F(VoltageTest, UnsettableVcoreIsRefusedWithoutAnyWrite) {
@@ -260,22 +380,38 @@ TEST_F(VoltageTest, UnsettableVcoreIsRefusedWithoutAnyWrite) {
     EXPECT_EQ(writes().back(), std::pair(0, 0x3F));
 }
 
-TEST_F(VoltageTest, AFailedWriteIsReportedAndStopsTheStepping) {
+TEST_F(VoltageTest, AFailedTransactionIsReportedAndNothingFollowsIt) {
     Board b = scripted(kEpox, {0x20, 0, 0, 0, 0, 0x07, 0xFF});
     ports.script[0x5001] = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,  // reads
-                            0x80,                                      // add-on
-                            0x80, 0x80, 0x00};                         // third step fails
+                            0x80, 0x80, 0x90};                         // third step fails
     EXPECT_EQ(set_vcore(b, 1.70), ERR_SMB_WRITE);
-    EXPECT_EQ(writes(), (Writes{{0x0A, 0xFF}, {0, 0x20}, {0, 0x21}, {0, 0x22}}));
-    Sleeps expected(9, 50);
+    EXPECT_EQ(writes(), (Writes{{0, 0x20}, {0, 0x21}, {0, 0x22}}));
+    Sleeps expected(8, 50);
     expected.insert(expected.end(), {50, 100, 50, 100, 50});
     EXPECT_EQ(clock.sleeps, expected);
 
     ports.accesses.clear();
     b = scripted(kEpox, {0x20, 0, 0, 0, 0, 0x07, 0xFF});
-    ports.script[0x5001] = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00};
-    EXPECT_EQ(set_vcore(b, 1.70), ERR_SMB_WRITE);  // the add-on write failed: no VID write
-    EXPECT_EQ(writes().size(), 1u);
+    ports.script[0x5001] = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x90};
+    EXPECT_EQ(set_vcore(b, 2.0), ERR_SMB_WRITE);  // the first add-on step failed: nothing more
+    EXPECT_EQ(writes(), (Writes{{0x0A, 0xF7}}));
+
+    // A register that did not answer is no base to merge bits into; no chip, no address to
+    // write to (0 is the general call every device obeys).
+    ports.accesses.clear();
+    b = scripted(kEpox, {0x20, 0, 0, 0, 0, 0x07, 0xFF});
+    ports.script[0x5001] = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x90};
+    EXPECT_EQ(set_vdimm(b, 2.77), ERR_SMB_WRITE);
+    EXPECT_TRUE(writes().empty());
+    ports.accesses.clear();
+    Board none = boards[kEpox];
+    none.chip = VidChip{};
+    EXPECT_EQ(set_vcore(none, 1.6), ERR_SMB_WRITE);
+    EXPECT_EQ(set_vdimm(none, 2.77), ERR_SMB_WRITE);
+    EXPECT_EQ(set_vdd(none, 1.8), ERR_SMB_WRITE);
+    EXPECT_EQ(set_vagp(none, 1.7), ERR_SMB_WRITE);
+    EXPECT_EQ(set_vcore(none, 3.0), ERR_INVALID_VCORE);
+    EXPECT_TRUE(ports.accesses.empty());
 }
 
 TEST_F(VoltageTest, VcoreRoundTripsLeaveTheRailAtTheAskedValueWithoutFaults) {
