@@ -15,6 +15,7 @@
 #include "app/debuglog.h"
 #include "app/errortext.h"
 #include "board/boards.h"
+#include "board/vcore_sequence.h"
 #include "board/vid_chip.h"
 #include "helpers/temp_dir.h"
 #include "hw/scripted_port_backend.h"
@@ -456,6 +457,48 @@ TEST_F(VoltageTest, TableVoltagesChangeOnlyTheirOwnBits) {
 
     ports.script[0x5001] = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00};
     EXPECT_EQ(set_vdimm(b, 2.5), ERR_SMB_WRITE);
+}
+
+}  // namespace
+
+namespace {
+
+// The order of the writes, as letters (A: add-on, V: VID), and the rail after each.
+std::pair<std::string, std::vector<int>> planned(const Board& b, int start_code, int add_from,
+                                                 int target_code, int add_to) {
+    VcoreMove m;
+    m.start_code = start_code;
+    m.vid_byte = static_cast<uint8_t>(start_code | 0x20);
+    m.add_byte = b.vcore_add.codes[add_from];
+    m.target_code = target_code;
+    m.target_add = b.vcore_add.codes[add_to];
+    m.code_by_code = true;
+    std::pair<std::string, std::vector<int>> result;
+    for (const VcoreWrite& w : plan_vcore_move(b.vcore_add, m)) {
+        result.first += w.target == VcoreWrite::Target::AddOn ? 'A' : 'V';
+        result.second.push_back(w.rail_mv);
+    }
+    return result;
+}
+
+TEST(VcorePlan, TheAddOnStepsWhereItCarriesTheRailTowardTheTarget) {
+    std::vector<Board> boards;
+    boards_init(boards);
+    const Board& abit = boards[0];  // one step of 0.375 V
+    const Board& epox = boards[7];  // eight entries 0.05 V apart
+    // One big step: rising, the VID first and the add-on last; falling, the other way round.
+    EXPECT_EQ(planned(abit, 8, 0, 1, 1).first, "VVVVVVVVA");  // 1.650 -> 2.200 V
+    EXPECT_EQ(planned(abit, 1, 1, 8, 0).first, "AVVVVVVVV");  // 2.200 -> 1.650 V
+    // 1.86 V asked from 1.650 V: offset 0.35 V and VID code 14 (1.50 V) end at 1.850 V. The
+    // offset rises while there is room below that, then VID and add-on take turns.
+    const auto [order, rails] = planned(epox, 8, 0, 14, 7);
+    EXPECT_EQ(order, "AAAAVVVAVVAVVA");
+    EXPECT_EQ(rails.back(), 1850);
+    EXPECT_LE(*std::max_element(rails.begin(), rails.end()), 1850);
+    // Back to 1.850 V without offset: the VID rises only where the falling add-on made room.
+    const auto down = planned(epox, 14, 7, 0, 0).second;
+    EXPECT_LE(*std::max_element(down.begin(), down.end()), 1850);
+    EXPECT_EQ(down.back(), 1850);
 }
 
 }  // namespace
