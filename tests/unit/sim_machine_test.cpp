@@ -156,113 +156,56 @@ TEST_F(SimMachineTest, TheCpuHeatsWithLoadAndVoltageAndCoolsWithItsFan) {
 }
 
 TEST_F(SimMachineTest, TheCoreRailWatchFlagsPeaksAndLargeStepsButNotSmallSteps) {
-    constexpr int kPause = -1;  // a second without writes
-    struct Write {
-        int reg, value;
-    };
+    constexpr int P = -1;  // as a register: a second without writes
     struct Case {
         const char* what;
         int profile;
-        std::vector<Write> writes;
+        std::vector<int> writes;  // register, value, register, value, ...
         double vcore;
         std::vector<std::string> faults;
     };
     // Epox (7): add-on bits 0x38 of register 0x0A, 0.05 V a choice; 0xFF is no add-on.
+    const std::string peak = " in one burst of VID-chip writes";
+    // clang-format off
     const Case cases[] = {
-        {"code by code up, four codes down in one write",
-         7,
-         {{0, 0x27},
-          {0, 0x26},
-          {0, 0x25},
-          {0, 0x24},
-          {0, 0x23},
-          {0, 0x22},
-          {0, 0x21},
-          {0, 0x20},
-          {kPause, 0},
-          {0, 0x24},
-          {0, 0x28}},
-         1.65,
-         {}},
-        {"add-on raised before the VID is lowered",
-         7,
-         {{0x0A, 0xF7},
-          {0x0A, 0xEF},
-          {0x0A, 0xE7},
-          {0x0A, 0xDF},
-          {0x0A, 0xD7},
-          {0x0A, 0xCF},
-          {0x0A, 0xC7},
-          {0, 0x29},
-          {0, 0x2A},
-          {0, 0x2B},
-          {0, 0x2C},
-          {0, 0x2D}},
-         1.875,
-         {"Vcore peaked at 2.000 V between 1.650 and 1.875 V in one burst of VID-chip writes"}},
-        {"VID lowered before the add-on is raised",
-         7,
-         {{0, 0x29},
-          {0, 0x2A},
-          {0, 0x2B},
-          {0, 0x2C},
-          {0, 0x2D},
-          {0x0A, 0xF7},
-          {0x0A, 0xEF},
-          {0x0A, 0xE7},
-          {0x0A, 0xDF},
-          {0x0A, 0xD7},
-          {0x0A, 0xCF},
-          {0x0A, 0xC7}},
-         1.875,
-         {}},
-        {"up and back within a second",
-         7,
-         {{0, 0x27}, {0, 0x26}, {0, 0x27}, {0, 0x28}},
-         1.65,
-         {"Vcore peaked at 1.700 V between 1.650 and 1.650 V in one burst of VID-chip writes"}},
-        {"up and back a second apart",
-         7,
-         {{0, 0x27}, {0, 0x26}, {kPause, 0}, {0, 0x27}, {0, 0x28}},
-         1.65,
-         {}},
-        {"five codes in one write",
-         7,
-         {{0, 0x23}},
-         1.775,
+        {"code by code up, four codes down in one write", 7,
+         {0, 0x27, 0, 0x26, 0, 0x25, 0, 0x24, 0, 0x23, 0, 0x22, 0, 0x21, 0, 0x20, P, 0,
+          0, 0x24, 0, 0x28}, 1.65, {}},
+        {"add-on raised before the VID is lowered", 7,
+         {0x0A, 0xF7, 0x0A, 0xEF, 0x0A, 0xE7, 0x0A, 0xDF, 0x0A, 0xD7, 0x0A, 0xCF, 0x0A, 0xC7,
+          0, 0x29, 0, 0x2A, 0, 0x2B, 0, 0x2C, 0, 0x2D}, 1.875,
+         {"Vcore peaked at 2.000 V between 1.650 and 1.875 V" + peak}},
+        {"VID lowered before the add-on is raised", 7,
+         {0, 0x29, 0, 0x2A, 0, 0x2B, 0, 0x2C, 0, 0x2D,
+          0x0A, 0xF7, 0x0A, 0xEF, 0x0A, 0xE7, 0x0A, 0xDF, 0x0A, 0xD7, 0x0A, 0xCF, 0x0A, 0xC7},
+         1.875, {}},
+        {"up and back within a second", 7, {0, 0x27, 0, 0x26, 0, 0x27, 0, 0x28}, 1.65,
+         {"Vcore peaked at 1.700 V between 1.650 and 1.650 V" + peak}},
+        {"up and back a second apart", 7, {0, 0x27, 0, 0x26, P, 0, 0, 0x27, 0, 0x28}, 1.65, {}},
+        {"five codes in one write", 7, {0, 0x23}, 1.775,
          {"Vcore moved from 1.650 to 1.775 V in one write"}},
-        {"the enable bit alone",
-         7,
-         {{0, 0x00}, {0, 0x20}},
-         1.85,
+        {"the enable bit alone", 7, {0, 0x00, 0, 0x20}, 1.85,
          {"Vcore moved from 1.650 to 1.850 V in one write"}},
-        {"the whole add-on in one write",
-         7,
-         {{0x0A, 0xC7}},
-         2.0,
+        {"the whole add-on in one write", 7, {0x0A, 0xC7}, 2.0,
          {"Vcore moved from 1.650 to 2.000 V in one write"}},
-        {"an add-on choice skipped",
-         7,
-         {{0x0A, 0xEF}},
-         1.75,
+        {"an add-on choice skipped", 7, {0x0A, 0xEF}, 1.75,
          {"Vcore add-on moved from 0.000 to 0.100 V in one write, skipping a step"}},
-        {"Abit's single 0.375 V add-on step", 0, {{0x06, 0x07}}, 2.025, {}},
-        {"Shuttle's single 0.15 V add-on step", 11, {{0x0A, 0xEE}}, 1.80, {}},
-        {"MS-3 code by code", 10, {{0, 0x29}, {0, 0x2A}, {0, 0x08}}, 1.65, {}},
-        {"MS-3 eight codes in one write",
-         10,
-         {{0, 0x20}},
-         1.85,
+        {"Abit's single 0.375 V add-on step", 0, {0x06, 0x07}, 2.025, {}},
+        {"Shuttle's single 0.15 V add-on step", 11, {0x0A, 0xEE}, 1.80, {}},
+        {"MS-3 code by code", 10, {0, 0x29, 0, 0x2A, 0, 0x08}, 1.65, {}},
+        {"MS-3 eight codes in one write", 10, {0, 0x20}, 1.85,
          {"Vcore moved from 1.650 to 1.850 V in one write"}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SimMachine& m = boot(c.profile);
         const SimProfile& p = m.profile();
-        for (const Write& w : c.writes) {
-            if (w.reg == kPause)
+        for (size_t i = 0; i + 1 < c.writes.size(); i += 2) {
+            const int reg = c.writes[i], value = c.writes[i + 1];
+            if (reg == P)
                 clock.advance(1000);
             else
-                ASSERT_EQ(smbus_write_byte(p.vid_bus, p.vid_address, w.reg, w.value), 0) << c.what;
+                ASSERT_EQ(smbus_write_byte(p.vid_bus, p.vid_address, reg, value), 0) << c.what;
         }
         m.close_write_bursts();
         EXPECT_NEAR(m.world().vcore, c.vcore, 1e-9) << c.what;
