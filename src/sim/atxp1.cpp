@@ -1,16 +1,9 @@
 #include "sim/atxp1.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <string>
 
 namespace {
-
-// The largest change of the regulator's output one write may make: a real regulator steps in
-// 25 mV codes, and a jump of more than four codes at once can overshoot and hurt the CPU.
-constexpr int kMaxCodesPerWrite = 4;
 
 // The GPIO pins are pulled up on the board: bits no selector uses read as ones. Register
 // 0x06 has only four GPIO bits.
@@ -48,29 +41,24 @@ void drive_rail(const SimVoltageWiring& w, const uint8_t* regs, double& rail) {
         rail = c->volts;
 }
 
-std::string volts_text(double v) {
-    char buf[32];
-    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3);
-    return std::string(buf, res.ptr);
-}
-
 }  // namespace
 
-double atxp1_vid_volts(uint8_t code) {
-    return 1.85 - (code & ATXP1_VID_MASK) * 0.025;
-}
-
-Atxp1::Atxp1(SimWorld& world, const SimProfile& profile) : world_(world), profile_(profile) {
+Atxp1::Atxp1(SimWorld& world, const SimProfile& profile)
+    : world_(world), profile_(profile), watch_(world, profile.vcore_add) {
     reset();
 }
 
-void Atxp1::reset() {
+void Atxp1::reset_registers() {
+    watch_.reset();
     for (uint8_t& r : regs_)
         r = 0x00;
-    // These boards' BIOS sets the core voltage through the ATXP1 at boot: the VID register
-    // holds the CPU's own code with the enable bit set, so the first change from software
-    // steps smoothly from the boot voltage.
-    regs_[ATXP1_REG_VID] = ATXP1_VID_ENABLE | (profile_.cpu_vid_code & ATXP1_VID_MASK);
+    // The BIOS of a board the ATXP1 belongs to sets the core voltage through it at boot: the
+    // VID register holds the CPU's own code with the enable bit set, so the first change from
+    // software steps smoothly from the boot voltage. A BIOS that does not know the chip leaves
+    // the enable bit clear, and the regulator follows the CPU's pins through register 1.
+    regs_[ATXP1_REG_VID] = profile_.cpu_vid_code & ATXP1_VID_MASK;
+    if (profile_.atxp1_programmed_at_boot)
+        regs_[ATXP1_REG_VID] |= ATXP1_VID_ENABLE;
     regs_[ATXP1_REG_CVID] = profile_.cpu_vid_code & ATXP1_VID_MASK;
     regs_[ATXP1_REG_GPIO1] = kGpio1PowerOn;
     regs_[ATXP1_REG_GPIO2] = kGpio2PowerOn;
@@ -89,9 +77,18 @@ uint8_t Atxp1::regulator_code() const {
                                     : (profile_.cpu_vid_code & ATXP1_VID_MASK);
 }
 
+VcoreRail Atxp1::core_rail() const {
+    VcoreRail rail;
+    rail.vid_volts = sim_vid_volts(regulator_code());
+    if (const SimVoltageWiring::Choice* add = selected(profile_.vcore_add, regs_)) {
+        rail.add_index = static_cast<int>(add - profile_.vcore_add.choices);
+        rail.add_volts = add->volts;
+    }
+    return rail;
+}
+
 void Atxp1::drive_rails() {
-    const SimVoltageWiring::Choice* add = selected(profile_.vcore_add, regs_);
-    world_.vcore = atxp1_vid_volts(regulator_code()) + (add ? add->volts : 0.0);
+    world_.vcore = core_rail().volts();
     drive_rail(profile_.vdimm, regs_, world_.vdimm);
     drive_rail(profile_.vdd, regs_, world_.vdd);
     drive_rail(profile_.vagp, regs_, world_.vagp);
@@ -114,22 +111,19 @@ void Atxp1::write_byte(uint8_t command, uint8_t value) {
     }
     if (command == ATXP1_REG_CVID)
         return;  // input pins
-    const uint8_t before = regulator_code();
+    const VcoreRail before = core_rail();
     regs_[command] = value;
-    const uint8_t after = regulator_code();
-    if (std::abs(after - before) > kMaxCodesPerWrite)
-        world_.record_fault("Vcore jumped from " + volts_text(atxp1_vid_volts(before)) + " to " +
-                            volts_text(atxp1_vid_volts(after)) + " V in one VID write");
     drive_rails();
+    watch_.write(before, core_rail());
 }
 
-void Atxp1::save(StateSection& out) const {
+void Atxp1::save_registers(StateSection& out) const {
     out.set_bytes("registers", regs_, ATXP1_REG_COUNT);
 }
 
-// The rails follow the loaded registers at once, as they would have on the board all along.
-void Atxp1::load(const StateSection& in, SimLoadReport& report) {
-    reset();
+// The rails follow the loaded registers at once, as they would have on the board all along;
+// a VID register without the enable bit leaves the regulator on the CPU's pins.
+void Atxp1::load_registers(const StateSection& in, SimLoadReport& report) {
     if (!in.get_bytes("registers", regs_, ATXP1_REG_COUNT))
         report.problem("ATXP1: registers missing or invalid, power-on value used");
     regs_[ATXP1_REG_CVID] = profile_.cpu_vid_code & ATXP1_VID_MASK;

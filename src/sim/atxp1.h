@@ -9,6 +9,7 @@
 #include "sim/sim_device.h"
 #include "sim/sim_profile.h"
 #include "sim/sim_world.h"
+#include "sim/vcore_rail_watch.h"
 
 inline constexpr uint8_t ATXP1_REG_VID = 0x00;    // bits 4-0 VID code, bit 5 enable
 inline constexpr uint8_t ATXP1_REG_CVID = 0x01;   // the CPU's own VID pins, read-only
@@ -19,23 +20,26 @@ inline constexpr uint8_t ATXP1_REG_COUNT = 0x10;
 inline constexpr uint8_t ATXP1_VID_MASK = 0x1F;
 inline constexpr uint8_t ATXP1_VID_ENABLE = 0x20;
 
-// Volts of a 5-bit VID code: 1.850 V for code 0 down to 1.075 V for code 31.
-double atxp1_vid_volts(uint8_t code);
-
 class Atxp1 : public SimSmbusDevice {
   public:
     // Reset at once: the world's rails take the power-on selection of the chip.
     Atxp1(SimWorld& world, const SimProfile& profile);
 
     const char* name() const override { return "ATXP1"; }
-    void reset() override;
-    void save(StateSection& out) const override;
-    void load(const StateSection& in, SimLoadReport& report) override;
 
     uint8_t read_byte(uint8_t command) override;
+    // Every write is shown to the core rail's watch.
     void write_byte(uint8_t command, uint8_t value) override;
 
+    VcoreRailWatch& rail_watch() { return watch_; }
+
+  protected:
+    void reset_registers() override;
+    void save_registers(StateSection& out) const override;
+    void load_registers(const StateSection& in, SimLoadReport& report) override;
+
   private:
+    VcoreRail core_rail() const;
     // The VID code the regulator follows: the chip's own while enabled, else the CPU's pins.
     uint8_t regulator_code() const;
     // Sets the rails from the registers.
@@ -44,4 +48,5 @@ class Atxp1 : public SimSmbusDevice {
     SimWorld& world_;
     const SimProfile& profile_;
     uint8_t regs_[ATXP1_REG_COUNT] = {};
+    VcoreRailWatch watch_;
 };

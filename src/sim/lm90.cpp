@@ -14,7 +14,7 @@ uint8_t temp_byte(double celsius) {
 
 }  // namespace
 
-void Lm90::reset() {
+void Lm90::reset_registers() {
     config_ = 0x00;    // converting continuously, alert enabled
     convrate_ = 0x08;  // 16 conversions per second
 }
@@ -49,13 +49,12 @@ void Lm90::write_byte(uint8_t command, uint8_t value) {
     }
 }
 
-void Lm90::save(StateSection& out) const {
+void Lm90::save_registers(StateSection& out) const {
     out.set_u8("config", config_);
     out.set_u8("conversion_rate", convrate_);
 }
 
-void Lm90::load(const StateSection& in, SimLoadReport& report) {
-    reset();
+void Lm90::load_registers(const StateSection& in, SimLoadReport& report) {
     if (!in.get_u8("config", config_))
         report.problem("LM90: config missing or invalid, power-on value used");
     if (!in.get_u8("conversion_rate", convrate_))

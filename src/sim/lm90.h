@@ -26,14 +26,16 @@ class Lm90 : public SimSmbusDevice {
     explicit Lm90(SimWorld& world) : world_(world) { reset(); }
 
     const char* name() const override { return "LM90"; }
-    void reset() override;
-    void save(StateSection& out) const override;
-    void load(const StateSection& in, SimLoadReport& report) override;
 
     // Temperatures come from the world at the moment of the read; other registers read 0xFF,
     // and writes to anything but the two write registers are ignored.
     uint8_t read_byte(uint8_t command) override;
     void write_byte(uint8_t command, uint8_t value) override;
+
+  protected:
+    void reset_registers() override;
+    void save_registers(StateSection& out) const override;
+    void load_registers(const StateSection& in, SimLoadReport& report) override;
 
   private:
     SimWorld& world_;

@@ -29,9 +29,36 @@ class SimIoDevice : public SimDevice {
 };
 
 // A slave on an SMBus: the host runs read-byte-data and write-byte-data transactions on it.
-// Every present device acknowledges; an absent address is the host's business.
+// A device answers its address unless it was told to stop acknowledging: then every
+// transaction addressed to it ends like one to an empty address, so that velmora's failure
+// paths can be tried. Whether it acknowledges is kept in its state-file section as
+// "acknowledge=0/1"; a section without the key (older files) means it acknowledges.
 class SimSmbusDevice : public SimDevice {
   public:
+    // Called by the host only after the device acknowledged.
     virtual uint8_t read_byte(uint8_t command) = 0;
     virtual void write_byte(uint8_t command, uint8_t value) = 0;
+
+    bool acknowledges() const { return acknowledges_; }
+    void set_acknowledges(bool on);
+    // Acknowledges `transactions` more transactions addressed to it, then stops for good. Not
+    // kept in the state file.
+    void fail_after(int transactions);
+    // The host's question at the start of each transaction addressed to the device.
+    bool acknowledge();
+
+    // A power cycle makes the device acknowledge again.
+    void reset() final;
+    void save(StateSection& out) const final;
+    void load(const StateSection& in, SimLoadReport& report) final;
+
+  protected:
+    // The device's own registers: back to power-on, saved, and loaded after a reset.
+    virtual void reset_registers() = 0;
+    virtual void save_registers(StateSection& out) const = 0;
+    virtual void load_registers(const StateSection& in, SimLoadReport& report) = 0;
+
+  private:
+    bool acknowledges_ = true;
+    int acks_left_ = -1;  // transactions still acknowledged before it stops; -1: no limit
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "app/debuglog.h"
@@ -16,8 +17,10 @@
 #include "sim/nforce2_pci.h"
 #include "sim/post_display.h"
 #include "sim/sim_physics.h"
+#include "sim/smbus_bystanders.h"
 #include "sim/smbus_host.h"
 #include "sim/state_file.h"
+#include "sim/vcore_rail_watch.h"
 #include "sim/w83627hf.h"
 #include "support/atomic_file.h"
 
@@ -32,15 +35,27 @@ SimMachine::SimMachine(const SimProfile& profile) : profile_(profile) {
     smbus_[1] = std::make_unique<SmbusHost>(0x5100);
     if (profile_.vid_chip == SimVidChip::Atxp1) {
         atxp1_ = std::make_unique<Atxp1>(world_, profile_);
-        smbus_[profile_.vid_bus]->attach(profile_.vid_address, atxp1_.get());
+        vid_chip_ = atxp1_.get();
+        rail_watch_ = &atxp1_->rail_watch();
     } else if (profile_.vid_chip == SimVidChip::Ms3) {
-        ms3_ = std::make_unique<Ms3>();
-        smbus_[profile_.vid_bus]->attach(profile_.vid_address, ms3_.get());
+        ms3_ = std::make_unique<Ms3>(world_, profile_);
+        vid_chip_ = ms3_.get();
+        rail_watch_ = &ms3_->rail_watch();
     }
+    if (vid_chip_)
+        smbus_[profile_.vid_bus]->attach(profile_.vid_address, vid_chip_);
     if (profile_.lm90_bus >= 0) {
         lm90_ = std::make_unique<Lm90>(world_);
         smbus_[profile_.lm90_bus]->attach(kLm90Address, lm90_.get());
     }
+    // Memory modules answer at all four SPD addresses, and a clock generator sits on bus 0.
+    for (size_t slot = 0; slot < std::size(spd_); ++slot) {
+        const uint8_t address = static_cast<uint8_t>(kSpdFirstAddress + slot);
+        spd_[slot] = std::make_unique<SpdEeprom>(world_, address);
+        smbus_[0]->attach(address, spd_[slot].get());
+    }
+    clock_generator_ = std::make_unique<ClockGenerator>(world_);
+    smbus_[0]->attach(kClockGeneratorAddress, clock_generator_.get());
     io_ = {pci_.get(), smbus_[0].get(), smbus_[1].get()};
     switch (profile_.monitor) {
         case SimMonitorChip::W83627HF:
@@ -78,11 +93,20 @@ std::vector<SimDevice*> SimMachine::all_devices() const {
     return devices;
 }
 
+void SimMachine::close_write_bursts() {
+    if (rail_watch_)
+        rail_watch_->close();
+}
+
+// The bystanders on the bus keep no state file section; a power cycle resets them too.
 void SimMachine::power_on() {
     world_ = SimWorld{};
     // The PCI bridge sets the boot clock, the VID chip the rails.
     for (SimDevice* device : all_devices())
         device->reset();
+    for (auto& spd : spd_)
+        spd->reset();
+    clock_generator_->reset();
     sim_physics_settle(world_);
 }
 
@@ -106,6 +130,8 @@ void SimMachine::sample_host_load() {
 
 void SimMachine::advance() {
     const uint32_t now = current_clock().now_ms();
+    if (rail_watch_)
+        rail_watch_->advance(now);
     if (!clock_started_) {
         clock_started_ = true;
         last_ms_ = last_load_sample_ms_ = now;
@@ -147,7 +173,8 @@ void SimMachine::out(uint16_t port, int width, uint32_t value) {
         device->out(port, width, value);
 }
 
-std::string SimMachine::state_text() const {
+std::string SimMachine::state_text() {
+    close_write_bursts();
     StateFile file;
     StateSection& machine = file.section("Machine");
     machine.set_int("profile", profile_.number);
@@ -201,7 +228,7 @@ void SimMachine::load_state_text(const std::string& text, SimLoadReport& report)
     }
 }
 
-bool sim_save_state(const SimMachine& machine, const std::string& path) {
+bool sim_save_state(SimMachine& machine, const std::string& path) {
     if (write_file_atomically(path, machine.state_text()) == AtomicWrite::Written)
         return true;
     debug_print("SIM: Can't write %s\n", path);

@@ -16,6 +16,7 @@
 
 class Atxp1;
 class BiosSmi;
+class ClockGenerator;
 class Cmos;
 class It8712f;
 class Lm90;
@@ -23,6 +24,8 @@ class Ms3;
 class Nforce2Pci;
 class PostDisplay;
 class SmbusHost;
+class SpdEeprom;
+class VcoreRailWatch;
 class W83627hf;
 
 inline constexpr const char* kSimStateFile = "velmora-sim.ini";
@@ -54,18 +57,27 @@ class SimMachine : public PortBackend {
     void follow_host_load() { fixed_load_ = -1.0; }
     void set_cpu_load(double share);
 
-    // Moves the physics to the clock's present time (also done at every port access).
+    // Moves the physics to the clock's present time (also done at every port access), and
+    // closes a burst of VID-chip writes whose last write lies a second or more back.
     void advance();
 
-    // The whole state as the state file holds it, and back. Loading takes every valid value,
-    // resets the rest to power-on values and reports one problem each.
-    std::string state_text() const;
+    // Closes the open burst of VID-chip writes now and records its fault, if it had one, so
+    // that world().faults holds the whole judgement right after a voltage change.
+    void close_write_bursts();
+
+    // The whole state as the state file holds it, and back. Saving closes the open burst of
+    // VID-chip writes first. Loading takes every valid value, resets the rest to power-on
+    // values and reports one problem each.
+    std::string state_text();
     void load_state_text(const std::string& text, SimLoadReport& report);
 
     // The devices, for tests and the window's status.
     SmbusHost& smbus(int bus) { return *smbus_[bus]; }
     Nforce2Pci& pci() { return *pci_; }
     PostDisplay& port80() { return *port80_; }
+    // The ATXP1 or MS-3 of the profile, nullptr when it has none: tests make it stop
+    // acknowledging through it.
+    SimSmbusDevice* vid_chip() { return vid_chip_; }
 
   private:
     uint32_t in(uint16_t port, int width);
@@ -86,18 +98,22 @@ class SimMachine : public PortBackend {
     std::unique_ptr<SmbusHost> smbus_[2];
     std::unique_ptr<Atxp1> atxp1_;
     std::unique_ptr<Ms3> ms3_;
+    SimSmbusDevice* vid_chip_ = nullptr;    // whichever of the two the board has
+    VcoreRailWatch* rail_watch_ = nullptr;  // that chip's watch on the core rail
     std::unique_ptr<Lm90> lm90_;
     std::unique_ptr<W83627hf> winbond_;
     std::unique_ptr<It8712f> ite_;
     std::unique_ptr<BiosSmi> smi_;
     std::unique_ptr<Cmos> cmos_;
     std::unique_ptr<PostDisplay> port80_;
+    std::unique_ptr<SpdEeprom> spd_[4];  // 0x50-0x53
+    std::unique_ptr<ClockGenerator> clock_generator_;
     std::vector<SimIoDevice*> io_;
 };
 
 // Saves the machine's state to the file, replacing it whole only once every byte is written.
 // False (and a "SIM: " log line) when it cannot be written.
-bool sim_save_state(const SimMachine& machine, const std::string& path = kSimStateFile);
+bool sim_save_state(SimMachine& machine, const std::string& path = kSimStateFile);
 
 // The profile number a state file was made with, or -1 when there is no readable file.
 int sim_state_profile(const std::string& path = kSimStateFile);

@@ -48,6 +48,10 @@ struct SimProfile {
     uint8_t fid_code;
     uint8_t cpu_vid_code;
     double boot_vdimm, boot_vdd, boot_vagp;
+    // Whether the BIOS sets the ATXP1's VID register (the CPU's code with the enable bit) at
+    // boot. A BIOS that does not know the chip leaves the enable bit clear, and the regulator
+    // follows the CPU's own VID pins.
+    bool atxp1_programmed_at_boot;
 };
 
 inline constexpr int kSimProfileCount = 15;

@@ -45,6 +45,10 @@ constexpr uint32_t kBootFsbHz = 166666666;
 constexpr uint8_t kBartonFid = 0;
 constexpr uint8_t kVid165 = 8;
 
+// Whether the BIOS programs the ATXP1 at boot.
+constexpr bool BiosSetsVid = true;
+constexpr bool BiosLeavesVid = false;
+
 constexpr SimVidChip A = SimVidChip::Atxp1;
 constexpr SimMonitorChip W627 = SimMonitorChip::W83627HF;
 constexpr SimMonitorChip W782 = SimMonitorChip::W83782D;
@@ -54,47 +58,52 @@ constexpr SimMonitorChip NoMon = SimMonitorChip::None;
 // clang-format off
 const SimProfile kProfiles[kSimProfileCount] = {
     {0, "Abit NF7", true, false, 4, 0x0, "NF7 Series", A, 0, 0x4E,
-     kAbitAdd, kAbitDimm, kAbitVdd, kNone, W627, -1, kBootFsbHz, kBartonFid, kVid165, 2.6, 1.6, 0},
+     kAbitAdd, kAbitDimm, kAbitVdd, kNone, W627, -1, kBootFsbHz, kBartonFid, kVid165,
+     2.6, 1.6, 0, BiosSetsVid},
     {1, "Aopen AK79D-400VN", true, false, 11, 0x0, "AK79D", A, 1, 0x4E,
-     kNone, kAopenDimm, kNone, kAopenAgp, ITE, -1, kBootFsbHz, kBartonFid, kVid165, 2.6, 0, 1.5},
+     kNone, kAopenDimm, kNone, kAopenAgp, ITE, -1, kBootFsbHz, kBartonFid, kVid165,
+     2.6, 0, 1.5, BiosSetsVid},
     {2, "Asus A7N8X", true, false, 2, 0x0, "A7N8X", A, 0, 0x4E,
-     kNone, kNone, kNone, kNone, W782, -1, kBootFsbHz, kBartonFid, kVid165, 0, 0, 0},
+     kNone, kNone, kNone, kNone, W782, -1, kBootFsbHz, kBartonFid, kVid165, 0, 0, 0, BiosSetsVid},
     {3, "Chaintech CT-7NJL1/CT-7NJS", true, false, 5, 0x0, "CT-7NJ", A, 0, 0x4E,
      kNone, kChaintechDimm, kNone, kChaintechAgp, W627, -1, kBootFsbHz, kBartonFid, kVid165,
-     2.6, 0, 1.5},
+     2.6, 0, 1.5, BiosSetsVid},
     {4, "DFI Infinity NFII Ultra", true, false, 16, 0x0, "Infinity", A, 1, 0x4E,
-     kDfiAdd, kDfiDimm, kDfiVdd, kDfiAgp, W627, 1, kBootFsbHz, kBartonFid, kVid165, 2.6, 1.6, 1.5},
+     kDfiAdd, kDfiDimm, kDfiVdd, kDfiAgp, W627, 1, kBootFsbHz, kBartonFid, kVid165,
+     2.6, 1.6, 1.5, BiosSetsVid},
     {5, "DFI Lanparty NFII Ultra", true, false, 16, 0x0, "Lanparty", A, 1, 0x4E,
-     kDfiAdd, kDfiDimm, kDfiVdd, kDfiAgp, W627, 1, kBootFsbHz, kBartonFid, kVid165, 2.6, 1.6, 1.5},
+     kDfiAdd, kDfiDimm, kDfiVdd, kDfiAgp, W627, 1, kBootFsbHz, kBartonFid, kVid165,
+     2.6, 1.6, 1.5, BiosSetsVid},
     {6, "Epox 8RDA+ Rev. 1.x", true, false, 6, 0x200, "EP-8RDA+", A, 0, 0x37,
      kEpoxAdd, kEpoxDimm, kNone, kEpoxAgp, W627, -1, kBootFsbHz, kBartonFid, kVid165,
-     2.63, 0, 1.5},
+     2.63, 0, 1.5, BiosSetsVid},
     {7, "Epox 8RDA+ Rev. 2.x", true, false, 6, 0x0, "EP-8RDA+", A, 0, 0x37,
      kEpoxAdd, kEpoxDimm, kEpoxVdd, kEpoxAgp, W627, -1, kBootFsbHz, kBartonFid, kVid165,
-     2.63, 1.6, 1.5},
+     2.63, 1.6, 1.5, BiosSetsVid},
     // Shares vendor and name with the two boards above; a version of its own makes the
     // board lookup land here as the last match.
     {8, "Epox 8RDA3[+,I,E]", true, false, 6, 0x100, "EP-8RDA", A, 0, 0x37,
      kEpoxAdd, kEpoxDimm, kEpoxVdd, kEpoxAgp, W782, -1, kBootFsbHz, kBartonFid, kVid165,
-     2.63, 1.6, 1.5},
+     2.63, 1.6, 1.5, BiosSetsVid},
     {9, "Leadtek K7NCR-18D", true, false, 7, 0x0, "K7NCR", A, 0, 0x37,
      kEpoxAdd, kEpoxDimm, kNone, kEpoxAgp, ITE, -1, kBootFsbHz, kBartonFid, kVid165,
-     2.63, 0, 1.5},
+     2.63, 0, 1.5, BiosSetsVid},
     {10, "MSI K7N2 Delta L", true, false, 3, 0x0, "K7N2", SimVidChip::Ms3, 0, 0x1B,
-     kNone, kNone, kNone, kNone, W627, 0, kBootFsbHz, kBartonFid, kVid165, 0, 0, 0},
+     kNone, kNone, kNone, kNone, W627, 0, kBootFsbHz, kBartonFid, kVid165, 0, 0, 0, BiosSetsVid},
     {11, "Shuttle AN35N Ultra V1.1", true, false, 8, 0x0, "AN35N", A, 1, 0x37,
      kShuttleAdd, kShuttleDimm, kNone, kShuttleAgp, ITE, -1, kBootFsbHz, kBartonFid, kVid165,
-     2.6, 0, 1.5},
+     2.6, 0, 1.5, BiosSetsVid},
     // No super-I/O monitor: the BIOS reports the sensors through SMI.
     {12, "Shuttle SN45G", true, true, 8, 0x0, "SN45G", A, 1, 0x37,
      kNone, kShuttleDimm, kNone, kShuttleAgp, NoMon, -1, kBootFsbHz, kBartonFid, kVid165,
-     2.6, 0, 1.5},
+     2.6, 0, 1.5, BiosSetsVid},
     {13, "Soltek 75FRN(2)-L", true, false, 12, 0x0, "75FRN", A, 0, 0x4E,
-     kNone, kNone, kNone, kNone, W627, -1, kBootFsbHz, kBartonFid, kVid165, 0, 0, 0},
+     kNone, kNone, kNone, kNone, W627, -1, kBootFsbHz, kBartonFid, kVid165, 0, 0, 0, BiosSetsVid},
     // An unknown board: a BIOS without the SMI interface, no monitor chip, and an ATXP1 that
-    // only the chip search finds.
+    // only the chip search finds and that the BIOS leaves unprogrammed.
     {14, "General board", false, false, 0, 0x0, "", A, 1, 0x4E,
-     kNone, kNone, kNone, kNone, NoMon, -1, kBootFsbHz, kBartonFid, kVid165, 0, 0, 0},
+     kNone, kNone, kNone, kNone, NoMon, -1, kBootFsbHz, kBartonFid, kVid165,
+     0, 0, 0, BiosLeavesVid},
 };
 // clang-format on
 

@@ -61,20 +61,22 @@ void SmbusHost::write_register(uint8_t reg, uint8_t value) {
 }
 
 // The transaction completes before the protocol write returns, so whoever waits afterwards
-// finds it done. Only the two byte-data protocols are wired up; any other code ends at once
-// with the host's "unsupported protocol" status and touches no slave.
+// finds it done. Like the real host, it always ends with the done bit, and the code in bits
+// 4-0 tells the outcome: 0 for success, "no acknowledge" when no slave answered the address
+// (the data register then keeps its old byte), "unsupported protocol" for anything but the
+// two byte-data protocols, which touches no slave.
 void SmbusHost::run_transaction() {
     const uint8_t protocol = regs_[SMBHOST_REG_PROTOCOL];
     uint8_t& status = regs_[SMBHOST_REG_STATUS];
     if (protocol != SMBHOST_PROTOCOL_READ_BYTE_DATA &&
         protocol != SMBHOST_PROTOCOL_WRITE_BYTE_DATA) {
-        status = SMBHOST_STATUS_UNSUPPORTED;
+        status = SMBHOST_STATUS_DONE | SMBHOST_STATUS_UNSUPPORTED;
         return;
     }
     // Bit 0 of the address register is the read/write bit of the wire; the protocol decides it.
     SimSmbusDevice* slave = slaves_[regs_[SMBHOST_REG_ADDRESS] >> 1];
-    if (!slave) {
-        status = SMBHOST_STATUS_NO_ACK;  // nobody acknowledged the address; data untouched
+    if (!slave || !slave->acknowledge()) {
+        status = SMBHOST_STATUS_DONE | SMBHOST_STATUS_NO_ACK;
         return;
     }
     if (protocol == SMBHOST_PROTOCOL_READ_BYTE_DATA)

@@ -55,6 +55,10 @@ TEST_F(SimMachineTest, EveryProfileBootsAsItsBoardWithTheChipsItHas) {
         EXPECT_EQ(pci(0, 5, 0x48), 166666666u) << n;
         EXPECT_EQ(find_vid_chip(), std::make_pair(int(p.vid_bus), int(p.vid_address))) << n;
         EXPECT_DOUBLE_EQ(m.world().vcore, 1.65) << n;
+        // The BIOS has programmed the VID chip with the CPU's code, except on the general
+        // board, whose ATXP1 it does not know: enable bit clear, the regulator on the CPU's pins.
+        const uint8_t vid_reg = p.vid_chip == SimVidChip::Ms3 ? 0x0C : 0x00;
+        EXPECT_EQ(smbus_read_byte(p.vid_bus, p.vid_address, vid_reg), n == 14 ? 0x08 : 0x28) << n;
         EXPECT_DOUBLE_EQ(m.world().cpu_mhz(), 166.0 * 11.0) << n;
         port_out8(0x58, 0x295);  // the monitor's chip id register, as the Winbond driver reads it
         const uint8_t chip = port_in8(0x296);
@@ -149,6 +153,124 @@ TEST_F(SimMachineTest, TheCpuHeatsWithLoadAndVoltageAndCoolsWithItsFan) {
     EXPECT_LT(m.world().fan_rpm[0], 1.0);
     EXPECT_GT(m.world().cpu_temp_c, busy + 30);
     EXPECT_TRUE(m.world().faults.empty());
+}
+
+TEST_F(SimMachineTest, TheCoreRailWatchFlagsPeaksAndLargeStepsButNotSmallSteps) {
+    constexpr int P = -1;  // as a register: a second without writes
+    struct Case {
+        const char* what;
+        int profile;
+        std::vector<int> writes;  // register, value, register, value, ...
+        double vcore;
+        std::vector<std::string> faults;
+    };
+    // Epox (7): add-on bits 0x38 of register 0x0A, 0.05 V a choice; 0xFF is no add-on.
+    const std::string peak = " in one burst of VID-chip writes";
+    // clang-format off
+    const Case cases[] = {
+        {"code by code up, four codes down in one write", 7,
+         {0, 0x27, 0, 0x26, 0, 0x25, 0, 0x24, 0, 0x23, 0, 0x22, 0, 0x21, 0, 0x20, P, 0,
+          0, 0x24, 0, 0x28}, 1.65, {}},
+        {"add-on raised before the VID is lowered", 7,
+         {0x0A, 0xF7, 0x0A, 0xEF, 0x0A, 0xE7, 0x0A, 0xDF, 0x0A, 0xD7, 0x0A, 0xCF, 0x0A, 0xC7,
+          0, 0x29, 0, 0x2A, 0, 0x2B, 0, 0x2C, 0, 0x2D}, 1.875,
+         {"Vcore peaked at 2.000 V between 1.650 and 1.875 V" + peak}},
+        {"VID lowered before the add-on is raised", 7,
+         {0, 0x29, 0, 0x2A, 0, 0x2B, 0, 0x2C, 0, 0x2D,
+          0x0A, 0xF7, 0x0A, 0xEF, 0x0A, 0xE7, 0x0A, 0xDF, 0x0A, 0xD7, 0x0A, 0xCF, 0x0A, 0xC7},
+         1.875, {}},
+        {"up and back within a second", 7, {0, 0x27, 0, 0x26, 0, 0x27, 0, 0x28}, 1.65,
+         {"Vcore peaked at 1.700 V between 1.650 and 1.650 V" + peak}},
+        {"up and back a second apart", 7, {0, 0x27, 0, 0x26, P, 0, 0, 0x27, 0, 0x28}, 1.65, {}},
+        {"five codes in one write", 7, {0, 0x23}, 1.775,
+         {"Vcore moved from 1.650 to 1.775 V in one write"}},
+        {"the enable bit alone", 7, {0, 0x00, 0, 0x20}, 1.85,
+         {"Vcore moved from 1.650 to 1.850 V in one write"}},
+        {"the whole add-on in one write", 7, {0x0A, 0xC7}, 2.0,
+         {"Vcore moved from 1.650 to 2.000 V in one write"}},
+        {"an add-on choice skipped", 7, {0x0A, 0xEF}, 1.75,
+         {"Vcore add-on moved from 0.000 to 0.100 V in one write, skipping a step"}},
+        {"Abit's single 0.375 V add-on step", 0, {0x06, 0x07}, 2.025, {}},
+        {"Shuttle's single 0.15 V add-on step", 11, {0x0A, 0xEE}, 1.80, {}},
+        {"MS-3 code by code", 10, {0, 0x29, 0, 0x2A, 0, 0x08}, 1.65, {}},
+        {"MS-3 eight codes in one write", 10, {0, 0x20}, 1.85,
+         {"Vcore moved from 1.650 to 1.850 V in one write"}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SimMachine& m = boot(c.profile);
+        const SimProfile& p = m.profile();
+        for (size_t i = 0; i + 1 < c.writes.size(); i += 2) {
+            const int reg = c.writes[i], value = c.writes[i + 1];
+            if (reg == P)
+                clock.advance(1000);
+            else
+                ASSERT_EQ(smbus_write_byte(p.vid_bus, p.vid_address, reg, value), 0) << c.what;
+        }
+        m.close_write_bursts();
+        EXPECT_NEAR(m.world().vcore, c.vcore, 1e-9) << c.what;
+        EXPECT_EQ(m.world().faults, c.faults) << c.what;
+    }
+}
+
+TEST_F(SimMachineTest, AVidChipThatStopsAcknowledgingFailsAndStaysSoAcrossTheStateFile) {
+    SimMachine& m = boot(7);
+    m.vid_chip()->fail_after(2);
+    EXPECT_EQ(smbus_write_byte(0, 0x37, 0x00, 0x27), 0);
+    EXPECT_EQ(smbus_read_byte(0, 0x37, 0x00), 0x27);
+    EXPECT_EQ(smbus_write_byte(0, 0x37, 0x00, 0x26), 1);  // the third transaction
+    EXPECT_EQ(port_in8(0x5001), 0x90);
+    uint8_t value = 0;
+    EXPECT_FALSE(smbus_read_byte_checked(0, 0x37, 0x00, value));
+    EXPECT_DOUBLE_EQ(m.world().vcore, 1.675);
+
+    const std::string text = m.state_text();
+    EXPECT_NE(text.find("[ATXP1]\r\nregisters=27 "), std::string::npos);
+    EXPECT_NE(text.find("acknowledge=0\r\n"), std::string::npos);
+    SimMachine again(*sim_profile(7));
+    SimLoadReport report;
+    again.load_state_text(text, report);
+    EXPECT_FALSE(again.vid_chip()->acknowledges());
+    EXPECT_EQ(again.state_text(), text);
+
+    // A file from before the key, with a VID register the BIOS left unprogrammed: the chip
+    // acknowledges and the rail follows the CPU's pins, all without a problem or a fault.
+    std::string older = text;
+    for (size_t at; (at = older.find("acknowledge=")) != std::string::npos;)
+        older.erase(at, older.find('\n', at) + 1 - at);
+    older.replace(older.find("registers=27 "), 13, "registers=08 ");
+    again.load_state_text(older, report);
+    EXPECT_TRUE(again.vid_chip()->acknowledges());
+    EXPECT_DOUBLE_EQ(again.world().vcore, 1.65);
+    EXPECT_EQ(report.problems, std::vector<std::string>{});
+    EXPECT_TRUE(again.world().faults.empty());
+}
+
+TEST_F(SimMachineTest, TheBystandersAnswerReadsAndEveryWriteToThemIsAFault) {
+    SimMachine& m = boot(7);
+    for (uint8_t spd : {0x50, 0x51, 0x52, 0x53}) {
+        EXPECT_EQ(smbus_read_byte(0, spd, 0x00), 0x80) << int(spd);
+        EXPECT_EQ(smbus_read_byte(0, spd, 0x01), 0x08) << int(spd);
+        EXPECT_EQ(smbus_read_byte(0, spd, 0x02), 0x07) << int(spd);  // DDR SDRAM
+    }
+    uint8_t sum = 0;
+    for (uint8_t i = 0; i < 63; ++i)
+        sum = static_cast<uint8_t>(sum + smbus_read_byte(0, 0x50, i));
+    EXPECT_EQ(smbus_read_byte(0, 0x50, 63), sum);
+    const uint8_t clock_byte = smbus_read_byte(0, 0x69, 0x00);
+    EXPECT_NE(clock_byte, 0x00);
+    EXPECT_NE(clock_byte, 0xFF);
+    EXPECT_TRUE(m.world().faults.empty());
+
+    EXPECT_EQ(smbus_write_byte(0, 0x50, 0x00, 0x12), 0);
+    EXPECT_EQ(smbus_write_byte(0, 0x53, 0x12, 0x00), 0);
+    EXPECT_EQ(smbus_write_byte(0, 0x69, 0x00, 0x00), 0);
+    EXPECT_EQ(m.world().faults,
+              (std::vector<std::string>{"write to SPD EEPROM 0x50 register 0x00",
+                                        "write to SPD EEPROM 0x53 register 0x12",
+                                        "write to the clock generator 0x69 register 0x00"}));
+    EXPECT_EQ(smbus_read_byte(0, 0x50, 0x00), 0x80);
+    EXPECT_EQ(smbus_read_byte(0, 0x69, 0x00), clock_byte);
 }
 
 TEST_F(SimMachineTest, TheSimulatedLoadFollowsTheHostsCounters) {

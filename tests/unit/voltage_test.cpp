@@ -145,7 +145,7 @@ TEST_F(VoltageTest, SearchFindsTheSimulatedChipsAndNothingOnAFloatingBus) {
     EXPECT_EQ(std::pair(chip.bus, chip.address), std::pair(uint8_t{0}, uint8_t{0x1B}));
     vid_chip_read_registers(chip);  // the MS-3's 0x0C and 0x0D land in entries 0 and 1
     EXPECT_EQ(std::pair(chip.registers[0], chip.registers[1]),
-              std::pair(uint8_t{0x0A}, uint8_t{0x41}));
+              std::pair(uint8_t{0x28}, uint8_t{0x41}));
     install_port_backend(nullptr);
     EXPECT_EQ(vid_chip_search(chip), 0);
     EXPECT_EQ(log(),
