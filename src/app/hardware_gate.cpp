@@ -166,7 +166,7 @@ KernelDriverFindings find_kernel_drivers() {
             for (const std::string& seen : found.modules)
                 known = known || seen == r.module;
             for (const std::string& seen : found.regions)
-                known = known || seen == name;
+                known = known || same_text_ignoring_case(seen, name.c_str());
             if (!known)
                 found.regions.push_back(name);
         }
