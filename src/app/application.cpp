@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/port_setup.h"
+#include "app/privileges.h"
 #include "app/prompts.h"
 #include "gui/close_signals.h"
 #include "gui/main_window.h"
@@ -31,8 +32,42 @@ RunMode decide_run_mode(const std::vector<std::string>& args, const char* displa
     return mode;
 }
 
+namespace {
+
+// A privileged process loads no toolkit plugins from places the environment names: whoever
+// sets the variable would run code with the process's rights.
+void ignore_plugin_paths_when_privileged() {
+    if (!process_is_privileged())
+        return;
+    bool ignored = false;
+    for (const char* name : {"QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH"}) {
+        if (std::getenv(name)) {
+            unsetenv(name);
+            ignored = true;
+        }
+    }
+    if (ignored)
+        std::fprintf(stderr, "velmora: running privileged, Qt plugin paths ignored\n");
+}
+
+}  // namespace
+
 int run_application(int argc, char** argv) {
+    ignore_plugin_paths_when_privileged();
     std::vector<std::string> args(argv + 1, argv + argc);
+    PortSetup ports = choose_port_backend(args);
+    if (!ports.error.empty()) {
+        std::fprintf(stderr, "%s\n", ports.error.c_str());
+        return 2;
+    }
+    // The simulated board needs no privilege: all of it goes before the toolkit loads a
+    // plugin. Real ports keep theirs until the start-up's port grant.
+    if (!ports.backend->needs_port_grant()) {
+        const std::string dropped = drop_process_privileges();
+        if (!dropped.empty())
+            ports.notes.log_lines.insert(ports.notes.log_lines.begin(), dropped);
+    }
+
     const RunMode mode =
         decide_run_mode(args, std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
                         std::getenv("QT_QPA_PLATFORM"));
@@ -48,11 +83,6 @@ int run_application(int argc, char** argv) {
     // The toolkit takes the user's locale; numbers in files and logs never do.
     std::setlocale(LC_NUMERIC, "C");
 
-    PortSetup ports = choose_port_backend(args);
-    if (!ports.error.empty()) {
-        std::fprintf(stderr, "%s\n", ports.error.c_str());
-        return 2;
-    }
     install_port_backend(&ports.active());
     // The simulated board keeps what this run sets, however the run ends.
     save_simulated_board(ports);

@@ -67,12 +67,12 @@ void make_simulated_board(PortSetup& setup, int asked) {
 
 }  // namespace
 
-bool nforce2_host_bridge_present(const std::string& sysfs_root) {
-    const std::string dev = sysfs_root + "/bus/pci/devices/0000:00:00.0/";
+bool nforce2_host_bridge_present() {
+    const std::string dev = current_platform().sysfs_root() + "/bus/pci/devices/0000:00:00.0/";
     return first_line(dev + "vendor") == "0x10de" && first_line(dev + "device") == "0x01e0";
 }
 
-PortSetup choose_port_backend(const std::vector<std::string>& args, const std::string& sysfs_root) {
+PortSetup choose_port_backend(const std::vector<std::string>& args) {
     PortSetup setup;
     std::string profile_text;
     const int asked = requested_profile(args, profile_text);
@@ -81,10 +81,10 @@ PortSetup choose_port_backend(const std::vector<std::string>& args, const std::s
                       "\"; use --sim=0 to --sim=14 (default 7)";
         return setup;
     }
-    if (asked < 0 && has_arg(args, "--hardware")) {
-        setup.backend = std::make_unique<DirectPortBackend>();
-    } else if (asked < 0 && nforce2_host_bridge_present(sysfs_root) &&
-               current_platform().grant_port_access()) {
+    // Windows has no sysfs to find the bridge in; there the driver service grants the ports.
+    const bool real = current_platform().os_family() == OsFamily::Windows ||
+                      has_arg(args, "--hardware") || nforce2_host_bridge_present();
+    if (asked < 0 && real) {
         setup.backend = std::make_unique<DirectPortBackend>();
     } else {
         make_simulated_board(setup, asked);

@@ -1,6 +1,8 @@
 // Which port backend velmora runs on, chosen once at start from the long options and the
-// machine: real ports only on an nForce2 board whose ports can be had, or when asked for with
-// --hardware; the simulated board everywhere else, or when asked for with --sim[=N].
+// machine: real ports on Windows, on Linux with an nForce2 host bridge, or when asked for with
+// --hardware; the simulated board on Linux without that bridge, or when asked for with
+// --sim[=N]. Whether the real ports can be had is the start-up's question: when they cannot,
+// it says so and ends instead of running on a simulated board the user did not ask for.
 #pragma once
 
 #include <memory>
@@ -26,15 +28,14 @@ struct PortSetup {
     PortBackend& active() { return tracer ? *tracer : *backend; }
 };
 
-// Whether the PCI host bridge 0000:00:00.0 is an nForce2 (10de:01e0), read from sysfs; never
-// found by probing ports.
-bool nforce2_host_bridge_present(const std::string& sysfs_root = "/sys");
+// Whether the PCI host bridge 0000:00:00.0 is an nForce2 (10de:01e0), read from the
+// platform's sysfs; never found by probing ports.
+bool nforce2_host_bridge_present();
 
 // --sim[=N] runs on simulated board N (default 7; the state file's board once it exists);
 // --hardware forces real ports; --trace-ports[=FILE] appends every access to FILE
 // (velmora-ports.trace by default).
-PortSetup choose_port_backend(const std::vector<std::string>& args,
-                              const std::string& sysfs_root = "/sys");
+PortSetup choose_port_backend(const std::vector<std::string>& args);
 
 // Saves the simulated board's state, if there is one (at every end of the process).
 void save_simulated_board(const PortSetup& setup);

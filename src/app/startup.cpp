@@ -13,11 +13,15 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <cerrno>
+
 #include "app/command_line.h"
 #include "app/debuglog.h"
 #include "app/errortext.h"
+#include "app/hardware_gate.h"
 #include "app/instance.h"
 #include "app/number_text.h"
+#include "app/privileges.h"
 #include "app/prompts.h"
 #include "board/fsb.h"
 #include "board/vid_chip.h"
@@ -35,6 +39,11 @@ const char* const kPortAccessRefused =
     "velmora needs root rights or the capability CAP_SYS_RAWIO to reach the board's chips, "
     "for example:\n"
     "  sudo setcap cap_sys_rawio+ep velmora\n"
+    "velmora ends now; nothing was changed.";
+const char* const kPortAccessMissing =
+    "Direct access to the I/O ports is not available on this system.\n"
+    "The kernel has no iopl call (it was built without it, or this is not an x86 machine), "
+    "so velmora cannot reach the board's chips here, with root rights or without.\n"
     "velmora ends now; nothing was changed.";
 }  // namespace
 
@@ -93,19 +102,34 @@ bool TMain::OpenPortsNt() {
     return true;
 }
 
-// On Linux the kernel grants real ports to a process with root rights or CAP_SYS_RAWIO.
+// On Linux the kernel grants real ports to a process with root rights or CAP_SYS_RAWIO. That
+// grant is the only act that needs a capability: the I/O privilege level stays with the
+// process (through a suspend too), so every capability goes right after it. Before any SMBus
+// transaction the board must pass the gates: no kernel driver on the same chips, and SMBus
+// hosts where an nForce2 has them.
 bool TMain::OpenPortsLinux() {
     if (!port_backend().needs_port_grant())
         return true;
-    if (current_platform().grant_port_access()) {
-        debug_print("VELMORA: Direct port access granted (iopl 3)\n");
-        port_backend().set_port_access(true);
-        return true;
+    Platform& os = current_platform();
+    if (!os.grant_port_access()) {
+        const uint32_t error = os.last_error();
+        debug_print("VELMORA: Direct port access refused (iopl 3): %s\n", system_error_text());
+        prompts_.show_message(error == ENOSYS ? kPortAccessMissing : kPortAccessRefused);
+        os.exit_process(1);
+        return false;
     }
-    debug_print("VELMORA: Direct port access refused (iopl 3): %s\n", system_error_text());
-    prompts_.show_message(kPortAccessRefused);
-    current_platform().exit_process(1);
-    return false;
+    debug_print("VELMORA: Direct port access granted (iopl 3)\n");
+    port_backend().set_port_access(true);
+    const SmbusHostBases bases = read_smbus_host_bases();
+    const std::string dropped = drop_process_privileges();
+    if (!dropped.empty())
+        debug_print("%s", dropped);
+    if (!gate_kernel_drivers(args_, prompts_)) {
+        os.exit_process(1);
+        return false;
+    }
+    gate_smbus_hosts(bases, prompts_);
+    return true;
 }
 
 // Whoever looks at the window or the log must see when the board is only simulated.

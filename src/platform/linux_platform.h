@@ -1,6 +1,6 @@
-// The Linux platform: errno texts, process exit, port access through iopl, the CPU counters
-// of /proc/stat and, through X11, the desktop's window titles. Linux has no service control
-// manager: those calls fail.
+// The Linux platform: errno texts, process exit, port access through iopl, the process's
+// capabilities, the CPU counters of /proc/stat and, through X11, the desktop's window titles. Linux
+// has no service control manager: those calls fail.
 #pragma once
 
 #include "platform/platform.h"
@@ -32,6 +32,11 @@ class LinuxPlatform : public Platform {
 
     bool system_times(uint64_t& system_time, uint64_t& idle_time) override;
     bool grant_port_access() override;
+
+    std::string sysfs_root() override { return "/sys"; }
+    std::string procfs_root() override { return "/proc"; }
+    ProcessPrivileges process_privileges() override;           // linux_capabilities.cpp
+    bool drop_privileges(bool keep_file_owner_caps) override;  // linux_capabilities.cpp
 };
 
 // The titles of the viewable top-level windows of the X11 display named by DISPLAY; none when

@@ -20,6 +20,27 @@ inline constexpr uint32_t SERVICE_STATE_RUNNING = 4;
 inline constexpr uint32_t OS_ERROR_ACCESS_DENIED = 5;
 inline constexpr uint32_t OS_ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 
+// What the process may do beyond an ordinary user's rights. A capability set holds bit n for
+// capability n, numbered as the Linux kernel numbers them; systems without capabilities
+// report none.
+struct ProcessPrivileges {
+    bool real_root = false;       // real user id 0
+    bool effective_root = false;  // effective user id 0
+    uint64_t effective_caps = 0;
+    uint64_t permitted_caps = 0;
+    bool any() const {
+        return real_root || effective_root || effective_caps != 0 || permitted_caps != 0;
+    }
+};
+
+// The capabilities a process started as root keeps after the drop: with them it can still
+// replace files its users own and give them back their owner.
+inline constexpr int CAPABILITY_CHOWN = 0;
+inline constexpr int CAPABILITY_DAC_OVERRIDE = 1;
+inline constexpr int CAPABILITY_FOWNER = 3;
+inline constexpr uint64_t FILE_OWNER_CAPABILITIES =
+    (1ull << CAPABILITY_CHOWN) | (1ull << CAPABILITY_DAC_OVERRIDE) | (1ull << CAPABILITY_FOWNER);
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -72,6 +93,18 @@ class Platform {
     // Grants this process direct access to every I/O port (Linux: iopl(3), which needs root
     // or CAP_SYS_RAWIO). Sets the last error on failure.
     virtual bool grant_port_access() = 0;
+
+    // Where the kernel's sysfs and procfs trees are ("/sys" and "/proc" on Linux; empty where
+    // the system has none).
+    virtual std::string sysfs_root() = 0;
+    virtual std::string procfs_root() = 0;
+
+    virtual ProcessPrivileges process_privileges() = 0;
+    // Gives up every capability: the effective, permitted, inheritable and ambient sets, and
+    // the bounding set where the process may shrink it. With keep_file_owner_caps the
+    // FILE_OWNER_CAPABILITIES the process holds stay. False, with the last error set, when
+    // the system refused; true also when there was nothing to give up.
+    virtual bool drop_privileges(bool keep_file_owner_caps) = 0;
 };
 
 // Work that must be done however the process ends: at a normal end and inside every

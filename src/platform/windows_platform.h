@@ -33,4 +33,10 @@ class WindowsPlatform : public Platform {
     bool system_times(uint64_t& system_time, uint64_t& idle_time) override;
 
     bool grant_port_access() override;
+
+    // Windows has neither kernel trees to read nor capabilities to give up.
+    std::string sysfs_root() override { return {}; }
+    std::string procfs_root() override { return {}; }
+    ProcessPrivileges process_privileges() override { return {}; }
+    bool drop_privileges(bool) override { return true; }
 };

@@ -69,6 +69,27 @@ constexpr int kMaxFsbStepMhz = 5;
 
 constexpr uint32_t kConfigEnable = 0x80000000u;
 
+// The MCP's SMBus controller 00:01.1 is modelled only as far as software finds the SMBus
+// hosts through it: its ids and the I/O bases of host 0 and host 1 (registers 0x50 and 0x54,
+// bit 0 set: I/O space). Its other registers read 0; writes to it go nowhere.
+bool selects_smbus_function(uint32_t address) {
+    return (address & kConfigEnable) && ((address >> 16) & 0xFF) == 0 &&
+           ((address >> 11) & 0x1F) == 0x01 && ((address >> 8) & 0x07) == 1;
+}
+
+uint32_t smbus_function_dword(uint8_t reg) {
+    switch (reg) {
+        case 0x00:
+            return 0x0064u << 16 | kNvidia;
+        case 0x50:
+            return 0x5001;
+        case 0x54:
+            return 0x5101;
+        default:
+            return 0;
+    }
+}
+
 void put_dword(uint8_t* bytes, uint32_t value) {
     for (int i = 0; i < 4; ++i)
         bytes[i] = static_cast<uint8_t>(value >> (8 * i));
@@ -224,13 +245,19 @@ uint32_t Nforce2Pci::in(uint16_t port, int width) {
     if (port == PCI_CONFIG_ADDRESS)
         return width == 4 ? state_.config_address : all_ones;
     const int function = selected_function();
-    if (function < 0 || !decodes(port))
+    const bool smbus = function < 0 && selects_smbus_function(state_.config_address);
+    if ((function < 0 && !smbus) || !decodes(port))
         return all_ones;
     const int lane = port - PCI_CONFIG_DATA;
     const uint8_t reg = state_.config_address & 0xFC;
+    const uint32_t smbus_dword = smbus ? smbus_function_dword(reg) : 0;
     uint32_t value = 0;
     for (int i = 0; i < width; ++i) {
-        const uint8_t byte = lane + i <= 3 ? state_.config[function][reg + lane + i] : 0xFF;
+        const int at = lane + i;
+        uint8_t byte = 0xFF;
+        if (at <= 3)
+            byte = smbus ? static_cast<uint8_t>(smbus_dword >> (8 * at))
+                         : state_.config[function][reg + at];
         value |= uint32_t{byte} << (8 * i);
     }
     return value;

@@ -28,9 +28,15 @@ std::string startup_log(bool missing_config) {
     std::string stat_lines;
     for (int key = 0; key < (missing_config ? 18 : 0); ++key)
         stat_lines += "CONFIGFILE: Can't stat config.ini\n";
+    // Root gives up its capabilities before the window, keeping those its files need.
+    const std::string dropped =
+        geteuid() == 0
+            ? "VELMORA: Capabilities dropped, kept: CAP_CHOWN CAP_DAC_OVERRIDE CAP_FOWNER\n"
+            : "";
     return "===============================================\n"
            "VELMORA: Version velmora 0.8.7-dev\n"
-           "VELMORA: Linux detected\n"
+           "VELMORA: Linux detected\n" +
+           dropped +
            "VELMORA: Simulated board: Epox 8RDA+ Rev. 2.x (profile 7), state in velmora-sim.ini\n"
            "BOARDS: Initialized 15 boards\n" +
            stat_lines +
@@ -79,6 +85,7 @@ class Child {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         kill(pid_, sig);
     }
+    pid_t pid() const { return pid_; }
     // The exit code, or -1 when it did not end by itself within the limit.
     int wait(int seconds = 30) {
         for (int i = 0; i < seconds * 100; ++i) {
@@ -174,6 +181,23 @@ TEST(Program, CommandLineSettingsAreAppliedWithoutAWindowOrASave) {
     again.signal(SIGTERM);
     EXPECT_EQ(again.wait(), 0) << read_file("stderr.txt");
     EXPECT_NE(read_file("velmora.deb").find("VELMORA: ATXP1: 26,07,ff,00\n"), std::string::npos);
+}
+
+TEST(Program, AsRootItGivesUpItsCapabilitiesAndLoadsNoPluginsFromTheEnvironment) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    TempWorkDir dir;
+    Child velmora({VELMORA_BINARY, "--unattended"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen", "QT_PLUGIN_PATH=plugins"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    const std::string status = read_file("/proc/" + std::to_string(velmora.pid()) + "/status");
+    EXPECT_NE(status.find("CapEff:\t000000000000000b\n"), std::string::npos) << status;
+    EXPECT_NE(status.find("CapBnd:\t000000000000000b\n"), std::string::npos) << status;
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0);
+    EXPECT_NE(
+        read_file("stderr.txt").find("velmora: running privileged, Qt plugin paths ignored\n"),
+        std::string::npos);
 }
 
 TEST(Program, ASettingWithoutItsValueShowsTheUsageAndOpensTheWindow) {

@@ -3,14 +3,18 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <cerrno>
+#include <filesystem>
 #include <memory>
 
 #include "app/application.h"
+#include "app/port_setup.h"
 #include "gui/main_window.h"
 #include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
 #include "hw/scripted_port_backend.h"
+#include "hw/smbus.h"
 #include "platform/clock.h"
 #include "sim/sim_machine.h"
 
@@ -22,8 +26,8 @@ const std::string kBanner =
 
 class Startup : public ::testing::Test {
   protected:
-    std::unique_ptr<TMain> start() {
-        return std::make_unique<TMain>(prompts, std::vector<std::string>{});
+    std::unique_ptr<TMain> start(std::vector<std::string> args = {}) {
+        return std::make_unique<TMain>(prompts, std::move(args));
     }
     Startup() { install_clock(&clock); }
     ~Startup() override { install_clock(nullptr); }
@@ -105,9 +109,13 @@ class PortGrant : public Startup {
   protected:
     PortGrant() {
         ports.needs_grant = true;
+        ports.script[0xCFC] = {0x5001, 0x5101};  // the SMBus host bases of 00:01.1
         install_port_backend(&ports);
     }
-    ~PortGrant() override { install_port_backend(nullptr); }
+    ~PortGrant() override {
+        install_port_backend(nullptr);
+        smbus_block_access(false);
+    }
 
     ScriptedPortBackend ports;
 };
@@ -122,19 +130,62 @@ TEST_F(PortGrant, LinuxGrantsRealPortsThroughIopl) {
                   "BOARDS: Initialized 15 boards\n");
 }
 
-TEST_F(PortGrant, ARefusedGrantOnLinuxSaysWhatIsNeededAndEndsWithCode1) {
+TEST_F(PortGrant, AnNforce2WhosePortsAreRefusedTellsWhyAndEndsWithCode1InsteadOfSimulating) {
+    std::filesystem::create_directories("sys/bus/pci/devices/0000:00:00.0");
+    write_file("sys/bus/pci/devices/0000:00:00.0/vendor", "0x10de\n");
+    write_file("sys/bus/pci/devices/0000:00:00.0/device", "0x01e0\n");
     os.port_access_granted = false;
-    os.messages = {{1, "Operation not permitted"}};
-    EXPECT_THROW(start(), ProcessExit);
-    EXPECT_EQ(os.exits, std::vector<int>{1});
-    EXPECT_FALSE(ports.access_granted);
-    ASSERT_EQ(prompts.messages.size(), 1u);
+    os.messages = {{EPERM, "Operation not permitted"}, {ENOSYS, "Function not implemented"}};
+    for (uint32_t error : {EPERM, ENOSYS}) {
+        os.port_access_error = error;
+        PortSetup setup = choose_port_backend({});
+        install_port_backend(&setup.active());
+        EXPECT_THROW(start(), ProcessExit);
+        install_port_backend(nullptr);
+    }
+    EXPECT_EQ(os.exits, (std::vector<int>{1, 1}));
+    ASSERT_EQ(prompts.messages.size(), 2u);
     EXPECT_NE(prompts.messages[0].find("root rights or the capability CAP_SYS_RAWIO"),
               std::string::npos);
+    EXPECT_NE(prompts.messages[1].find("The kernel has no iopl call"), std::string::npos);
+    const std::string detected = kBanner + "VELMORA: Linux detected\n";
     EXPECT_EQ(read_file("velmora.deb"),
-              kBanner +
-                  "VELMORA: Linux detected\n"
-                  "VELMORA: Direct port access refused (iopl 3): Operation not permitted\n");
+              detected + "VELMORA: Direct port access refused (iopl 3): Operation not permitted\n" +
+                  detected +
+                  "VELMORA: Direct port access refused (iopl 3): Function not implemented\n");
+}
+
+TEST_F(PortGrant, TheGatesFollowTheGrantAndComeBeforeAnySmbusAccess) {
+    std::filesystem::create_directories("proc");
+    write_file("proc/modules", "atxp1 16384 0 - Live 0x0\n");
+    const std::string granted =
+        kBanner + "VELMORA: Linux detected\nVELMORA: Direct port access granted (iopl 3)\n" +
+        "VELMORA: Capabilities dropped, kept: CAP_CHOWN CAP_DAC_OVERRIDE CAP_FOWNER\n";
+    no_board();
+    for (bool ignored : {false, true}) {
+        ports.accesses.clear();
+        ports.script[0xCFC] = {0x5001, 0x5201};
+        os.privileges = {true, true, 0x1FFFFFFFFFFull, 0x1FFFFFFFFFFull};
+        std::unique_ptr<TMain> main;
+        if (ignored) {
+            main = start({"--ignore-kernel-drivers"});
+        } else {
+            EXPECT_THROW(start(), ProcessExit);
+            EXPECT_EQ(ports.accesses.size(), 4u);  // the base reads: no SMBus transaction
+        }
+        EXPECT_EQ(ports.accesses.front(), out(4, 0xCF8, 0x80000950));
+        EXPECT_EQ(smbus_access_blocked(), ignored);
+    }
+    EXPECT_EQ(os.exits, std::vector<int>{1});
+    EXPECT_EQ(os.calls[1], "drop_privileges keep_file_owner_caps");
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_NE(prompts.messages[0].find("sudo modprobe -r atxp1\n"), std::string::npos);
+    EXPECT_NE(prompts.messages[1].find("neither read nor set voltages"), std::string::npos);
+    EXPECT_EQ(read_file("velmora.deb"),
+              granted + "VELMORA: Kernel drivers in use: atxp1; real hardware refused\n" + granted +
+                  "VELMORA: Kernel drivers ignored on request: atxp1\n"
+                  "VELMORA: SMBus hosts at 0x5000/0x5200, not 0x5000/0x5100: SMBus access "
+                  "refused\nBOARDS: Initialized 15 boards\n");
 }
 
 TEST_F(PortGrant, OnTheNtFamilyTheDriverServiceOpensThePorts) {

@@ -127,3 +127,16 @@ bool FakePlatform::grant_port_access() {
         error_number = port_access_error;
     return port_access_granted;
 }
+
+bool FakePlatform::drop_privileges(bool keep_file_owner_caps) {
+    calls.push_back(keep_file_owner_caps ? "drop_privileges keep_file_owner_caps"
+                                         : "drop_privileges");
+    if (!drop_succeeds) {
+        error_number = drop_error;
+        return false;
+    }
+    const uint64_t keep = keep_file_owner_caps ? FILE_OWNER_CAPABILITIES : 0;
+    privileges.effective_caps &= keep;
+    privileges.permitted_caps &= keep;
+    return true;
+}

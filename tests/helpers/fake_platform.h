@@ -39,6 +39,10 @@ class FakePlatform : public Platform {
     bool copy_file(const std::string& from, const std::string& to) override;
     bool system_times(uint64_t& system_time, uint64_t& idle_time) override;
     bool grant_port_access() override;
+    std::string sysfs_root() override { return sys_root; }
+    std::string procfs_root() override { return proc_root; }
+    ProcessPrivileges process_privileges() override { return privileges; }
+    bool drop_privileges(bool keep_file_owner_caps) override;
 
     OsFamily family = OsFamily::Linux;
     std::optional<uint32_t> windows_platform_id;  // nullopt: the version query fails
@@ -73,6 +77,13 @@ class FakePlatform : public Platform {
     uint64_t system_time = 0, idle_time = 0;
     bool port_access_granted = true;
     uint32_t port_access_error = 1;  // EPERM
+
+    // Relative to the working directory, so a test's temporary directory holds the trees.
+    std::string sys_root = "sys";
+    std::string proc_root = "proc";
+    ProcessPrivileges privileges;  // an ordinary user's by default
+    bool drop_succeeds = true;
+    uint32_t drop_error = 1;  // EPERM
 
     // Every call into the OS above, in order, for tests that check the sequence.
     std::vector<std::string> calls;

@@ -1,8 +1,23 @@
 #include "platform/linux_platform.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
 
 namespace {
+
+// A capability set of the calling process as /proc/self/status shows it ("CapEff" ...).
+uint64_t status_caps(const std::string& field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stoull(line.substr(field.size() + 1), nullptr, 16);
+    return ~0ull;
+}
 
 TEST(ProcStat, CountsAllAndIdleTimeOfAllProcessorsIn100NanosecondUnits) {
     uint64_t all = 0, idle = 0;
@@ -20,6 +35,28 @@ TEST(ProcStat, TheRunningSystemGivesGrowingCounters) {
     ASSERT_TRUE(os.system_times(all, idle));
     EXPECT_GT(all, 0u);
     EXPECT_LE(idle, all);
+}
+
+// Each drop runs in a child process, so the test process keeps what it has.
+TEST(Capabilities, TheDropLeavesOnlyTheFileOwnerCapabilitiesOrNothing) {
+    if (geteuid() != 0 || !(status_caps("CapEff") & (1ull << 8)))  // CAP_SETPCAP
+        GTEST_SKIP() << "needs root with CAP_SETPCAP to drop the bounding set";
+    for (const bool keep : {true, false}) {
+        const uint64_t kept = keep ? FILE_OWNER_CAPABILITIES : 0;
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const bool dropped = LinuxPlatform().drop_privileges(keep);
+            _exit(dropped && status_caps("CapEff") == kept && status_caps("CapPrm") == kept &&
+                          status_caps("CapBnd") == kept && status_caps("CapInh") == 0 &&
+                          status_caps("CapAmb") == 0
+                      ? 0
+                      : 1);
+        }
+        int status = -1;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "keep " << keep;
+    }
 }
 
 }  // namespace

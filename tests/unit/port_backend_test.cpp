@@ -69,32 +69,46 @@ TEST(PortBackends, TheTraceHoldsEveryAccessInOrder) {
 
 namespace {
 
-TEST(PortSetupChoice, RealPortsOnlyOnAnNforce2WhosePortsCanBeHadOrWhenForced) {
+TEST(PortSetupChoice, RealPortsOnWindowsOnAnNforce2OrWhenForcedWithoutAskingForTheGrant) {
     TempWorkDir dir;
     FakePlatform os;
     ScopedPlatform installed(os);
+    os.port_access_granted = false;  // the start-up asks, not the choice
     std::filesystem::create_directories("sys/bus/pci/devices/0000:00:00.0");
-    write_file("sys/bus/pci/devices/0000:00:00.0/vendor", "0x8086\n");
     write_file("sys/bus/pci/devices/0000:00:00.0/device", "0x01e0\n");
-    EXPECT_FALSE(nforce2_host_bridge_present("sys"));
-    EXPECT_FALSE(nforce2_host_bridge_present("missing"));
-    PortSetup other = choose_port_backend({}, "sys");
-    EXPECT_NE(other.machine, nullptr);  // anywhere else: the simulated board
-    EXPECT_EQ(other.notes.simulated_board, "Epox 8RDA+ Rev. 2.x (profile 7)");
-    EXPECT_TRUE(choose_port_backend({"--hardware"}, "sys").backend->needs_port_grant());
+    struct Case {
+        OsFamily family;
+        const char* vendor;  // of the host bridge 00:00.0
+        std::vector<std::string> args;
+        bool real;
+    };
+    const Case cases[] = {
+        {OsFamily::Windows, "0x8086\n", {}, true},
+        {OsFamily::Windows, "0x8086\n", {"--sim"}, false},
+        {OsFamily::Linux, "0x10de\n", {}, true},
+        {OsFamily::Linux, "0x10de\n", {"--sim=3"}, false},
+        {OsFamily::Linux, "0x8086\n", {}, false},
+        {OsFamily::Linux, "0x8086\n", {"--hardware"}, true},
+    };
+    for (const Case& c : cases) {
+        os.family = c.family;
+        write_file("sys/bus/pci/devices/0000:00:00.0/vendor", c.vendor);
+        PortSetup setup = choose_port_backend(c.args);
+        const std::string what = c.vendor + (c.args.empty() ? "" : c.args[0]);
+        EXPECT_EQ(setup.backend->needs_port_grant(), c.real) << what;
+        EXPECT_EQ(setup.machine == nullptr, c.real) << what;
+    }
+    EXPECT_TRUE(os.calls.empty());
+    EXPECT_EQ(choose_port_backend({}).notes.simulated_board, "Epox 8RDA+ Rev. 2.x (profile 7)");
+    os.sys_root = "missing";
+    EXPECT_FALSE(nforce2_host_bridge_present());
 
+    os.sys_root = "sys";
     write_file("sys/bus/pci/devices/0000:00:00.0/vendor", "0x10de\n");
-    EXPECT_TRUE(nforce2_host_bridge_present("sys"));
-    PortSetup real = choose_port_backend({"--trace-ports=t.trace"}, "sys");
-    EXPECT_EQ(real.machine, nullptr);
+    PortSetup real = choose_port_backend({"--trace-ports=t.trace"});
     EXPECT_TRUE(real.active().needs_port_grant());
     EXPECT_THROW(real.active().in8(0x80), PortAccessLost);  // not granted yet
     EXPECT_TRUE(file_exists("t.trace"));
-
-    // An nForce2 whose ports are refused, or an explicit --sim, runs simulated.
-    EXPECT_NE(choose_port_backend({"--sim=3"}, "sys").machine, nullptr);
-    os.port_access_granted = false;
-    EXPECT_NE(choose_port_backend({}, "sys").machine, nullptr);
 }
 
 TEST(PortSetupChoice, UnknownProfilesAreRefused) {
