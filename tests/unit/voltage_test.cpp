@@ -230,17 +230,20 @@ TEST_F(VoltageTest, EpoxReachesAbove185VoltsThroughItsAddOnBits) {
     EXPECT_EQ(b.chip.registers[0x0A], 0xE7);
     EXPECT_EQ(log(), "VELMORA: set_vcore(): >1.85 -> vdiff 0.160 -> e7\n");
 
+    clock.advance(1000);
     EXPECT_EQ(set_vcore(b, 1.86), ERR_NONE);  // offset 0.35 + VID code 14
     vid_chip_read_registers(b.chip);
     EXPECT_EQ(b.chip.registers[0], 0x2E);
     EXPECT_EQ(b.chip.registers[0x0A] & 0x38, 0x00);
     EXPECT_NEAR(m.world().vcore, 1.85, 1e-9);
 
+    clock.advance(1000);
     EXPECT_EQ(set_vcore(b, 1.6), ERR_NONE);  // no offset + VID code 10
     vid_chip_read_registers(b.chip);
     EXPECT_EQ(b.chip.registers[0], 0x2A);
     EXPECT_EQ(b.chip.registers[0x0A] & 0x38, 0x38);
     EXPECT_NEAR(m.world().vcore, 1.6, 1e-9);
+    m.close_write_bursts();
     EXPECT_TRUE(m.world().faults.empty()) << m.world().faults.front();
 }
 
@@ -342,10 +345,13 @@ TEST_F(VoltageTest, NoVcoreChangeOvershootsOnAnyBoard) {
             for (int to = 0; to <= positions; ++to) {
                 const double start_v = b.vcore_max - from * 0.025;
                 const double target_v = b.vcore_max - to * 0.025;
+                // Each setting is a burst of its own for the board's fault watch.
+                clock.advance(1000);
                 if (set_vcore(b, start_v) != ERR_NONE)
                     continue;  // a voltage this board's add-on cannot reach
                 const double start = m.world().vcore;
                 probe.reset();
+                clock.advance(1000);
                 const int result = set_vcore(b, target_v);
                 if (result == ERR_INVALID_VCORE)
                     continue;
@@ -360,6 +366,7 @@ TEST_F(VoltageTest, NoVcoreChangeOvershootsOnAnyBoard) {
                 EXPECT_NEAR(end, target_v, 0.0126) << n;
             }
         }
+        m.close_write_bursts();
         EXPECT_TRUE(m.world().faults.empty()) << n << ": " << m.world().faults.front();
     }
 }
@@ -423,9 +430,11 @@ TEST_F(VoltageTest, VcoreRoundTripsLeaveTheRailAtTheAskedValueWithoutFaults) {
             ASSERT_EQ(vid_chip_search(b.chip), 1);
         }
         for (double v : {1.650, 1.850, 1.650, 1.725}) {
+            clock.advance(1000);
             EXPECT_EQ(set_vcore(b, v), ERR_NONE) << n << " " << v;
             EXPECT_NEAR(m.world().vcore, v, 1e-9) << n;
         }
+        m.close_write_bursts();
         EXPECT_TRUE(m.world().faults.empty()) << n << ": " << m.world().faults.front();
     }
 }
