@@ -212,6 +212,10 @@ bool TMain::InitValues(bool read_hardware) {
         values_read.vdimm = table_value_of_register(board, board.vdimm);
         values_read.vdd = table_value_of_register(board, board.vdd);
         values_read.vagp = table_value_of_register(board, board.vagp);
+        // Without a chip no voltage was read: 0 stands for none, as for a rail the board
+        // has no control of.
+        if (board.chip.address == 0)
+            values_read.vcore = values_read.vdimm = values_read.vdd = values_read.vagp = 0.0;
         cpu_multiplier = fid_to_multiplier(chipset.fid);
         values_read.tras = chipset.tras;
         values_read.trcd = chipset.trcd;

@@ -179,6 +179,8 @@ void TMain::FillMainTab() {
     const bool chip = board.chip.address != 0;
     GroupBoxVCore->setEnabled(chip);
     ShowVcore(values_read.vcore);
+    if (!chip)
+        EditVCore->setText("NA");
 
     struct Rail {
         QGroupBox* box;

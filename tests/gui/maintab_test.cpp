@@ -274,6 +274,7 @@ TEST_F(MainTab, ApplyWritesOnlyWhatWasAskedForAndCanBeSet) {
     start(*sim_profile(2), true, 7);
     EXPECT_EQ(prompts.messages.back(), "ATXP1 not found\nVoltage adjustments not working");
     EXPECT_FALSE(main->GroupBoxVCore->isEnabled());
+    EXPECT_EQ(main->EditVCore->text(), "NA");
     EXPECT_EQ(main->GroupBoxVdimm->title(), "Vdimm disabled");
     main->values_selected.vcore = 1.75;
     main->values_selected.fsb = 200;
