@@ -341,7 +341,7 @@ TEST_F(VoltageTest, NoVcoreChangeOvershootsOnAnyBoard) {
         const VoltageTable& add = b.vcore_add;
         const bool fine_add_on = table_count(add) > 2;
         const int positions = static_cast<int>((b.vcore_max - b.vcore_min) * 40 + 0.4);
-        for (int from = 0; from <= positions; from += 3) {
+        for (int from = 0; from <= positions; ++from) {
             for (int to = 0; to <= positions; ++to) {
                 const double start_v = b.vcore_max - from * 0.025;
                 const double target_v = b.vcore_max - to * 0.025;
