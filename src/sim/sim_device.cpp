@@ -16,16 +16,6 @@ void SimSmbusDevice::fail_after(int transactions) {
     acks_left_ = transactions < 0 ? 0 : transactions;
 }
 
-bool SimSmbusDevice::acknowledge() {
-    if (acknowledges_ && acks_left_ >= 0) {
-        if (acks_left_ == 0)
-            acknowledges_ = false;
-        else
-            --acks_left_;
-    }
-    return acknowledges_;
-}
-
 void SimSmbusDevice::reset() {
     acknowledges_ = true;
     acks_left_ = -1;

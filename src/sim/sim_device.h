@@ -45,7 +45,15 @@ class SimSmbusDevice : public SimDevice {
     // kept in the state file.
     void fail_after(int transactions);
     // The host's question at the start of each transaction addressed to the device.
-    bool acknowledge();
+    bool acknowledge() {
+        if (acks_left_ < 0 || !acknowledges_)
+            return acknowledges_;
+        if (acks_left_ == 0)
+            acknowledges_ = false;
+        else
+            --acks_left_;
+        return acknowledges_;
+    }
 
     // A power cycle makes the device acknowledge again.
     void reset() final;

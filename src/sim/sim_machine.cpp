@@ -130,8 +130,6 @@ void SimMachine::sample_host_load() {
 
 void SimMachine::advance() {
     const uint32_t now = current_clock().now_ms();
-    if (rail_watch_)
-        rail_watch_->advance(now);
     if (!clock_started_) {
         clock_started_ = true;
         last_ms_ = last_load_sample_ms_ = now;
@@ -142,6 +140,9 @@ void SimMachine::advance() {
     const uint32_t elapsed = now - last_ms_;  // wraps like the counter
     if (elapsed == 0)
         return;
+    // A burst of VID-chip writes ends once a second passes without one.
+    if (rail_watch_)
+        rail_watch_->advance(now);
     if (fixed_load_ >= 0) {
         world_.cpu_load = fixed_load_;
     } else if (now - last_load_sample_ms_ >= kLoadSampleMs) {
