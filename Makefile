@@ -1,4 +1,4 @@
-# The two everyday commands: `make run` and `make test`. Both install what is missing first.
+# The two everyday commands: `make run` and `make test`. Each installs what it needs first.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
@@ -7,39 +7,49 @@ WIN_BUILD ?= build-win
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-sanitize cross-windows fuzz bench format clean
+.PHONY: all deps-run deps-test deps-ci build-run build run test test-sanitize cross-windows fuzz \
+  bench format clean
 
 all: build
 
-deps:
-	@tools/install-deps.sh
+# Each kind of work installs only what it needs (tools/install-deps.sh says which is which).
+deps-run:
+	@tools/install-deps.sh run
+deps-test:
+	@tools/install-deps.sh test
+deps-ci:
+	@tools/install-deps.sh ci
 
-configure: deps
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
-
-build: configure
+# The program alone, without tests and benchmarks.
+build-run: deps-run
+	cmake -S . -B $(BUILD) -G Ninja -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(BUILD)
 
-run: build
+# Everything: the program, the tests and the benchmarks.
+build: deps-test
+	cmake -S . -B $(BUILD) -G Ninja -DVELMORA_TESTS=ON -DVELMORA_BENCH=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD)
+
+run: build-run
 	tools/run-velmora.sh $(ARGS)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
 	tools/run-unprivileged-tests.sh $(BUILD)
 
-test-sanitize: deps
+test-sanitize: deps-test
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DVELMORA_SANITIZE=ON -DVELMORA_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(ASAN_BUILD)
 	UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure
 
 # Everything below the window, cross-compiled for Windows with mingw-w64 (cannot run here).
-cross-windows: deps
+cross-windows: deps-ci
 	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DVELMORA_GUI=OFF -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
 	cmake --build $(WIN_BUILD)
 
-fuzz: deps
+fuzz: deps-ci
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DVELMORA_FUZZ=ON -DVELMORA_GUI=OFF \
 	  -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
 	cmake --build $(FUZZ_BUILD)
