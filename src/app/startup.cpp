@@ -147,10 +147,13 @@ void TMain::AnnounceBoardSource() {
     StatusBar1->showMessage(text);
 }
 
+// The stored settings are loaded on every path past the board table, with a board or without:
+// the close saves them, and must not save the defaults over what the user set.
 bool TMain::InitValues(bool read_hardware) {
     board_count = boards_init(board_list);
     if (board_count == 0) {
         debug_print("VELMORA: Can't initialize boards!\n");
+        LoadSettings();
         return false;
     }
     if (smi_init(&smi))
@@ -172,11 +175,10 @@ bool TMain::InitValues(bool read_hardware) {
         } else {
             board_number = board_lookup(board_list, board_count, smi.board_info, smi.board_name);
         }
-        if (board_number == NO_BOARD)
-            return false;
     }
     LoadSettings();
-    // A run that ended without a board stored 255: no board, and the BIOS is not asked.
+    // A run that ended without a board stored 255, and a BIOS that names no board of the
+    // table: no board.
     if (board_number == NO_BOARD)
         return false;
     board = board_list[board_number];
