@@ -48,14 +48,12 @@ const char* const kPortAccessMissing =
 }  // namespace
 
 void TMain::Startup() {
-    const std::string key = instance_key();
-    debug_print("===============================================\n");
-    debug_print("VELMORA: Version %s\n", key);
+    log_banner();
 
     // A running copy shows the key in its caption once it has a board; a second copy would
     // fight it over the same chips.
-    if (is_already_running(key)) {
-        debug_print("VELMORA: Already running! -> Exiting now...\n");
+    if (is_already_running(instance_key())) {
+        log_already_running();
         current_platform().exit_process(1);
         return;
     }

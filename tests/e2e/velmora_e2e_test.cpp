@@ -341,7 +341,8 @@ class VirtualDisplay {
     }
     const std::string& name() const { return display_; }
 
-    void open_window(const std::string& title) {
+    // A top-level window with the title; an unmapped one stands for a window hidden in the tray.
+    void open_window(const std::string& title, bool mapped = true) {
         c_ = xcb_connect(display_.c_str(), nullptr);
         xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
         xcb_window_t w = xcb_generate_id(c_);
@@ -349,7 +350,8 @@ class VirtualDisplay {
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
         xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                             static_cast<uint32_t>(title.size()), title.data());
-        xcb_map_window(c_, w);
+        if (mapped)
+            xcb_map_window(c_, w);
         xcb_aux_sync();
     }
 
@@ -361,19 +363,45 @@ class VirtualDisplay {
     xcb_connection_t* c_ = nullptr;
 };
 
-TEST(Program, ASecondCopyOnTheSameDesktopEndsWithCode1) {
+const std::string kRefusedLog =
+    "===============================================\n"
+    "VELMORA: Version velmora 0.8.7-dev\n"
+    "VELMORA: Already running! -> Exiting now...\n";
+
+TEST(Program, ASecondCopyOnTheSameDesktopEndsWithCode1EvenWhenTheFirstIsHidden) {
     if (access("/usr/bin/Xvfb", X_OK) != 0)
         GTEST_SKIP() << "Xvfb is not installed";
+    for (bool mapped : {true, false}) {
+        TempWorkDir dir;
+        VirtualDisplay x;
+        ASSERT_FALSE(x.name().empty());
+        x.open_window("velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x)", mapped);
+        Child velmora({VELMORA_BINARY, "--unattended"}, environment_with({"DISPLAY=" + x.name()}));
+        EXPECT_EQ(velmora.wait(), 1) << read_file("stderr.txt");
+        EXPECT_EQ(read_file("velmora.deb"), kRefusedLog) << "mapped " << mapped;
+        EXPECT_FALSE(file_exists("velmora-sim.ini")) << "mapped " << mapped;
+    }
+}
+
+TEST(Program, ASecondCopyWithoutADisplayOnTheSameBoardEndsWithCode1AndWritesNoState) {
     TempWorkDir dir;
-    VirtualDisplay x;
-    ASSERT_FALSE(x.name().empty());
-    x.open_window("velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x)");
-    Child velmora({VELMORA_BINARY, "--unattended"}, environment_with({"DISPLAY=" + x.name()}));
-    EXPECT_EQ(velmora.wait(), 1) << read_file("stderr.txt");
-    EXPECT_EQ(read_file("velmora.deb"),
-              "===============================================\n"
-              "VELMORA: Version velmora 0.8.7-dev\n"
-              "VELMORA: Already running! -> Exiting now...\n");
+    Child first({VELMORA_BINARY, "--unattended"}, environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    struct stat before {};
+    ASSERT_EQ(stat("velmora-sim.ini", &before), 0);
+    const std::string state = read_file("velmora-sim.ini");
+    const size_t log_size = read_file("velmora.deb").size();
+
+    Child second({VELMORA_BINARY, "--unattended", "-f", "170"}, environment_with({}));
+    EXPECT_EQ(second.wait(), 1) << read_file("stderr.txt");
+    EXPECT_EQ(read_file("velmora.deb").substr(log_size), kRefusedLog);
+    struct stat after {};
+    ASSERT_EQ(stat("velmora-sim.ini", &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);  // a save replaces the file
+    EXPECT_EQ(read_file("velmora-sim.ini"), state);
+
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait(), 0) << read_file("stderr.txt");
 }
 
 TEST(Program, AWindowThatOnlyMentionsTheKeyDoesNotBlock) {
