@@ -276,7 +276,7 @@ void TMain::StartServices() {
     if (!args_.empty() && ParseCommandLine()) {
         // Settings given on the command line are applied and the program ends: no window,
         // nothing saved.
-        current_platform().exit_process(0);
+        current_platform().exit_process(apply_failures.empty() ? kExitApplied : kExitNotApplied);
         return;
     }
     FillMainTab();

@@ -183,6 +183,28 @@ TEST(Program, CommandLineSettingsAreAppliedWithoutAWindowOrASave) {
     EXPECT_NE(read_file("velmora.deb").find("VELMORA: ATXP1: 26,07,ff,00\n"), std::string::npos);
 }
 
+TEST(Program, ACommandLineValueThatIsNotSetEndsWithCode3AndSaysWhyOnStandardError) {
+    const struct {
+        std::vector<std::string> options;
+        std::string why;
+    } cases[] = {
+        {{"-s", "nan"}, "ERROR: velmora -> Invalid VCore.\n"},
+        {{"-f", "99999999999"}, "FSB setting failed, try another value.\n"},
+        {{"-s", "1,70", "-f", "200"},
+         "ERROR: velmora -> Invalid VCore.\nFSB not raised: the core voltage was not set.\n"},
+        {{"-f", "170", "-q", "257"}, "Tras 257 is out of range (1 to 31), nothing applied.\n"},
+    };
+    for (const auto& c : cases) {
+        TempWorkDir dir;
+        std::vector<std::string> args = {VELMORA_BINARY};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        Child velmora(args, environment_with({"QT_QPA_PLATFORM=offscreen"}));
+        EXPECT_EQ(velmora.wait(), 3) << c.options[1];
+        EXPECT_NE(read_file("stderr.txt").find(c.why), std::string::npos)
+            << read_file("stderr.txt");
+    }
+}
+
 TEST(Program, AsRootItGivesUpItsCapabilitiesAndLoadsNoPluginsFromTheEnvironment) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root";
