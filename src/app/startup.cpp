@@ -29,6 +29,7 @@
 #include "gui/main_window.h"
 #include "hw/giveio.h"
 #include "hw/port_io.h"
+#include "hw/stop_request.h"
 #include "platform/platform.h"
 #include "support/configfile.h"
 
@@ -275,8 +276,11 @@ void TMain::ShowSettings() {
 void TMain::StartServices() {
     if (!args_.empty() && ParseCommandLine()) {
         // Settings given on the command line are applied and the program ends: no window,
-        // nothing saved.
-        current_platform().exit_process(apply_failures.empty() ? kExitApplied : kExitNotApplied);
+        // nothing saved. A signal that came meanwhile ends it as the signal would have.
+        const int stop = stop_requested();
+        current_platform().exit_process(stop != 0                ? 128 + stop
+                                        : apply_failures.empty() ? kExitApplied
+                                                                 : kExitNotApplied);
         return;
     }
     FillMainTab();

@@ -24,6 +24,7 @@
 #include "board/voltage.h"
 #include "gui/main_window.h"
 #include "gui/up_down.h"
+#include "hw/stop_request.h"
 
 namespace {
 
@@ -377,12 +378,19 @@ void TMain::Apply(QObject*) {
         if (values_selected.fsb == values_applied.fsb)
             return Step::Done;
         values_applied.fsb = values_selected.fsb;
-        if (set_fsb(values_selected.fsb) == 0) {
+        const int result = set_fsb(values_selected.fsb);
+        if (result == 0) {
             debug_print("VELMORA: Setting FSB to %d done\n", values_selected.fsb);
             return Step::Done;
         }
         debug_print("VELMORA: Setting FSB failed!\n");
-        failed("FSB setting failed, try another value.");
+        if (result == 3) {
+            // A signal stopped the walk at a whole step: the next Apply goes on from there.
+            values_applied.fsb = get_fsb();
+            failed(QString("FSB setting stopped at %1 MHz.").arg(values_applied.fsb));
+        } else {
+            failed("FSB setting failed, try another value.");
+        }
         return Step::Failed;
     };
 
@@ -405,6 +413,11 @@ void TMain::Apply(QObject*) {
     } else if (!same_volts(values_selected.vcore, values_applied.vcore)) {
         debug_print("VELMORA: Vcore not changed: the FSB was not set\n");
         apply_failures.push_back("VCore not changed: the FSB was not set.");
+    }
+    // A signal asks the process to end: no further step starts.
+    if (stop_requested() != 0) {
+        apply_failures.push_back("Apply stopped on request, the remaining steps skipped.");
+        return;
     }
 
     struct TableStep {

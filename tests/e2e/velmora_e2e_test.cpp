@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/fsb.h"
 #include "helpers/temp_dir.h"
 #include "sim/sim_profile.h"
 
@@ -203,6 +204,34 @@ TEST(Program, ACommandLineValueThatIsNotSetEndsWithCode3AndSaysWhyOnStandardErro
         EXPECT_NE(read_file("stderr.txt").find(c.why), std::string::npos)
             << read_file("stderr.txt");
     }
+}
+
+TEST(Program, SigintStopsACommandLineFsbWalkAtAWholeStepAndEndsWithCode130) {
+    TempWorkDir dir;
+    Child velmora({VELMORA_BINARY, "--sim=7", "-f", "300"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", "VELMORA: command-line option -f 300\n"));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    velmora.signal(SIGINT);
+    EXPECT_EQ(velmora.wait(5), 130) << read_file("stderr.txt");
+
+    const std::string log = read_file("velmora.deb");
+    const std::string stopped = "NFORCE2: set_fsb(): stopped at ";
+    const size_t at = log.find(stopped);
+    ASSERT_NE(at, std::string::npos) << log;
+    const int reached = std::stoi(log.substr(at + stopped.size()));
+    EXPECT_GT(reached, 166);
+    EXPECT_LT(reached, 300);
+    EXPECT_NE(read_file("stderr.txt")
+                  .find("FSB setting stopped at " + std::to_string(reached) + " MHz.\n"),
+              std::string::npos);
+    // The state saved at the end holds the PLL value of that step.
+    const std::string state = read_file("velmora-sim.ini");
+    const std::string key = "00:00.0/0xa4=";
+    const size_t pll_at = state.find(key);
+    ASSERT_NE(pll_at, std::string::npos) << state;
+    const uint32_t pll = std::stoul(state.substr(pll_at + key.size()), nullptr, 16);
+    EXPECT_EQ(pll_to_fsb((pll >> 8) & 0xFF, pll & 0xFF), reached);
 }
 
 TEST(Program, AsRootItGivesUpItsCapabilitiesAndLoadsNoPluginsFromTheEnvironment) {
