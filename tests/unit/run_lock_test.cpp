@@ -55,15 +55,6 @@ TEST(RunLock, RealPortsLockTheMachineAndFallBackToTheUserOnlyWhereTheFolderFails
     }
 }
 
-TEST(RunLock, TheSimulatedBoardIsLockedBesideItsStateFile) {
-    FakePlatform os;
-    ScopedPlatform installed(os);
-    EXPECT_EQ(lock_simulated_board("velmora-sim.ini").state, State::Taken);
-    os.lock_answers = {{"velmora-sim.ini.lock", FileLock::Busy}};
-    EXPECT_EQ(lock_simulated_board("velmora-sim.ini").state, State::Busy);
-    EXPECT_EQ(os.locks_asked, std::vector<std::string>(2, "velmora-sim.ini.lock"));
-}
-
 TEST(LinuxLockFile, ASecondHolderIsTurnedAwayAndNoLinkOrOtherKindOfFileIsLocked) {
     TempWorkDir dir;
     LinuxPlatform os;
