@@ -8,13 +8,16 @@
 #include <exception>
 #include <memory>
 
+#include "app/instance.h"
 #include "app/port_setup.h"
 #include "app/privileges.h"
 #include "app/prompts.h"
+#include "app/run_lock.h"
 #include "gui/close_signals.h"
 #include "gui/main_window.h"
 #include "gui/qt_prompts.h"
 #include "platform/platform.h"
+#include "sim/sim_machine.h"
 
 RunMode decide_run_mode(const std::vector<std::string>& args, const char* display,
                         const char* wayland_display, const char* qpa_platform) {
@@ -55,11 +58,25 @@ void ignore_plugin_paths_when_privileged() {
 int run_application(int argc, char** argv) {
     ignore_plugin_paths_when_privileged();
     std::vector<std::string> args(argv + 1, argv + argc);
-    PortSetup ports = choose_port_backend(args);
-    if (!ports.error.empty()) {
-        std::fprintf(stderr, "%s\n", ports.error.c_str());
+    const PortPlan plan = plan_port_backend(args);
+    if (!plan.error.empty()) {
+        std::fprintf(stderr, "%s\n", plan.error.c_str());
         return 2;
     }
+    // A second copy ends before it touches anything: before the first port access, before
+    // the simulated board's state is loaded or saved, before any exit hook would save it.
+    // The lock catches copies without a display and copies started in the same instant; the
+    // window titles also catch a copy on the same desktop that runs on another simulated
+    // board, or that holds a lock of its own user's.
+    const RunLock lock = plan.simulated ? lock_simulated_board(kSimStateFile) : lock_real_board();
+    if (lock.state == RunLock::State::Busy || is_already_running(instance_key())) {
+        log_banner();
+        log_already_running();
+        return 1;
+    }
+    PortSetup ports = make_port_backend(plan, args);
+    ports.notes.log_lines.insert(ports.notes.log_lines.begin(), lock.log_lines.begin(),
+                                 lock.log_lines.end());
     // The simulated board needs no privilege: all of it goes before the toolkit loads a
     // plugin. Real ports keep theirs until the start-up's port grant.
     if (!ports.backend->needs_port_grant()) {

@@ -22,6 +22,11 @@ struct CommandLineTargets {
     int32_t& fsb;
 };
 
+// The exit codes of a run that applies command-line settings: 0 when every selected value was
+// applied, kExitNotApplied when one was refused or could not be set.
+inline constexpr int kExitApplied = 0;
+inline constexpr int kExitNotApplied = 3;
+
 enum class CommandLineResult {
     NothingTaken,  // no setting option: the window opens as usual
     Taken,         // at least one setting option: the caller applies them and ends

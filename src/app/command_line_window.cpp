@@ -25,6 +25,10 @@ bool TMain::ParseCommandLine() {
         return false;
     }
     Apply();
+    // A start-up script sees why a value was not set, one line each; the exit code says that.
+    for (const std::string& failure : apply_failures)
+        std::fprintf(stderr, "%s\n", failure.c_str());
+    std::fflush(stderr);
     return true;
 }
 

@@ -28,6 +28,15 @@ bool is_already_running(const std::string& key) {
     return false;
 }
 
+void log_banner() {
+    debug_print("===============================================\n");
+    debug_print("VELMORA: Version %s\n", instance_key());
+}
+
+void log_already_running() {
+    debug_print("VELMORA: Already running! -> Exiting now...\n");
+}
+
 bool is_windows_nt() {
     Platform& os = current_platform();
     if (os.os_family() != OsFamily::Windows)

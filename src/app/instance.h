@@ -1,4 +1,5 @@
-// Telling a second copy apart, and the operating-system family.
+// Telling a second copy apart, the first lines of every run's log, and the operating-system
+// family.
 #pragma once
 
 #include <string>
@@ -9,6 +10,12 @@ std::string instance_key();
 // Whether a top-level window of the desktop has a title that begins with the key (byte for
 // byte, case-sensitive; titles are looked at up to 255 characters, empty ones skipped).
 bool is_already_running(const std::string& key);
+
+// The first lines of a run's log: a rule of 47 '=' and the version.
+void log_banner();
+
+// The log line of a second copy, which then ends with exit code 1.
+void log_already_running();
 
 // Whether the system is of the Windows NT family.
 bool is_windows_nt();

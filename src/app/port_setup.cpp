@@ -72,22 +72,28 @@ bool nforce2_host_bridge_present() {
     return first_line(dev + "vendor") == "0x10de" && first_line(dev + "device") == "0x01e0";
 }
 
-PortSetup choose_port_backend(const std::vector<std::string>& args) {
-    PortSetup setup;
+PortPlan plan_port_backend(const std::vector<std::string>& args) {
+    PortPlan plan;
     std::string profile_text;
-    const int asked = requested_profile(args, profile_text);
-    if (asked == -2) {
-        setup.error = "velmora: there is no simulated board \"" + profile_text +
-                      "\"; use --sim=0 to --sim=14 (default 7)";
-        return setup;
+    plan.profile = requested_profile(args, profile_text);
+    if (plan.profile == -2) {
+        plan.error = "velmora: there is no simulated board \"" + profile_text +
+                     "\"; use --sim=0 to --sim=14 (default 7)";
+        return plan;
     }
     // Windows has no sysfs to find the bridge in; there the driver service grants the ports.
     const bool real = current_platform().os_family() == OsFamily::Windows ||
                       has_arg(args, "--hardware") || nforce2_host_bridge_present();
-    if (asked < 0 && real) {
-        setup.backend = std::make_unique<DirectPortBackend>();
+    plan.simulated = plan.profile >= 0 || !real;
+    return plan;
+}
+
+PortSetup make_port_backend(const PortPlan& plan, const std::vector<std::string>& args) {
+    PortSetup setup;
+    if (plan.simulated) {
+        make_simulated_board(setup, plan.profile);
     } else {
-        make_simulated_board(setup, asked);
+        setup.backend = std::make_unique<DirectPortBackend>();
     }
     for (const std::string& a : args) {
         if (a == "--trace-ports" || a.rfind("--trace-ports=", 0) == 0) {
@@ -96,6 +102,16 @@ PortSetup choose_port_backend(const std::vector<std::string>& args) {
         }
     }
     return setup;
+}
+
+PortSetup choose_port_backend(const std::vector<std::string>& args) {
+    const PortPlan plan = plan_port_backend(args);
+    if (!plan.error.empty()) {
+        PortSetup setup;
+        setup.error = plan.error;
+        return setup;
+    }
+    return make_port_backend(plan, args);
 }
 
 void save_simulated_board(const PortSetup& setup) {

@@ -28,13 +28,27 @@ struct PortSetup {
     PortBackend& active() { return tracer ? *tracer : *backend; }
 };
 
+// What the ports will reach, decided from the options and the machine before anything is
+// built, so that the run can take the lock that goes with it first.
+struct PortPlan {
+    bool simulated = false;
+    int profile = -1;   // asked for with --sim[=N]; -1 when not
+    std::string error;  // a bad option: velmora ends with exit code 2 before any window
+};
+
 // Whether the PCI host bridge 0000:00:00.0 is an nForce2 (10de:01e0), read from the
 // platform's sysfs; never found by probing ports.
 bool nforce2_host_bridge_present();
 
 // --sim[=N] runs on simulated board N (default 7; the state file's board once it exists);
-// --hardware forces real ports; --trace-ports[=FILE] appends every access to FILE
-// (velmora-ports.trace by default).
+// --hardware forces real ports.
+PortPlan plan_port_backend(const std::vector<std::string>& args);
+
+// Builds what the plan chose; the simulated board loads its state file here. --trace-ports
+// [=FILE] appends every access to FILE (velmora-ports.trace by default).
+PortSetup make_port_backend(const PortPlan& plan, const std::vector<std::string>& args);
+
+// Both in one go.
 PortSetup choose_port_backend(const std::vector<std::string>& args);
 
 // Saves the simulated board's state, if there is one (at every end of the process).

@@ -29,6 +29,7 @@
 #include "gui/main_window.h"
 #include "hw/giveio.h"
 #include "hw/port_io.h"
+#include "hw/stop_request.h"
 #include "platform/platform.h"
 #include "support/configfile.h"
 
@@ -48,14 +49,12 @@ const char* const kPortAccessMissing =
 }  // namespace
 
 void TMain::Startup() {
-    const std::string key = instance_key();
-    debug_print("===============================================\n");
-    debug_print("VELMORA: Version %s\n", key);
+    log_banner();
 
     // A running copy shows the key in its caption once it has a board; a second copy would
     // fight it over the same chips.
-    if (is_already_running(key)) {
-        debug_print("VELMORA: Already running! -> Exiting now...\n");
+    if (is_already_running(instance_key())) {
+        log_already_running();
         current_platform().exit_process(1);
         return;
     }
@@ -147,10 +146,13 @@ void TMain::AnnounceBoardSource() {
     StatusBar1->showMessage(text);
 }
 
+// The stored settings are loaded on every path past the board table, with a board or without:
+// the close saves them, and must not save the defaults over what the user set.
 bool TMain::InitValues(bool read_hardware) {
     board_count = boards_init(board_list);
     if (board_count == 0) {
         debug_print("VELMORA: Can't initialize boards!\n");
+        LoadSettings();
         return false;
     }
     if (smi_init(&smi))
@@ -172,11 +174,10 @@ bool TMain::InitValues(bool read_hardware) {
         } else {
             board_number = board_lookup(board_list, board_count, smi.board_info, smi.board_name);
         }
-        if (board_number == NO_BOARD)
-            return false;
     }
     LoadSettings();
-    // A run that ended without a board stored 255: no board, and the BIOS is not asked.
+    // A run that ended without a board stored 255, and a BIOS that names no board of the
+    // table: no board.
     if (board_number == NO_BOARD)
         return false;
     board = board_list[board_number];
@@ -275,8 +276,11 @@ void TMain::ShowSettings() {
 void TMain::StartServices() {
     if (!args_.empty() && ParseCommandLine()) {
         // Settings given on the command line are applied and the program ends: no window,
-        // nothing saved.
-        current_platform().exit_process(0);
+        // nothing saved. A signal that came meanwhile ends it as the signal would have.
+        const int stop = stop_requested();
+        current_platform().exit_process(stop != 0                ? 128 + stop
+                                        : apply_failures.empty() ? kExitApplied
+                                                                 : kExitNotApplied);
         return;
     }
     FillMainTab();

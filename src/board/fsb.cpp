@@ -2,6 +2,7 @@
 
 #include "app/debuglog.h"
 #include "hw/pci.h"
+#include "hw/stop_request.h"
 #include "platform/clock.h"
 
 namespace {
@@ -51,6 +52,21 @@ bool step_to(int fsb_mhz) {
     }
     write_pll(pll);
     current_clock().sleep_ms(FSB_STEP_MS);
+    return true;
+}
+
+// The control register's done mark ends every walk, also one that stops early: the PLL is
+// then left at a whole step that the clock has settled on.
+void mark_done() {
+    host_write(NFORCE2_REG_PLL_CTRL, PLL_CTRL_DONE, 4);
+}
+
+// Ends a walk at the step just written when a stop was asked for; no further step starts.
+bool stop_after(int fsb_mhz) {
+    if (stop_requested() == 0)
+        return false;
+    mark_done();
+    debug_print("NFORCE2: set_fsb(): stopped at %d MHz\n", fsb_mhz);
     return true;
 }
 
@@ -123,15 +139,21 @@ int set_fsb(int fsb_mhz) {
 
     const int d = get_fsb() - fsb_mhz;
     if (d > 0) {
-        for (int f = get_fsb(); f >= fsb_mhz; --f)
+        for (int f = get_fsb(); f >= fsb_mhz; --f) {
             if (!step_to(f))
                 return 1;
+            if (f > fsb_mhz && stop_after(f))
+                return 3;
+        }
     } else if (d < 0) {
-        for (int f = get_fsb(); f <= fsb_mhz; ++f)
+        for (int f = get_fsb(); f <= fsb_mhz; ++f) {
             if (!step_to(f))
                 return 1;
+            if (f < fsb_mhz && stop_after(f))
+                return 3;
+        }
     }
-    host_write(NFORCE2_REG_PLL_CTRL, PLL_CTRL_DONE, 4);
+    mark_done();
     debug_print("NFORCE2: set_fsb(): Setting FSB to %d done\n", fsb_mhz);
     return 0;
 }

@@ -22,7 +22,8 @@ int get_fsb();
 
 // Moves the FSB to the target (50..300 MHz) in 1 MHz steps 150 ms apart, taking the PLL over
 // first if needed. 0 done, 1 no PLL setting for a step (the FSB stays at the last step
-// written), 2 target out of range (nothing touched).
+// written), 2 target out of range (nothing touched), 3 stopped on request (stop_requested()
+// was set during the walk: the FSB stays at the last step written, which the log names).
 int set_fsb(int fsb_mhz);
 
 // Back to the state of a fresh process (no boot FSB seen yet), for tests.

@@ -8,11 +8,15 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
+#include "hw/stop_request.h"
+
 namespace {
-// The handler only writes one byte to this pipe; the GUI thread reads it.
+// The handler records the stop request, which long hardware work looks at between its steps,
+// and writes one byte to this pipe, which the GUI thread reads once it is back in its loop.
 int signal_pipe[2] = {-1, -1};
 
-void on_close_signal(int) {
+void on_close_signal(int sig) {
+    request_stop(sig);
     const char byte = 1;
     [[maybe_unused]] ssize_t n = write(signal_pipe[1], &byte, 1);
 }
@@ -52,6 +56,9 @@ void CloseSignals::on_signal() {
     char buf[16];
     while (read(signal_pipe[0], buf, sizeof buf) > 0) {
     }
+    // The close below is the answer to the request: the close's own work (a reset to the
+    // values found at start) runs in full.
+    clear_stop_request();
     // The window closes as if its close box was pressed; a hidden window (minimised to the
     // tray) would not end the loop by closing, so the loop is ended here.
     if (window_ && window_->close())

@@ -1,5 +1,7 @@
 // SIGTERM, SIGINT and SIGHUP end the desktop session for velmora: each becomes the window's
-// close request, handled on the GUI thread like a click on the close box.
+// close request, handled on the GUI thread like a click on the close box. Each also stops an
+// FSB walk in progress at once (see hw/stop_request.h), since the GUI thread sees the close
+// request only after the walk.
 #pragma once
 
 #include <QObject>

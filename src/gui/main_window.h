@@ -297,6 +297,10 @@ class TMain : public QMainWindow {
     // -- main tab declarations --
     // What the last voltage setter run by Apply returned: 0, or an error code.
     int last_setter_result = 0;
+    // Why the last Apply left a selected value unset, one text each in the order they
+    // happened: a setter's error text, a refusal, a warning answered No. Empty when every
+    // selected value was applied.
+    std::vector<std::string> apply_failures;
     // Sets the voltage controls up for the working Board (ranges, limit labels, the groups of
     // controls the board lacks disabled) and shows the read values.
     void FillMainTab();

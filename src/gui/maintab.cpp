@@ -24,6 +24,7 @@
 #include "board/voltage.h"
 #include "gui/main_window.h"
 #include "gui/up_down.h"
+#include "hw/stop_request.h"
 
 namespace {
 
@@ -310,12 +311,19 @@ void TMain::RamChange(QObject*) {
 void TMain::Apply(QObject*) {
     StatusBar1->showMessage("Apply new settings...");
     StatusBar1->repaint();  // the FSB walk takes seconds without returning to the event loop
+    apply_failures.clear();
 
     // A failure's text must outlast the steps after it, or "Done." would hide it.
     QString failure;
     auto failed = [&](const QString& text) {
         failure = text;
+        apply_failures.push_back(text.toStdString());
         StatusBar1->showMessage(text);
+    };
+    // A question answered No ends the Apply: what it asked about and every later step stay
+    // as they were.
+    auto declined = [&](const char* what) {
+        apply_failures.push_back(std::string(what) + " not confirmed, the rest not applied.");
     };
 
     // RAM timings are bytes in the chipset record: a value outside its range would be cut to
@@ -332,10 +340,12 @@ void TMain::Apply(QObject*) {
             continue;
         debug_print("VELMORA: %s %d out of range 1 to %d, nothing applied\n", t.name, t.value,
                     t.max);
-        StatusBar1->showMessage(QString("%1 %2 is out of range (1 to %3), nothing applied.")
+        const QString refusal = QString("%1 %2 is out of range (1 to %3), nothing applied.")
                                     .arg(t.name)
                                     .arg(t.value)
-                                    .arg(t.max));
+                                    .arg(t.max);
+        apply_failures.push_back(refusal.toStdString());
+        StatusBar1->showMessage(refusal);
         return;
     }
 
@@ -348,8 +358,10 @@ void TMain::Apply(QObject*) {
             return Step::Done;
         if (board_number == kAsusA7n8x && above_vid_range(values_selected.vcore) &&
             !above_vid_range(values_applied.vcore) &&
-            !prompts_.ask_yes_no(kHighVcoreText, kHighVcoreCaption))
+            !prompts_.ask_yes_no(kHighVcoreText, kHighVcoreCaption)) {
+            declined("VCore above 1.85 V");
             return Step::Declined;
+        }
         // Counted as applied before the setter runs: a failed value is not retried unasked.
         values_applied.vcore = values_selected.vcore;
         last_setter_result = set_vcore(board, values_selected.vcore);
@@ -366,12 +378,19 @@ void TMain::Apply(QObject*) {
         if (values_selected.fsb == values_applied.fsb)
             return Step::Done;
         values_applied.fsb = values_selected.fsb;
-        if (set_fsb(values_selected.fsb) == 0) {
+        const int result = set_fsb(values_selected.fsb);
+        if (result == 0) {
             debug_print("VELMORA: Setting FSB to %d done\n", values_selected.fsb);
             return Step::Done;
         }
         debug_print("VELMORA: Setting FSB failed!\n");
-        failed("FSB setting failed, try another value.");
+        if (result == 3) {
+            // A signal stopped the walk at a whole step: the next Apply goes on from there.
+            values_applied.fsb = get_fsb();
+            failed(QString("FSB setting stopped at %1 MHz.").arg(values_applied.fsb));
+        } else {
+            failed("FSB setting failed, try another value.");
+        }
         return Step::Failed;
     };
 
@@ -386,12 +405,19 @@ void TMain::Apply(QObject*) {
             fsb_step();
         } else if (fsb_rises) {
             debug_print("VELMORA: FSB not raised: the core voltage was not set\n");
+            apply_failures.push_back("FSB not raised: the core voltage was not set.");
         }
     } else if (fsb_step() == Step::Done) {
         if (vcore_step() == Step::Declined)
             return;
     } else if (!same_volts(values_selected.vcore, values_applied.vcore)) {
         debug_print("VELMORA: Vcore not changed: the FSB was not set\n");
+        apply_failures.push_back("VCore not changed: the FSB was not set.");
+    }
+    // A signal asks the process to end: no further step starts.
+    if (stop_requested() != 0) {
+        apply_failures.push_back("Apply stopped on request, the remaining steps skipped.");
+        return;
     }
 
     struct TableStep {
@@ -420,8 +446,10 @@ void TMain::Apply(QObject*) {
         if (table_count(step.table) == 0 || same_volts(step.selected, step.applied))
             continue;
         if (step.warning && board_number == kAsusA7n8x &&
-            !prompts_.ask_yes_no(step.warning, step.warning_caption))
+            !prompts_.ask_yes_no(step.warning, step.warning_caption)) {
+            declined("A higher Vdd");
             return;
+        }
         step.applied = step.selected;
         last_setter_result = step.set(board, step.selected);
         if (last_setter_result != 0) {

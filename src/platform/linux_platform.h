@@ -1,6 +1,6 @@
 // The Linux platform: errno texts, process exit, port access through iopl, the process's
-// capabilities, the CPU counters of /proc/stat and, through X11, the desktop's window titles. Linux
-// has no service control manager: those calls fail.
+// capabilities, lock files, the CPU counters of /proc/stat and, through X11, the desktop's
+// window titles. Linux has no service control manager: those calls fail.
 #pragma once
 
 #include "platform/platform.h"
@@ -35,12 +35,15 @@ class LinuxPlatform : public Platform {
 
     std::string sysfs_root() override { return "/sys"; }
     std::string procfs_root() override { return "/proc"; }
+    std::string machine_lock_dir() override { return "/run/lock"; }
+    std::string user_lock_dir() override;                      // linux_file_lock.cpp
+    FileLock lock_file(const std::string& path) override;      // linux_file_lock.cpp
     ProcessPrivileges process_privileges() override;           // linux_capabilities.cpp
     bool drop_privileges(bool keep_file_owner_caps) override;  // linux_capabilities.cpp
 };
 
-// The titles of the viewable top-level windows of the X11 display named by DISPLAY; none when
-// there is no display.
+// The titles of the top-level windows of the X11 display named by DISPLAY, mapped or not
+// (inside a window manager's frame, the client window's); none when there is no display.
 std::vector<std::string> x11_top_level_window_titles();
 
 // The cumulative counters of the "cpu" line of a /proc/stat text, in 100-nanosecond units:

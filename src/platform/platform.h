@@ -9,6 +9,13 @@
 
 enum class OsFamily { Linux, Windows };
 
+// What an attempt to take a lock file came to.
+enum class FileLock {
+    Taken,   // held by this process until it ends
+    Busy,    // another process holds it
+    Failed,  // the file could not be opened or locked (the last error says why)
+};
+
 // A handle of the Windows service control manager or of a service; 0 is none.
 using ServiceHandle = uintptr_t;
 
@@ -98,6 +105,16 @@ class Platform {
     // the system has none).
     virtual std::string sysfs_root() = 0;
     virtual std::string procfs_root() = 0;
+
+    // The folders for lock files: the machine's, shared by every user ("/run/lock" on Linux,
+    // the common application data folder on Windows; empty where there is none), and the
+    // user's own (Linux: $XDG_RUNTIME_DIR, else /tmp/velmora-<uid> made for the user alone;
+    // Windows: the temporary folder; empty when there is none to be had).
+    virtual std::string machine_lock_dir() = 0;
+    virtual std::string user_lock_dir() = 0;
+    // Takes an exclusive lock on the file, made when missing, without waiting for it. A taken
+    // lock is held until the process ends, however it ends.
+    virtual FileLock lock_file(const std::string& path) = 0;
 
     virtual ProcessPrivileges process_privileges() = 0;
     // Gives up every capability: the effective, permitted, inheritable and ambient sets, and

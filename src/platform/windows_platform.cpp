@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -197,4 +198,24 @@ bool WindowsPlatform::system_times(uint64_t& system_time, uint64_t& idle_time) {
 // nothing more to ask for here.
 bool WindowsPlatform::grant_port_access() {
     return true;
+}
+
+std::string WindowsPlatform::machine_lock_dir() {
+    const char* common = std::getenv("ProgramData");
+    return common ? common : "";
+}
+
+std::string WindowsPlatform::user_lock_dir() {
+    return directory(MAX_PATH,
+                     [](DWORD size, char* buffer) -> DWORD { return GetTempPathA(size, buffer); });
+}
+
+// A file opened without sharing cannot be opened again until its handle closes, which the
+// system does when the process ends; the handle is never closed before.
+FileLock WindowsPlatform::lock_file(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE)
+        return FileLock::Taken;
+    return GetLastError() == ERROR_SHARING_VIOLATION ? FileLock::Busy : FileLock::Failed;
 }

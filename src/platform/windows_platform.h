@@ -34,6 +34,10 @@ class WindowsPlatform : public Platform {
 
     bool grant_port_access() override;
 
+    std::string machine_lock_dir() override;
+    std::string user_lock_dir() override;
+    FileLock lock_file(const std::string& path) override;
+
     // Windows has neither kernel trees to read nor capabilities to give up.
     std::string sysfs_root() override { return {}; }
     std::string procfs_root() override { return {}; }

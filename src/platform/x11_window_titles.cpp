@@ -50,11 +50,6 @@ std::vector<xcb_window_t> children_of(xcb_connection_t* c, xcb_window_t w) {
     return std::vector<xcb_window_t>(first, first + xcb_query_tree_children_length(tree.get()));
 }
 
-bool viewable(xcb_connection_t* c, xcb_window_t w) {
-    auto attr = reply(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
-    return attr && attr->map_state == XCB_MAP_STATE_VIEWABLE;
-}
-
 }  // namespace
 
 std::vector<std::string> x11_top_level_window_titles() {
@@ -73,12 +68,13 @@ std::vector<std::string> x11_top_level_window_titles() {
     if (it.rem) {
         xcb_atom_t net_wm_name = intern(c, "_NET_WM_NAME");
         xcb_atom_t utf8 = intern(c, "UTF8_STRING");
+        // Every top-level window counts, mapped or not: a copy hidden in the tray has its
+        // window unmapped (withdrawn), a minimised one is iconified, and both still drive the
+        // board.
         for (xcb_window_t top : children_of(c, it.data->root)) {
-            if (!viewable(c, top))
-                continue;
             std::string title = window_name(c, top, net_wm_name, utf8);
             // A reparenting window manager puts each application window inside an untitled
-            // frame: the title then sits one level down.
+            // frame, also while it is iconified: the title then sits one level down.
             if (title.empty()) {
                 for (xcb_window_t inner : children_of(c, top)) {
                     title = window_name(c, inner, net_wm_name, utf8);

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/fsb.h"
 #include "helpers/temp_dir.h"
 #include "sim/sim_profile.h"
 
@@ -183,6 +184,56 @@ TEST(Program, CommandLineSettingsAreAppliedWithoutAWindowOrASave) {
     EXPECT_NE(read_file("velmora.deb").find("VELMORA: ATXP1: 26,07,ff,00\n"), std::string::npos);
 }
 
+TEST(Program, ACommandLineValueThatIsNotSetEndsWithCode3AndSaysWhyOnStandardError) {
+    const struct {
+        std::vector<std::string> options;
+        std::string why;
+    } cases[] = {
+        {{"-s", "nan"}, "ERROR: velmora -> Invalid VCore.\n"},
+        {{"-f", "99999999999"}, "FSB setting failed, try another value.\n"},
+        {{"-s", "1,70", "-f", "200"},
+         "ERROR: velmora -> Invalid VCore.\nFSB not raised: the core voltage was not set.\n"},
+        {{"-f", "170", "-q", "257"}, "Tras 257 is out of range (1 to 31), nothing applied.\n"},
+    };
+    for (const auto& c : cases) {
+        TempWorkDir dir;
+        std::vector<std::string> args = {VELMORA_BINARY};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        Child velmora(args, environment_with({"QT_QPA_PLATFORM=offscreen"}));
+        EXPECT_EQ(velmora.wait(), 3) << c.options[1];
+        EXPECT_NE(read_file("stderr.txt").find(c.why), std::string::npos)
+            << read_file("stderr.txt");
+    }
+}
+
+TEST(Program, SigintStopsACommandLineFsbWalkAtAWholeStepAndEndsWithCode130) {
+    TempWorkDir dir;
+    Child velmora({VELMORA_BINARY, "--sim=7", "-f", "300"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", "VELMORA: command-line option -f 300\n"));
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    velmora.signal(SIGINT);
+    EXPECT_EQ(velmora.wait(5), 130) << read_file("stderr.txt");
+
+    const std::string log = read_file("velmora.deb");
+    const std::string stopped = "NFORCE2: set_fsb(): stopped at ";
+    const size_t at = log.find(stopped);
+    ASSERT_NE(at, std::string::npos) << log;
+    const int reached = std::stoi(log.substr(at + stopped.size()));
+    EXPECT_GT(reached, 166);
+    EXPECT_LT(reached, 300);
+    EXPECT_NE(read_file("stderr.txt")
+                  .find("FSB setting stopped at " + std::to_string(reached) + " MHz.\n"),
+              std::string::npos);
+    // The state saved at the end holds the PLL value of that step.
+    const std::string state = read_file("velmora-sim.ini");
+    const std::string key = "00:00.0/0xa4=";
+    const size_t pll_at = state.find(key);
+    ASSERT_NE(pll_at, std::string::npos) << state;
+    const uint32_t pll = std::stoul(state.substr(pll_at + key.size()), nullptr, 16);
+    EXPECT_EQ(pll_to_fsb((pll >> 8) & 0xFF, pll & 0xFF), reached);
+}
+
 TEST(Program, AsRootItGivesUpItsCapabilitiesAndLoadsNoPluginsFromTheEnvironment) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root";
@@ -341,7 +392,8 @@ class VirtualDisplay {
     }
     const std::string& name() const { return display_; }
 
-    void open_window(const std::string& title) {
+    // A top-level window with the title; an unmapped one stands for a window hidden in the tray.
+    void open_window(const std::string& title, bool mapped = true) {
         c_ = xcb_connect(display_.c_str(), nullptr);
         xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
         xcb_window_t w = xcb_generate_id(c_);
@@ -349,7 +401,8 @@ class VirtualDisplay {
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
         xcb_change_property(c_, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                             static_cast<uint32_t>(title.size()), title.data());
-        xcb_map_window(c_, w);
+        if (mapped)
+            xcb_map_window(c_, w);
         xcb_aux_sync();
     }
 
@@ -361,19 +414,45 @@ class VirtualDisplay {
     xcb_connection_t* c_ = nullptr;
 };
 
-TEST(Program, ASecondCopyOnTheSameDesktopEndsWithCode1) {
+const std::string kRefusedLog =
+    "===============================================\n"
+    "VELMORA: Version velmora 0.8.7-dev\n"
+    "VELMORA: Already running! -> Exiting now...\n";
+
+TEST(Program, ASecondCopyOnTheSameDesktopEndsWithCode1EvenWhenTheFirstIsHidden) {
     if (access("/usr/bin/Xvfb", X_OK) != 0)
         GTEST_SKIP() << "Xvfb is not installed";
+    for (bool mapped : {true, false}) {
+        TempWorkDir dir;
+        VirtualDisplay x;
+        ASSERT_FALSE(x.name().empty());
+        x.open_window("velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x)", mapped);
+        Child velmora({VELMORA_BINARY, "--unattended"}, environment_with({"DISPLAY=" + x.name()}));
+        EXPECT_EQ(velmora.wait(), 1) << read_file("stderr.txt");
+        EXPECT_EQ(read_file("velmora.deb"), kRefusedLog) << "mapped " << mapped;
+        EXPECT_FALSE(file_exists("velmora-sim.ini")) << "mapped " << mapped;
+    }
+}
+
+TEST(Program, ASecondCopyWithoutADisplayOnTheSameBoardEndsWithCode1AndWritesNoState) {
     TempWorkDir dir;
-    VirtualDisplay x;
-    ASSERT_FALSE(x.name().empty());
-    x.open_window("velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x)");
-    Child velmora({VELMORA_BINARY, "--unattended"}, environment_with({"DISPLAY=" + x.name()}));
-    EXPECT_EQ(velmora.wait(), 1) << read_file("stderr.txt");
-    EXPECT_EQ(read_file("velmora.deb"),
-              "===============================================\n"
-              "VELMORA: Version velmora 0.8.7-dev\n"
-              "VELMORA: Already running! -> Exiting now...\n");
+    Child first({VELMORA_BINARY, "--unattended"}, environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    struct stat before {};
+    ASSERT_EQ(stat("velmora-sim.ini", &before), 0);
+    const std::string state = read_file("velmora-sim.ini");
+    const size_t log_size = read_file("velmora.deb").size();
+
+    Child second({VELMORA_BINARY, "--unattended", "-f", "170"}, environment_with({}));
+    EXPECT_EQ(second.wait(), 1) << read_file("stderr.txt");
+    EXPECT_EQ(read_file("velmora.deb").substr(log_size), kRefusedLog);
+    struct stat after {};
+    ASSERT_EQ(stat("velmora-sim.ini", &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);  // a save replaces the file
+    EXPECT_EQ(read_file("velmora-sim.ini"), state);
+
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait(), 0) << read_file("stderr.txt");
 }
 
 TEST(Program, AWindowThatOnlyMentionsTheKeyDoesNotBlock) {

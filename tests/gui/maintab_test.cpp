@@ -218,6 +218,8 @@ TEST_F(MainTab, OnTheA7n8xNoToTheHighVcoreWarningEndsApplyAndYesGoesOn) {
     EXPECT_EQ(prompts.questions[0].text,
               "Setting VCore from <1.85V to >1.85V is not stable!\nDo you want to continue?");
     EXPECT_EQ(statuses, Texts{"Apply new settings..."});
+    EXPECT_EQ(main->apply_failures,
+              Texts{"VCore above 1.85 V not confirmed, the rest not applied."});
     EXPECT_EQ(main->values_applied.fsb, 166);
 
     prompts.answers = {true};
@@ -226,6 +228,8 @@ TEST_F(MainTab, OnTheA7n8xNoToTheHighVcoreWarningEndsApplyAndYesGoesOn) {
     // voltage that was not set, nor at the next Apply.
     EXPECT_EQ(main->last_setter_result, ERR_INVALID_VCORE);
     EXPECT_EQ(main->StatusBar1->currentMessage(), "ERROR: velmora -> Invalid VCore.");
+    EXPECT_EQ(main->apply_failures, (Texts{"ERROR: velmora -> Invalid VCore.",
+                                           "FSB not raised: the core voltage was not set."}));
     main->Apply();
     const std::string refused =
         "VELMORA: set_vcore(): Doesn't have a vcoreadd value for 0.060\n"
@@ -292,8 +296,10 @@ TEST_F(MainTab, AFailedFsbLeavesItsTextAndIsNotRetriedUnasked) {
     EXPECT_EQ(new_log(),
               "NFORCE2: set_fsb(): FSB 400 out of range!\nVELMORA: Setting FSB failed!\n");
     EXPECT_EQ(main->StatusBar1->currentMessage(), "FSB setting failed, try another value.");
+    EXPECT_EQ(main->apply_failures, Texts{"FSB setting failed, try another value."});
     main->Apply();
     EXPECT_EQ(main->StatusBar1->currentMessage(), "Done.");
+    EXPECT_TRUE(main->apply_failures.empty());
 }
 
 }  // namespace

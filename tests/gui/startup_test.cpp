@@ -74,6 +74,15 @@ TEST_F(Startup, WithoutABoardTheWindowOpensReducedToSettingsAndAbout) {
     EXPECT_EQ(main->minimumSize(), main->maximumSize());
 }
 
+TEST_F(Startup, WithoutABoardTheStoredSettingsSurviveTheClose) {
+    write_file("config.ini",
+               "\r\n[Main]\r\nBoard=255\r\nLoadUpdate=7\r\n[AutoFSB]\r\nMaxFSB=200\r\n");
+    start()->close();
+    const std::string saved = read_file("config.ini");
+    for (const char* kept : {"Board=255\r\n", "LoadUpdate=7\r\n", "MaxFSB=200\r\n"})
+        EXPECT_NE(saved.find(kept), std::string::npos) << kept << saved;
+}
+
 TEST_F(Startup, ARunningCopyWithABoardEndsTheNewOneWithCode1) {
     os.titles = {"velmora", "velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x)"};
     EXPECT_THROW(start(), ProcessExit);

@@ -140,3 +140,15 @@ bool FakePlatform::drop_privileges(bool keep_file_owner_caps) {
     privileges.permitted_caps &= keep;
     return true;
 }
+
+FileLock FakePlatform::lock_file(const std::string& path) {
+    locks_asked.push_back(path);
+    for (auto& [locked, answer] : lock_answers) {
+        if (locked != path)
+            continue;
+        if (answer == FileLock::Failed)
+            error_number = lock_error;
+        return answer;
+    }
+    return FileLock::Taken;
+}

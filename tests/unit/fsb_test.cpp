@@ -9,6 +9,7 @@
 #include "helpers/temp_dir.h"
 #include "hw/pci.h"
 #include "hw/scripted_port_backend.h"
+#include "hw/stop_request.h"
 #include "platform/clock.h"
 #include "sim/sim_machine.h"
 
@@ -210,6 +211,39 @@ TEST_F(Fsb, TheSimulatedClockFollowsUpAndDownWithoutAFault) {
         EXPECT_TRUE(world.faults.empty()) << profile << ": " << world.faults.front();
         install_port_backend(&ports);
     }
+}
+
+// A signal that arrives during the wait after the fifth step.
+class SignalAtFifthStep : public VirtualClock {
+  public:
+    void sleep_ms(uint32_t ms) override {
+        VirtualClock::sleep_ms(ms);
+        if (sleeps.size() == 5)
+            request_stop(2);
+    }
+};
+
+TEST_F(Fsb, AStopRequestEndsTheWalkAtTheStepJustWrittenEitherWay) {
+    SimMachine machine(*sim_profile(7));
+    machine.set_cpu_load(0.0);
+    install_port_backend(&machine);
+    const struct { int target, reached; } walks[] = {{200, 170}, {150, 166}};
+    for (const auto& walk : walks) {
+        SignalAtFifthStep signal;
+        install_clock(&signal);
+        EXPECT_EQ(set_fsb(walk.target), 3) << walk.target;
+        clear_stop_request();
+        EXPECT_EQ(get_fsb(), walk.reached);
+        EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, walk.reached);
+        uint32_t control = 0;
+        pci_config_read(0, 0, 0, 0xA0, control, 4);
+        EXPECT_EQ(control, 0x40u);  // the walk is marked done where it stopped
+    }
+    install_clock(&clock);
+    EXPECT_EQ(read_file("velmora.deb"),
+              "NFORCE2: set_fsb(): stopped at 170 MHz\nNFORCE2: set_fsb(): stopped at 166 MHz\n");
+    EXPECT_TRUE(machine.world().faults.empty());
+    install_port_backend(&ports);
 }
 
 }  // namespace

@@ -1,0 +1,14 @@
+// A request to stop long hardware work, made by a signal (SIGINT, SIGTERM, SIGHUP). The FSB
+// walk looks at it between its 1 MHz steps and ends at a whole step; a command-line run then
+// ends with 128 + the signal's number, as a shell reports a process the signal ended.
+#pragma once
+
+// Records the request. Async-signal-safe: a single lock-free atomic store.
+void request_stop(int signal_number) noexcept;
+
+// The number of the signal that asked to stop, 0 when none did.
+int stop_requested() noexcept;
+
+// Forgets the request once it has been handled (the window takes a signal as its close
+// request), and for tests.
+void clear_stop_request() noexcept;
