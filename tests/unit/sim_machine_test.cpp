@@ -125,7 +125,7 @@ TEST_F(SimMachineTest, ADamagedStateFileLoadsWhatIsValidAndSaysWhatIsNot) {
     EXPECT_DOUBLE_EQ(loaded.world().vcore, 1.65);
 
     write_file("velmora-sim.ini", std::string("\0\xff\r\n[[[\r\n=\r\n", 9));
-    EXPECT_EQ(sim_state_profile(), -1);
+    EXPECT_EQ(sim_state_profile(), kSimStateWithoutProfile);
     SimLoadReport junk;
     EXPECT_TRUE(sim_load_state(loaded, junk));
     EXPECT_FALSE(junk.problems.empty());
