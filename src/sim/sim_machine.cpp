@@ -81,7 +81,8 @@ SimMachine::SimMachine(const SimProfile& profile) : profile_(profile) {
     io_.push_back(cmos_.get());
     io_.push_back(port80_.get());
     power_on();
-    advance();  // time starts now
+    advance();                              // time starts now
+    saved_changes_ = world_.state_changes;  // nothing written yet that a file could lack
 }
 
 SimMachine::~SimMachine() = default;
@@ -100,8 +101,11 @@ void SimMachine::close_write_bursts() {
 }
 
 // The bystanders on the bus keep no state file section; a power cycle resets them too.
+// A power cycle counts as a change of what the state file keeps.
 void SimMachine::power_on() {
+    const uint64_t changes = world_.state_changes;
     world_ = SimWorld{};
+    world_.state_changes = changes + 1;
     // The PCI bridge sets the boot clock, the VID chip the rails.
     for (SimDevice* device : all_devices())
         device->reset();
@@ -172,13 +176,8 @@ uint32_t SimMachine::in(uint16_t port, int width) {
 
 void SimMachine::out(uint16_t port, int width, uint32_t value) {
     advance();
-    SimIoDevice* device = decoder(port);
-    if (!device)
-        return;
-    const uint64_t changes = world_.state_changes;
-    device->out(port, width, value);
-    if (world_.state_changes != changes) {
-        unsaved_ = true;
+    if (SimIoDevice* device = decoder(port)) {
+        device->out(port, width, value);
         save_if_due();
     }
 }
@@ -188,7 +187,8 @@ void SimMachine::save_to(const std::string& path) {
 }
 
 void SimMachine::save_if_due() {
-    if (unsaved_ && !save_path_.empty() && last_ms_ - last_save_ms_ >= kSaveIntervalMs)
+    if (world_.state_changes != saved_changes_ && !save_path_.empty() &&
+        last_ms_ - last_save_ms_ >= kSaveIntervalMs)
         write_state(save_path_, format_state());
 }
 
@@ -208,7 +208,7 @@ bool SimMachine::write_state(const std::string& path, const std::string& text) {
     }
     save_failing_ = false;
     if (path == save_path_)
-        unsaved_ = false;
+        saved_changes_ = world_.state_changes;
     return true;
 }
 

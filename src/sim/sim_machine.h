@@ -110,10 +110,10 @@ class SimMachine : public PortBackend {
     uint32_t last_load_sample_ms_ = 0;
     uint64_t host_total_ = 0, host_idle_ = 0;
 
-    std::string save_path_;      // where the machine saves by itself; empty: nowhere
-    bool unsaved_ = false;       // a write changed what the file keeps since the last save
-    uint32_t last_save_ms_ = 0;  // of the last save or attempt
-    bool save_failing_ = false;  // the last save failed and said so
+    std::string save_path_;       // where the machine saves by itself; empty: nowhere
+    uint64_t saved_changes_ = 0;  // world_.state_changes when the file was last saved
+    uint32_t last_save_ms_ = 0;   // of the last save or attempt
+    bool save_failing_ = false;   // the last save failed and said so
 
     std::unique_ptr<Nforce2Pci> pci_;
     std::unique_ptr<SmbusHost> smbus_[2];

@@ -38,8 +38,8 @@ struct SimWorld {
     // Things that would have harmed a real board, in the order they happened.
     std::vector<std::string> faults;
 
-    // Counts the writes that changed what the state file keeps (a register a device stores,
-    // a fault), so that the machine knows when its file lags behind.
+    // Counts what changed what the state file keeps (a write to a register a device stores, a
+    // fault, a power cycle), so that the machine knows when its file lags behind.
     uint64_t state_changes = 0;
 
     double cpu_mhz() const { return fsb_mhz * multiplier; }
