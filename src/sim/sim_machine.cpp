@@ -100,8 +100,8 @@ void SimMachine::close_write_bursts() {
         rail_watch_->close();
 }
 
-// The bystanders on the bus keep no state file section; a power cycle resets them too.
-// A power cycle counts as a change of what the state file keeps.
+// The bystanders on the bus keep no state file section; a power cycle resets them too. It
+// counts as a change of what the state file keeps.
 void SimMachine::power_on() {
     const uint64_t changes = world_.state_changes;
     world_ = SimWorld{};

@@ -69,14 +69,16 @@ class SimMachine : public PortBackend {
 
     // The whole state as the state file holds it, and back. Saving closes the open burst of
     // VID-chip writes first. Loading takes every valid value, resets the rest to power-on
-    // values and reports one problem each.
+    // values and reports one problem each, and one for each section or key the board does not
+    // have.
     std::string state_text();
     void load_state_text(const std::string& text, SimLoadReport& report);
 
     // Saves the state to `path` by itself from now on, as a real board holds its settings
-    // however the program ends: after a write that changed what the file keeps, once a second
-    // or more has passed since the last save (the write itself, or the next port access when
-    // it came sooner). An empty path (the default) saves nothing by itself.
+    // however the program ends: once what the file keeps has changed (a register write, a
+    // fault) and a second or more has passed since the last save, right after that write or
+    // at the first port access once the second is over. An empty path (the default) saves
+    // nothing by itself.
     void save_to(const std::string& path);
     // Writes the whole state to `path` at once, closing the open burst of VID-chip writes
     // first. A failure is logged ("SIM: Can't write <path>") once until a save succeeds again.
