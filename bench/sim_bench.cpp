@@ -1,8 +1,10 @@
 // The simulated machine's cost per port access (tests and the demo must never wait on the
-// simulation: it has to stay far below a microsecond), and of saving its state file.
+// simulation: it has to stay far below a microsecond), of saving its state file, and of
+// loading one that grew large (its cost has to grow with the size, not faster).
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <string>
 
 #include "hw/pci.h"
 #include "hw/port_io.h"
@@ -78,5 +80,21 @@ void BM_SimStateText(benchmark::State& state) {
         benchmark::DoNotOptimize(machine.state_text());
 }
 BENCHMARK(BM_SimStateText);
+
+// A state file with N extra keys in its [World] section, as a script gone wrong might leave it.
+void BM_SimLoadLargeStateText(benchmark::State& state) {
+    SimMachine machine(*sim_profile(kDefaultSimProfile));
+    std::string text = machine.state_text() + "\r\n[World]\r\n";
+    for (int64_t i = 0; i < state.range(0); ++i)
+        text += "extra" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    for (auto _ : state) {
+        SimLoadReport report;
+        machine.load_state_text(text, report);
+        benchmark::DoNotOptimize(report);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));  // keys
+    state.counters["file_bytes"] = static_cast<double>(text.size());
+}
+BENCHMARK(BM_SimLoadLargeStateText)->Arg(10000)->Arg(80000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

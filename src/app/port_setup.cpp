@@ -44,21 +44,28 @@ int requested_profile(const std::vector<std::string>& args, std::string& text) {
 }
 
 void make_simulated_board(PortSetup& setup, int asked) {
-    // The state file is the board in the machine: it keeps its board until it is deleted.
+    // The state file is the board in the machine: it keeps its board until it is deleted. A
+    // file that names no valid board still holds the rest, loaded on the board asked for.
     const int stored = sim_state_profile();
     const int number = stored >= 0 ? stored : (asked >= 0 ? asked : kDefaultSimProfile);
     const SimProfile& profile = *sim_profile(number);
     auto machine = std::make_unique<SimMachine>(profile);
-    if (stored >= 0) {
+    if (stored != kSimNoStateFile) {
         SimLoadReport report;
         sim_load_state(*machine, report);
         for (const std::string& p : report.problems)
             setup.notes.log_lines.push_back("SIM: " + p + "\n");
-        if (asked >= 0 && asked != stored)
+        if (report.unlisted > 0)
+            setup.notes.log_lines.push_back("SIM: " + std::to_string(report.unlisted) + " more " +
+                                            (report.unlisted == 1 ? "problem" : "problems") +
+                                            " in " + kSimStateFile + " not listed\n");
+        if (stored >= 0 && asked >= 0 && asked != stored)
             setup.notes.log_lines.push_back(
                 "SIM: " + std::string(kSimStateFile) + " holds profile " + std::to_string(stored) +
                 "; delete it to start on profile " + std::to_string(asked) + "\n");
     }
+    // From here on the board keeps its file up to date while it runs.
+    machine->save_to(kSimStateFile);
     setup.notes.simulated_board =
         std::string(profile.name) + " (profile " + std::to_string(number) + ")";
     setup.machine = machine.get();

@@ -112,6 +112,8 @@ void Atxp1::write_byte(uint8_t command, uint8_t value) {
     if (command == ATXP1_REG_CVID)
         return;  // input pins
     const VcoreRail before = core_rail();
+    if (regs_[command] != value)
+        ++world_.state_changes;
     regs_[command] = value;
     drive_rails();
     watch_.write(before, core_rail());

@@ -174,10 +174,13 @@ void It8712f::write_register(uint8_t reg, uint8_t value) {
         if (value & kConfigInit) {
             power_on_registers();
             drive_fans();
+            ++world_.state_changes;
             return;
         }
         value &= static_cast<uint8_t>(~kConfigUpdateVbat);  // the battery is read live
     }
+    if (regs_.reg[reg] != value)
+        ++world_.state_changes;
     regs_.reg[reg] = value;
     if (reg == IT87_REG_FAN_MAIN_CTRL || reg == IT87_REG_FAN_CTL ||
         (reg >= IT87_REG_PWM && reg < IT87_REG_PWM + kFans))

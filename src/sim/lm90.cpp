@@ -39,13 +39,12 @@ uint8_t Lm90::read_byte(uint8_t command) {
 
 // Rates above 9 are undefined on the chip; it keeps whatever was written.
 void Lm90::write_byte(uint8_t command, uint8_t value) {
-    switch (command) {
-        case LM90_REG_W_CONFIG1:
-            config_ = value;
-            break;
-        case LM90_REG_W_CONVRATE:
-            convrate_ = value;
-            break;
+    uint8_t* reg = command == LM90_REG_W_CONFIG1    ? &config_
+                   : command == LM90_REG_W_CONVRATE ? &convrate_
+                                                    : nullptr;
+    if (reg && *reg != value) {
+        *reg = value;
+        ++world_.state_changes;
     }
 }
 

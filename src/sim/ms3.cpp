@@ -48,6 +48,8 @@ void Ms3::write_byte(uint8_t command, uint8_t value) {
         return;
     }
     const VcoreRail before = core_rail();
+    if (vid_ != value)
+        ++world_.state_changes;
     vid_ = value;
     world_.vcore = core_rail().volts();
     watch_.write(before, core_rail());

@@ -291,7 +291,10 @@ void Nforce2Pci::write_config(int function, uint8_t offset, int lane, int width,
         if (kind == ByteKind::Writable) {
             const uint8_t mask = write_mask_[function][off];
             uint8_t& cell = state_.config[function][off];
-            cell = static_cast<uint8_t>((cell & ~mask) | (byte & mask));
+            const uint8_t written = static_cast<uint8_t>((cell & ~mask) | (byte & mask));
+            if (cell != written)
+                ++world_.state_changes;
+            cell = written;
         } else if ((kind == ByteKind::ReadOnly || kind == ByteKind::Absent) && bad_offset < 0) {
             bad_offset = off;
             bad_kind = kind;

@@ -27,6 +27,7 @@
 namespace {
 constexpr uint8_t kLm90Address = 0x4C;
 constexpr uint32_t kLoadSampleMs = 1000;
+constexpr uint32_t kSaveIntervalMs = 1000;
 }  // namespace
 
 SimMachine::SimMachine(const SimProfile& profile) : profile_(profile) {
@@ -80,7 +81,8 @@ SimMachine::SimMachine(const SimProfile& profile) : profile_(profile) {
     io_.push_back(cmos_.get());
     io_.push_back(port80_.get());
     power_on();
-    advance();  // time starts now
+    advance();                              // time starts now
+    saved_changes_ = world_.state_changes;  // nothing written yet that a file could lack
 }
 
 SimMachine::~SimMachine() = default;
@@ -98,9 +100,12 @@ void SimMachine::close_write_bursts() {
         rail_watch_->close();
 }
 
-// The bystanders on the bus keep no state file section; a power cycle resets them too.
+// The bystanders on the bus keep no state file section; a power cycle resets them too. It
+// counts as a change of what the state file keeps.
 void SimMachine::power_on() {
+    const uint64_t changes = world_.state_changes;
     world_ = SimWorld{};
+    world_.state_changes = changes + 1;
     // The PCI bridge sets the boot clock, the VID chip the rails.
     for (SimDevice* device : all_devices())
         device->reset();
@@ -132,7 +137,7 @@ void SimMachine::advance() {
     const uint32_t now = current_clock().now_ms();
     if (!clock_started_) {
         clock_started_ = true;
-        last_ms_ = last_load_sample_ms_ = now;
+        last_ms_ = last_load_sample_ms_ = last_save_ms_ = now;
         if (fixed_load_ < 0)
             sample_host_load();
         return;
@@ -151,6 +156,7 @@ void SimMachine::advance() {
     }
     sim_physics_step(world_, elapsed / 1000.0);
     last_ms_ = now;
+    save_if_due();
 }
 
 SimIoDevice* SimMachine::decoder(uint16_t port) {
@@ -170,12 +176,45 @@ uint32_t SimMachine::in(uint16_t port, int width) {
 
 void SimMachine::out(uint16_t port, int width, uint32_t value) {
     advance();
-    if (SimIoDevice* device = decoder(port))
+    if (SimIoDevice* device = decoder(port)) {
         device->out(port, width, value);
+        save_if_due();
+    }
 }
 
-std::string SimMachine::state_text() {
-    close_write_bursts();
+void SimMachine::save_to(const std::string& path) {
+    save_path_ = path;
+}
+
+void SimMachine::save_if_due() {
+    if (world_.state_changes != saved_changes_ && !save_path_.empty() &&
+        last_ms_ - last_save_ms_ >= kSaveIntervalMs)
+        write_state(save_path_, format_state());
+}
+
+bool SimMachine::save_state(const std::string& path) {
+    return write_state(path, state_text());
+}
+
+// A failing save is retried no sooner than the next interval, and logged once per run of
+// failures: a board saving every second must not fill the log with the same line.
+bool SimMachine::write_state(const std::string& path, const std::string& text) {
+    last_save_ms_ = current_clock().now_ms();
+    if (write_file_atomically(path, text) != AtomicWrite::Written) {
+        if (!save_failing_)
+            debug_print("SIM: Can't write %s\n", path);
+        save_failing_ = true;
+        return false;
+    }
+    save_failing_ = false;
+    if (path == save_path_)
+        saved_changes_ = world_.state_changes;
+    return true;
+}
+
+// The file as it stands now, without closing a burst of VID-chip writes: a save while the
+// rails move must not change how the watch judges them.
+std::string SimMachine::format_state() const {
     StateFile file;
     StateSection& machine = file.section("Machine");
     machine.set_int("profile", profile_.number);
@@ -195,45 +234,88 @@ std::string SimMachine::state_text() {
     return file.format();
 }
 
+std::string SimMachine::state_text() {
+    close_write_bursts();
+    return format_state();
+}
+
 void SimMachine::load_state_text(const std::string& text, SimLoadReport& report) {
     power_on();
     StateFile file = StateFile::parse(text, report);
     static const StateSection empty;
+    const StateSection* machine = file.find("Machine");
+    int64_t number = -1;
+    if (!machine || !machine->get_int("profile", number) || number != profile_.number)
+        report.problem("Machine: profile missing or invalid, profile " +
+                       std::to_string(profile_.number) + " used");
+    if (machine)
+        machine->find("board");  // the board's name, for the reader; the profile decides
+    // A missing section is one problem, not one for each of its keys.
     for (SimDevice* device : all_devices()) {
-        const StateSection* section = file.find(device->name());
-        if (!section)
-            report.problem(std::string(device->name()) + ": section missing, power-on values used");
-        device->load(section ? *section : empty, report);
+        if (const StateSection* section = file.find(device->name())) {
+            device->load(*section, report);
+            continue;
+        }
+        report.problem(std::string(device->name()) + ": section missing, power-on values used");
+        SimLoadReport said;
+        device->load(empty, said);
     }
-    const StateSection* world = file.find("World");
-    if (world) {
-        double v = 0;
-        if (world->get_double("cpu_temp_c", v))
-            world_.cpu_temp_c = v;
-        if (world->get_double("sys_temp_c", v))
-            world_.sys_temp_c = v;
-        if (world->get_double("ambient_c", v))
-            world_.ambient_c = v;
+    if (const StateSection* world = file.find("World")) {
+        auto take = [&](const std::string& key, double& out, double lowest) {
+            double v = 0;
+            if (world->get_double(key, v) && v >= lowest)
+                out = v;
+            else
+                report.problem("World: " + key + " missing or invalid, settled value used");
+        };
+        take("cpu_temp_c", world_.cpu_temp_c, -273.15);
+        take("sys_temp_c", world_.sys_temp_c, -273.15);
+        take("ambient_c", world_.ambient_c, -273.15);
         for (int fan = 0; fan < SimWorld::kFans; ++fan)
-            if (world->get_double("fan" + std::to_string(fan + 1) + "_rpm", v) && v >= 0)
-                world_.fan_rpm[fan] = v;
+            take("fan" + std::to_string(fan + 1) + "_rpm", world_.fan_rpm[fan], 0.0);
     } else {
         report.problem("World: section missing, settled values used");
     }
-    if (const StateSection* faults = file.find("Faults")) {
-        int64_t count = 0;
-        faults->get_int("count", count);
-        for (int64_t i = 1; i <= count && i <= 1000; ++i)
-            if (const std::string* text = faults->find("fault" + std::to_string(i)))
-                world_.faults.push_back(*text);
+    if (const StateSection* faults = file.find("Faults"))
+        load_faults(*faults, report);
+    report_unused(file, report);
+}
+
+// Without a valid count the faults are taken as far as they are numbered without a gap.
+void SimMachine::load_faults(const StateSection& faults, SimLoadReport& report) {
+    constexpr int64_t kMaxFaults = 1000;
+    int64_t count = 0;
+    const bool counted = faults.get_int("count", count) && count >= 0 && count <= kMaxFaults;
+    if (!counted)
+        report.problem("Faults: count missing or invalid, the numbered faults loaded");
+    for (int64_t i = 1; i <= (counted ? count : kMaxFaults); ++i) {
+        const std::string key = "fault" + std::to_string(i);
+        if (const std::string* text = faults.find(key))
+            world_.faults.push_back(*text);
+        else if (counted)
+            report.problem("Faults: " + key + " missing");
+        else
+            break;
+    }
+}
+
+// Sections and keys the board does not have: left over from a hand edit or a typing error.
+void SimMachine::report_unused(const StateFile& file, SimLoadReport& report) const {
+    std::vector<std::string> known = {"Machine", "World", "Faults"};
+    for (SimDevice* device : all_devices())
+        known.emplace_back(device->name());
+    for (const auto& [name, section] : file.sections()) {
+        if (std::find(known.begin(), known.end(), name) == known.end()) {
+            report.problem(StateFile::shown(name) + ": unknown section, ignored");
+            continue;
+        }
+        for (const std::string& key : section.unasked_keys())
+            report.problem(name + ": unknown key " + StateFile::shown(key) + ", ignored");
     }
 }
 
 bool sim_save_state(SimMachine& machine, const std::string& path) {
-    if (write_file_atomically(path, machine.state_text()) == AtomicWrite::Written)
-        return true;
-    debug_print("SIM: Can't write %s\n", path);
-    return false;
+    return machine.save_state(path);
 }
 
 namespace {
@@ -251,14 +333,14 @@ bool read_whole(const std::string& path, std::string& text) {
 int sim_state_profile(const std::string& path) {
     std::string text;
     if (!read_whole(path, text))
-        return -1;
+        return kSimNoStateFile;
     SimLoadReport ignored;
     StateFile file = StateFile::parse(text, ignored);
     const StateSection* machine = file.find("Machine");
     int64_t profile = -1;
-    if (!machine || !machine->get_int("profile", profile) ||
-        !sim_profile(static_cast<int>(profile)))
-        return -1;
+    if (!machine || !machine->get_int("profile", profile) || profile < 0 ||
+        profile >= kSimProfileCount)
+        return kSimStateWithoutProfile;
     return static_cast<int>(profile);
 }
 

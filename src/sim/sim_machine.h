@@ -25,6 +25,8 @@ class Nforce2Pci;
 class PostDisplay;
 class SmbusHost;
 class SpdEeprom;
+class StateFile;
+class StateSection;
 class VcoreRailWatch;
 class W83627hf;
 
@@ -67,9 +69,20 @@ class SimMachine : public PortBackend {
 
     // The whole state as the state file holds it, and back. Saving closes the open burst of
     // VID-chip writes first. Loading takes every valid value, resets the rest to power-on
-    // values and reports one problem each.
+    // values and reports one problem each, and one for each section or key the board does not
+    // have.
     std::string state_text();
     void load_state_text(const std::string& text, SimLoadReport& report);
+
+    // Saves the state to `path` by itself from now on, as a real board holds its settings
+    // however the program ends: once what the file keeps has changed (a register write, a
+    // fault) and a second or more has passed since the last save, right after that write or
+    // at the first port access once the second is over. An empty path (the default) saves
+    // nothing by itself.
+    void save_to(const std::string& path);
+    // Writes the whole state to `path` at once, closing the open burst of VID-chip writes
+    // first. A failure is logged ("SIM: Can't write <path>") once until a save succeeds again.
+    bool save_state(const std::string& path);
 
     // The devices, for tests and the window's status.
     SmbusHost& smbus(int bus) { return *smbus_[bus]; }
@@ -85,6 +98,11 @@ class SimMachine : public PortBackend {
     SimIoDevice* decoder(uint16_t port);
     std::vector<SimDevice*> all_devices() const;
     void sample_host_load();
+    std::string format_state() const;
+    void load_faults(const StateSection& faults, SimLoadReport& report);
+    void report_unused(const StateFile& file, SimLoadReport& report) const;
+    bool write_state(const std::string& path, const std::string& text);
+    void save_if_due();
 
     const SimProfile& profile_;
     SimWorld world_;
@@ -93,6 +111,11 @@ class SimMachine : public PortBackend {
     uint32_t last_ms_ = 0;
     uint32_t last_load_sample_ms_ = 0;
     uint64_t host_total_ = 0, host_idle_ = 0;
+
+    std::string save_path_;       // where the machine saves by itself; empty: nowhere
+    uint64_t saved_changes_ = 0;  // world_.state_changes when the file was last saved
+    uint32_t last_save_ms_ = 0;   // of the last save or attempt
+    bool save_failing_ = false;   // the last save failed and said so
 
     std::unique_ptr<Nforce2Pci> pci_;
     std::unique_ptr<SmbusHost> smbus_[2];
@@ -112,10 +135,15 @@ class SimMachine : public PortBackend {
 };
 
 // Saves the machine's state to the file, replacing it whole only once every byte is written.
-// False (and a "SIM: " log line) when it cannot be written.
+// False (and a "SIM: " log line, once per run of failures) when it cannot be written.
 bool sim_save_state(SimMachine& machine, const std::string& path = kSimStateFile);
 
-// The profile number a state file was made with, or -1 when there is no readable file.
+// What sim_state_profile finds besides a profile number.
+inline constexpr int kSimNoStateFile = -1;
+inline constexpr int kSimStateWithoutProfile = -2;  // a file, but no valid profile in it
+
+// The profile number a state file was made with, kSimNoStateFile when there is no readable
+// file, kSimStateWithoutProfile when the file names no valid profile.
 int sim_state_profile(const std::string& path = kSimStateFile);
 
 // Loads the state file into the machine and reports its problems. False when there is no

@@ -4,5 +4,6 @@
 
 void SimWorld::record_fault(const std::string& text) {
     faults.push_back(text);
+    ++state_changes;
     debug_print("SIM: %s\n", text);
 }

@@ -38,6 +38,10 @@ struct SimWorld {
     // Things that would have harmed a real board, in the order they happened.
     std::vector<std::string> faults;
 
+    // Counts what changed what the state file keeps (a write to a register a device stores, a
+    // fault, a power cycle), so that the machine knows when its file lags behind.
+    uint64_t state_changes = 0;
+
     double cpu_mhz() const { return fsb_mhz * multiplier; }
 
     // Notes a fault and logs it as "SIM: <text>".

@@ -22,14 +22,15 @@ bool parse_u64(const std::string& text, uint64_t& out) {
 
 }  // namespace
 
-void StateSection::set(const std::string& key, const std::string& value) {
-    for (auto& [k, v] : entries_) {
-        if (k == key) {
-            v = value;
-            return;
-        }
+bool StateSection::set(const std::string& key, const std::string& value) {
+    const auto [at, added] = index_.try_emplace(key, entries_.size());
+    if (!added) {
+        entries_[at->second].second = value;
+        return false;
     }
     entries_.emplace_back(key, value);
+    asked_.push_back(false);
+    return true;
 }
 
 void StateSection::set_u32(const std::string& key, uint32_t value) {
@@ -69,10 +70,19 @@ void StateSection::set_bytes(const std::string& key, const uint8_t* bytes, size_
 }
 
 const std::string* StateSection::find(const std::string& key) const {
-    for (const auto& [k, v] : entries_)
-        if (k == key)
-            return &v;
-    return nullptr;
+    const auto at = index_.find(key);
+    if (at == index_.end())
+        return nullptr;
+    asked_[at->second] = true;
+    return &entries_[at->second].second;
+}
+
+std::vector<std::string> StateSection::unasked_keys() const {
+    std::vector<std::string> keys;
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (!asked_[i])
+            keys.push_back(entries_[i].first);
+    return keys;
 }
 
 bool StateSection::get_u32(const std::string& key, uint32_t& out) const {

@@ -302,6 +302,7 @@ void W83627hf::write_register(uint8_t bank, uint8_t reg, uint8_t value) {
             if (value & 0x80) {
                 power_on_registers();
                 drive_fans();
+                ++world_.state_changes;
                 return;
             }
             break;
@@ -312,6 +313,9 @@ void W83627hf::write_register(uint8_t bank, uint8_t reg, uint8_t value) {
             value &= W83781D_BANK_HBACS | W83781D_BANK_MASK;
             break;
     }
+    // The bank select only steers the reads that follow, like the address port.
+    if (stored(bank, reg) != value && reg != W83781D_REG_BANK)
+        ++world_.state_changes;
     stored(bank, reg) = value;
     if (bank == 0 && reg >= 0x50) {
         const int fan = pwm_fan(reg);

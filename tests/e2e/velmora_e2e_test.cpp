@@ -17,6 +17,7 @@
 
 #include "board/fsb.h"
 #include "helpers/temp_dir.h"
+#include "sim/sim_machine.h"
 #include "sim/sim_profile.h"
 
 extern char** environ;
@@ -338,6 +339,60 @@ TEST(Program, ADamagedStateFileIsReportedAfterTheBanner) {
         << log;
     // Saved whole again at the end.
     EXPECT_NE(read_file("velmora-sim.ini").find("[NFORCE2_PCI]"), std::string::npos);
+}
+
+// The FSB the simulated board of the default profile starts with from the state file in the
+// working directory; 0 when there is none.
+double stored_fsb() {
+    SimMachine board(*sim_profile(kDefaultSimProfile));
+    SimLoadReport report;
+    return sim_load_state(board, report) ? board.world().fsb_mhz : 0.0;
+}
+
+TEST(Program, AKilledRunLeavesTheSimulatedBoardWhereItsFsbWalkStopped) {
+    TempWorkDir dir;
+    Child velmora({VELMORA_BINARY, "--sim=7", "-f", "200"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    // The walk from 166 MHz takes some five seconds; the board saves about once a second on
+    // the way. It is killed as soon as the file shows it under way.
+    bool under_way = false;
+    for (int i = 0; i < 3000 && !under_way; ++i) {
+        under_way = stored_fsb() > 166.0;
+        if (!under_way)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(velmora.pid(), SIGKILL);
+    EXPECT_EQ(velmora.wait(), 128 + SIGKILL) << read_file("stderr.txt");
+    ASSERT_TRUE(under_way) << read_file("velmora.deb");
+    const double fsb = stored_fsb();
+    EXPECT_GE(fsb, 167.0);
+    EXPECT_LE(fsb, 200.0);
+    EXPECT_NE(read_file("velmora-sim.ini").find("[Faults]\r\ncount=0\r\n"), std::string::npos);
+}
+
+TEST(Program, AHandEditedStateFileKeepsWhatItCanAndListsAtMost20Problems) {
+    TempWorkDir dir;
+    std::string text =
+        "\xEF\xBB\xBF[ Machine ]\r\nprofile= 7 \r\n[NFORCE2_PCI]\r\n"
+        "00:00.0/0xa8 = 0x01\r\n00:00.0/0xa4=\t0x00101403\r\n\x01\r\n";
+    for (int i = 0; i < 30; ++i)
+        text += "junk" + std::to_string(i) + "\r\n";
+    write_file("velmora-sim.ini", text);
+    Child velmora({VELMORA_BINARY, "--unattended"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    const std::string log = read_file("velmora.deb");
+    EXPECT_EQ(count_of(log, "SIM: "), 21u) << log;
+    EXPECT_NE(log.find("SIM: state file line 6 not understood\n"), std::string::npos) << log;
+    // Not listed: the 11 junk lines past the first 20, the 11 PCI registers not in the file,
+    // 7 device sections and the World section.
+    EXPECT_NE(log.find("SIM: 30 more problems in velmora-sim.ini not listed\n"
+                       "VELMORA: Simulated board: Epox 8RDA+ Rev. 2.x (profile 7)"),
+              std::string::npos)
+        << log;
+    EXPECT_DOUBLE_EQ(stored_fsb(), 167.0);  // the PLL kept, the file whole again
 }
 
 TEST(Program, AnUnknownProfileEndsWithCode2BeforeAnyWindow) {

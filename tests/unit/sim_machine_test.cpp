@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "helpers/fake_platform.h"
 #include "helpers/temp_dir.h"
 #include "hw/pci.h"
@@ -125,11 +128,136 @@ TEST_F(SimMachineTest, ADamagedStateFileLoadsWhatIsValidAndSaysWhatIsNot) {
     EXPECT_DOUBLE_EQ(loaded.world().vcore, 1.65);
 
     write_file("velmora-sim.ini", std::string("\0\xff\r\n[[[\r\n=\r\n", 9));
-    EXPECT_EQ(sim_state_profile(), -1);
+    EXPECT_EQ(sim_state_profile(), kSimStateWithoutProfile);
     SimLoadReport junk;
     EXPECT_TRUE(sim_load_state(loaded, junk));
     EXPECT_FALSE(junk.problems.empty());
     EXPECT_FALSE(sim_load_state(loaded, junk, "missing.ini"));
+}
+
+TEST_F(SimMachineTest, HandEditsLoadWhatIsUsableAndEachUnusableItemIsOneProblem) {
+    // Every board's own file loads without a word: each key it writes is one it reads.
+    for (int n = 0; n < kSimProfileCount; ++n) {
+        SimMachine& m = boot(n);
+        SimLoadReport report;
+        m.load_state_text(m.state_text(), report);
+        EXPECT_EQ(report.problems, std::vector<std::string>{}) << n;
+    }
+    SimMachine& m = boot(7);
+    pci_config_write(0, 0, 0, 0xA4, 0x00103508, 4);  // 166 MHz, taken over
+    pci_config_write(0, 0, 0, 0xA8, 1, 1);
+    pci_config_write(0, 0, 0, 0xA4, 0x00101403, 4);  // 167 MHz
+    const double settled = m.world().cpu_temp_c, kept = 55.5;
+    m.world().cpu_temp_c = kept;
+    const std::string saved = m.state_text();
+    // Line numbers: where a text of the saved file starts, and the first line after it.
+    const auto line_of = [&](const std::string& text) {
+        return std::count(saved.begin(), saved.begin() + saved.find(text), '\n') + 1;
+    };
+    const auto at_line = [](long n) { return "state file line " + std::to_string(n); };
+    const long end = std::count(saved.begin(), saved.end(), '\n') + 1;
+    struct Case {
+        const char* what;
+        std::string from, to;  // `from` empty: `to` appended
+        std::vector<std::string> problems;
+        double fsb, cpu_temp_c;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"blanks around headers, keys and values", "[NFORCE2_PCI]\r\nconfig_address=",
+         " \t[ NFORCE2_PCI ]  \r\n  config_address \t= ", {}, 167, kept},
+        {"a line without '='", "[World]\r\n", "[World]\r\ncpu_temp_c 50\r\n",
+         {at_line(line_of("[World]") + 1) + " not understood"}, 167, kept},
+        {"a broken header and the entries under it", "[NFORCE2_PCI]", "[NFORCE2_PCI",
+         {at_line(line_of("[NFORCE2_PCI]")) +
+              " not understood, the entries after it up to the next section ignored",
+          "NFORCE2_PCI: section missing, power-on values used"}, 166, kept},
+        {"a key given twice", "", "[World]\r\ncpu_temp_c=50\r\n",
+         {at_line(end + 1) + ": World cpu_temp_c given again, the earlier value ignored"}, 167, 50},
+        {"an unknown key and section", "", "[World]\r\ncpu_tmp_c=50\r\n[Extra]\r\nx=1\r\n",
+         {"World: unknown key cpu_tmp_c, ignored", "Extra: unknown section, ignored"}, 167, kept},
+        {"an empty value", "cpu_temp_c=", "cpu_temp_c=\r\nold_cpu_temp_c=",
+         {"World: cpu_temp_c missing or invalid, settled value used",
+          "World: unknown key old_cpu_temp_c, ignored"}, 167, settled},
+        {"another board's file", "profile=7", "profile=3",
+         {"Machine: profile missing or invalid, profile 7 used"}, 167, kept},
+        {"a fault count that is no number", "count=0", "count=x\r\nfault1=kept",
+         {"Faults: count missing or invalid, the numbered faults loaded"}, 167, kept},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        std::string text = saved;
+        if (c.from.empty())
+            text += c.to;
+        else
+            text.replace(text.find(c.from), c.from.size(), c.to);
+        SimMachine loaded(*sim_profile(7));
+        SimLoadReport report;
+        loaded.load_state_text(text, report);
+        EXPECT_EQ(report.problems, c.problems) << c.what;
+        EXPECT_DOUBLE_EQ(loaded.world().fsb_mhz, c.fsb) << c.what;
+        EXPECT_DOUBLE_EQ(loaded.world().cpu_temp_c, c.cpu_temp_c) << c.what;
+    }
+    write_file("velmora-sim.ini", "[Machine]\r\nprofile=4294967303\r\n");
+    EXPECT_EQ(sim_state_profile(), kSimStateWithoutProfile);
+}
+
+TEST_F(SimMachineTest, TheBoardSavesItselfAfterAChangeAtMostOnceASecond) {
+    SimMachine& m = boot(7);
+    const std::string path = "auto.ini";
+    const auto fsb_in_file = [&] {
+        SimMachine board(*sim_profile(7));
+        SimLoadReport report;
+        return sim_load_state(board, report, path) ? board.world().fsb_mhz : 0.0;
+    };
+    m.save_to(path);
+    // Reads and index writes change nothing the file keeps.
+    clock.advance(5000);
+    smbus_read_byte(0, 0x37, 0x00);
+    port_out8(0x4E, 0x295);
+    port_out8(0x81, 0x296);  // the monitor's bank select
+    port_out8(0x20, 0x295);
+    port_in8(0x296);
+    EXPECT_FALSE(file_exists(path));
+    // The first change is saved at once, the next ones once a second has passed.
+    pci_config_write(0, 0, 0, 0xA4, 0x00103508, 4);
+    EXPECT_TRUE(file_exists(path));
+    pci_config_write(0, 0, 0, 0xA8, 1, 1);
+    clock.advance(150);
+    pci_config_write(0, 0, 0, 0xA4, 0x00101403, 4);  // 167 MHz
+    clock.advance(849);
+    port_in8(0x80);
+    EXPECT_DOUBLE_EQ(fsb_in_file(), 166.0);
+    clock.advance(1);
+    port_in8(0x80);
+    EXPECT_DOUBLE_EQ(fsb_in_file(), 167.0);
+    // A save in the middle of a burst of VID-chip writes leaves the burst open: up and back
+    // within a second is still one peak.
+    clock.advance(1000);
+    smbus_write_byte(0, 0x37, 0x00, 0x27);
+    clock.advance(100);
+    smbus_write_byte(0, 0x37, 0x00, 0x28);
+    m.close_write_bursts();
+    EXPECT_EQ(m.world().faults.size(), 1u);
+    clock.advance(1000);
+    port_in8(0x80);
+    EXPECT_NE(read_file(path).find("[Faults]\r\ncount=1\r\n"), std::string::npos);
+    // Writing what is already there is no change.
+    std::filesystem::remove(path);
+    pci_config_write(0, 0, 0, 0xA4, 0x00101403, 4);
+    clock.advance(2000);
+    port_in8(0x80);
+    EXPECT_FALSE(file_exists(path));
+    // A file that cannot be written is said once while the saves keep failing.
+    m.save_to("missing/auto.ini");
+    for (uint8_t code : {0x27, 0x26, 0x27, 0x28}) {
+        smbus_write_byte(0, 0x37, 0x00, code);
+        clock.advance(1500);
+        port_in8(0x80);
+    }
+    const std::string log = read_file("velmora.deb");
+    const size_t said = log.find("SIM: Can't write missing/auto.ini\n");
+    EXPECT_TRUE(said != std::string::npos && said == log.rfind("SIM: Can't")) << log;
 }
 
 TEST_F(SimMachineTest, TheCpuHeatsWithLoadAndVoltageAndCoolsWithItsFan) {
