@@ -115,10 +115,11 @@ class SimMachine : public PortBackend {
 // False (and a "SIM: " log line) when it cannot be written.
 bool sim_save_state(SimMachine& machine, const std::string& path = kSimStateFile);
 
-// The profile number a state file was made with, or -1 when there is no readable file.
-int sim_state_profile(const std::string& path = kSimStateFile);
+// The profile number a state file was made with, or -1 when there is no readable file. A path
+// that is there but is no readable regular file is noted in the report, when given.
+int sim_state_profile(const std::string& path = kSimStateFile, SimLoadReport* report = nullptr);
 
 // Loads the state file into the machine and reports its problems. False when there is no
-// file (the machine stays at power-on).
+// readable regular file (the machine stays at power-on).
 bool sim_load_state(SimMachine& machine, SimLoadReport& report,
                     const std::string& path = kSimStateFile);

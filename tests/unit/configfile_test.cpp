@@ -56,6 +56,16 @@ class ConfigFileTest : public ::testing::Test {
         return configfile_read(kConfig, section, key, nullptr, CONFIG_INT) == 1;
     }
     static std::string config() { return read_file(kConfig); }
+    // The names of new files a save left behind, one per line.
+    static std::string temp_files(const fs::path& folder = ".") {
+        std::string names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name.find(".velmora-new") != std::string::npos)
+                names += name + "\n";
+        }
+        return names;
+    }
     static std::string debug_log() { return read_file(kDebugLogName); }
 
     TempWorkDir dir_;
@@ -68,7 +78,7 @@ TEST_F(ConfigFileTest, NewKeysInMissingFileFollowAnEmptyLineInReverseOrder) {
     EXPECT_EQ(write_int("Main", "Reset", 1), 1);
 
     EXPECT_EQ(config(), "\r\n[Main]\r\nReset=1\r\nBoard=3\r\n");
-    EXPECT_FALSE(file_exists("config.ini.velmora-new"));
+    EXPECT_EQ(temp_files(), "");
     EXPECT_EQ(read_int("Main", "Board"), 3);
     EXPECT_EQ(read_int("Main", "Reset"), 1);
     // Once the file exists nothing more is logged; a missing key or section is not a failure.
@@ -316,7 +326,7 @@ TEST_F(ConfigFileTest, ExistingFileThatCannotBeReadIsLeftUntouched) {
     EXPECT_EQ(write_int("Main", "Board", 3), 0);
     EXPECT_TRUE(fs::is_directory(kConfig));
     EXPECT_TRUE(fs::is_empty(kConfig));
-    EXPECT_FALSE(file_exists("config.ini.velmora-new"));
+    EXPECT_EQ(temp_files(), "");
 
     if (geteuid() == 0)
         GTEST_SKIP() << "file permissions do not stop root";
@@ -331,18 +341,12 @@ TEST_F(ConfigFileTest, ExistingFileThatCannotBeReadIsLeftUntouched) {
 
 TEST_F(ConfigFileTest, FailedWriteLeavesTheOriginalAndNoTemporaryFile) {
     const std::string settings = "\r\n[Main]\r\nBoard=3\r\n";
-    write_file(kConfig, settings);
-    fs::create_directory("config.ini.velmora-new");  // the new file cannot be created
-    EXPECT_EQ(write_int("Main", "Board", 4), 0);
-    EXPECT_EQ(config(), settings);
-    EXPECT_EQ(debug_log(), "CONFIGFILE: Can't open config.ini for write\n");
-
     EXPECT_EQ(write_int("Main", "Board", 4, "nodir/config.ini"), 0);
-    EXPECT_NE(debug_log().find("CONFIGFILE: Can't open nodir/config.ini for write\n"),
+    EXPECT_NE(debug_log().find("CONFIGFILE: Can't open nodir/config.ini for write: No such file "
+                               "or directory\n"),
               std::string::npos);
 
     // A file-size limit makes the new file fall short, for root as well.
-    fs::remove("config.ini.velmora-new");
     fs::remove(kDebugLogName);
     const std::string big = settings + "Padding=" + std::string(200, 'p') + "\r\n";
     write_file(kConfig, big);
@@ -357,30 +361,34 @@ TEST_F(ConfigFileTest, FailedWriteLeavesTheOriginalAndNoTemporaryFile) {
     std::signal(SIGXFSZ, old_handler);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(config(), big);
-    EXPECT_FALSE(file_exists("config.ini.velmora-new"));
-    EXPECT_EQ(debug_log(), "CONFIGFILE: Write error\n");
+    EXPECT_EQ(temp_files(), "");
+    EXPECT_EQ(debug_log(), "CONFIGFILE: Write error on config.ini: File too large\n");
 
     if (geteuid() == 0)
         GTEST_SKIP() << "a read-only directory does not stop root";
-    write_file(kConfig, settings);
     fs::remove(kDebugLogName);
     write_file(kDebugLogName, "");  // the log stays writable in the locked directory
     fs::permissions(".", fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_EQ(write_int("Main", "Board", 4), 0);
+    EXPECT_EQ(write_int("Main", "Board", 4, "sensor.ini"), 0);
     fs::permissions(".", fs::perms::owner_all);
-    EXPECT_EQ(config(), settings);
-    EXPECT_EQ(debug_log(), "CONFIGFILE: Can't open config.ini for write\n");
-    EXPECT_FALSE(file_exists("config.ini.velmora-new"));
+    EXPECT_FALSE(file_exists("sensor.ini"));
+    EXPECT_EQ(debug_log(),
+              "CONFIGFILE: Can't stat sensor.ini\n"
+              "CONFIGFILE: Can't open sensor.ini for write: Permission denied\n");
+    EXPECT_EQ(temp_files(), "");
 }
 
-TEST_F(ConfigFileTest, RewriteReplacesStaleTempFileAndKeepsModeAndLink) {
+TEST_F(ConfigFileTest, RewriteLeavesAStaleTempFileAloneAndKeepsModeAndLink) {
     write_file(kConfig, "\r\n[Main]\r\nBoard=3\r\n");
-    write_file("config.ini.velmora-new", "left over from an interrupted save");
+    const std::string stale = "left over from an interrupted save";
+    write_file("config.ini.velmora-new", stale);
     fs::permissions(kConfig,
                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(write_int("Main", "Board", 4), 1);
     EXPECT_EQ(config(), "\r\n[Main]\r\nBoard=4\r\n");
-    EXPECT_FALSE(file_exists("config.ini.velmora-new"));
+    EXPECT_EQ(read_file("config.ini.velmora-new"), stale);
+    fs::remove("config.ini.velmora-new");
+    EXPECT_EQ(temp_files(), "");
     EXPECT_EQ(fs::status(kConfig).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
