@@ -13,6 +13,7 @@
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // The text of the file loaded last. `held` is false after a failed load.
 struct ConfigFileState {
@@ -89,7 +90,8 @@ LoadResult configfile_load(const char* file, Outcome& outcome) {
 
 bool begins_line(size_t pos) {
     const std::string& t = state.text;
-    return pos == 0 || (pos >= 2 && t.compare(pos - 2, 2, kCrLf) == 0);
+    return pos == 0 || (pos >= 2 && t.compare(pos - 2, 2, kCrLf) == 0) ||
+           (pos == kByteOrderMark.size() && t.compare(0, pos, kByteOrderMark) == 0);
 }
 
 // The first occurrence of `needle` at or after `from` that begins a line.

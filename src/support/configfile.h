@@ -4,8 +4,10 @@
 // File format: byte text, lines end in CR LF (the only line end recognised or written).
 // "[Section]" CR LF begins a section; "key=value" CR LF is an entry, no blanks around '='.
 // Names compare byte for byte. A section's body runs to the next '[' in the text. Headers and
-// entries count only where they begin a line. Any other line is carried through unchanged. Only
-// regular files are read or written: a FIFO, device or directory at the path is refused and logged.
+// entries count only where they begin a line; a UTF-8 byte-order mark at the start of the file
+// counts as the start of the first line (and stays when the file is written back). Any other
+// line is carried through unchanged. Only regular files are read or written: a FIFO, device or
+// directory at the path is refused and logged.
 #pragma once
 
 #include <cstddef>
