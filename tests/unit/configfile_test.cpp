@@ -117,6 +117,72 @@ TEST_F(ConfigFileTest, SettingsWrittenKeyByKeyFromNothingMatchGolden) {
     EXPECT_EQ(read_int("Main", "Board"), 5);
 }
 
+TEST_F(ConfigFileTest, OneWriteOfManyValuesLeavesWhatAWriteForEachWouldLeave) {
+    const int32_t board = 7, reset = 1, fsb = 200, negative = -5;
+    const uint8_t aperture = 200;
+    const std::string s77(77, 'S');  // too long to be found: appended by every write
+    const ConfigEdit edits[] = {
+        {"Main", "Board", &board, CONFIG_INT},        {"Main", "Reset", &reset, CONFIG_INT},
+        {"AutoFSB", "MaxFSB", &fsb, CONFIG_INT},      {"Sensor", "Name", "CPU Temp", CONFIG_TEXT},
+        {"Main", "Offset", nullptr, CONFIG_INT},  // skipped
+        {s77.c_str(), "A", &reset, CONFIG_INT},       {s77.c_str(), "A", &fsb, CONFIG_INT},
+        {"Chipset", "AGPAP", &aperture, CONFIG_BYTE}, {"Main", "Board", &negative, CONFIG_INT},
+    };
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string long_name = std::string(245, 'c') + ".ini";  // saved in place
+    struct Case {
+        const char* what;
+        std::optional<std::string> file;  // nullopt: no file
+        const char* path = kConfig;
+    };
+    const Case cases[] = {
+        {"no file", std::nullopt},
+        {"all keys", crlf_lines({"", "[Main]", "Board=3", "Reset=0", "", "[AutoFSB]", "MaxFSB=166",
+                                 "", "[Sensor]", "Name=x", "", "[Chipset]", "AGPAP=4"})},
+        {"some keys and foreign sections",
+         crlf_lines({"; kept", "[Presets]", "Board=9", "", "[Main]", "Reset=1", "", "[Other]",
+                     "MaxFSB=1"})},
+        {"LF-only line ends", "[Main]\nBoard=3\nReset=1\n"},
+        {"byte-order mark", bom + crlf_lines({"[Main]", "Board=3"})},
+        {"empty file", ""},
+        {"no room for a new file's name", "[Main]\r\nBoard=1\r\n", long_name.c_str()},
+        {"a directory at the path", std::nullopt, "folder.ini"},
+        {"a missing folder", std::nullopt, "nodir/config.ini"},
+    };
+    struct Result {
+        int returned = 0;
+        std::string bytes, log, held;
+    };
+    auto run = [&](const Case& c, bool one_write) {
+        configfile_reset();
+        std::error_code ec;
+        for (const char* name : {kConfig, kDebugLogName, "folder.ini", long_name.c_str()})
+            fs::remove_all(name, ec);
+        if (c.file)
+            write_file(c.path, *c.file);
+        fs::create_directory("folder.ini");
+        Result r;
+        if (one_write) {
+            r.returned = configfile_write_many(c.path, edits, std::size(edits));
+        } else {
+            r.returned = 1;
+            for (const ConfigEdit& e : edits)
+                r.returned &= configfile_write(c.path, e.section, e.key, e.value, e.kind);
+        }
+        r.bytes = fs::is_regular_file(c.path) ? read_file(c.path) : "";
+        r.log = debug_log();
+        r.held = configfile_held_text();
+        return r;
+    };
+    for (const Case& c : cases) {
+        const Result each = run(c, false), once = run(c, true);
+        EXPECT_EQ(once.returned, each.returned) << c.what;
+        EXPECT_EQ(once.bytes, each.bytes) << c.what;
+        EXPECT_EQ(once.log, each.log) << c.what;
+        EXPECT_EQ(once.held, each.held) << c.what;
+    }
+}
+
 TEST_F(ConfigFileTest, RewritingAKeyKeepsEveryOtherByteAndItsPlace) {
     auto file_with = [](const char* vcore) {
         return "Stray text\r\n\r\n[Main]\r\nBoard=3\r\nVcore=" + std::string(vcore) +
