@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "app/debuglog.h"
 #include "support/atomic_file.h"
