@@ -1,19 +1,13 @@
 #include "app/main_settings.h"
 
+#include <iterator>
+
 #include "support/configfile.h"
 
 namespace {
 
 void read_int(const char* section, const char* key, int32_t& value) {
     configfile_read(kMainSettingsFile, section, key, &value, CONFIG_INT);
-}
-
-void write_int(const char* section, const char* key, int32_t value) {
-    configfile_write(kMainSettingsFile, section, key, &value, CONFIG_INT);
-}
-
-void write_byte(const char* section, const char* key, uint8_t value) {
-    configfile_write(kMainSettingsFile, section, key, &value, CONFIG_BYTE);
 }
 
 bool outside(int32_t v, int32_t low, int32_t high) {
@@ -68,32 +62,41 @@ int32_t validated_update(int32_t update) {
     return outside(update, 0, 60) ? 5 : update;
 }
 
-void save_main_settings(const SavedSettings& v) {
+bool save_main_settings(const SavedSettings& v, std::string* failure) {
     const MainSettings& s = v.main;
-    write_int("Main", "Board", v.board);
-    write_int("Main", "Reset", s.reset);
-    write_int("Main", "LoadUpdate", s.load_update);
-    write_int("Main", "Minimized", s.minimized);
-    write_int("AutoFSB", "Enable", s.autofsb_enable);
-    write_int("AutoFSB", "MaxFSB", s.max_fsb);
-    write_int("AutoFSB", "MinFSB", s.min_fsb);
-    write_int("AutoFSB", "MaxLoad", s.max_load);
-    write_int("AutoFSB", "MinLoad", s.min_load);
-    write_int("AutoFSB", "MaxDelay", s.max_delay);
-    write_int("AutoFSB", "MinDelay", s.min_delay);
-    write_int("AutoFSB", "DelayChange", s.delay_change);
-    write_int("AutoFSB", "MaxTemp", s.max_temp);
-    write_int("AutoFSB", "DownMT", s.down_mt);
-    write_int("Sensor", "Update", s.update);
-    write_int("Sensor", "Port80", s.port80);
-    write_int("Sensor", "Port80Type", s.port80_type);
-    write_int("AutoFAN", "Enable", s.autofan_enable);
-    write_int("Chipset", "Load", v.chipset_load);
-    write_byte("Chipset", "AutoPrecharge", v.auto_precharge);
-    write_byte("Chipset", "StpGnt", v.stpgnt);
-    write_byte("Chipset", "AGPSB", v.agp_sba);
-    write_byte("Chipset", "AGPAP", v.agp_aperture);
-    write_byte("Chipset", "PCIBusLatency", v.pci_bus_latency);
-    write_byte("Chipset", "AGPBusLatency", v.agp_bus_latency);
-    write_byte("Chipset", "AGPCtrLatency", v.agp_ctr_latency);
+    auto i = [](const char* section, const char* key, const int32_t& value) {
+        return ConfigEdit{section, key, &value, CONFIG_INT};
+    };
+    auto b = [](const char* section, const char* key, const uint8_t& value) {
+        return ConfigEdit{section, key, &value, CONFIG_BYTE};
+    };
+    const ConfigEdit edits[] = {
+        i("Main", "Board", v.board),
+        i("Main", "Reset", s.reset),
+        i("Main", "LoadUpdate", s.load_update),
+        i("Main", "Minimized", s.minimized),
+        i("AutoFSB", "Enable", s.autofsb_enable),
+        i("AutoFSB", "MaxFSB", s.max_fsb),
+        i("AutoFSB", "MinFSB", s.min_fsb),
+        i("AutoFSB", "MaxLoad", s.max_load),
+        i("AutoFSB", "MinLoad", s.min_load),
+        i("AutoFSB", "MaxDelay", s.max_delay),
+        i("AutoFSB", "MinDelay", s.min_delay),
+        i("AutoFSB", "DelayChange", s.delay_change),
+        i("AutoFSB", "MaxTemp", s.max_temp),
+        i("AutoFSB", "DownMT", s.down_mt),
+        i("Sensor", "Update", s.update),
+        i("Sensor", "Port80", s.port80),
+        i("Sensor", "Port80Type", s.port80_type),
+        i("AutoFAN", "Enable", s.autofan_enable),
+        i("Chipset", "Load", v.chipset_load),
+        b("Chipset", "AutoPrecharge", v.auto_precharge),
+        b("Chipset", "StpGnt", v.stpgnt),
+        b("Chipset", "AGPSB", v.agp_sba),
+        b("Chipset", "AGPAP", v.agp_aperture),
+        b("Chipset", "PCIBusLatency", v.pci_bus_latency),
+        b("Chipset", "AGPBusLatency", v.agp_bus_latency),
+        b("Chipset", "AGPCtrLatency", v.agp_ctr_latency),
+    };
+    return configfile_write_many(kMainSettingsFile, edits, std::size(edits), failure) == 1;
 }

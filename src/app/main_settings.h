@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 inline constexpr const char* kMainSettingsFile = "config.ini";
 
@@ -53,6 +54,7 @@ void apply_load_rules(MainSettings& settings, const std::function<int32_t()>& cu
 // A stored sensor period outside 0..60 shows and runs as 5 seconds.
 int32_t validated_update(int32_t update);
 
-// Writes every key, one write each, from [Main] Board to [Chipset] AGPCtrLatency. A failed
-// write is logged by the file engine and the rest are still written.
-void save_main_settings(const SavedSettings& saved);
+// Writes every key, from [Main] Board to [Chipset] AGPCtrLatency, in one write of config.ini
+// that leaves the bytes and log lines of one write per key. False when the file could not be
+// written (the file engine has logged it); `failure` then receives the reason.
+bool save_main_settings(const SavedSettings& saved, std::string* failure = nullptr);

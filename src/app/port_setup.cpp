@@ -46,7 +46,10 @@ int requested_profile(const std::vector<std::string>& args, std::string& text) {
 void make_simulated_board(PortSetup& setup, int asked) {
     // The state file is the board in the machine: it keeps its board until it is deleted. A
     // file that names no valid board still holds the rest, loaded on the board asked for.
-    const int stored = sim_state_profile();
+    SimLoadReport unreadable;
+    const int stored = sim_state_profile(kSimStateFile, &unreadable);
+    for (const std::string& p : unreadable.problems)
+        setup.notes.log_lines.push_back("SIM: " + p + "\n");
     const int number = stored >= 0 ? stored : (asked >= 0 ? asked : kDefaultSimProfile);
     const SimProfile& profile = *sim_profile(number);
     auto machine = std::make_unique<SimMachine>(profile);

@@ -5,6 +5,11 @@
 #include <QCoreApplication>
 #include <QSpinBox>
 
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/debuglog.h"
 #include "app/main_settings.h"
 #include "gui/main_window.h"
@@ -33,7 +38,14 @@ void TMain::SaveSettings() {
     saved.pci_bus_latency = chipset.pci_bus_latency;
     saved.agp_bus_latency = chipset.agp_bus_latency;
     saved.agp_ctr_latency = chipset.agp_ctr_latency;
-    save_main_settings(saved);
+    // A lost save is told where whoever closed the window looks, not only in the log: one
+    // line per file that could not be written.
+    std::vector<std::pair<const char*, std::string>> failed;
+    std::string why;
+    if (!save_main_settings(saved, &why))
+        failed.emplace_back(kMainSettingsFile, why);
+    for (const auto& [file, reason] : failed)
+        std::fprintf(stderr, "velmora: %s could not be saved: %s\n", file, reason.c_str());
 }
 
 // Runs once, whichever way the window is closed (close box, Exit, tray menu, end of session).

@@ -1,9 +1,9 @@
 #include "sim/sim_machine.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <iterator>
-#include <sstream>
 
 #include "app/debuglog.h"
 #include "platform/clock.h"
@@ -23,6 +23,7 @@
 #include "sim/vcore_rail_watch.h"
 #include "sim/w83627hf.h"
 #include "support/atomic_file.h"
+#include "support/regular_file.h"
 
 namespace {
 constexpr uint8_t kLm90Address = 0x4C;
@@ -200,12 +201,17 @@ bool SimMachine::save_state(const std::string& path) {
 // failures: a board saving every second must not fill the log with the same line.
 bool SimMachine::write_state(const std::string& path, const std::string& text) {
     last_save_ms_ = current_clock().now_ms();
-    if (write_file_atomically(path, text) != AtomicWrite::Written) {
+    std::string why;
+    const AtomicWrite result = write_file_atomically(path, text, &why);
+    if (result != AtomicWrite::Written && result != AtomicWrite::WrittenInPlace) {
         if (!save_failing_)
-            debug_print("SIM: Can't write %s\n", path);
+            debug_print("SIM: Can't write %s: %s\n", path, why);
         save_failing_ = true;
         return false;
     }
+    if (result == AtomicWrite::WrittenInPlace && !save_failing_ && !saved_in_place_)
+        debug_print("SIM: %s saved in place, %s\n", path, why);
+    saved_in_place_ = result == AtomicWrite::WrittenInPlace;
     save_failing_ = false;
     if (path == save_path_)
         saved_changes_ = world_.state_changes;
@@ -319,20 +325,24 @@ bool sim_save_state(SimMachine& machine, const std::string& path) {
 }
 
 namespace {
-bool read_whole(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream out;
-    out << in.rdbuf();
-    text = out.str();
-    return true;
+// The state file's text. No file is a board just powered on; a path that is not a regular
+// file (a FIFO would block the start) or cannot be read is noted in the report.
+bool read_whole(const std::string& path, std::string& text, SimLoadReport* report) {
+    const FileRead read = read_regular_file(path, text);
+    if (read == FileRead::Read)
+        return true;
+    if (report && read == FileRead::NotRegular)
+        report->problem(path + " is not a regular file, not read");
+    else if (report && read != FileRead::Missing)
+        report->problem(path + " could not be read: " +
+                        std::strerror(read == FileRead::NoMemory ? ENOMEM : errno));
+    return false;
 }
 }  // namespace
 
-int sim_state_profile(const std::string& path) {
+int sim_state_profile(const std::string& path, SimLoadReport* report) {
     std::string text;
-    if (!read_whole(path, text))
+    if (!read_whole(path, text, report))
         return kSimNoStateFile;
     SimLoadReport ignored;
     StateFile file = StateFile::parse(text, ignored);
@@ -346,7 +356,7 @@ int sim_state_profile(const std::string& path) {
 
 bool sim_load_state(SimMachine& machine, SimLoadReport& report, const std::string& path) {
     std::string text;
-    if (!read_whole(path, text))
+    if (!read_whole(path, text, &report))
         return false;
     machine.load_state_text(text, report);
     return true;

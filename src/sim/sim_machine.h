@@ -112,10 +112,11 @@ class SimMachine : public PortBackend {
     uint32_t last_load_sample_ms_ = 0;
     uint64_t host_total_ = 0, host_idle_ = 0;
 
-    std::string save_path_;       // where the machine saves by itself; empty: nowhere
-    uint64_t saved_changes_ = 0;  // world_.state_changes when the file was last saved
-    uint32_t last_save_ms_ = 0;   // of the last save or attempt
-    bool save_failing_ = false;   // the last save failed and said so
+    std::string save_path_;        // where the machine saves by itself; empty: nowhere
+    uint64_t saved_changes_ = 0;   // world_.state_changes when the file was last saved
+    uint32_t last_save_ms_ = 0;    // of the last save or attempt
+    bool save_failing_ = false;    // the last save failed and said so
+    bool saved_in_place_ = false;  // said once, not at every save
 
     std::unique_ptr<Nforce2Pci> pci_;
     std::unique_ptr<SmbusHost> smbus_[2];
@@ -143,10 +144,11 @@ inline constexpr int kSimNoStateFile = -1;
 inline constexpr int kSimStateWithoutProfile = -2;  // a file, but no valid profile in it
 
 // The profile number a state file was made with, kSimNoStateFile when there is no readable
-// file, kSimStateWithoutProfile when the file names no valid profile.
-int sim_state_profile(const std::string& path = kSimStateFile);
+// regular file, kSimStateWithoutProfile when the file names no valid profile. A path that is
+// there but is no readable regular file is noted in the report, when given.
+int sim_state_profile(const std::string& path = kSimStateFile, SimLoadReport* report = nullptr);
 
 // Loads the state file into the machine and reports its problems. False when there is no
-// file (the machine stays at power-on).
+// readable regular file (the machine stays at power-on).
 bool sim_load_state(SimMachine& machine, SimLoadReport& report,
                     const std::string& path = kSimStateFile);

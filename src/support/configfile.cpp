@@ -1,19 +1,20 @@
 #include "support/configfile.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <new>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "app/debuglog.h"
 #include "support/atomic_file.h"
+#include "support/regular_file.h"
 
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // The text of the file loaded last. `held` is false after a failed load.
 struct ConfigFileState {
@@ -29,6 +30,18 @@ enum class LoadResult {
     Unreadable,  // exists but cannot be read whole: a write must not replace it
 };
 
+// What a load or a write did and the line it logged, so that one save can stand for several
+// writes and log what each of them would have.
+struct Outcome {
+    std::string note;    // the log line written, empty when none
+    std::string reason;  // why the file was not read or written
+};
+
+void note(Outcome& outcome, std::string line) {
+    debug_write(line);
+    outcome.note = std::move(line);
+}
+
 void drop_held_text() {
     state.text.clear();
     state.text.shrink_to_fit();
@@ -36,44 +49,50 @@ void drop_held_text() {
 }
 
 // Reads the whole file into the held text; on any failure the held text is empty.
-LoadResult configfile_load(const char* file) {
-    struct stat st {};
-    if (::stat(file, &st) != 0) {
-        debug_print("CONFIGFILE: Can't stat %s\n", file);
-        drop_held_text();
-        return LoadResult::Missing;
-    }
-    std::FILE* f = std::fopen(file, "rb");
-    if (!f) {
-        debug_print("CONFIGFILE: Can't open %s for read\n", file);
-        drop_held_text();
-        return LoadResult::Unreadable;
+LoadResult configfile_load(const char* file, Outcome& outcome) {
+    state.held = false;
+    const FileRead read = read_regular_file(file, state.text);
+    const int error = errno;
+    switch (read) {
+        case FileRead::Read:
+            if (!state.text.empty()) {
+                state.held = true;
+                return LoadResult::Loaded;
+            }
+            note(outcome, debug_format("CONFIGFILE: Can't read from %s\n", {file}));
+            drop_held_text();
+            return LoadResult::Empty;
+        case FileRead::Missing:
+            note(outcome, debug_format("CONFIGFILE: Can't stat %s\n", {file}));
+            drop_held_text();
+            return LoadResult::Missing;
+        case FileRead::NotRegular:
+            // A FIFO would block the start, a device or folder is never settings: neither is
+            // read, and a write must not replace it.
+            note(outcome, debug_format("CONFIGFILE: %s is not a regular file, not read\n", {file}));
+            outcome.reason = "not a regular file";
+            break;
+        case FileRead::CannotOpen:
+            note(outcome, debug_format("CONFIGFILE: Can't open %s for read\n", {file}));
+            outcome.reason = std::strerror(error);
+            break;
+        case FileRead::NoMemory:
+            note(outcome, debug_format("CONFIGFILE: Can't allocate memory\n", {}));
+            outcome.reason = std::strerror(ENOMEM);
+            break;
+        case FileRead::ReadError:
+            note(outcome, debug_format("CONFIGFILE: Can't read from %s\n", {file}));
+            outcome.reason = std::strerror(error);
+            break;
     }
     drop_held_text();
-    const size_t size = static_cast<size_t>(st.st_size);
-    try {
-        state.text.resize(size);
-    } catch (const std::bad_alloc&) {
-        debug_print("CONFIGFILE: Can't allocate memory\n");
-        std::fclose(f);
-        drop_held_text();
-        return LoadResult::Unreadable;
-    }
-    const size_t got = size ? std::fread(state.text.data(), 1, size, f) : 0;
-    std::fclose(f);
-    if (size == 0 || got != size) {
-        debug_print("CONFIGFILE: Can't read from %s\n", file);
-        drop_held_text();
-        // Only an empty regular file counts as empty: a device or a directory is never
-        // replaced by a settings file.
-        return (size == 0 && S_ISREG(st.st_mode)) ? LoadResult::Empty : LoadResult::Unreadable;
-    }
-    state.held = true;
-    return LoadResult::Loaded;
+    return LoadResult::Unreadable;
 }
 
 bool begins_line(size_t pos) {
-    return pos == 0 || (pos >= 2 && state.text.compare(pos - 2, 2, kCrLf) == 0);
+    const std::string& t = state.text;
+    return pos == 0 || (pos >= 2 && t.compare(pos - 2, 2, kCrLf) == 0) ||
+           (pos == kByteOrderMark.size() && t.compare(0, pos, kByteOrderMark) == 0);
 }
 
 // The first occurrence of `needle` at or after `from` that begins a line.
@@ -153,19 +172,32 @@ std::string compose(const char* section, const char* key, const std::string& val
     return out;
 }
 
-// The whole new text goes out as one block; a short write leaves the old file in place.
-int replace_file(const char* file, const std::string& text) {
-    switch (write_file_atomically(file, text)) {
+// The whole new text goes out as one block; a failed write leaves the old file in place.
+bool replace_file(const char* file, const std::string& text, Outcome& outcome) {
+    std::string why;
+    switch (write_file_atomically(file, text, &why)) {
         case AtomicWrite::Written:
-            return 1;
+            return true;
+        case AtomicWrite::WrittenInPlace:
+            note(outcome, debug_format("CONFIGFILE: %s saved in place, %s\n", {file, why}));
+            return true;
+        case AtomicWrite::Refused:
+            note(outcome, debug_format("CONFIGFILE: %s is %s, not written\n", {file, why}));
+            break;
         case AtomicWrite::CannotOpen:
-            debug_print("CONFIGFILE: Can't open %s for write\n", file);
-            return 0;
+            note(outcome, debug_format("CONFIGFILE: Can't open %s for write: %s\n", {file, why}));
+            break;
         case AtomicWrite::WriteError:
+            note(outcome, debug_format("CONFIGFILE: Write error on %s: %s\n", {file, why}));
             break;
     }
-    debug_print("CONFIGFILE: Write error\n");
-    return 0;
+    outcome.reason = why;
+    return false;
+}
+
+void log_again(const Outcome& outcome) {
+    if (!outcome.note.empty())
+        debug_write(outcome.note);
 }
 
 }  // namespace
@@ -191,7 +223,8 @@ int32_t configfile_decimal(const char* text) {
 
 int configfile_read(const char* file, const char* section, const char* key, void* value,
                     uint8_t kind) {
-    if (configfile_load(file) != LoadResult::Loaded)
+    Outcome outcome;
+    if (configfile_load(file, outcome) != LoadResult::Loaded)
         return 0;
     auto v = configfile_find_key(section, key);
     if (!v)
@@ -225,13 +258,64 @@ int configfile_read(const char* file, const char* section, const char* key, void
 
 int configfile_write(const char* file, const char* section, const char* key, const void* value,
                      uint8_t kind) {
-    if (!value)
-        return 0;
+    const ConfigEdit edit{section, key, value, kind};
+    return configfile_write_many(file, &edit, 1);
+}
+
+int configfile_write_many(const char* file, const ConfigEdit* edits, size_t count,
+                          std::string* failure) {
+    size_t writes = 0;
+    for (size_t i = 0; i < count; ++i)
+        writes += edits[i].value ? 1 : 0;
+    if (writes == 0)
+        return count == 0 ? 1 : 0;
+    Outcome load;
+    const LoadResult loaded = configfile_load(file, load);
     // A file that is there but could not be read whole is never rewritten: its settings
-    // would be lost.
-    if (configfile_load(file) == LoadResult::Unreadable)
+    // would be lost. Each write would have tried to load it and said so.
+    if (loaded == LoadResult::Unreadable) {
+        for (size_t i = 1; i < writes; ++i)
+            log_again(load);
+        if (failure)
+            *failure = load.reason;
         return 0;
-    return replace_file(file, compose(section, key, format_value(value, kind)));
+    }
+    // Each edit works on the text the one before it left, as the next write would have found
+    // it on disk; the held text ends as the last of those writes would have loaded it.
+    std::string original;
+    if (writes > 1)
+        original = state.text;
+    std::string text;
+    size_t done = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const ConfigEdit& e = edits[i];
+        if (!e.value)
+            continue;
+        text = compose(e.section, e.key, format_value(e.value, e.kind));
+        if (++done < writes) {
+            state.text.swap(text);
+            state.held = true;
+        }
+    }
+    Outcome write;
+    const bool written = replace_file(file, text, write);
+    // The writes after the first: a failed one leaves the file as it was, so each would have
+    // loaded it as the first did.
+    for (size_t i = 1; i < writes; ++i) {
+        if (!written)
+            log_again(load);
+        log_again(write);
+    }
+    if (!written) {
+        if (writes > 1) {
+            state.text = std::move(original);
+            state.held = loaded == LoadResult::Loaded;
+        }
+        if (failure)
+            *failure = write.reason;
+        return 0;
+    }
+    return writes == count ? 1 : 0;
 }
 
 const std::string& configfile_held_text() {

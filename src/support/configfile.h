@@ -4,7 +4,10 @@
 // File format: byte text, lines end in CR LF (the only line end recognised or written).
 // "[Section]" CR LF begins a section; "key=value" CR LF is an entry, no blanks around '='.
 // Names compare byte for byte. A section's body runs to the next '[' in the text. Headers and
-// entries count only where they begin a line. Any other line is carried through unchanged.
+// entries count only where they begin a line; a UTF-8 byte-order mark at the start of the file
+// counts as the start of the first line (and stays when the file is written back). Any other
+// line is carried through unchanged. Only regular files are read or written: a FIFO, device or
+// directory at the path is refused and logged.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +32,22 @@ int configfile_read(const char* file, const char* section, const char* key, void
 // in which case the file on disk is unchanged.
 int configfile_write(const char* file, const char* section, const char* key, const void* value,
                      uint8_t kind);
+
+// One value to write, as configfile_write takes it.
+struct ConfigEdit {
+    const char* section;
+    const char* key;
+    const void* value;
+    uint8_t kind;
+};
+
+// Writes the values as that many configfile_write calls in the same order would (the same
+// bytes on disk, the same log lines, the same held text afterwards), but reads the file once
+// and writes it once. 1 when the file was written with every value; 0 otherwise (an edit
+// without a value is skipped, as configfile_write skips it). When the file could not be
+// written it is unchanged on disk and `failure`, when given, receives the reason.
+int configfile_write_many(const char* file, const ConfigEdit* edits, size_t count,
+                          std::string* failure = nullptr);
 
 // The decimal conversion of a value text: leading white space, one optional sign, digits up
 // to the first non-digit; no digits give 0. Saturates at the 32-bit limits.

@@ -395,6 +395,49 @@ TEST(Program, AHandEditedStateFileKeepsWhatItCanAndListsAtMost20Problems) {
     EXPECT_DOUBLE_EQ(stored_fsb(), 167.0);  // the PLL kept, the file whole again
 }
 
+TEST(Program, ALinkPlantedAtTheOldNewFileNameNeitherTakesTheSaveNorBecomesConfigIni) {
+    TempWorkDir dir;
+    write_file("victim.txt", "not velmora's");
+    ASSERT_EQ(symlink("victim.txt", "config.ini.velmora-new"), 0);
+    Child velmora({VELMORA_BINARY, "--unattended"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    EXPECT_EQ(read_file("victim.txt"), "not velmora's");
+    struct stat st {};
+    ASSERT_EQ(lstat("config.ini", &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(read_file("config.ini"), golden("config_first_close_on_general_board.ini"));
+}
+
+TEST(Program, FifosAsSettingsAndStateFileAreRefusedWithoutWaitingOnThem) {
+    TempWorkDir dir;
+    ASSERT_EQ(mkfifo("config.ini", 0644), 0);
+    ASSERT_EQ(mkfifo("velmora-sim.ini", 0644), 0);
+    Child velmora({VELMORA_BINARY, "--unattended"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted, 1, 10)) << read_file("velmora.deb");
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(10), 0) << read_file("stderr.txt");
+    const std::string log = read_file("velmora.deb");
+    EXPECT_NE(log.find("SIM: velmora-sim.ini is not a regular file, not read\n"
+                       "VELMORA: Simulated board: "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("CONFIGFILE: config.ini is not a regular file, not read\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("SIM: Can't write velmora-sim.ini: not a regular file\n"), std::string::npos)
+        << log;
+    EXPECT_EQ(count_of(read_file("stderr.txt"),
+                       "velmora: config.ini could not be saved: not a regular file\n"),
+              1u);
+    struct stat st {};
+    ASSERT_EQ(lstat("config.ini", &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 TEST(Program, AnUnknownProfileEndsWithCode2BeforeAnyWindow) {
     TempWorkDir dir;
     Child velmora({VELMORA_BINARY, "--unattended", "--sim=99"},

@@ -56,6 +56,16 @@ class ConfigFileTest : public ::testing::Test {
         return configfile_read(kConfig, section, key, nullptr, CONFIG_INT) == 1;
     }
     static std::string config() { return read_file(kConfig); }
+    // The names of new files a save left behind, one per line.
+    static std::string temp_files(const fs::path& folder = ".") {
+        std::string names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name.find(".velmora-new") != std::string::npos)
+                names += name + "\n";
+        }
+        return names;
+    }
     static std::string debug_log() { return read_file(kDebugLogName); }
 
     TempWorkDir dir_;
@@ -68,7 +78,7 @@ TEST_F(ConfigFileTest, NewKeysInMissingFileFollowAnEmptyLineInReverseOrder) {
     EXPECT_EQ(write_int("Main", "Reset", 1), 1);
 
     EXPECT_EQ(config(), "\r\n[Main]\r\nReset=1\r\nBoard=3\r\n");
-    EXPECT_FALSE(file_exists("config.ini.velmora-new"));
+    EXPECT_EQ(temp_files(), "");
     EXPECT_EQ(read_int("Main", "Board"), 3);
     EXPECT_EQ(read_int("Main", "Reset"), 1);
     // Once the file exists nothing more is logged; a missing key or section is not a failure.
@@ -105,6 +115,72 @@ TEST_F(ConfigFileTest, SettingsWrittenKeyByKeyFromNothingMatchGolden) {
     EXPECT_EQ(byte, 200);
     EXPECT_EQ(read_int("Sensor", "Offset"), -5);
     EXPECT_EQ(read_int("Main", "Board"), 5);
+}
+
+TEST_F(ConfigFileTest, OneWriteOfManyValuesLeavesWhatAWriteForEachWouldLeave) {
+    const int32_t board = 7, reset = 1, fsb = 200, negative = -5;
+    const uint8_t aperture = 200;
+    const std::string s77(77, 'S');  // too long to be found: appended by every write
+    const ConfigEdit edits[] = {
+        {"Main", "Board", &board, CONFIG_INT},        {"Main", "Reset", &reset, CONFIG_INT},
+        {"AutoFSB", "MaxFSB", &fsb, CONFIG_INT},      {"Sensor", "Name", "CPU Temp", CONFIG_TEXT},
+        {"Main", "Offset", nullptr, CONFIG_INT},  // skipped
+        {s77.c_str(), "A", &reset, CONFIG_INT},       {s77.c_str(), "A", &fsb, CONFIG_INT},
+        {"Chipset", "AGPAP", &aperture, CONFIG_BYTE}, {"Main", "Board", &negative, CONFIG_INT},
+    };
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string long_name = std::string(245, 'c') + ".ini";  // saved in place
+    struct Case {
+        const char* what;
+        std::optional<std::string> file;  // nullopt: no file
+        const char* path = kConfig;
+    };
+    const Case cases[] = {
+        {"no file", std::nullopt},
+        {"all keys", crlf_lines({"", "[Main]", "Board=3", "Reset=0", "", "[AutoFSB]", "MaxFSB=166",
+                                 "", "[Sensor]", "Name=x", "", "[Chipset]", "AGPAP=4"})},
+        {"some keys and foreign sections",
+         crlf_lines({"; kept", "[Presets]", "Board=9", "", "[Main]", "Reset=1", "", "[Other]",
+                     "MaxFSB=1"})},
+        {"LF-only line ends", "[Main]\nBoard=3\nReset=1\n"},
+        {"byte-order mark", bom + crlf_lines({"[Main]", "Board=3"})},
+        {"empty file", ""},
+        {"no room for a new file's name", "[Main]\r\nBoard=1\r\n", long_name.c_str()},
+        {"a directory at the path", std::nullopt, "folder.ini"},
+        {"a missing folder", std::nullopt, "nodir/config.ini"},
+    };
+    struct Result {
+        int returned = 0;
+        std::string bytes, log, held;
+    };
+    auto run = [&](const Case& c, bool one_write) {
+        configfile_reset();
+        std::error_code ec;
+        for (const char* name : {kConfig, kDebugLogName, "folder.ini", long_name.c_str()})
+            fs::remove_all(name, ec);
+        if (c.file)
+            write_file(c.path, *c.file);
+        fs::create_directory("folder.ini");
+        Result r;
+        if (one_write) {
+            r.returned = configfile_write_many(c.path, edits, std::size(edits));
+        } else {
+            r.returned = 1;
+            for (const ConfigEdit& e : edits)
+                r.returned &= configfile_write(c.path, e.section, e.key, e.value, e.kind);
+        }
+        r.bytes = fs::is_regular_file(c.path) ? read_file(c.path) : "";
+        r.log = debug_log();
+        r.held = configfile_held_text();
+        return r;
+    };
+    for (const Case& c : cases) {
+        const Result each = run(c, false), once = run(c, true);
+        EXPECT_EQ(once.returned, each.returned) << c.what;
+        EXPECT_EQ(once.bytes, each.bytes) << c.what;
+        EXPECT_EQ(once.log, each.log) << c.what;
+        EXPECT_EQ(once.held, each.held) << c.what;
+    }
 }
 
 TEST_F(ConfigFileTest, RewritingAKeyKeepsEveryOtherByteAndItsPlace) {
@@ -159,6 +235,19 @@ TEST_F(ConfigFileTest, HeadersAndEntriesAreFoundOnlyWhereTheyBeginALine) {
     EXPECT_EQ(config(), "[Map]\r\n1=3\r\n" + map.substr(7));
     EXPECT_EQ(read_int("Map", "1"), 3);
     EXPECT_EQ(read_int("Map", "11"), 7);
+}
+
+TEST_F(ConfigFileTest, AByteOrderMarkStartsTheFirstLineAndStaysWhenWritten) {
+    const std::string bom = "\xEF\xBB\xBF";
+    write_file(kConfig, bom + "[Main]\r\nBoard=3\r\n");
+    EXPECT_EQ(read_int("Main", "Board"), 3);
+    EXPECT_EQ(write_int("Main", "Reset", 1), 1);
+    EXPECT_EQ(write_int("Main", "Board", 4), 1);
+    EXPECT_EQ(config(), bom + "[Main]\r\nReset=1\r\nBoard=4\r\n");
+
+    // Anywhere else the three bytes are text of their line.
+    write_file(kConfig, "\r\n" + bom + "[Main]\r\nBoard=3\r\n");
+    EXPECT_EQ(read_int("Main", "Board"), std::nullopt);
 }
 
 TEST_F(ConfigFileTest, NumbersConvertTheirLeadingDigitsAndSaturate) {
@@ -316,7 +405,7 @@ TEST_F(ConfigFileTest, ExistingFileThatCannotBeReadIsLeftUntouched) {
     EXPECT_EQ(write_int("Main", "Board", 3), 0);
     EXPECT_TRUE(fs::is_directory(kConfig));
     EXPECT_TRUE(fs::is_empty(kConfig));
-    EXPECT_FALSE(file_exists("config.ini.velmora-new"));
+    EXPECT_EQ(temp_files(), "");
 
     if (geteuid() == 0)
         GTEST_SKIP() << "file permissions do not stop root";
@@ -331,18 +420,12 @@ TEST_F(ConfigFileTest, ExistingFileThatCannotBeReadIsLeftUntouched) {
 
 TEST_F(ConfigFileTest, FailedWriteLeavesTheOriginalAndNoTemporaryFile) {
     const std::string settings = "\r\n[Main]\r\nBoard=3\r\n";
-    write_file(kConfig, settings);
-    fs::create_directory("config.ini.velmora-new");  // the new file cannot be created
-    EXPECT_EQ(write_int("Main", "Board", 4), 0);
-    EXPECT_EQ(config(), settings);
-    EXPECT_EQ(debug_log(), "CONFIGFILE: Can't open config.ini for write\n");
-
     EXPECT_EQ(write_int("Main", "Board", 4, "nodir/config.ini"), 0);
-    EXPECT_NE(debug_log().find("CONFIGFILE: Can't open nodir/config.ini for write\n"),
+    EXPECT_NE(debug_log().find("CONFIGFILE: Can't open nodir/config.ini for write: No such file "
+                               "or directory\n"),
               std::string::npos);
 
     // A file-size limit makes the new file fall short, for root as well.
-    fs::remove("config.ini.velmora-new");
     fs::remove(kDebugLogName);
     const std::string big = settings + "Padding=" + std::string(200, 'p') + "\r\n";
     write_file(kConfig, big);
@@ -357,30 +440,34 @@ TEST_F(ConfigFileTest, FailedWriteLeavesTheOriginalAndNoTemporaryFile) {
     std::signal(SIGXFSZ, old_handler);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(config(), big);
-    EXPECT_FALSE(file_exists("config.ini.velmora-new"));
-    EXPECT_EQ(debug_log(), "CONFIGFILE: Write error\n");
+    EXPECT_EQ(temp_files(), "");
+    EXPECT_EQ(debug_log(), "CONFIGFILE: Write error on config.ini: File too large\n");
 
     if (geteuid() == 0)
         GTEST_SKIP() << "a read-only directory does not stop root";
-    write_file(kConfig, settings);
     fs::remove(kDebugLogName);
     write_file(kDebugLogName, "");  // the log stays writable in the locked directory
     fs::permissions(".", fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_EQ(write_int("Main", "Board", 4), 0);
+    EXPECT_EQ(write_int("Main", "Board", 4, "sensor.ini"), 0);
     fs::permissions(".", fs::perms::owner_all);
-    EXPECT_EQ(config(), settings);
-    EXPECT_EQ(debug_log(), "CONFIGFILE: Can't open config.ini for write\n");
-    EXPECT_FALSE(file_exists("config.ini.velmora-new"));
+    EXPECT_FALSE(file_exists("sensor.ini"));
+    EXPECT_EQ(debug_log(),
+              "CONFIGFILE: Can't stat sensor.ini\n"
+              "CONFIGFILE: Can't open sensor.ini for write: Permission denied\n");
+    EXPECT_EQ(temp_files(), "");
 }
 
-TEST_F(ConfigFileTest, RewriteReplacesStaleTempFileAndKeepsModeAndLink) {
+TEST_F(ConfigFileTest, RewriteLeavesAStaleTempFileAloneAndKeepsModeAndLink) {
     write_file(kConfig, "\r\n[Main]\r\nBoard=3\r\n");
-    write_file("config.ini.velmora-new", "left over from an interrupted save");
+    const std::string stale = "left over from an interrupted save";
+    write_file("config.ini.velmora-new", stale);
     fs::permissions(kConfig,
                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(write_int("Main", "Board", 4), 1);
     EXPECT_EQ(config(), "\r\n[Main]\r\nBoard=4\r\n");
-    EXPECT_FALSE(file_exists("config.ini.velmora-new"));
+    EXPECT_EQ(read_file("config.ini.velmora-new"), stale);
+    fs::remove("config.ini.velmora-new");
+    EXPECT_EQ(temp_files(), "");
     EXPECT_EQ(fs::status(kConfig).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 

@@ -256,7 +256,7 @@ TEST_F(SimMachineTest, TheBoardSavesItselfAfterAChangeAtMostOnceASecond) {
         port_in8(0x80);
     }
     const std::string log = read_file("velmora.deb");
-    const size_t said = log.find("SIM: Can't write missing/auto.ini\n");
+    const size_t said = log.find("SIM: Can't write missing/auto.ini: ");
     EXPECT_TRUE(said != std::string::npos && said == log.rfind("SIM: Can't")) << log;
 }
 

@@ -1,0 +1,87 @@
+#include "support/regular_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <new>
+
+namespace {
+
+#ifdef _WIN32
+constexpr int kReadFlags = O_RDONLY | O_BINARY;
+#else
+// O_NONBLOCK: should the path turn into a FIFO between the status check and the open, the
+// open returns at once instead of waiting for a writer; the fstat after it then refuses it.
+constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+#endif
+
+bool is_regular(const struct stat& st) {
+    return (st.st_mode & S_IFMT) == S_IFREG;
+}
+
+// Reads until the end of the file, which may have grown since its size was taken.
+FileRead read_all(int fd, size_t expected, std::string& text) {
+    try {
+        text.resize(expected);
+    } catch (const std::bad_alloc&) {
+        return FileRead::NoMemory;
+    }
+    size_t got = 0;
+    char more[4096];
+    for (;;) {
+        const bool in_place = got < text.size();
+        char* into = in_place ? text.data() + got : more;
+        const size_t room = in_place ? text.size() - got : sizeof more;
+        const auto n = ::read(fd, into, static_cast<unsigned>(room));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return FileRead::ReadError;
+        if (n == 0)
+            break;
+        if (!in_place) {
+            try {
+                text.append(more, static_cast<size_t>(n));
+            } catch (const std::bad_alloc&) {
+                return FileRead::NoMemory;
+            }
+        }
+        got += static_cast<size_t>(n);
+    }
+    text.resize(got);
+    return FileRead::Read;
+}
+
+}  // namespace
+
+FileRead read_regular_file(const std::string& path, std::string& text) {
+    text.clear();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return FileRead::Missing;
+    if (!is_regular(st))
+        return FileRead::NotRegular;
+    const int fd = ::open(path.c_str(), kReadFlags);
+    if (fd < 0)
+        return FileRead::CannotOpen;
+    FileRead result = FileRead::NotRegular;
+    if (::fstat(fd, &st) != 0)
+        result = FileRead::ReadError;
+    else if (is_regular(st))
+        result = read_all(fd, static_cast<size_t>(st.st_size), text);
+    const int saved_errno = errno;
+    ::close(fd);
+    errno = saved_errno;
+    if (result != FileRead::Read) {
+        text.clear();
+        text.shrink_to_fit();
+    }
+    return result;
+}
