@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "app/prompts.h"
 #include "support/configfile.h"
 

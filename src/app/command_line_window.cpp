@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "app/command_line.h"
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "gui/main_window.h"
 
 bool TMain::ParseCommandLine() {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <set>
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "app/prompts.h"
 #include "hw/pci.h"
 #include "hw/smbus.h"

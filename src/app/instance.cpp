@@ -1,6 +1,6 @@
 #include "app/instance.h"
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "app/version.h"
 #include "platform/platform.h"
 

@@ -1,6 +1,6 @@
 #include "app/privileges.h"
 
-#include "app/errortext.h"
+#include "diag/errortext.h"
 #include "platform/platform.h"
 
 namespace {

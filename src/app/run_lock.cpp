@@ -1,6 +1,6 @@
 #include "app/run_lock.h"
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "platform/platform.h"
 
 namespace {

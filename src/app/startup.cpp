@@ -16,11 +16,11 @@
 #include <cerrno>
 
 #include "app/command_line.h"
-#include "app/debuglog.h"
-#include "app/errortext.h"
+#include "diag/debuglog.h"
+#include "diag/errortext.h"
 #include "app/hardware_gate.h"
 #include "app/instance.h"
-#include "app/number_text.h"
+#include "gui/qt_number_text.h"
 #include "app/privileges.h"
 #include "app/prompts.h"
 #include "board/fsb.h"

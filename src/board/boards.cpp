@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "board/fsb.h"
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "hw/pci.h"
 #include "hw/stop_request.h"
 #include "platform/clock.h"

@@ -1,7 +1,7 @@
 #include "board/vid_chip.h"
 
-#include "app/debuglog.h"
-#include "app/errortext.h"
+#include "diag/debuglog.h"
+#include "diag/errortext.h"
 #include "hw/smbus.h"
 
 namespace {

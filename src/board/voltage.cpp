@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/debuglog.h"
-#include "app/errortext.h"
+#include "diag/debuglog.h"
+#include "diag/errortext.h"
 #include "board/vcore_sequence.h"
 #include "board/vid_chip.h"
 #include "platform/clock.h"

@@ -293,7 +293,7 @@ class TMain : public QMainWindow {
     bool ParseCommandLine();
     bool FindOption(const std::string& option, size_t max_length, std::string& value);
 
-    // Main tab: value display and Apply (maintab.cpp).
+    // Main tab: value display and Apply (main_tab.cpp).
     // -- main tab declarations --
     // What the last voltage setter run by Apply returned: 0, or an error code.
     int last_setter_result = 0;
@@ -326,6 +326,7 @@ class TMain : public QMainWindow {
     using Handler = void (TMain::*)(QObject*);
 
     void CreateControls();
+    // Each tab is built in its *_tab_layout.cpp; main_tab.cpp and settings_handlers.cpp run them.
     QWidget* CreateMainTab();
     QWidget* CreateSensorTab();
     QWidget* CreateChipsetTab();

@@ -8,7 +8,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "app/number_text.h"
+#include "gui/qt_number_text.h"
 #include "gui/main_window.h"
 
 namespace {

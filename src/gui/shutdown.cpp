@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "app/main_settings.h"
 #include "gui/main_window.h"
 #include "platform/clock.h"

@@ -2,8 +2,9 @@
 
 #include <string>
 
-#include "app/debuglog.h"
-#include "app/errortext.h"
+#include "diag/debuglog.h"
+#include "diag/errortext.h"
+#include "platform/platform.h"
 
 uint32_t giveio_error = 0;
 

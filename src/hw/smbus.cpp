@@ -1,6 +1,6 @@
 #include "hw/smbus.h"
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "hw/port_io.h"
 #include "platform/clock.h"
 

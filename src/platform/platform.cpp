@@ -43,3 +43,8 @@ void run_exit_hooks() {
     for (auto& hook : hooks)
         hook();
 }
+
+std::string system_error_text() {
+    Platform& os = current_platform();
+    return os.error_message(os.last_error());
+}

@@ -129,6 +129,10 @@ class Platform {
 void add_exit_hook(std::function<void()> hook);
 void run_exit_hooks();
 
+// The operating system's message for the calling thread's last error number, as the system
+// formats it; empty when the system has none.
+std::string system_error_text();
+
 // The installed platform. Before anything is installed this is the platform velmora was built
 // for.
 Platform& current_platform();

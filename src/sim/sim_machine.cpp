@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
 #include "sim/atxp1.h"

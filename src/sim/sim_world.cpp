@@ -1,6 +1,6 @@
 #include "sim/sim_world.h"
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 
 void SimWorld::record_fault(const std::string& text) {
     faults.push_back(text);

@@ -1,10 +1,10 @@
 #include "sim/vcore_rail_watch.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <string>
 
+#include "diag/number_text.h"
 #include "platform/clock.h"
 
 namespace {
@@ -17,9 +17,7 @@ constexpr double kPeakToleranceVolts = 0.001;
 constexpr double kSameVolts = 1e-9;
 
 std::string volts_text(double v) {
-    char buf[32];
-    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 3);
-    return std::string(buf, res.ptr);
+    return fixed_text(v, 3);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "support/atomic_file.h"
 #include "support/regular_file.h"
 

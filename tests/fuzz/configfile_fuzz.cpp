@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "support/configfile.h"
 
 namespace {

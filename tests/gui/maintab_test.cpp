@@ -14,7 +14,7 @@
 #include <memory>
 #include <tuple>
 
-#include "app/errortext.h"
+#include "diag/errortext.h"
 #include "board/chipset.h"
 #include "board/fsb.h"
 #include "gui/main_window.h"

@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 #include "helpers/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <clocale>
 #include <string>
 
-#include "app/errortext.h"
+#include "diag/errortext.h"
 #include "helpers/fake_platform.h"
 #include "helpers/temp_dir.h"
 

@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/debuglog.h"
-#include "app/errortext.h"
+#include "diag/debuglog.h"
+#include "diag/errortext.h"
 #include "board/boards.h"
 #include "board/vcore_sequence.h"
 #include "board/vid_chip.h"

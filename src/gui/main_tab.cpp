@@ -15,9 +15,9 @@
 #include <charconv>
 #include <cmath>
 
-#include "app/debuglog.h"
-#include "app/errortext.h"
-#include "app/number_text.h"
+#include "diag/debuglog.h"
+#include "diag/errortext.h"
+#include "gui/qt_number_text.h"
 #include "app/prompts.h"
 #include "board/chipset.h"
 #include "board/fsb.h"

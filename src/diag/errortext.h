@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 enum ErrorCode : uint32_t {
     ERR_NONE = 0,
@@ -23,7 +22,3 @@ enum ErrorCode : uint32_t {
 // The fixed message of a code; codes without a message of their own (0, 2, 14 and above)
 // give "ERROR: Not defined.".
 const char* error_text(uint32_t code);
-
-// The operating system's message for the calling thread's last error number, as the system
-// formats it; empty when the system has none.
-std::string system_error_text();

@@ -1,4 +1,4 @@
-#include "app/debuglog.h"
+#include "diag/debuglog.h"
 
 #include <charconv>
 #include <cmath>

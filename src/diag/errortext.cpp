@@ -1,6 +1,4 @@
-#include "app/errortext.h"
-
-#include "platform/platform.h"
+#include "diag/errortext.h"
 
 const char* error_text(uint32_t code) {
     switch (code) {
@@ -31,9 +29,4 @@ const char* error_text(uint32_t code) {
         default:
             return "ERROR: Not defined.";
     }
-}
-
-std::string system_error_text() {
-    Platform& os = current_platform();
-    return os.error_message(os.last_error());
 }

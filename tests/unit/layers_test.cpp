@@ -1,0 +1,63 @@
+// The include graph points one way: nothing below the program and the window includes them or
+// the toolkit, so every module can be built and tested without Qt.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Which layers each layer may include, besides itself.
+struct Layer {
+    const char* name;
+    std::vector<std::string> may_include;
+};
+
+TEST(Layers, IncludesPointDownwardAndNoModuleUsesQt) {
+    const Layer layers[] = {
+        {"diag", {}},
+        {"platform", {"diag"}},
+        {"support", {"diag", "platform"}},
+        {"hw", {"diag", "platform", "support"}},
+        {"board", {"diag", "platform", "support", "hw"}},
+        {"sensors", {"diag", "platform", "support", "hw", "board"}},
+        {"sim", {"diag", "platform", "support", "hw"}},
+        {"automation", {"diag", "platform", "support", "hw", "board", "sensors"}},
+    };
+    const fs::path src = fs::path(VELMORA_SOURCE_DIR) / "src";
+    std::error_code ec;
+    if (!fs::is_directory(src / "diag", ec))
+        GTEST_SKIP() << "the source tree is not readable here";
+    std::vector<std::string> wrong;
+    for (const Layer& layer : layers) {
+        if (!fs::exists(src / layer.name))
+            continue;
+        for (const auto& entry : fs::recursive_directory_iterator(src / layer.name)) {
+            std::ifstream in(entry.path());
+            std::string line;
+            while (std::getline(in, line)) {
+                if (line.rfind("#include <Q", 0) == 0) {
+                    wrong.push_back(entry.path().string() + ": " + line);
+                    continue;
+                }
+                if (line.rfind("#include \"", 0) != 0)
+                    continue;
+                const std::string target = line.substr(10, line.find('/', 10) - 10);
+                if (line.find('/') == std::string::npos || target == layer.name)
+                    continue;
+                bool allowed = false;
+                for (const std::string& below : layer.may_include)
+                    allowed = allowed || target == below;
+                if (!allowed)
+                    wrong.push_back(entry.path().string() + ": " + line);
+            }
+        }
+    }
+    EXPECT_EQ(wrong, std::vector<std::string>{});
+}
+
+}  // namespace
