@@ -45,6 +45,8 @@ SensorTable& sensor_table() {
 }
 
 int sensors_detect(SensorTable* table) {
+    if (!table)
+        return 0;
     table->count = 0;
     for (const SensorDriver& driver : kDrivers)
         if (driver.detect)
@@ -54,7 +56,7 @@ int sensors_detect(SensorTable* table) {
 }
 
 void sensors_read_all(SensorTable* table) {
-    for (int i = 0; i < table->count; ++i) {
+    for (int i = 0; table && i < table->count; ++i) {
         const SensorDriver* driver = driver_of_type(table->sensors[i].type);
         if (driver && driver->read)
             driver->read();
@@ -62,7 +64,7 @@ void sensors_read_all(SensorTable* table) {
 }
 
 void sensors_write_controls(SensorTable* table) {
-    for (int i = 0; i < table->count; ++i) {
+    for (int i = 0; table && i < table->count; ++i) {
         const SensorDriver* driver = driver_of_type(table->sensors[i].type);
         if (driver && driver->write)
             driver->write();
