@@ -1,0 +1,16 @@
+// The POST-code display: a two-digit display of the last byte written to I/O port 0x80, served
+// as a pseudo-sensor with no readings and one control, the byte to show.
+#pragma once
+
+#include "sensors/sensor.h"
+
+inline constexpr uint16_t PORT80_PORT = 0x80;
+
+// Fills the slot with the pseudo-sensor; always found (1). The control value is kept.
+int port80_detect(Sensor* slot);
+
+// Puts the control value on port 0x80.
+void port80_write();
+
+// Back to the state of a fresh process (control value 0), for tests.
+void port80_reset_state();

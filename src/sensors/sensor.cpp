@@ -1,0 +1,107 @@
+#include "sensors/sensor.h"
+
+#include "diag/debuglog.h"
+#include "sensors/port80.h"
+
+namespace {
+
+// One hardware-monitor driver: detect fills the given slot and answers 1 found / 0 not found;
+// read refreshes the driver's arrays and control values; write programs the chip from the
+// control values. A driver that is not built yet has no operations and counts as finding
+// nothing.
+struct SensorDriver {
+    uint8_t type;
+    int (*detect)(Sensor* slot);
+    void (*read)();
+    void (*write)();
+};
+
+// In detection order. Winbond and ITE probe the same port pair, so at most one of them is
+// found, and when one is, it sits at index 0.
+constexpr SensorDriver kDrivers[kSensorSlots] = {
+    {SENSOR_WINBOND, nullptr, nullptr, nullptr},  // winbond_detect, winbond_read, winbond_write
+    {SENSOR_ITE, nullptr, nullptr, nullptr},      // ite_detect, ite_read, ite_write
+    {SENSOR_PORT80, port80_detect, nullptr, port80_write},
+    {SENSOR_LM90, nullptr, nullptr, nullptr},  // lm90_detect, lm90_read, lm90_write
+    {SENSOR_SMI, nullptr, nullptr, nullptr},   // smi_sensor_detect, smi_sensor_read, ..._write
+};
+
+const SensorDriver* driver_of_type(uint8_t type) {
+    for (const SensorDriver& driver : kDrivers)
+        if (driver.type == type)
+            return &driver;
+    return nullptr;
+}
+
+struct SensorState {
+    SensorTable table{};
+};
+SensorState state;
+
+}  // namespace
+
+SensorTable& sensor_table() {
+    return state.table;
+}
+
+int sensors_detect(SensorTable* table) {
+    if (!table)
+        return 0;
+    table->count = 0;
+    for (const SensorDriver& driver : kDrivers)
+        if (driver.detect)
+            table->count += driver.detect(&table->sensors[table->count]);
+    debug_print("SENSOR: Found %d sensor(s)\n", table->count);
+    return table->count;
+}
+
+void sensors_read_all(SensorTable* table) {
+    for (int i = 0; table && i < table->count; ++i) {
+        const SensorDriver* driver = driver_of_type(table->sensors[i].type);
+        if (driver && driver->read)
+            driver->read();
+    }
+}
+
+void sensors_write_controls(SensorTable* table) {
+    for (int i = 0; table && i < table->count; ++i) {
+        const SensorDriver* driver = driver_of_type(table->sensors[i].type);
+        if (driver && driver->write)
+            driver->write();
+    }
+}
+
+int sensor_index_of_type(const SensorTable* table, uint8_t type) {
+    if (!table)
+        return 0;
+    for (int i = 0; i < table->count; ++i)
+        if (table->sensors[i].type == type)
+            return i;
+    return 0;
+}
+
+const Sensor* sensor_for_pair(const SensorTable& table, uint8_t type, uint8_t channel,
+                              SensorReading kind) {
+    if (type == SENSOR_NONE)
+        return nullptr;
+    const int index = sensor_index_of_type(&table, type);
+    if (index >= table.count)
+        return nullptr;
+    const Sensor& sensor = table.sensors[index];
+    // The lookup's 0 also stands for "no such type": only a sensor of the type itself will do.
+    if (sensor.type != type)
+        return nullptr;
+    switch (kind) {
+        case SensorReading::Temperature:
+            return sensor.temperatures && channel < sensor.temperature_count ? &sensor : nullptr;
+        case SensorReading::Voltage:
+            return sensor.voltages && channel < sensor.voltage_count ? &sensor : nullptr;
+        case SensorReading::Fan:
+            return sensor.fans && channel < sensor.fan_count ? &sensor : nullptr;
+    }
+    return nullptr;
+}
+
+void sensors_reset_state() {
+    state = SensorState{};
+}
