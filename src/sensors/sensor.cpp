@@ -2,6 +2,7 @@
 
 #include "diag/debuglog.h"
 #include "sensors/port80.h"
+#include "sensors/winbond.h"
 
 namespace {
 
@@ -19,8 +20,8 @@ struct SensorDriver {
 // In detection order. Winbond and ITE probe the same port pair, so at most one of them is
 // found, and when one is, it sits at index 0.
 constexpr SensorDriver kDrivers[kSensorSlots] = {
-    {SENSOR_WINBOND, nullptr, nullptr, nullptr},  // winbond_detect, winbond_read, winbond_write
-    {SENSOR_ITE, nullptr, nullptr, nullptr},      // ite_detect, ite_read, ite_write
+    {SENSOR_WINBOND, winbond_detect, winbond_read, winbond_write},
+    {SENSOR_ITE, nullptr, nullptr, nullptr},  // ite_detect, ite_read, ite_write
     {SENSOR_PORT80, port80_detect, nullptr, port80_write},
     {SENSOR_LM90, nullptr, nullptr, nullptr},  // lm90_detect, lm90_read, lm90_write
     {SENSOR_SMI, nullptr, nullptr, nullptr},   // smi_sensor_detect, smi_sensor_read, ..._write

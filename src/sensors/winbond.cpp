@@ -1,0 +1,162 @@
+#include "sensors/winbond.h"
+
+#include "diag/debuglog.h"
+#include "sensors/isa_monitor.h"
+
+namespace {
+
+// Hardware-monitor register numbers, in the datasheet's terms. CR20-CR3F answer in every bank;
+// CR50-CR5F belong to the bank that CR4E selects.
+constexpr uint8_t W83627HF_REG_IN(int nr) {  // voltage inputs IN0-IN6, 8-bit ADC counts
+    return static_cast<uint8_t>(0x20 + nr);
+}
+constexpr uint8_t W83627HF_REG_TEMP1 = 0x27;  // temperature 1, whole degrees, signed
+constexpr uint8_t W83627HF_REG_FAN(int nr) {  // fan counts of fans 1-3 (nr 0-2)
+    return static_cast<uint8_t>(0x28 + nr);
+}
+constexpr uint8_t W83627HF_REG_VID_FANDIV = 0x47;  // bits 5-4 fan 1, 7-6 fan 2 divisor bits 1-0
+constexpr uint8_t W83627HF_REG_PIN = 0x4B;         // bits 7-6 fan 3 divisor bits 1-0
+constexpr uint8_t W83627HF_REG_BANK = 0x4E;        // bits 2-0 bank; bit 7 selects 0x4F's byte
+constexpr uint8_t W83627HF_REG_WCHIPID = 0x4F;     // vendor id, byte chosen by CR4E bit 7
+constexpr uint8_t W83627HF_REG_TEMP23 = 0x50;      // banks 1, 2: temperature 2, 3 bits 8-1
+constexpr uint8_t W83627HF_REG_PWM1 = 0x5A;        // bank 0: PWM duty 0-255
+constexpr uint8_t W83627HF_REG_PWM2 = 0x5B;        // bank 0
+constexpr uint8_t W83627HF_REG_PWMCLK12 = 0x5C;    // bank 0: bits 1-0 PWM 1, 7-4 PWM 2 clock
+constexpr uint8_t W83627HF_REG_VBAT = 0x5D;        // bank 0: bits 5, 6, 7 fan 1-3 divisor bit 2
+constexpr uint8_t W83782D_REG_PWM3 = 0x5E;         // bank 0, W83782D only
+constexpr uint8_t W83782D_REG_PWM4 = 0x5F;         // bank 0, W83782D only
+constexpr uint8_t W83782D_REG_PWMCLK34 = 0x5C;     // bank 4: bits 1-0 PWM 3, 7-4 PWM 4 clock
+
+constexpr uint8_t W83627HF_BANK_HBACS = 0x80;  // CR4F shows the vendor id's high byte
+
+const char* const kPwmText = "Fan speed control PWM value (0-255):\n0   = off\n255 = full speed";
+const char* const kFreqText =
+    "Fan speed control PWM freq (0-4):\n0 = 46.87KHz\t1 = 23.43KHz\n2 = 11.72KHz\t3 = "
+    "5.85KHz\n4 = 2.93KHz";
+
+constexpr int kControls = 8;
+
+struct WinbondState {
+    int8_t temperatures[3]{};
+    double voltages[7]{};
+    uint16_t fans[3]{};
+    SensorControl controls[kControls]{};
+    uint8_t chip_id = 0;  // register 0x58 as detection read it
+};
+WinbondState state;
+
+// One fan: the divisor exponent's bits 1-0 from `divreg` at `shift`, bit 2 from CR5D at
+// `vbat_shift`; then the count.
+uint16_t read_fan(int nr, uint8_t divreg, int shift, int vbat_shift) {
+    const uint8_t exponent =
+        static_cast<uint8_t>(((hwmon_read_register(divreg) >> shift) & 3) |
+                             ((hwmon_read_register(W83627HF_REG_VBAT) >> vbat_shift) & 4));
+    const uint8_t count = hwmon_read_register(W83627HF_REG_FAN(nr));
+    return fan_count_to_rpm(count, exponent);
+}
+
+// A PWM clock-select register: the first control in bits 1-0, the second in the upper nibble,
+// written in two steps as the chip's clock dividers take them.
+void write_pwm_clock(uint8_t reg, uint8_t low, uint8_t high) {
+    const uint8_t old = hwmon_read_register(reg);
+    const uint8_t first = static_cast<uint8_t>((old & 0xFC) | low);
+    hwmon_write_register(reg, first);
+    hwmon_write_register(reg, static_cast<uint8_t>((first & 0x0F) | (high << 4)));
+}
+
+}  // namespace
+
+uint16_t winbond_vendor_id() {
+    hwmon_write_register(W83627HF_REG_BANK, 0x00);
+    const uint8_t low = hwmon_read_register(W83627HF_REG_WCHIPID);
+    hwmon_write_register(W83627HF_REG_BANK, W83627HF_BANK_HBACS);
+    const uint8_t high = hwmon_read_register(W83627HF_REG_WCHIPID);
+    return static_cast<uint16_t>(low | high << 8);
+}
+
+int winbond_detect(Sensor* slot) {
+    slot->type = SENSOR_WINBOND;
+    slot->temperature_count = 3;
+    slot->voltage_count = 7;
+    slot->fan_count = 3;
+    for (int i = 0; i < kControls; ++i) {
+        const bool pwm = (i & 2) == 0;  // 0, 1, 4, 5 duty; 2, 3, 6, 7 clock select
+        state.controls[i].kind = pwm ? CONTROL_PWM : CONTROL_PWM_FREQ;
+        state.controls[i].description = pwm ? kPwmText : kFreqText;
+    }
+    slot->temperatures = state.temperatures;
+    slot->voltages = state.voltages;
+    slot->fans = state.fans;
+    slot->controls = state.controls;
+
+    if (winbond_vendor_id() != WINBOND_VENDOR_ID)
+        return 0;
+    state.chip_id = hwmon_chip_id();
+    switch (state.chip_id) {
+        case W83627HF_CHIP_ID:
+            debug_print("WINBOND: Found a W83627HF\n");
+            slot->name = "W83627HF";
+            slot->control_count = 4;
+            return 1;
+        case W83782D_CHIP_ID:
+            debug_print("WINBOND: Found a W83782D\n");
+            slot->name = "W83782D";
+            slot->control_count = 8;
+            return 1;
+    }
+    debug_print("WINBOND: Unknown CHIPID %x\n", state.chip_id);
+    slot->name = nullptr;
+    return 0;
+}
+
+void winbond_read() {
+    hwmon_write_register(W83627HF_REG_BANK, W83627HF_BANK_HBACS | 1);
+    state.temperatures[0] = static_cast<int8_t>(hwmon_read_register(W83627HF_REG_TEMP23));
+    hwmon_write_register(W83627HF_REG_BANK, W83627HF_BANK_HBACS | 2);
+    state.temperatures[1] = static_cast<int8_t>(hwmon_read_register(W83627HF_REG_TEMP23));
+    hwmon_write_register(W83627HF_REG_BANK, W83627HF_BANK_HBACS | 2);
+    state.temperatures[2] = static_cast<int8_t>(hwmon_read_register(W83627HF_REG_TEMP1));
+    for (int i = 0; i < 7; ++i)
+        state.voltages[i] = hwmon_read_register(W83627HF_REG_IN(i));  // raw count 0-255
+    winbond_read_fans();
+}
+
+void winbond_read_fans() {
+    hwmon_write_register(W83627HF_REG_BANK, 0x00);
+    state.fans[0] = read_fan(0, W83627HF_REG_VID_FANDIV, 4, 3);
+    state.fans[1] = read_fan(1, W83627HF_REG_VID_FANDIV, 6, 4);
+    state.fans[2] = read_fan(2, W83627HF_REG_PIN, 6, 5);
+
+    SensorControl* c = state.controls;
+    c[0].value = hwmon_read_register(W83627HF_REG_PWM1);
+    c[1].value = hwmon_read_register(W83627HF_REG_PWM2);
+    c[2].value = hwmon_read_register(W83627HF_REG_PWMCLK12) & 3;
+    c[3].value = hwmon_read_register(W83627HF_REG_PWMCLK12) >> 4;
+    if (state.chip_id != W83782D_CHIP_ID)
+        return;
+    c[4].value = hwmon_read_register(W83782D_REG_PWM3);
+    c[5].value = hwmon_read_register(W83782D_REG_PWM4);
+    hwmon_write_register(W83627HF_REG_BANK, 0x04);
+    c[6].value = hwmon_read_register(W83782D_REG_PWMCLK34) & 3;
+    c[7].value = hwmon_read_register(W83782D_REG_PWMCLK34) >> 4;
+    // Bank 4 stays selected: every read selects its banks itself.
+}
+
+void winbond_write() {
+    const SensorControl* c = state.controls;
+    hwmon_write_register(W83627HF_REG_BANK, 0x00);
+    hwmon_write_register(W83627HF_REG_PWM1, c[0].value);
+    hwmon_write_register(W83627HF_REG_PWM2, c[1].value);
+    write_pwm_clock(W83627HF_REG_PWMCLK12, c[2].value, c[3].value);
+    if (state.chip_id != W83782D_CHIP_ID)
+        return;
+    // The W83782D's second pair: duties in bank 0, clock selects in bank 4.
+    hwmon_write_register(W83782D_REG_PWM3, c[4].value);
+    hwmon_write_register(W83782D_REG_PWM4, c[5].value);
+    hwmon_write_register(W83627HF_REG_BANK, 0x04);
+    write_pwm_clock(W83782D_REG_PWMCLK34, c[6].value, c[7].value);
+}
+
+void winbond_reset_state() {
+    state = WinbondState{};
+}

@@ -1,0 +1,33 @@
+// The Winbond W83627HF and W83782D hardware monitors, served as sensor type SENSOR_WINBOND:
+// three temperatures, seven voltage counts, three fans, and the PWM duty and clock-select
+// controls of the fan outputs (two pairs on the W83627HF, four on the W83782D).
+#pragma once
+
+#include <cstdint>
+
+#include "sensors/sensor.h"
+
+inline constexpr uint16_t WINBOND_VENDOR_ID = 0x5CA3;
+inline constexpr uint8_t W83627HF_CHIP_ID = 0x21;
+inline constexpr uint8_t W83782D_CHIP_ID = 0x30;
+
+// The vendor id, low byte read with bank register 0x4E = 0x00, high byte with 0x80.
+uint16_t winbond_vendor_id();
+
+// Fills the slot (counts, the driver's arrays, the eight control entries) and answers 1 for a
+// W83627HF or W83782D. A foreign vendor id answers 0 silently, the name left as it was; an
+// unknown chip id is logged, the name set to null, and answers 0.
+int winbond_detect(Sensor* slot);
+
+// Refreshes every temperature, voltage count, fan speed and control value from the chip.
+void winbond_read();
+
+// The fan speeds and the control values alone (part of winbond_read).
+void winbond_read_fans();
+
+// Programs the chip's PWM duties and clock selects from the control values: controls 0-3 on
+// both chips, 4-7 as well on the W83782D.
+void winbond_write();
+
+// Back to the state of a fresh process (nothing detected, all readings 0), for tests.
+void winbond_reset_state();
