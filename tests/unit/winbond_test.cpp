@@ -1,0 +1,256 @@
+// The Winbond W83627HF/W83782D driver: its port sequences against the scripted backend, the
+// fan conversion's edge values, and readings and writes on the simulated boards.
+#include "sensors/winbond.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "diag/debuglog.h"
+#include "helpers/temp_dir.h"
+#include "hw/scripted_port_backend.h"
+#include "sensors/isa_monitor.h"
+#include "sensors/port80.h"
+#include "sensors/sensor.h"
+#include "sim/sim_machine.h"
+#include "sim/sim_profile.h"
+
+namespace {
+
+class Winbond : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        winbond_reset_state();
+        sensors_reset_state();
+        port80_reset_state();
+        install_port_backend(&ports_);
+    }
+    void TearDown() override { install_port_backend(nullptr); }
+
+    // Scripts a register read's answer and expects its two port accesses.
+    void rd(uint8_t reg, uint8_t value) {
+        ports_.script[0x296].push_back(value);
+        expected_.push_back(out(1, 0x295, reg));
+        expected_.push_back(in(1, 0x296, value));
+    }
+    void wr(uint8_t reg, uint8_t value) {
+        expected_.push_back(out(1, 0x295, reg));
+        expected_.push_back(out(1, 0x296, value));
+    }
+    // Detects the chip with the given id through the scripted bus.
+    int detect(uint8_t chip_id) {
+        wr(0x4E, 0x00);
+        rd(0x4F, 0xA3);
+        wr(0x4E, 0x80);
+        rd(0x4F, 0x5C);
+        rd(0x58, chip_id);
+        return winbond_detect(&slot_);
+    }
+    void restart() {
+        ports_.accesses.clear();
+        expected_.clear();
+    }
+
+    TempWorkDir dir_;
+    ScriptedPortBackend ports_;
+    std::vector<PortAccess> expected_;
+    Sensor slot_{};
+};
+
+TEST_F(Winbond, FanCountsConvertIn32BitsAndCapAt65535) {
+    const struct {
+        uint16_t count;
+        uint8_t exponent;
+        uint16_t rpm;
+    } cases[] = {
+        {135, 1, 5000},
+        {100, 0, 6750},  // product 100 doubled
+        {134, 0, 5037},
+        {135, 0, 10000},
+        {255, 0, 0},
+        {255, 7, 0},
+        {0, 3, 0},
+        {56, 3, 3013},
+        {1, 0, 65535},  // 675 000 does not fit 16 bits: capped,
+                        // not wrapped
+        {10, 5, 4218},
+        {200, 32, 0},  // no divisor that large
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fan_count_to_rpm(c.count, c.exponent), c.rpm)
+            << c.count << " exponent " << int(c.exponent);
+    // The wide core, for 16-bit counters: no overflow value of its own, products past 32 bits.
+    EXPECT_EQ(fan_rpm_from_count(255, 1), 5294);
+    EXPECT_EQ(fan_rpm_from_count(0xFFFF, 0x80000000u), 0);
+    EXPECT_EQ(fan_rpm_from_count(0xFFFF, 0), 0);
+    EXPECT_EQ(fan_rpm_from_count(3, 2), 65535);
+}
+
+TEST_F(Winbond, DetectionReadsTheVendorIdInBothBanksThenTheChipId) {
+    const struct {
+        uint8_t chip_id;
+        int found;
+        const char* name;
+        uint8_t controls;
+        std::string log;
+    } cases[] = {
+        {0x21, 1, "W83627HF", 4, "WINBOND: Found a W83627HF\n"},
+        {0x30, 1, "W83782D", 8, "WINBOND: Found a W83782D\n"},
+        {0x40, 0, nullptr, 0, "WINBOND: Unknown CHIPID 40\n"},
+    };
+    for (const auto& c : cases) {
+        restart();
+        std::remove(kDebugLogName);
+        slot_ = Sensor{};
+        EXPECT_EQ(detect(c.chip_id), c.found) << int(c.chip_id);
+        EXPECT_EQ(ports_.accesses, expected_) << int(c.chip_id);
+        EXPECT_STREQ(slot_.name, c.name);
+        EXPECT_EQ(slot_.control_count, c.controls);
+        EXPECT_EQ(read_file(kDebugLogName), c.log);
+        EXPECT_EQ(slot_.type, SENSOR_WINBOND);
+        EXPECT_EQ(slot_.temperature_count + slot_.voltage_count + slot_.fan_count, 13);
+        ASSERT_TRUE(slot_.temperatures && slot_.voltages && slot_.fans && slot_.controls);
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(slot_.controls[i].kind, i % 4 < 2 ? CONTROL_PWM : CONTROL_PWM_FREQ) << i;
+    }
+    EXPECT_STREQ(slot_.controls[5].description,
+                 "Fan speed control PWM value (0-255):\n0   = off\n255 = full speed");
+    EXPECT_STREQ(slot_.controls[2].description,
+                 "Fan speed control PWM freq (0-4):\n0 = 46.87KHz\t1 = 23.43KHz\n2 = "
+                 "11.72KHz\t3 = 5.85KHz\n4 = 2.93KHz");
+
+    // Another maker's chip, or the bytes the other way round: silent, the name untouched.
+    restart();
+    std::remove(kDebugLogName);
+    slot_.name = "before";
+    ports_.script[0x296] = {0x5C, 0xA3};
+    EXPECT_EQ(winbond_detect(&slot_), 0);
+    EXPECT_EQ(ports_.accesses.size(), 8u);  // no chip id read
+    EXPECT_STREQ(slot_.name, "before");
+    EXPECT_EQ(read_file(kDebugLogName), "");
+}
+
+TEST_F(Winbond, ReadVisitsEachRegisterInTurnAndTheW83782dBank4) {
+    for (uint8_t chip : {W83627HF_CHIP_ID, W83782D_CHIP_ID}) {
+        restart();
+        ASSERT_EQ(detect(chip), 1);
+        restart();
+        wr(0x4E, 0x81);
+        rd(0x50, 0xD8);  // -40 degrees
+        wr(0x4E, 0x82);
+        rd(0x50, 25);
+        wr(0x4E, 0x82);
+        rd(0x27, 30);
+        for (uint8_t i = 0; i < 7; ++i)
+            rd(0x20 + i, 100 + i);
+        wr(0x4E, 0x00);
+        rd(0x47, 0x90);  // fan 1: exponent bits 1-0 = 1
+        rd(0x5D, 0x20);  // and bit 2: divisor 32
+        rd(0x28, 10);
+        rd(0x47, 0x90);  // fan 2: divisor 4
+        rd(0x5D, 0x20);
+        rd(0x29, 135);
+        rd(0x4B, 0xC0);  // fan 3: divisor 8, stopped
+        rd(0x5D, 0x20);
+        rd(0x2A, 255);
+        rd(0x5A, 0x80);
+        rd(0x5B, 0x40);
+        rd(0x5C, 0x31);
+        rd(0x5C, 0xF2);  // the whole upper nibble
+        if (chip == W83782D_CHIP_ID) {
+            rd(0x5E, 0x11);
+            rd(0x5F, 0x22);
+            wr(0x4E, 0x04);
+            rd(0x5C, 0x43);
+            rd(0x5C, 0x43);
+        }
+        winbond_read();
+        EXPECT_EQ(ports_.accesses, expected_) << int(chip);
+        EXPECT_EQ(std::vector<int>(slot_.temperatures, slot_.temperatures + 3),
+                  (std::vector<int>{-40, 25, 30}));
+        EXPECT_EQ(slot_.voltages[0], 100.0);
+        EXPECT_EQ(slot_.voltages[6], 106.0);
+        EXPECT_EQ(std::vector<int>(slot_.fans, slot_.fans + 3), (std::vector<int>{4218, 2500, 0}));
+        std::vector<int> values;
+        for (int i = 0; i < 8; ++i)
+            values.push_back(slot_.controls[i].value);
+        EXPECT_EQ(values, chip == W83782D_CHIP_ID
+                              ? (std::vector<int>{0x80, 0x40, 1, 0xF, 0x11, 0x22, 3, 4})
+                              : (std::vector<int>{0x80, 0x40, 1, 0xF, 0, 0, 0, 0}));
+    }
+}
+
+TEST_F(Winbond, WriteMergesTheClockSelectsInTwoStepsAndCoversTheW83782dSecondPair) {
+    for (uint8_t chip : {W83627HF_CHIP_ID, W83782D_CHIP_ID}) {
+        restart();
+        ASSERT_EQ(detect(chip), 1);
+        restart();
+        const uint8_t values[8] = {0x90, 0xA0, 2, 5, 0x33, 0x44, 1, 0x13};
+        for (int i = 0; i < 8; ++i)
+            slot_.controls[i].value = values[i];
+        wr(0x4E, 0x00);
+        wr(0x5A, 0x90);
+        wr(0x5B, 0xA0);
+        rd(0x5C, 0x31);
+        wr(0x5C, 0x32);
+        wr(0x5C, 0x52);
+        if (chip == W83782D_CHIP_ID) {
+            wr(0x5E, 0x33);
+            wr(0x5F, 0x44);
+            wr(0x4E, 0x04);
+            rd(0x5C, 0xFF);
+            wr(0x5C, 0xFD);
+            wr(0x5C, 0x3D);  // 0x13 loses its upper bits
+        }
+        winbond_write();
+        EXPECT_EQ(ports_.accesses, expected_) << int(chip);
+    }
+}
+
+TEST_F(Winbond, TheSimulatedChipsReadPlausiblyAndTakeTheirControls) {
+    const struct {
+        int profile;
+        const char* name;
+        uint8_t controls;
+    } cases[] = {{7, "W83627HF", 4}, {8, "W83782D", 8}, {2, "W83782D", 8}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.profile);
+        winbond_reset_state();
+        SimMachine machine(*sim_profile(c.profile));
+        machine.set_cpu_load(0.0);
+        install_port_backend(&machine);
+        SensorTable table{};
+        ASSERT_GE(sensors_detect(&table), 2);
+        const Sensor& s = table.sensors[0];
+        ASSERT_STREQ(s.name, c.name);
+        ASSERT_EQ(s.control_count, c.controls);
+
+        sensors_read_all(&table);
+        const SimWorld& w = machine.world();
+        EXPECT_NEAR(s.temperatures[0], w.cpu_temp_c, 1.0);
+        EXPECT_NEAR(s.temperatures[1], w.ambient_c, 1.0);
+        EXPECT_NEAR(s.temperatures[2], w.sys_temp_c, 1.0);
+        EXPECT_NEAR(s.voltages[0] * 0.016, w.vcore, 0.016);
+        EXPECT_NEAR(s.voltages[4] * 0.0608, w.v12, 0.0608);
+        for (int f = 0; f < 3; ++f)
+            EXPECT_NEAR(s.fans[f], w.fan_rpm[f], w.fan_rpm[f] * 0.03 + 1) << f;
+        EXPECT_EQ(s.controls[0].value, 255);
+
+        // New duties and clocks reach the chip and come back on the next read.
+        const uint8_t values[8] = {0x80, 0x60, 3, 2, 0x40, 0x20, 0, 4};
+        for (int i = 0; i < c.controls; ++i)
+            s.controls[i].value = values[i];
+        sensors_write_controls(&table);
+        for (int i = 0; i < c.controls; ++i)
+            s.controls[i].value = 0xEE;
+        sensors_read_all(&table);
+        for (int i = 0; i < c.controls; ++i)
+            EXPECT_EQ(s.controls[i].value, values[i]) << i;
+        EXPECT_TRUE(w.faults.empty()) << w.faults.front();
+        install_port_backend(&ports_);
+    }
+}
+
+}  // namespace
