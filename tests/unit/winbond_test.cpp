@@ -65,18 +65,10 @@ TEST_F(Winbond, FanCountsConvertIn32BitsAndCapAt65535) {
         uint8_t exponent;
         uint16_t rpm;
     } cases[] = {
-        {135, 1, 5000},
-        {100, 0, 6750},  // product 100 doubled
-        {134, 0, 5037},
-        {135, 0, 10000},
-        {255, 0, 0},
-        {255, 7, 0},
-        {0, 3, 0},
-        {56, 3, 3013},
-        {1, 0, 65535},  // 675 000 does not fit 16 bits: capped,
-                        // not wrapped
-        {10, 5, 4218},
-        {200, 32, 0},  // no divisor that large
+        // 100 x 1 is doubled; 1 x 1 doubled gives 675 000, capped rather than wrapped to 16 bits;
+        // no divisor as large as 2^32.
+        {135, 1, 5000}, {100, 0, 6750}, {134, 0, 5037}, {135, 0, 10000}, {255, 0, 0},  {255, 7, 0},
+        {0, 3, 0},      {56, 3, 3013},  {1, 0, 65535},  {10, 5, 4218},   {200, 32, 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(fan_count_to_rpm(c.count, c.exponent), c.rpm)
