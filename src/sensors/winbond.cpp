@@ -5,6 +5,10 @@
 
 namespace {
 
+constexpr uint16_t WINBOND_VENDOR_ID = 0x5CA3;
+constexpr uint8_t W83627HF_CHIP_ID = 0x21;
+constexpr uint8_t W83782D_CHIP_ID = 0x30;
+
 // Hardware-monitor register numbers, in the datasheet's terms. CR20-CR3F answer in every bank;
 // CR50-CR5F belong to the bank that CR4E selects.
 constexpr uint8_t W83627HF_REG_IN(int nr) {  // voltage inputs IN0-IN6, 8-bit ADC counts

@@ -7,16 +7,13 @@
 
 #include "sensors/sensor.h"
 
-inline constexpr uint16_t WINBOND_VENDOR_ID = 0x5CA3;
-inline constexpr uint8_t W83627HF_CHIP_ID = 0x21;
-inline constexpr uint8_t W83782D_CHIP_ID = 0x30;
-
-// The vendor id, low byte read with bank register 0x4E = 0x00, high byte with 0x80.
+// The vendor id (0x5CA3 for Winbond), low byte read with bank register 0x4E = 0x00, high byte with
+// 0x80.
 uint16_t winbond_vendor_id();
 
 // Fills the slot (counts, the driver's arrays, the eight control entries) and answers 1 for a
-// W83627HF or W83782D. A foreign vendor id answers 0 silently, the name left as it was; an
-// unknown chip id is logged, the name set to null, and answers 0.
+// W83627HF (chip id 0x21) or W83782D (0x30). A foreign vendor id answers 0 silently, the name
+// left as it was; an unknown chip id is logged, the name set to null, and answers 0.
 int winbond_detect(Sensor* slot);
 
 // Refreshes every temperature, voltage count, fan speed and control value from the chip.

@@ -19,6 +19,8 @@
 
 namespace {
 
+constexpr uint8_t kW83627hf = 0x21, kW83782d = 0x30;  // chip ids
+
 class Winbond : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -125,7 +127,7 @@ TEST_F(Winbond, DetectionReadsTheVendorIdInBothBanksThenTheChipId) {
 }
 
 TEST_F(Winbond, ReadVisitsEachRegisterInTurnAndTheW83782dBank4) {
-    for (uint8_t chip : {W83627HF_CHIP_ID, W83782D_CHIP_ID}) {
+    for (uint8_t chip : {kW83627hf, kW83782d}) {
         restart();
         ASSERT_EQ(detect(chip), 1);
         restart();
@@ -151,7 +153,7 @@ TEST_F(Winbond, ReadVisitsEachRegisterInTurnAndTheW83782dBank4) {
         rd(0x5B, 0x40);
         rd(0x5C, 0x31);
         rd(0x5C, 0xF2);  // the whole upper nibble
-        if (chip == W83782D_CHIP_ID) {
+        if (chip == kW83782d) {
             rd(0x5E, 0x11);
             rd(0x5F, 0x22);
             wr(0x4E, 0x04);
@@ -168,14 +170,14 @@ TEST_F(Winbond, ReadVisitsEachRegisterInTurnAndTheW83782dBank4) {
         std::vector<int> values;
         for (int i = 0; i < 8; ++i)
             values.push_back(slot_.controls[i].value);
-        EXPECT_EQ(values, chip == W83782D_CHIP_ID
+        EXPECT_EQ(values, chip == kW83782d
                               ? (std::vector<int>{0x80, 0x40, 1, 0xF, 0x11, 0x22, 3, 4})
                               : (std::vector<int>{0x80, 0x40, 1, 0xF, 0, 0, 0, 0}));
     }
 }
 
 TEST_F(Winbond, WriteMergesTheClockSelectsInTwoStepsAndCoversTheW83782dSecondPair) {
-    for (uint8_t chip : {W83627HF_CHIP_ID, W83782D_CHIP_ID}) {
+    for (uint8_t chip : {kW83627hf, kW83782d}) {
         restart();
         ASSERT_EQ(detect(chip), 1);
         restart();
@@ -188,7 +190,7 @@ TEST_F(Winbond, WriteMergesTheClockSelectsInTwoStepsAndCoversTheW83782dSecondPai
         rd(0x5C, 0x31);
         wr(0x5C, 0x32);
         wr(0x5C, 0x52);
-        if (chip == W83782D_CHIP_ID) {
+        if (chip == kW83782d) {
             wr(0x5E, 0x33);
             wr(0x5F, 0x44);
             wr(0x4E, 0x04);
