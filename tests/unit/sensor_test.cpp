@@ -14,6 +14,7 @@
 #include "diag/debuglog.h"
 #include "helpers/temp_dir.h"
 #include "hw/scripted_port_backend.h"
+#include "hw/smbus.h"
 #include "sensors/port80.h"
 #include "sensors/sensor_map.h"
 #include "support/configfile.h"
@@ -41,8 +42,12 @@ class SensorTest : public ::testing::Test {
         port80_reset_state();
         configfile_reset();
         install_port_backend(&ports_);
+        smbus_block_access(true);  // no SMBus chip answers here, and the probes cost no port
     }
-    void TearDown() override { install_port_backend(nullptr); }
+    void TearDown() override {
+        smbus_block_access(false);
+        install_port_backend(nullptr);
+    }
 
     TempWorkDir dir_;
     ScriptedPortBackend ports_;

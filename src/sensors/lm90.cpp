@@ -1,0 +1,95 @@
+#include "sensors/lm90.h"
+
+#include "diag/debuglog.h"
+#include "hw/smbus.h"
+
+namespace {
+
+// The chip's registers; reading and writing one setting use different commands.
+constexpr uint8_t LM90_REG_R_LOCAL_TEMP = 0x00;
+constexpr uint8_t LM90_REG_R_REMOTE_TEMPH = 0x01;
+constexpr uint8_t LM90_REG_R_CONVRATE = 0x04;
+constexpr uint8_t LM90_REG_W_CONVRATE = 0x0A;
+constexpr uint8_t LM90_REG_R_MAN_ID = 0xFE;
+constexpr uint8_t LM90_REG_R_CHIP_ID = 0xFF;  // die revision
+
+constexpr uint8_t LM90_MAN_ID = 0x01;
+constexpr uint8_t LM90_MAX_CONVRATE = 9;  // 32 conversions per second
+
+constexpr int kRemoteTemp = 0;
+constexpr int kLocalTemp = 1;
+
+struct Lm90State {
+    uint8_t bus = 0;  // the host the chip answered on
+    int8_t temperatures[2] = {};
+    SensorControl control{CONTROL_OTHER,
+                          "Conversion rate (0-9):\nRate = 62.5mHz * 2^value\n00 = 62.5mHz\n"
+                          "09 = 32Hz",
+                          0};
+    // Whether the control has held the chip's rate since detection; until then a write would
+    // push an arbitrary value over it.
+    bool rate_read = false;
+};
+Lm90State state;
+
+bool answers_on(uint8_t bus) {
+    if (smbus_read_byte(bus, LM90_ADDRESS, LM90_REG_R_MAN_ID) != LM90_MAN_ID)
+        return false;
+    const uint8_t rev = smbus_read_byte(bus, LM90_ADDRESS, LM90_REG_R_CHIP_ID);
+    debug_print(bus == 0 ? "LM90: Found an LM90 (rev: %x) on Bus 0\n"
+                         : "LM90: Found an LM90 (rev: %x) on Bus 1\n",
+                rev);
+    return true;
+}
+
+// Takes the register's byte only when the transaction completed.
+template <typename T>
+bool read_into(uint8_t command, T& target) {
+    uint8_t value = 0;
+    if (!smbus_read_byte_checked(state.bus, LM90_ADDRESS, command, value))
+        return false;
+    target = static_cast<T>(value);
+    return true;
+}
+
+}  // namespace
+
+int lm90_detect(Sensor* slot) {
+    slot->name = "LM90";
+    slot->type = SENSOR_LM90;
+    slot->temperature_count = 2;
+    slot->voltage_count = 0;
+    slot->fan_count = 0;
+    slot->control_count = 1;
+    slot->temperatures = state.temperatures;
+    slot->voltages = nullptr;
+    slot->fans = nullptr;
+    slot->controls = &state.control;
+    for (uint8_t bus = 0; bus < SMBUS_HOST_COUNT; ++bus) {
+        if (answers_on(bus)) {
+            state.bus = bus;
+            state.rate_read = false;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+void lm90_read() {
+    read_into(LM90_REG_R_REMOTE_TEMPH, state.temperatures[kRemoteTemp]);
+    read_into(LM90_REG_R_LOCAL_TEMP, state.temperatures[kLocalTemp]);
+    if (read_into(LM90_REG_R_CONVRATE, state.control.value))
+        state.rate_read = true;
+}
+
+void lm90_write() {
+    if (state.control.value > LM90_MAX_CONVRATE)
+        state.control.value = LM90_MAX_CONVRATE;
+    if (!state.rate_read)
+        return;
+    smbus_write_byte(state.bus, LM90_ADDRESS, LM90_REG_W_CONVRATE, state.control.value);
+}
+
+void lm90_reset_state() {
+    state = Lm90State{};
+}
