@@ -1,6 +1,7 @@
 #include "sensors/sensor.h"
 
 #include "diag/debuglog.h"
+#include "sensors/ite.h"
 #include "sensors/lm90.h"
 #include "sensors/port80.h"
 #include "sensors/winbond.h"
@@ -22,7 +23,7 @@ struct SensorDriver {
 // found, and when one is, it sits at index 0.
 constexpr SensorDriver kDrivers[kSensorSlots] = {
     {SENSOR_WINBOND, winbond_detect, winbond_read, winbond_write},
-    {SENSOR_ITE, nullptr, nullptr, nullptr},  // ite_detect, ite_read, ite_write
+    {SENSOR_ITE, ite_detect, ite_read, ite_write},
     {SENSOR_PORT80, port80_detect, nullptr, port80_write},
     {SENSOR_LM90, lm90_detect, lm90_read, lm90_write},
     {SENSOR_SMI, nullptr, nullptr, nullptr},  // smi_sensor_detect, smi_sensor_read, ..._write

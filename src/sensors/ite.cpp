@@ -1,0 +1,153 @@
+#include "sensors/ite.h"
+
+#include "diag/debuglog.h"
+#include "sensors/isa_monitor.h"
+
+namespace {
+
+constexpr uint8_t IT8712F_CHIP_ID = 0x90;
+
+// Environment-controller register numbers, in the datasheet's terms.
+constexpr uint8_t IT87_REG_FAN_DIV = 0x0B;    // bits 2-0 fan 1, 5-3 fan 2 exponent; 6 fan 3
+constexpr uint8_t IT87_REG_FAN_16BIT = 0x0C;  // bits 2-0: 16-bit counters of fans 1-3
+constexpr uint8_t IT87_REG_FAN(int nr) {      // fan counts 1-3 (nr 0-2), low byte
+    return static_cast<uint8_t>(0x0D + nr);
+}
+constexpr uint8_t IT87_REG_FAN_MAIN_CTRL = 0x13;  // bits 2-0: fans 1-3 in PWM mode
+constexpr uint8_t IT87_REG_FAN_CTL = 0x14;        // bits 2-0: fans 1-3 on in on/off mode
+constexpr uint8_t IT87_REG_PWM(int nr) {          // PWM outputs 1-3
+    return static_cast<uint8_t>(0x15 + nr);
+}
+constexpr uint8_t IT87_REG_FANX(int nr) {  // fan counts 1-3, high byte in 16-bit mode
+    return static_cast<uint8_t>(0x18 + nr);
+}
+constexpr uint8_t IT87_REG_VIN(int nr) {  // VIN0-VIN7 and VBAT, 8-bit ADC counts
+    return static_cast<uint8_t>(0x20 + nr);
+}
+constexpr uint8_t IT87_REG_TEMP(int nr) {  // temperatures 1-3, whole degrees, signed
+    return static_cast<uint8_t>(0x29 + nr);
+}
+
+constexpr uint8_t IT87_FAN_OUTPUTS = 0x07;       // bits 2-0 of 0x13 and 0x14: fans 1-3
+constexpr uint8_t IT87_FAN3_DIV_SELECT = 0x64;   // any of bits 2, 5, 6: fan 3 divisor 8
+constexpr uint8_t IT87_PWM_AUTOMATIC = 0x80;     // the chip's automatic control
+constexpr uint8_t IT87_PWM_DUTY = 0x7F;          // software duty in 128 steps
+constexpr uint8_t IT87_PWM_TEMP_INPUT = 0x03;    // automatic mode: temperature input
+constexpr uint16_t IT87_FAN16_STOPPED = 0xFFFF;  // 16-bit count of a stopped fan
+
+const char* const kPwmText = "Fan speed control PWM value (0-128)";
+const char* const kEnableText = "Enable software fan control (0-1):\n0 = Disabled\n1 = Enabled";
+
+constexpr int kFans = 3;
+constexpr int kControls = 4;
+constexpr int kSoftwareControl = 3;  // control index of the switch
+
+struct IteState {
+    int8_t temperatures[3]{};
+    double voltages[9]{};
+    uint16_t fans[kFans]{};
+    SensorControl controls[kControls]{};
+    // Per fan, the temperature input of its automatic control as last seen in the chip.
+    uint8_t automatic_input[kFans]{};
+};
+IteState state;
+
+// One fan from its low count byte, the high byte when its 16-bit counter is on, and the divisor
+// exponent. An 8-bit count of 255 and a 16-bit count of 0 or 0xFFFF are a stopped fan.
+uint16_t read_fan(int nr, uint8_t wide, uint8_t exponent_of(uint8_t)) {
+    uint16_t count = hwmon_read_register(IT87_REG_FAN(nr));
+    const bool sixteen = wide & (1u << nr);
+    if (sixteen)
+        count = static_cast<uint16_t>(count | hwmon_read_register(IT87_REG_FANX(nr)) << 8);
+    const uint8_t exponent = exponent_of(hwmon_read_register(IT87_REG_FAN_DIV));
+    if (!sixteen)
+        return fan_count_to_rpm(count, exponent);
+    if (count == IT87_FAN16_STOPPED)
+        return 0;
+    return fan_rpm_from_count(count, uint32_t{1} << exponent);  // 0 gives 0 as well
+}
+
+uint8_t fan1_exponent(uint8_t div) {
+    return div & 7;
+}
+uint8_t fan2_exponent(uint8_t div) {
+    return (div >> 3) & 7;
+}
+uint8_t fan3_exponent(uint8_t div) {
+    return (div & IT87_FAN3_DIV_SELECT) ? 3 : 1;
+}
+
+// Sets the bits of fans 1-3 in a fan-control register, keeping the chip's other bits.
+void set_fan_output_bits(uint8_t reg) {
+    hwmon_write_register(reg, hwmon_read_register(reg) | IT87_FAN_OUTPUTS);
+}
+
+void write_pwm(int nr, uint8_t value) {
+    const uint8_t reg = IT87_REG_PWM(nr);
+    if (value < IT87_PWM_AUTOMATIC) {
+        hwmon_write_register(reg, value & IT87_PWM_DUTY);
+        return;
+    }
+    const uint8_t old = hwmon_read_register(reg);
+    if (old & IT87_PWM_AUTOMATIC)
+        state.automatic_input[nr] = old & IT87_PWM_TEMP_INPUT;
+    hwmon_write_register(reg, IT87_PWM_AUTOMATIC | state.automatic_input[nr]);
+}
+
+}  // namespace
+
+int ite_detect(Sensor* slot) {
+    slot->type = SENSOR_ITE;
+    slot->temperature_count = 3;
+    slot->voltage_count = 9;
+    slot->fan_count = kFans;
+    slot->control_count = kControls;
+    for (int i = 0; i < kSoftwareControl; ++i)
+        state.controls[i] = {CONTROL_PWM, kPwmText, state.controls[i].value};
+    state.controls[kSoftwareControl] = {CONTROL_FAN_ENABLE, kEnableText, 0};
+    slot->temperatures = state.temperatures;
+    slot->voltages = state.voltages;
+    slot->fans = state.fans;
+    slot->controls = state.controls;
+
+    const uint8_t id = hwmon_chip_id();
+    if (id == IT8712F_CHIP_ID) {
+        debug_print("ITE: Found a ITE8712\n");
+        slot->name = "ITE8712F";
+        return 1;
+    }
+    debug_print("ITE: Unknown CHIPID %x\n", id);
+    slot->name = nullptr;
+    return 0;
+}
+
+void ite_read() {
+    for (int i = 0; i < 3; ++i)
+        state.temperatures[i] = static_cast<int8_t>(hwmon_read_register(IT87_REG_TEMP(i)));
+    for (int i = 0; i < 9; ++i)
+        state.voltages[i] = hwmon_read_register(IT87_REG_VIN(i));  // raw count 0-255
+    const uint8_t wide = hwmon_read_register(IT87_REG_FAN_16BIT);
+    debug_print("ITE: 16-bit fan counter %d\n", wide);
+    state.fans[0] = read_fan(0, wide, fan1_exponent);
+    state.fans[1] = read_fan(1, wide, fan2_exponent);
+    state.fans[2] = read_fan(2, wide, fan3_exponent);
+    for (int i = 0; i < kFans; ++i) {
+        const uint8_t pwm = hwmon_read_register(IT87_REG_PWM(i));
+        state.controls[i].value = pwm;
+        if (pwm & IT87_PWM_AUTOMATIC)
+            state.automatic_input[i] = pwm & IT87_PWM_TEMP_INPUT;
+    }
+}
+
+void ite_write() {
+    if (state.controls[kSoftwareControl].value == 0)
+        return;  // the chip's own fan control stays in charge
+    set_fan_output_bits(IT87_REG_FAN_MAIN_CTRL);
+    set_fan_output_bits(IT87_REG_FAN_CTL);
+    for (int i = 0; i < kFans; ++i)
+        write_pwm(i, state.controls[i].value);
+}
+
+void ite_reset_state() {
+    state = IteState{};
+}

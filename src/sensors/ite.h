@@ -1,0 +1,23 @@
+// The ITE IT8712F hardware monitor, served as sensor type SENSOR_ITE: three temperatures, nine
+// voltage counts, three fans with optional 16-bit counters, the three PWM outputs and a switch
+// that hands the fans to software control.
+#pragma once
+
+#include "sensors/sensor.h"
+
+// Fills the slot (counts, the driver's arrays, the four control entries, software fan control
+// off) and answers 1 for chip id 0x90. Any other id is logged, the name set to null, and
+// answers 0.
+int ite_detect(Sensor* slot);
+
+// Refreshes every temperature, voltage count and fan speed, and the PWM controls with their
+// registers' whole bytes (bit 7 set: the chip's automatic control; clear: a duty of 0-127).
+void ite_read();
+
+// With software fan control on, puts fans 1-3 in PWM mode and programs each PWM output from
+// its control: 0 stops the fan, 1-127 is that duty, 128 and above hand the fan back to the
+// chip's automatic control on the temperature input the BIOS chose. Off: touches nothing.
+void ite_write();
+
+// Back to the state of a fresh process (nothing detected, all readings 0), for tests.
+void ite_reset_state();
