@@ -41,6 +41,7 @@ const char* const kPortAccessRefused =
     "for example:\n"
     "  sudo setcap cap_sys_rawio+ep velmora\n"
     "velmora ends now; nothing was changed.";
+const char* const kVidChipNotFound = "ATXP1 not found\nVoltage adjustments not working";
 const char* const kPortAccessMissing =
     "Direct access to the I/O ports is not available on this system.\n"
     "The kernel has no iopl call (it was built without it, or this is not an x86 machine), "
@@ -188,7 +189,7 @@ bool TMain::InitValues(bool read_hardware) {
         board.chip = VidChip{};
 
     if (board.chip.address == 0 && !vid_chip_silent && !vid_chip_search(board.chip))
-        prompts_.show_message("ATXP1 not found\nVoltage adjustments not working");
+        prompts_.show_message(kVidChipNotFound);
     setWindowTitle(QString::fromStdString(instance_key() + " (" + board.name + ")"));
     debug_print("VELMORA: Board %s nr: %d\n", board.name, board_number);
 
@@ -203,7 +204,7 @@ bool TMain::InitValues(bool read_hardware) {
                         board.chip.address);
             vid_chip_silent = true;
             board.chip = VidChip{};
-            prompts_.show_message("ATXP1 not found\nVoltage adjustments not working");
+            prompts_.show_message(kVidChipNotFound);
         }
         const uint8_t* mirror = board.chip.registers;
         debug_print("VELMORA: ATXP1: %x,%x,%x,%x\n", mirror[0], mirror[6], mirror[10], mirror[4]);

@@ -39,7 +39,8 @@ constexpr uint8_t kClockGenRegs[CLOCKGEN_REG_COUNT] = {0x21, 0xFF, 0xFF, 0x3F,
 
 }  // namespace
 
-SpdEeprom::SpdEeprom(SimWorld& world, uint8_t address) : world_(world), address_(address) {
+SpdEeprom::SpdEeprom(SimWorld& world, uint8_t address)
+    : SmbusBystander(world, "SPD EEPROM", address) {
     std::memset(image_, 0xFF, sizeof image_);
     std::memset(image_ + sizeof kSpdTiming, 0x00, kSpdChecksum - sizeof kSpdTiming);
     std::memcpy(image_, kSpdTiming, sizeof kSpdTiming);
@@ -50,20 +51,13 @@ SpdEeprom::SpdEeprom(SimWorld& world, uint8_t address) : world_(world), address_
     std::memcpy(image_ + kSpdPartNumber, kPartNumber, sizeof kPartNumber - 1);
 }
 
-void SpdEeprom::write_byte(uint8_t command, uint8_t) {
-    char text[64];
-    std::snprintf(text, sizeof text, "write to SPD EEPROM 0x%02x register 0x%02x", address_,
+void SmbusBystander::write_byte(uint8_t command, uint8_t) {
+    char text[80];
+    std::snprintf(text, sizeof text, "write to %s 0x%02x register 0x%02x", what_, address_,
                   command);
     world_.record_fault(text);
 }
 
 uint8_t ClockGenerator::read_byte(uint8_t command) {
     return command < CLOCKGEN_REG_COUNT ? kClockGenRegs[command] : 0xFF;
-}
-
-void ClockGenerator::write_byte(uint8_t command, uint8_t) {
-    char text[64];
-    std::snprintf(text, sizeof text, "write to the clock generator 0x%02x register 0x%02x",
-                  kClockGeneratorAddress, command);
-    world_.record_fault(text);
 }

@@ -18,42 +18,45 @@ inline constexpr int SPD_SIZE = 256;
 inline constexpr uint8_t SPD_MEMORY_TYPE_DDR = 0x07;  // byte 2
 inline constexpr int CLOCKGEN_REG_COUNT = 8;
 
+// A chip that only answers reads: every write to it is recorded as a fault ("write to <what>
+// 0x50 register 0x00") and changes nothing; it keeps no state.
+class SmbusBystander : public SimSmbusDevice {
+  public:
+    SmbusBystander(SimWorld& world, const char* what, uint8_t address)
+        : world_(world), what_(what), address_(address) {}
+    void write_byte(uint8_t command, uint8_t value) override;
+
+  protected:
+    void reset_registers() override {}
+    void save_registers(StateSection&) const override {}
+    void load_registers(const StateSection&, SimLoadReport&) override {}
+
+  private:
+    SimWorld& world_;
+    const char* what_;
+    uint8_t address_;
+};
+
 // The EEPROM of one DDR400 (PC3200) module of 512 MB, CL 3: bytes 0-63 the timing data with
 // their checksum in byte 63, a part number from byte 73, the rest erased (0xFF).
-class SpdEeprom : public SimSmbusDevice {
+class SpdEeprom : public SmbusBystander {
   public:
     SpdEeprom(SimWorld& world, uint8_t address);
 
     const char* name() const override { return "SPD"; }
     uint8_t read_byte(uint8_t command) override { return image_[command]; }
-    void write_byte(uint8_t command, uint8_t value) override;
-
-  protected:
-    void reset_registers() override {}
-    void save_registers(StateSection&) const override {}
-    void load_registers(const StateSection&, SimLoadReport&) override {}
 
   private:
-    SimWorld& world_;
-    uint8_t address_;
     uint8_t image_[SPD_SIZE];
 };
 
 // A clock generator's control bytes: output enables, the frequency selection the board's
 // straps made, and the vendor/revision byte. Beyond them the bus floats.
-class ClockGenerator : public SimSmbusDevice {
+class ClockGenerator : public SmbusBystander {
   public:
-    explicit ClockGenerator(SimWorld& world) : world_(world) {}
+    explicit ClockGenerator(SimWorld& world)
+        : SmbusBystander(world, "the clock generator", kClockGeneratorAddress) {}
 
     const char* name() const override { return "CLOCKGEN"; }
     uint8_t read_byte(uint8_t command) override;
-    void write_byte(uint8_t command, uint8_t value) override;
-
-  protected:
-    void reset_registers() override {}
-    void save_registers(StateSection&) const override {}
-    void load_registers(const StateSection&, SimLoadReport&) override {}
-
-  private:
-    SimWorld& world_;
 };

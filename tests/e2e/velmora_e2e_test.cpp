@@ -146,6 +146,16 @@ bool wait_for_text(const std::string& file, const std::string& text, size_t time
     return false;
 }
 
+// Starts velmora offscreen on the simulated board, waits until its start is done, closes it
+// with SIGTERM and expects a normal end.
+void start_and_close(int seconds = 30) {
+    Child velmora({VELMORA_BINARY, "--unattended"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted, 1, seconds)) << read_file("velmora.deb");
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(seconds), 0) << read_file("stderr.txt");
+}
+
 TEST(Program, StartsOnTheSimulatedBoardAndSavesItsSettingsOnceOnSigterm) {
     TempWorkDir dir;
     std::string log;
@@ -326,11 +336,7 @@ TEST(Program, ADamagedStateFileIsReportedAfterTheBanner) {
     TempWorkDir dir;
     write_file("velmora-sim.ini",
                "[Machine]\r\nprofile=7\r\n[ATXP1]\r\nregisters=zz\r\nnonsense\r\n");
-    Child velmora({VELMORA_BINARY, "--unattended"},
-                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
-    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
-    velmora.signal(SIGTERM);
-    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    start_and_close();
     const std::string log = read_file("velmora.deb");
     EXPECT_EQ(log.rfind("===============================================\n", 0), 0u);
     EXPECT_NE(log.find("SIM: state file line 5 not understood\n"), std::string::npos) << log;
@@ -378,11 +384,7 @@ TEST(Program, AHandEditedStateFileKeepsWhatItCanAndListsAtMost20Problems) {
     for (int i = 0; i < 30; ++i)
         text += "junk" + std::to_string(i) + "\r\n";
     write_file("velmora-sim.ini", text);
-    Child velmora({VELMORA_BINARY, "--unattended"},
-                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
-    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
-    velmora.signal(SIGTERM);
-    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    start_and_close();
     const std::string log = read_file("velmora.deb");
     EXPECT_EQ(count_of(log, "SIM: "), 21u) << log;
     EXPECT_NE(log.find("SIM: state file line 6 not understood\n"), std::string::npos) << log;
@@ -399,11 +401,7 @@ TEST(Program, ALinkPlantedAtTheOldNewFileNameNeitherTakesTheSaveNorBecomesConfig
     TempWorkDir dir;
     write_file("victim.txt", "not velmora's");
     ASSERT_EQ(symlink("victim.txt", "config.ini.velmora-new"), 0);
-    Child velmora({VELMORA_BINARY, "--unattended"},
-                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
-    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
-    velmora.signal(SIGTERM);
-    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    start_and_close();
     EXPECT_EQ(read_file("victim.txt"), "not velmora's");
     struct stat st {};
     ASSERT_EQ(lstat("config.ini", &st), 0);
@@ -415,11 +413,7 @@ TEST(Program, FifosAsSettingsAndStateFileAreRefusedWithoutWaitingOnThem) {
     TempWorkDir dir;
     ASSERT_EQ(mkfifo("config.ini", 0644), 0);
     ASSERT_EQ(mkfifo("velmora-sim.ini", 0644), 0);
-    Child velmora({VELMORA_BINARY, "--unattended"},
-                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
-    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted, 1, 10)) << read_file("velmora.deb");
-    velmora.signal(SIGTERM);
-    EXPECT_EQ(velmora.wait(10), 0) << read_file("stderr.txt");
+    start_and_close(10);
     const std::string log = read_file("velmora.deb");
     EXPECT_NE(log.find("SIM: velmora-sim.ini is not a regular file, not read\n"
                        "VELMORA: Simulated board: "),

@@ -10,39 +10,19 @@
 #include <vector>
 
 #include "diag/debuglog.h"
-#include "helpers/temp_dir.h"
-#include "hw/scripted_port_backend.h"
+#include "helpers/monitor_ports.h"
 #include "sensors/isa_monitor.h"
-#include "sensors/port80.h"
 #include "sensors/sensor.h"
 #include "sim/sim_machine.h"
 #include "sim/sim_profile.h"
 
 namespace {
 
-class Ite : public ::testing::Test {
+class Ite : public MonitorPortsTest {
   protected:
     void SetUp() override {
+        MonitorPortsTest::SetUp();
         ite_reset_state();
-        sensors_reset_state();
-        port80_reset_state();
-        install_port_backend(&ports_);
-    }
-    void TearDown() override { install_port_backend(nullptr); }
-
-    void rd(uint8_t reg, uint8_t value) {
-        ports_.script[0x296].push_back(value);
-        expected_.push_back(out(1, 0x295, reg));
-        expected_.push_back(in(1, 0x296, value));
-    }
-    void wr(uint8_t reg, uint8_t value) {
-        expected_.push_back(out(1, 0x295, reg));
-        expected_.push_back(out(1, 0x296, value));
-    }
-    void restart() {
-        ports_.accesses.clear();
-        ports_.script.clear();
-        expected_.clear();
     }
     int detect(uint8_t chip_id) {
         rd(0x58, chip_id);
@@ -65,11 +45,6 @@ class Ite : public ::testing::Test {
             rd(0x15 + i, r[0x15 + i]);
         ite_read();
     }
-
-    TempWorkDir dir_;
-    ScriptedPortBackend ports_;
-    std::vector<PortAccess> expected_;
-    Sensor slot_{};
 };
 
 TEST_F(Ite, DetectionReadsTheChipIdAndSetsUpTheControls) {

@@ -9,10 +9,8 @@
 #include <vector>
 
 #include "diag/debuglog.h"
-#include "helpers/temp_dir.h"
-#include "hw/scripted_port_backend.h"
+#include "helpers/monitor_ports.h"
 #include "sensors/isa_monitor.h"
-#include "sensors/port80.h"
 #include "sensors/sensor.h"
 #include "sim/sim_machine.h"
 #include "sim/sim_profile.h"
@@ -21,25 +19,11 @@ namespace {
 
 constexpr uint8_t kW83627hf = 0x21, kW83782d = 0x30;  // chip ids
 
-class Winbond : public ::testing::Test {
+class Winbond : public MonitorPortsTest {
   protected:
     void SetUp() override {
+        MonitorPortsTest::SetUp();
         winbond_reset_state();
-        sensors_reset_state();
-        port80_reset_state();
-        install_port_backend(&ports_);
-    }
-    void TearDown() override { install_port_backend(nullptr); }
-
-    // Scripts a register read's answer and expects its two port accesses.
-    void rd(uint8_t reg, uint8_t value) {
-        ports_.script[0x296].push_back(value);
-        expected_.push_back(out(1, 0x295, reg));
-        expected_.push_back(in(1, 0x296, value));
-    }
-    void wr(uint8_t reg, uint8_t value) {
-        expected_.push_back(out(1, 0x295, reg));
-        expected_.push_back(out(1, 0x296, value));
     }
     // Detects the chip with the given id through the scripted bus.
     int detect(uint8_t chip_id) {
@@ -50,15 +34,6 @@ class Winbond : public ::testing::Test {
         rd(0x58, chip_id);
         return winbond_detect(&slot_);
     }
-    void restart() {
-        ports_.accesses.clear();
-        expected_.clear();
-    }
-
-    TempWorkDir dir_;
-    ScriptedPortBackend ports_;
-    std::vector<PortAccess> expected_;
-    Sensor slot_{};
 };
 
 TEST_F(Winbond, FanCountsConvertIn32BitsAndCapAt65535) {
