@@ -16,17 +16,17 @@
 #include <cerrno>
 
 #include "app/command_line.h"
-#include "diag/debuglog.h"
-#include "diag/errortext.h"
 #include "app/hardware_gate.h"
 #include "app/instance.h"
-#include "gui/qt_number_text.h"
 #include "app/privileges.h"
 #include "app/prompts.h"
 #include "board/fsb.h"
 #include "board/vid_chip.h"
 #include "board/voltage.h"
+#include "diag/debuglog.h"
+#include "diag/errortext.h"
 #include "gui/main_window.h"
+#include "gui/qt_number_text.h"
 #include "hw/giveio.h"
 #include "hw/port_io.h"
 #include "hw/stop_request.h"
@@ -192,6 +192,7 @@ bool TMain::InitValues(bool read_hardware) {
         prompts_.show_message(kVidChipNotFound);
     setWindowTitle(QString::fromStdString(instance_key() + " (" + board.name + ")"));
     debug_print("VELMORA: Board %s nr: %d\n", board.name, board_number);
+    LoadSensorMap();
 
     apply_load_rules(settings, [] { return get_fsb(); });
 
@@ -288,8 +289,9 @@ void TMain::StartServices() {
     if (!TrayIcon1->isVisible() && !ShowTrayIcon())
         debug_print("VELMORA: Trayicon not available\n");
 
-    // The sensor drivers are not written yet: no sensor is found and no fan can be driven.
-    debug_print("VELMORA: No sensors found.\n");
+    DetectSensors();
+    // Fans are driven by the temperature only once the fan controls are listed for it; until
+    // then the group offers nothing.
     GroupBoxFan->setTitle("No fan controls found");
     ButtonFANSet->setEnabled(false);
     CheckBoxFanEnable->setEnabled(false);

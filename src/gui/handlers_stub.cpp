@@ -5,7 +5,6 @@
 void TMain::Chipset(QObject*) {}
 void TMain::CreateBoardList(QObject*) {}
 void TMain::SetBoard(QObject*) {}
-void TMain::UpdateSensor(QObject*) {}
 void TMain::Settings(QObject*) {}
 void TMain::SetSensor(QObject*) {}
 void TMain::SetSensorCTL(QObject*) {}

@@ -34,6 +34,7 @@
 #include "app/port_setup.h"
 #include "board/boards.h"
 #include "board/chipset.h"
+#include "sensors/sensor.h"
 #include "sensors/smi.h"
 
 class Prompts;
@@ -273,6 +274,18 @@ class TMain : public QMainWindow {
     // the chip counts as not found.
     bool vid_chip_silent = false;
     SmiInterface smi;
+    // Sensors (sensor_update.cpp): how many were found, which reading each sensor field shows,
+    // the CPU temperature as last shown, and whether the readings were refreshed at least
+    // once (before that the control values are not the chips', and nothing is written back).
+    int32_t sensor_count = 0;
+    SensorMap sensor_map{};
+    int32_t cpu_temperature = 0;
+    bool sensors_read_once = false;
+    void LoadSensorMap();
+    void DetectSensors();
+    void ShowSensorFields();
+    // At close: the port-80h display shows FF and every fan runs at full speed.
+    void LeaveSensorsSafe();
     ChipsetSettings chipset{};
     double cpu_multiplier = 0.0;
     // The eight adjustable quantities: as the hardware held them when last read, as the

@@ -10,10 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "diag/debuglog.h"
 #include "app/main_settings.h"
+#include "diag/debuglog.h"
 #include "gui/main_window.h"
 #include "platform/clock.h"
+#include "sensors/sensor_map.h"
 
 namespace {
 constexpr uint32_t kResetPauseMs = 200;
@@ -44,6 +45,8 @@ void TMain::SaveSettings() {
     std::string why;
     if (!save_main_settings(saved, &why))
         failed.emplace_back(kMainSettingsFile, why);
+    if (!sensormap_save(kUserSensorMapFile, sensor_map, board_number))
+        failed.emplace_back(kUserSensorMapFile, "the log velmora.deb says why");
     for (const auto& [file, reason] : failed)
         std::fprintf(stderr, "velmora: %s could not be saved: %s\n", file, reason.c_str());
 }
@@ -54,6 +57,7 @@ void TMain::CloseFunc(QObject* sender) {
         return;
     closing_ = true;
     SaveSettings();
+    LeaveSensorsSafe();
     if (CheckBoxReset->isChecked()) {
         debug_print("VELMORA: CloseFunc(): reseting all values\n");
         current_clock().sleep_ms(kResetPauseMs);

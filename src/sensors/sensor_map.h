@@ -9,6 +9,10 @@
 SensorReading sensormap_pair_reading(int pair);
 
 // Stores the map under the board number in section "Sensormap" of the file: 1 written, 0 not.
+// The user's maps, and the maps that come with the program.
+inline constexpr const char* kUserSensorMapFile = "sensor.ini";
+inline constexpr const char* kShippedSensorMapFile = "sensormap.ini";
+
 int sensormap_save(const char* file, const SensorMap& map, int board);
 
 // Loads the board's map from the file: 1 when the file has an entry for the board, even one
