@@ -15,6 +15,7 @@
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
 #include "platform/clock.h"
+#include "sim/post_display.h"
 #include "sim/sim_machine.h"
 #include "support/configfile.h"
 
@@ -55,11 +56,45 @@ TEST_F(Lifecycle, ARunWithoutABoardSavesTheFormStatesAndBoard255) {
          {"Board=255\r\n", "Reset=0\r\n", "Minimized=0\r\n", "DownMT=1\r\n", "Update=5\r\n",
           "Port80=0\r\n", "Port80Type=0\r\n", "Load=0\r\n", "AGPAP=0\r\n", "MaxFSB=166\r\n"})
         EXPECT_NE(saved.find(line), std::string::npos) << line << saved;
+    // The map is stored under board 255; no sensor was detected, nothing goes to the board.
+    EXPECT_EQ(read_file("sensor.ini"),
+              "\r\n[Sensormap]\r\n255=0:0,0:0,0:0,0:0,0:0,0:0,0:0,0:0,0:0,0:0\r\n");
+    EXPECT_EQ(machine->port80().write_count(), 0u);
     // The close runs once, whatever asks for it again.
     std::remove("config.ini");
     main->close();
     main->CloseFunc();
     EXPECT_FALSE(file_exists("config.ini"));
+}
+
+TEST_F(Lifecycle, TheCloseKeepsTheMapShowsFfAndLeavesEveryFanAtFullSpeed) {
+    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
+    write_file("sensor.ini", "[Sensormap]\r\n7=1:0,1:2,0:0,0:0,0:0,0:0,0:0,1:0,1:1,0:0\r\n");
+    // The BIOS slowed fan 2 before the start.
+    auto reg = [&](uint8_t r) {
+        machine->out8(0x295, 0x4E);
+        machine->out8(0x296, 0x00);
+        machine->out8(0x295, r);
+        return machine->in8(0x296);
+    };
+    reg(0x5B);
+    machine->out8(0x296, 0x40);
+    auto main = start();
+    EXPECT_NE(log().find("VELMORA: Loaded sensor definitions from sensor.ini\n"),
+              std::string::npos);
+    EXPECT_NE(log().find("WINBOND: Found a W83627HF\nITE: Unknown CHIPID 21\nPORT80: "
+                         "Initialized\nSENSOR: Found 2 sensor(s)\n"),
+              std::string::npos)
+        << log();
+    EXPECT_EQ(main->findChild<QLineEdit*>("SensorVcore")->text(), "NA");  // unmapped
+    EXPECT_NE(main->findChild<QLineEdit*>("SensorFan1")->text(), "NA");
+    EXPECT_EQ(machine->port80().write_count(), 0u);  // nothing written at start
+    main->close();
+    EXPECT_EQ(reg(0x5A), 0xFF);
+    EXPECT_EQ(reg(0x5B), 0xFF);
+    EXPECT_EQ(machine->port80().last(), 0xFF);
+    EXPECT_EQ(read_file("sensor.ini"),
+              "[Sensormap]\r\n7=1:0,1:2,0:0,0:0,0:0,0:0,0:0,1:0,1:1,0:0\r\n");
 }
 
 TEST_F(Lifecycle, StoredSettingsFillTheControlsAndAnUnknownSensorPairIsRefused) {
