@@ -118,7 +118,7 @@ void SimMachine::power_on() {
 }
 
 void SimMachine::set_cpu_load(double share) {
-    fixed_load_ = std::clamp(share, 0.0, 1.0);
+    fixed_load_ = share > 0.0 ? std::min(share, 1.0) : 0.0;  // no -0 or NaN in the file
     world_.cpu_load = fixed_load_;
 }
 
