@@ -88,19 +88,31 @@ It8712f::Kind It8712f::kind(uint8_t reg) {
     return Kind::Absent;
 }
 
-// The 16-bit count of fan n: a fixed divisor of 2.
+bool It8712f::tachometer_on(int fan) const {
+    return regs_.reg[IT87_REG_FAN_MAIN_CTRL] & (1u << (IT87_TACH_ENABLE_SHIFT + fan));
+}
+
+// The 16-bit count of fan n: a fixed divisor of 2. A counter that is off reads as a stopped fan.
 uint16_t It8712f::fan_count16(int fan) const {
+    if (!tachometer_on(fan))
+        return 0xFFFF;
     return static_cast<uint16_t>(sim_monitor_fan_count(world_.fan_rpm[fan], 2, 0xFFFF));
 }
 
+// The duty the output drives, then as the fan's driver sees it: inverted when the outputs are
+// active low.
 uint8_t It8712f::fan_duty(int fan) const {
     const uint8_t main = regs_.reg[IT87_REG_FAN_MAIN_CTRL];
+    const uint8_t ctl = regs_.reg[IT87_REG_FAN_CTL];
     const uint8_t pwm = regs_.reg[IT87_REG_PWM + fan];
+    uint8_t duty = 0;
     if (!(main & (1u << fan)))
-        return (regs_.reg[IT87_REG_FAN_CTL] & (1u << fan)) ? 255 : 0;
-    if (pwm & IT87_PWM_AUTOMATIC)
-        return 255;
-    return static_cast<uint8_t>(((pwm & 0x7F) * 255 + 63) / 127);
+        duty = (ctl & (1u << fan)) ? 255 : 0;
+    else if (pwm & IT87_PWM_AUTOMATIC)
+        duty = 255;
+    else
+        duty = static_cast<uint8_t>(((pwm & 0x7F) * 255 + 63) / 127);
+    return (ctl & IT87_PWM_ACTIVE_HIGH) ? duty : static_cast<uint8_t>(255 - duty);
 }
 
 void It8712f::drive_fans() {
@@ -113,10 +125,12 @@ uint8_t It8712f::live_register(uint8_t reg) const {
         const int fan = reg - IT87_REG_FAN;
         if (regs_.reg[IT87_REG_FAN_16BIT] & (1u << fan))
             return static_cast<uint8_t>(fan_count16(fan));
+        if (!tachometer_on(fan))
+            return 0xFF;
         const uint8_t div = regs_.reg[IT87_REG_FAN_DIV];
         const unsigned bits = fan == 0   ? div & 7
                               : fan == 1 ? (div >> 3) & 7
-                                         : ((div & 0x40) ? 3 : 1);
+                                         : ((div & IT87_FAN3_DIV8) ? 3 : 1);
         return static_cast<uint8_t>(sim_monitor_fan_count(world_.fan_rpm[fan], 1u << bits, 0xFF));
     }
     if (reg >= IT87_REG_FANX && reg < IT87_REG_FANX + kFans)
@@ -133,7 +147,7 @@ uint8_t It8712f::live_register(uint8_t reg) const {
         case IT87_REG_TEMP + 2:
             return sim_monitor_temp_byte(world_.ambient_c);
         case IT87_REG_CHIPID:
-            return IT87_VENDOR_ID;
+            return chip_id_;
     }
     return 0x00;  // interrupt status: the model raises no alarms
 }
@@ -221,6 +235,7 @@ void It8712f::out(uint16_t port, int width, uint32_t value) {
 // registers per key ("ff" where the chip has no register). Loading takes the stored registers
 // and ignores the rest, since readings and the vendor id come from the world and the chip.
 void It8712f::save(StateSection& out) const {
+    out.set_u8("chip_id", chip_id_);
     out.set_u8("address", regs_.address);
     for (int first = 0; first < kRegisters; first += 16) {
         uint8_t bytes[16];
@@ -235,6 +250,10 @@ void It8712f::save(StateSection& out) const {
 void It8712f::load(const StateSection& in, SimLoadReport& report) {
     power_on_registers();
     regs_.address = 0x00;
+    // Files from before the key hold the IT8712F's own id.
+    chip_id_ = IT87_VENDOR_ID;
+    if (in.find("chip_id") && !in.get_u8("chip_id", chip_id_))
+        report.problem("IT8712F: chip_id invalid, the chip's own id used");
     if (!in.get_u8("address", regs_.address))
         report.problem("IT8712F: address missing or invalid, power-on value used");
     for (int first = 0; first < kRegisters; first += 16) {

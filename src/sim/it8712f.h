@@ -20,17 +20,24 @@
 //        thermistor at the board's edge (ambient); whole degrees, two's complement
 //   fan tachometers 1-3 and PWM outputs 1-3: world fans 0-2
 //
-// Fan counts: in 8-bit mode the count of a fan divided by its divisor (0x0B), 255 when the fan
-// stops or is too slow; with the fan's bit of 0x0C set, a 16-bit count with a fixed divisor of
-// 2, low byte in 0x0D-0x0F and high byte in 0x18-0x1A, 0xFFFF when stopped. The 16-bit counter
-// runs in either mode, so 0x18-0x1A always show its high byte.
+// Fan counts: in 8-bit mode the count of a fan divided by its divisor, 255 when the fan stops
+// or is too slow; with the fan's bit of 0x0C set, a 16-bit count with a fixed divisor of 2, low
+// byte in 0x0D-0x0F and high byte in 0x18-0x1A, 0xFFFF when stopped. The 16-bit counter runs in
+// either mode, so 0x18-0x1A always show its high byte. Divisors (0x0B): fans 1 and 2 take 2^n
+// from bits 2-0 and 5-3; fan 3 has only bit 6, divisor 2 when clear and 8 when set (bit 7 is
+// reserved). Bits 6-4 of 0x13 enable the tachometers of fans 1-3: a disabled tachometer's
+// counter stands still and reads as a stopped fan, 0xFF in 8-bit mode and 0xFFFF in 16-bit mode.
 //
 // Fan outputs: a fan whose bit of 0x13 is clear is in on/off mode (0x14's bit of the fan:
 // full speed or stopped). Otherwise bit 7 of its PWM register selects automatic control, which
 // the model runs at full duty (the BIOS's temperature limits are not simulated), and with bit
-// 7 clear bits 6-0 are the duty in 128 steps. The tachometer enables of 0x13 (bits 6-4) and
-// the PWM polarity and clock of 0x14 (bits 7-4) are kept but change nothing: the board's fan
-// drivers follow the duty whatever polarity software sets, and the counters always run.
+// 7 clear bits 6-0 are the duty in 128 steps. Bit 7 of 0x14 is the outputs' polarity: set
+// (active high, as the BIOS leaves it) the fans' drivers see that duty; clear (active low) they
+// see its inverse, 255 - duty, so a full software duty stops the fan and automatic control
+// keeps it stopped. The PWM base clock of 0x14 (bits 6-4) is kept but changes nothing.
+//
+// The vendor id register 0x58 answers 0x90 unless the state file's "chip_id" key names another
+// byte, as another chip of the family would answer. A power cycle keeps it.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +63,9 @@ inline constexpr uint8_t IT87_REG_CHIPID = 0x58;
 
 inline constexpr uint8_t IT87_VENDOR_ID = 0x90;  // what register 0x58 reads on this chip
 inline constexpr uint8_t IT87_PWM_AUTOMATIC = 0x80;
+inline constexpr uint8_t IT87_TACH_ENABLE_SHIFT = 4;   // 0x13 bits 6-4: tachometers 1-3 on
+inline constexpr uint8_t IT87_PWM_ACTIVE_HIGH = 0x80;  // 0x14 bit 7: PWM polarity
+inline constexpr uint8_t IT87_FAN3_DIV8 = 0x40;        // 0x0B bit 6: fan 3 divisor 8, else 2
 
 class It8712f : public SimIoDevice {
   public:
@@ -72,6 +82,10 @@ class It8712f : public SimIoDevice {
     // Accesses wider than a byte are split into byte cycles, as the LPC bus does.
     uint32_t in(uint16_t port, int width) override;
     void out(uint16_t port, int width, uint32_t value) override;
+
+    // What register 0x58 answers.
+    uint8_t chip_id() const { return chip_id_; }
+    void set_chip_id(uint8_t id) { chip_id_ = id; }
 
   private:
     static constexpr int kRegisters = 0x80;  // nothing above 0x7F on this chip
@@ -93,10 +107,12 @@ class It8712f : public SimIoDevice {
     uint8_t live_register(uint8_t reg) const;
 
     void power_on_registers();
+    bool tachometer_on(int fan) const;
     uint16_t fan_count16(int fan) const;
     uint8_t fan_duty(int fan) const;  // the duty the outputs put on fan n, 0..255
     void drive_fans();
 
     SimWorld& world_;
+    uint8_t chip_id_ = IT87_VENDOR_ID;
     Registers regs_;
 };

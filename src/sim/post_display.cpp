@@ -1,6 +1,10 @@
 #include "sim/post_display.h"
 
-PostDisplay::PostDisplay() {
+namespace {
+constexpr const char* kWritesKey = "writes";
+}  // namespace
+
+PostDisplay::PostDisplay(SimWorld* world) : world_(world) {
     reset();
 }
 
@@ -13,12 +17,20 @@ void PostDisplay::reset() {
 
 void PostDisplay::save(StateSection& out) const {
     out.set_u8("display", latch_);
+    out.set_int(kWritesKey, writes_);
 }
 
 void PostDisplay::load(const StateSection& in, SimLoadReport& report) {
     reset();
     if (!in.get_u8("display", latch_))
         report.problem("PORT80: display missing or invalid, power-on value used");
+    if (!in.find(kWritesKey))
+        return;  // files from before the count: no writes yet
+    int64_t writes = 0;
+    if (in.get_int(kWritesKey, writes) && writes >= 0 && writes <= UINT32_MAX)
+        writes_ = static_cast<uint32_t>(writes);
+    else
+        report.problem("PORT80: writes invalid, power-on value used");
 }
 
 uint32_t PostDisplay::in(uint16_t port, int width) {
@@ -40,5 +52,7 @@ void PostDisplay::out(uint16_t port, int width, uint32_t value) {
             continue;
         latch_ = static_cast<uint8_t>(value >> (8 * i));
         ++writes_;
+        if (world_)
+            ++world_->state_changes;
     }
 }

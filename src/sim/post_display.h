@@ -5,12 +5,14 @@
 #include <cstdint>
 
 #include "sim/sim_device.h"
+#include "sim/sim_world.h"
 
 inline constexpr uint16_t kPostDisplayPort = 0x80;
 
 class PostDisplay : public SimIoDevice {
   public:
-    PostDisplay();
+    // With a world, each write counts as a change of what the state file keeps.
+    explicit PostDisplay(SimWorld* world = nullptr);
 
     const char* name() const override { return "PORT80"; }
     void reset() override;
@@ -24,10 +26,12 @@ class PostDisplay : public SimIoDevice {
     // The two digits the display shows now.
     uint8_t last() const { return latch_; }
     // Writes since power-on, so that a test can tell "wrote the same byte" from "wrote nothing".
-    // Not part of the saved state: the real display has no such counter.
+    // The real display has no such counter; the state file keeps it ("writes") so that a test
+    // of a whole run can count the writes of the run. A file without it starts at 0.
     uint32_t write_count() const { return writes_; }
 
   private:
+    SimWorld* world_;
     uint8_t latch_;
     uint32_t writes_;
 };

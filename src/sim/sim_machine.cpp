@@ -29,6 +29,7 @@ namespace {
 constexpr uint8_t kLm90Address = 0x4C;
 constexpr uint32_t kLoadSampleMs = 1000;
 constexpr uint32_t kSaveIntervalMs = 1000;
+constexpr const char* kPinnedLoadKey = "pinned_load";
 }  // namespace
 
 SimMachine::SimMachine(const SimProfile& profile) : profile_(profile) {
@@ -77,7 +78,7 @@ SimMachine::SimMachine(const SimProfile& profile) : profile_(profile) {
     }
     smi_ = std::make_unique<BiosSmi>(world_, profile_);
     cmos_ = std::make_unique<Cmos>(profile_);
-    port80_ = std::make_unique<PostDisplay>();
+    port80_ = std::make_unique<PostDisplay>(&world_);
     io_.push_back(smi_.get());
     io_.push_back(cmos_.get());
     io_.push_back(port80_.get());
@@ -117,7 +118,8 @@ void SimMachine::power_on() {
 }
 
 void SimMachine::set_cpu_load(double share) {
-    fixed_load_ = std::clamp(share, 0.0, 1.0);
+    fixed_load_ = share > 0.0 ? std::min(share, 1.0) : 0.0;  // no -0 or NaN in the file
+    world_.cpu_load = fixed_load_;
 }
 
 // The host's load over the last second or more, from the platform's cumulative counters.
@@ -231,6 +233,8 @@ std::string SimMachine::format_state() const {
     world.set_double("ambient_c", world_.ambient_c);
     for (int fan = 0; fan < SimWorld::kFans; ++fan)
         world.set_double("fan" + std::to_string(fan + 1) + "_rpm", world_.fan_rpm[fan]);
+    if (fixed_load_ >= 0)
+        world.set_double(kPinnedLoadKey, fixed_load_);
     for (SimDevice* device : all_devices())
         device->save(file.section(device->name()));
     StateSection& faults = file.section("Faults");
@@ -266,25 +270,38 @@ void SimMachine::load_state_text(const std::string& text, SimLoadReport& report)
         SimLoadReport said;
         device->load(empty, said);
     }
-    if (const StateSection* world = file.find("World")) {
-        auto take = [&](const std::string& key, double& out, double lowest) {
-            double v = 0;
-            if (world->get_double(key, v) && v >= lowest)
-                out = v;
-            else
-                report.problem("World: " + key + " missing or invalid, settled value used");
-        };
-        take("cpu_temp_c", world_.cpu_temp_c, -273.15);
-        take("sys_temp_c", world_.sys_temp_c, -273.15);
-        take("ambient_c", world_.ambient_c, -273.15);
-        for (int fan = 0; fan < SimWorld::kFans; ++fan)
-            take("fan" + std::to_string(fan + 1) + "_rpm", world_.fan_rpm[fan], 0.0);
-    } else {
+    follow_host_load();  // unless the file pins it
+    if (const StateSection* world = file.find("World"))
+        load_world(*world, report);
+    else
         report.problem("World: section missing, settled values used");
-    }
     if (const StateSection* faults = file.find("Faults"))
         load_faults(*faults, report);
     report_unused(file, report);
+}
+
+void SimMachine::load_world(const StateSection& world, SimLoadReport& report) {
+    auto take = [&](const std::string& key, double& out, double lowest) {
+        double v = 0;
+        if (world.get_double(key, v) && v >= lowest)
+            out = v;
+        else
+            report.problem("World: " + key + " missing or invalid, settled value used");
+    };
+    take("cpu_temp_c", world_.cpu_temp_c, -273.15);
+    take("sys_temp_c", world_.sys_temp_c, -273.15);
+    take("ambient_c", world_.ambient_c, -273.15);
+    for (int fan = 0; fan < SimWorld::kFans; ++fan)
+        take("fan" + std::to_string(fan + 1) + "_rpm", world_.fan_rpm[fan], 0.0);
+    // Optional: files without it, and negative shares, follow the host's load.
+    if (!world.find(kPinnedLoadKey))
+        return;
+    double share = 0;
+    if (!world.get_double(kPinnedLoadKey, share) || share > 1.0)
+        report.problem(std::string("World: ") + kPinnedLoadKey +
+                       " invalid, the host's load followed");
+    else if (share >= 0)
+        set_cpu_load(share);
 }
 
 // Without a valid count the faults are taken as far as they are numbered without a gap.

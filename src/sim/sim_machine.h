@@ -55,9 +55,12 @@ class SimMachine : public PortBackend {
     void power_on();
 
     // The simulated CPU's load: the host's real load (the default), or a fixed share 0..1 for
-    // tests and demonstrations.
+    // tests and demonstrations. A fixed share is kept in the state file ([World] pinned_load),
+    // so that a whole run of the program can read temperatures that do not depend on the
+    // host; a file without the key, or with a negative share, follows the host.
     void follow_host_load() { fixed_load_ = -1.0; }
     void set_cpu_load(double share);
+    bool load_pinned() const { return fixed_load_ >= 0; }
 
     // Moves the physics to the clock's present time (also done at every port access), and
     // closes a burst of VID-chip writes whose last write lies a second or more back.
@@ -99,6 +102,7 @@ class SimMachine : public PortBackend {
     std::vector<SimDevice*> all_devices() const;
     void sample_host_load();
     std::string format_state() const;
+    void load_world(const StateSection& world, SimLoadReport& report);
     void load_faults(const StateSection& faults, SimLoadReport& report);
     void report_unused(const StateFile& file, SimLoadReport& report) const;
     bool write_state(const std::string& path, const std::string& text);

@@ -53,7 +53,10 @@ uint32_t sim_monitor_fan_count(double rpm, unsigned divisor, uint32_t overflow) 
     return count < 1.0 ? 1 : static_cast<uint32_t>(count);
 }
 
-W83627hf::W83627hf(SimWorld& world, Variant variant) : world_(world), variant_(variant) {
+W83627hf::W83627hf(SimWorld& world, Variant variant)
+    : world_(world),
+      variant_(variant),
+      chip_id_(variant == Variant::W83782D ? W83782D_CHIP_ID : W83627HF_CHIP_ID) {
     reset();
 }
 
@@ -245,7 +248,7 @@ uint8_t W83627hf::live_register(uint8_t bank, uint8_t reg) const {
         return 0x00;  // interrupt status: the model raises no alarms
     switch (bank) {
         case 0:
-            return is_782d() ? W83782D_CHIP_ID : W83627HF_CHIP_ID;
+            return chip_id_;
         case 1:
         case 2: {
             const int t = half_degrees(bank == 1 ? world_.cpu_temp_c : world_.ambient_c);
@@ -374,6 +377,7 @@ constexpr Row kRows[] = {
 }  // namespace
 
 void W83627hf::save(StateSection& out) const {
+    out.set_u8("chip_id", chip_id_);
     out.set_u8("address", regs_.address);
     for (const Row& row : kRows) {
         uint8_t bytes[16];
@@ -390,6 +394,10 @@ void W83627hf::load(const StateSection& in, SimLoadReport& report) {
         report.problem(std::string(name()) + ": " + what +
                        " missing or invalid, power-on value used");
     };
+    // Files from before the key hold the variant's own chip.
+    chip_id_ = is_782d() ? W83782D_CHIP_ID : W83627HF_CHIP_ID;
+    if (in.find("chip_id") && !in.get_u8("chip_id", chip_id_))
+        report.problem(std::string(name()) + ": chip_id invalid, the chip's own id used");
     uint8_t address = 0;
     if (in.get_u8("address", address) && address <= 0x7F)
         regs_.address = address;

@@ -24,6 +24,11 @@
 //   CR28-CR2A     fans 1-3 (world fans 0-2)
 // PWM outputs drive the fan headers of the same number: PWMOUT1 fan 1, PWMOUT2 fan 2 and, on
 // the W83782D, PWMOUT3 fan 3; PWMOUT4 of the W83782D is not connected.
+//
+// The chip id (CR58 of bank 0) is the variant's own, 0x21 or 0x30, unless the state file's
+// "chip_id" key names another: a later stepping or a sibling with the same register file, which
+// lets velmora's handling of a chip it does not know be tried. A power cycle keeps it, as it
+// keeps the chip on the board.
 #pragma once
 
 #include <cstdint>
@@ -92,6 +97,9 @@ class W83627hf : public SimIoDevice {
     void out(uint16_t port, int width, uint32_t value) override;
 
     Variant variant() const { return variant_; }
+    // What CR58 of bank 0 answers.
+    uint8_t chip_id() const { return chip_id_; }
+    void set_chip_id(uint8_t id) { chip_id_ = id; }
 
   private:
     static constexpr int kBanks = 8;
@@ -125,5 +133,6 @@ class W83627hf : public SimIoDevice {
 
     SimWorld& world_;
     const Variant variant_;
+    uint8_t chip_id_;
     Registers regs_;
 };

@@ -379,9 +379,10 @@ TEST_F(SimMonitor, ItePwmFollowsModeAndDuty) {
     EXPECT_EQ(rd(0x15), 0x80);
     EXPECT_EQ(world.fan_duty[0], 255);
 
-    // The driver's write with controls 0, 128 and 200.
-    wr(0x13, 0x07);
-    wr(0x14, 0x07);
+    // The driver's write with controls 0, 128 and 200; it keeps the chip's other bits of 0x13
+    // and 0x14, the polarity among them.
+    wr(0x13, 0x77);
+    wr(0x14, 0x87);
     wr(0x15, 0x00);
     wr(0x16, 0x80);
     wr(0x17, 0x80);
@@ -395,7 +396,7 @@ TEST_F(SimMonitor, ItePwmFollowsModeAndDuty) {
     EXPECT_EQ(world.fan_duty[0], 255);
     wr(0x13, 0x06);  // fan 1 to on/off mode: 0x14 bit 0 says on
     EXPECT_EQ(world.fan_duty[0], 255);
-    wr(0x14, 0x06);
+    wr(0x14, 0x86);
     EXPECT_EQ(world.fan_duty[0], 0);
 
     // Initialization restores the BIOS's settings.
@@ -403,6 +404,47 @@ TEST_F(SimMonitor, ItePwmFollowsModeAndDuty) {
     EXPECT_EQ(rd(0x00), 0x01);
     EXPECT_EQ(rd(0x13), 0x77);
     EXPECT_EQ(world.fan_duty[0], 255);
+    EXPECT_TRUE(world.faults.empty());
+}
+
+TEST_F(SimMonitor, IteTachometerEnablesPolarityAndFan3Divisor) {
+    It8712f chip(world);
+    bus.chip = &chip;
+    world.fan_rpm[0] = 3000;
+    world.fan_rpm[1] = 2400;
+    world.fan_rpm[2] = 1500;
+    struct Case {
+        uint8_t r0b, r0c, r13, r14, r15;
+        uint8_t fan1_low, fan1_high, fan3, duty1;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {0x09, 0x07, 0x77, 0x80, 0x80, 225, 0x00, 0xC2, 255},  // as the BIOS leaves it
+        {0x09, 0x07, 0x67, 0x80, 0x80, 0xFF, 0xFF, 0xC2, 255}, // tachometer 1 off: 0xFFFF
+        {0x09, 0x00, 0x37, 0x80, 0x80, 225, 0x00, 0xFF, 255},  // tachometer 3 off: 0xFF
+        {0x09, 0x00, 0x77, 0x80, 0x80, 225, 0x00, 0xFF, 255},  // fan 3 divisor 2: 450 overflows
+        {0x49, 0x00, 0x77, 0x80, 0x80, 225, 0x00, 112, 255},   // bit 6: divisor 8
+        {0x24, 0x00, 0x77, 0x80, 0x80, 28, 0x00, 0xFF, 255},   // bits 2 and 5 are not fan 3's
+        {0x09, 0x07, 0x77, 0x87, 0x7F, 225, 0x00, 0xC2, 255},  // software duty, active high
+        {0x09, 0x07, 0x77, 0x07, 0x7F, 225, 0x00, 0xC2, 0},    // active low: inverted
+        {0x09, 0x07, 0x77, 0x07, 0x10, 225, 0x00, 0xC2, 223},
+        {0x09, 0x07, 0x77, 0x07, 0x80, 225, 0x00, 0xC2, 0},    // automatic, active low
+        {0x09, 0x07, 0x76, 0x06, 0x80, 225, 0x00, 0xC2, 255},  // on/off mode, off, active low
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        wr(0x0B, c.r0b);
+        wr(0x0C, c.r0c);
+        wr(0x13, c.r13);
+        wr(0x14, c.r14);
+        wr(0x15, c.r15);
+        const std::string at = "0x0b " + std::to_string(c.r0b) + " 0x13 " + std::to_string(c.r13) +
+                               " 0x14 " + std::to_string(c.r14);
+        EXPECT_EQ(rd(0x0D), c.fan1_low) << at;
+        EXPECT_EQ(rd(0x18), c.fan1_high) << at;
+        EXPECT_EQ(rd(0x0F), c.fan3) << at;
+        EXPECT_EQ(world.fan_duty[0], c.duty1) << at;
+    }
     EXPECT_TRUE(world.faults.empty());
 }
 
