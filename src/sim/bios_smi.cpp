@@ -80,10 +80,13 @@ bool listed(const std::vector<uint8_t>& functions, uint8_t function) {
 
 BiosSmi::BiosSmi(SimWorld& world, const SimProfile& profile)
     : world_(world),
-      profile_(profile),
       has_smi_(profile.has_smi),
       sensors_(profile.has_smi && profile.smi_sensors),
-      version_(profile.bios_version) {
+      version_(profile.bios_version),
+      profile_vendor_(profile.bios_vendor),
+      profile_board_(profile.bios_board ? profile.bios_board : "") {
+    if (profile_board_.size() > kBoardNameLength)
+        profile_board_.resize(kBoardNameLength);
     use_profile_offer();
     reset();
 }
@@ -91,10 +94,8 @@ BiosSmi::BiosSmi(SimWorld& world, const SimProfile& profile)
 void BiosSmi::use_profile_offer() {
     invalid_functions_.clear();
     failed_functions_.clear();
-    vendor_ = profile_.bios_vendor;
-    board_ = profile_.bios_board ? profile_.bios_board : "";
-    if (board_.size() > kBoardNameLength)
-        board_.resize(kBoardNameLength);
+    vendor_ = profile_vendor_;
+    board_ = profile_board_;
 }
 
 void BiosSmi::reset() {

@@ -98,11 +98,12 @@ class BiosSmi : public SimIoDevice {
     void load_offer(const StateSection& in, SimLoadReport& report);
 
     SimWorld& world_;
-    const SimProfile& profile_;
     bool has_smi_;
     bool sensors_;
     uint16_t vendor_;
     uint16_t version_;
+    uint16_t profile_vendor_;                 // what the profile's BIOS reports
+    std::string profile_board_;               // at most 24 characters
     std::string board_;                       // at most 24 characters
     std::vector<uint8_t> invalid_functions_;  // answered with kSmiStatusInvalid
     std::vector<uint8_t> failed_functions_;   // answered with kSmiStatusFailed
