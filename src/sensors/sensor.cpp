@@ -4,6 +4,7 @@
 #include "sensors/ite.h"
 #include "sensors/lm90.h"
 #include "sensors/port80.h"
+#include "sensors/smi.h"
 #include "sensors/winbond.h"
 
 namespace {
@@ -26,7 +27,7 @@ constexpr SensorDriver kDrivers[kSensorSlots] = {
     {SENSOR_ITE, ite_detect, ite_read, ite_write},
     {SENSOR_PORT80, port80_detect, nullptr, port80_write},
     {SENSOR_LM90, lm90_detect, lm90_read, lm90_write},
-    {SENSOR_SMI, nullptr, nullptr, nullptr},  // smi_sensor_detect, smi_sensor_read, ..._write
+    {SENSOR_SMI, smi_sensor_detect, smi_sensor_read, smi_sensor_write},
 };
 
 const SensorDriver* driver_of_type(uint8_t type) {

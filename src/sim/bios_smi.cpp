@@ -1,7 +1,10 @@
 #include "sim/bios_smi.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <sstream>
 #include <string>
 
 #include "sim/cmos.h"
@@ -31,18 +34,68 @@ bool is_mailbox(uint16_t port) {
     return port >= kSmiMailboxPort && port < kSmiMailboxPort + 4 * kSmiMailboxRegisters;
 }
 
+constexpr const char* kInvalidKey = "invalid_functions";
+constexpr const char* kFailedKey = "failed_functions";
+constexpr const char* kVendorKey = "vendor";
+constexpr const char* kBoardKey = "board";
+
+// Function numbers as the state file holds them: blank-separated hex bytes, "12 25".
+std::string function_list_text(const std::vector<uint8_t>& functions) {
+    std::string text;
+    char buf[4];
+    for (uint8_t f : functions) {
+        std::snprintf(buf, sizeof buf, "%02x", f);
+        if (!text.empty())
+            text += ' ';
+        text += buf;
+    }
+    return text;
+}
+
+// False for anything but hex bytes (an optional "0x" allowed) separated by blanks.
+bool parse_function_list(const std::string& text, std::vector<uint8_t>& out) {
+    std::vector<uint8_t> functions;
+    std::istringstream words(text);
+    std::string word;
+    while (words >> word) {
+        const char* first = word.data();
+        const char* last = first + word.size();
+        if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X'))
+            first += 2;
+        unsigned value = 0;
+        const auto res = std::from_chars(first, last, value, 16);
+        if (first == last || res.ec != std::errc() || res.ptr != last || value > 0xFF)
+            return false;
+        functions.push_back(static_cast<uint8_t>(value));
+    }
+    out = functions;
+    return true;
+}
+
+bool listed(const std::vector<uint8_t>& functions, uint8_t function) {
+    return std::find(functions.begin(), functions.end(), function) != functions.end();
+}
+
 }  // namespace
 
 BiosSmi::BiosSmi(SimWorld& world, const SimProfile& profile)
     : world_(world),
       has_smi_(profile.has_smi),
       sensors_(profile.has_smi && profile.smi_sensors),
-      vendor_(profile.bios_vendor),
       version_(profile.bios_version),
-      board_(profile.bios_board ? profile.bios_board : "") {
-    if (board_.size() > kBoardNameLength)
-        board_.resize(kBoardNameLength);
+      profile_vendor_(profile.bios_vendor),
+      profile_board_(profile.bios_board ? profile.bios_board : "") {
+    if (profile_board_.size() > kBoardNameLength)
+        profile_board_.resize(kBoardNameLength);
+    use_profile_offer();
     reset();
+}
+
+void BiosSmi::use_profile_offer() {
+    invalid_functions_.clear();
+    failed_functions_.clear();
+    vendor_ = profile_vendor_;
+    board_ = profile_board_;
 }
 
 void BiosSmi::reset() {
@@ -57,6 +110,10 @@ void BiosSmi::save(StateSection& out) const {
     out.set_u8("data", regs_.data);
     for (int i = 0; i < kSmiMailboxRegisters; ++i)
         out.set_u32("mailbox" + std::to_string(i), regs_.mailbox[i]);
+    out.set(kInvalidKey, function_list_text(invalid_functions_));
+    out.set(kFailedKey, function_list_text(failed_functions_));
+    out.set_u8(kVendorKey, static_cast<uint8_t>(vendor_));
+    out.set(kBoardKey, board_);
 }
 
 void BiosSmi::load(const StateSection& in, SimLoadReport& report) {
@@ -69,6 +126,35 @@ void BiosSmi::load(const StateSection& in, SimLoadReport& report) {
         std::string key = "mailbox" + std::to_string(i);
         if (!in.get_u32(key, regs_.mailbox[i]))
             report.problem("BIOS_SMI: " + key + " missing or invalid, power-on value used");
+    }
+    load_offer(in, report);
+}
+
+// Each key that is missing (a file from before the keys) or invalid leaves the profile's
+// value; only an invalid one is a problem.
+void BiosSmi::load_offer(const StateSection& in, SimLoadReport& report) {
+    const auto invalid = [&](const char* key) {
+        report.problem(std::string("BIOS_SMI: ") + key + " invalid, the profile's value used");
+    };
+    use_profile_offer();
+    if (const std::string* text = in.find(kInvalidKey);
+        text && !parse_function_list(*text, invalid_functions_))
+        invalid(kInvalidKey);
+    if (const std::string* text = in.find(kFailedKey);
+        text && !parse_function_list(*text, failed_functions_))
+        invalid(kFailedKey);
+    if (in.find(kVendorKey)) {
+        uint8_t vendor = 0;
+        if (in.get_u8(kVendorKey, vendor))
+            vendor_ = vendor;
+        else
+            invalid(kVendorKey);
+    }
+    if (const std::string* text = in.find(kBoardKey)) {
+        if (text->size() <= kBoardNameLength)
+            board_ = *text;
+        else
+            invalid(kBoardKey);
     }
 }
 
@@ -140,6 +226,10 @@ void BiosSmi::raise_smi() {
 }
 
 uint8_t BiosSmi::run(uint8_t function) {
+    if (listed(invalid_functions_, function))
+        return kSmiStatusInvalid;
+    if (listed(failed_functions_, function))
+        return kSmiStatusFailed;
     uint32_t* mb = regs_.mailbox;
     switch (function) {
         case kSmiFnVersion:

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sim/sim_device.h"
 #include "sim/sim_profile.h"
@@ -56,11 +57,17 @@ inline constexpr uint32_t kSmiMailboxIdle = 0xFFFFFFFFu;
 // (the BIOSes modelled here all read it that way), not from the CPU's own diode.
 inline constexpr uint32_t kSmiCpuTempSocket = 1u << 16;
 
+// Besides the registers, the state file holds what this BIOS revision offers, so that a test
+// can stand in for other BIOSes by editing the file: "invalid_functions" and
+// "failed_functions" (function numbers as blank-separated two-digit hex, answered with 0xFF
+// and 0xFE), "vendor" (the vendor index reported by function 0x25) and "board" (the board
+// name, at most 24 characters). A file without these keys gets the profile's BIOS.
 class BiosSmi : public SimIoDevice {
   public:
     BiosSmi(SimWorld& world, const SimProfile& profile);
 
     const char* name() const override { return "BIOS_SMI"; }
+    // The registers at power-on; what the BIOS offers stays as loaded.
     void reset() override;
     void save(StateSection& out) const override;
     void load(const StateSection& in, SimLoadReport& report) override;
@@ -87,12 +94,18 @@ class BiosSmi : public SimIoDevice {
     uint8_t multiplier_location();
     uint8_t voltages();
     uint8_t set_pwm(int fan, uint32_t argument);
+    void use_profile_offer();
+    void load_offer(const StateSection& in, SimLoadReport& report);
 
     SimWorld& world_;
     bool has_smi_;
     bool sensors_;
     uint16_t vendor_;
     uint16_t version_;
-    std::string board_;  // at most 24 characters
+    uint16_t profile_vendor_;                 // what the profile's BIOS reports
+    std::string profile_board_;               // at most 24 characters
+    std::string board_;                       // at most 24 characters
+    std::vector<uint8_t> invalid_functions_;  // answered with kSmiStatusInvalid
+    std::vector<uint8_t> failed_functions_;   // answered with kSmiStatusFailed
     SmiRegs regs_;
 };

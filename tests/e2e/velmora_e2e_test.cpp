@@ -40,11 +40,14 @@ std::string startup_log(bool missing_config) {
            "VELMORA: Linux detected\n" +
            dropped +
            "VELMORA: Simulated board: Epox 8RDA+ Rev. 2.x (profile 7), state in velmora-sim.ini\n"
-           "BOARDS: Initialized 15 boards\n" +
+           "BOARDS: Initialized 15 boards\n"
+           "SMI: Function code: 0xe1\n"
+           "SMI: Interface version 0x100\n"
+           "SMI: Board vendor: Epox, version 0x00\n"
+           "SMI: Board name: EP-8RDA+\n"
+           "VELMORA: SMI interface available\n" +
            stat_lines +
-           "ATXP1: Searching...\n"
-           "ATXP1: Found ATXP1 on bus 0, addr. 55\n"
-           "VELMORA: Board General board nr: 14\n"
+           "VELMORA: Board Epox 8RDA+ Rev. 2.x nr: 7\n"
            "VELMORA: Getting ATXP1-registers\n"
            "VELMORA: ATXP1: 28,07,ff,00\n"
            "VELMORA: Parsing command-line options\n"
@@ -168,7 +171,7 @@ TEST(Program, StartsOnTheSimulatedBoardAndSavesItsSettingsOnceOnSigterm) {
         // The first close creates config.ini: its first write finds no file.
         log += startup_log(run == 1) + (run == 1 ? "CONFIGFILE: Can't stat config.ini\n" : "");
         EXPECT_EQ(read_file("velmora.deb"), log) << "run " << run;
-        EXPECT_EQ(read_file("config.ini"), golden("config_first_close_on_general_board.ini"));
+        EXPECT_EQ(read_file("config.ini"), golden("config_first_close_on_default_board.ini"));
     }
 }
 
@@ -406,7 +409,7 @@ TEST(Program, ALinkPlantedAtTheOldNewFileNameNeitherTakesTheSaveNorBecomesConfig
     struct stat st {};
     ASSERT_EQ(lstat("config.ini", &st), 0);
     EXPECT_TRUE(S_ISREG(st.st_mode));
-    EXPECT_EQ(read_file("config.ini"), golden("config_first_close_on_general_board.ini"));
+    EXPECT_EQ(read_file("config.ini"), golden("config_first_close_on_default_board.ini"));
 }
 
 TEST(Program, FifosAsSettingsAndStateFileAreRefusedWithoutWaitingOnThem) {

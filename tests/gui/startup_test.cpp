@@ -23,6 +23,8 @@ namespace {
 const std::string kBanner =
     "===============================================\n"
     "VELMORA: Version velmora 0.8.7-dev\n";
+// The BIOS question on ports where no SMI interface answers.
+const std::string kNoSmi = "SMI: Function code: 0xff\nSMI: Invalid function: 0x01\n";
 
 class Startup : public ::testing::Test {
   protected:
@@ -45,7 +47,7 @@ TEST_F(Startup, WithoutABoardTheWindowOpensReducedToSettingsAndAbout) {
     no_board();
     auto main = start();
     EXPECT_EQ(read_file("velmora.deb"),
-              kBanner + "VELMORA: Linux detected\nBOARDS: Initialized 15 boards\n");
+              kBanner + "VELMORA: Linux detected\nBOARDS: Initialized 15 boards\n" + kNoSmi);
     EXPECT_TRUE(os.exits.empty());
     EXPECT_TRUE(prompts.messages.empty());
 
@@ -108,10 +110,12 @@ TEST_F(Startup, TheOperatingSystemFamilyIsLogged) {
     start();
     EXPECT_EQ(read_file("velmora.deb"),
               kBanner + "VELMORA: Windows NT/2000/XP detected\nBOARDS: Initialized 15 boards\n" +
-                  kBanner + "VELMORA: Windows 9x/ME detected\nBOARDS: Initialized 15 boards\n" +
+                  kNoSmi + kBanner +
+                  "VELMORA: Windows 9x/ME detected\nBOARDS: Initialized 15 boards\n" + kNoSmi +
                   kBanner +
                   "ENUM: Getting OS version info failed\nVELMORA: Windows 9x/ME detected\n"
-                  "BOARDS: Initialized 15 boards\n");
+                  "BOARDS: Initialized 15 boards\n" +
+                  kNoSmi);
 }
 
 class PortGrant : public Startup {
@@ -136,7 +140,8 @@ TEST_F(PortGrant, LinuxGrantsRealPortsThroughIopl) {
     EXPECT_EQ(read_file("velmora.deb"),
               kBanner +
                   "VELMORA: Linux detected\nVELMORA: Direct port access granted (iopl 3)\n"
-                  "BOARDS: Initialized 15 boards\n");
+                  "BOARDS: Initialized 15 boards\n" +
+                  kNoSmi);
 }
 
 TEST_F(PortGrant, AnNforce2WhosePortsAreRefusedTellsWhyAndEndsWithCode1InsteadOfSimulating) {
@@ -194,7 +199,8 @@ TEST_F(PortGrant, TheGatesFollowTheGrantAndComeBeforeAnySmbusAccess) {
               granted + "VELMORA: Kernel drivers in use: atxp1; real hardware refused\n" + granted +
                   "VELMORA: Kernel drivers ignored on request: atxp1\n"
                   "VELMORA: SMBus hosts at 0x5000/0x5200, not 0x5000/0x5100: SMBus access "
-                  "refused\nBOARDS: Initialized 15 boards\n");
+                  "refused\nBOARDS: Initialized 15 boards\n" +
+                  kNoSmi);
 }
 
 TEST_F(PortGrant, OnTheNtFamilyTheDriverServiceOpensThePorts) {
@@ -252,6 +258,9 @@ TEST_F(StartupOnBoard, AStoredBoardIsReadIntoTheWindowWithEveryTab) {
     EXPECT_EQ(main->windowTitle(), "velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x)");
     const std::string log = read_file("velmora.deb");
     EXPECT_NE(log.find("VELMORA: Linux detected\nBOARDS: Initialized 15 boards\n"
+                       "SMI: Function code: 0xe1\nSMI: Interface version 0x100\n"
+                       "SMI: Board vendor: Epox, version 0x00\nSMI: Board name: EP-8RDA+\n"
+                       "VELMORA: SMI interface available\n"
                        "VELMORA: Board Epox 8RDA+ Rev. 2.x nr: 7\n"
                        "VELMORA: Getting ATXP1-registers\nVELMORA: ATXP1: 28,07,ff,00\n"),
               std::string::npos)
@@ -276,12 +285,12 @@ TEST_F(StartupOnBoard, AStoredBoardIsReadIntoTheWindowWithEveryTab) {
 }
 
 TEST_F(StartupOnBoard, WithoutAStoredBoardTheGeneralBoardSearchesItsChip) {
-    boot(3);  // ATXP1 at 0x4E on bus 0
+    boot(14);  // no SMI interface in the BIOS; ATXP1 at 0x4E on bus 1
     auto main = start();
     EXPECT_EQ(main->board_number, 14);
     EXPECT_EQ(main->windowTitle(), "velmora 0.8.7-dev (General board)");
     EXPECT_NE(read_file("velmora.deb")
-                  .find("ATXP1: Searching...\nATXP1: Found ATXP1 on bus 0, addr. 78\n"
+                  .find("ATXP1: Searching...\nATXP1: Found ATXP1 on bus 1, addr. 78\n"
                         "VELMORA: Board General board nr: 14\n"),
               std::string::npos);
     EXPECT_EQ(main->board.chip.address, 0x4E);
@@ -291,7 +300,7 @@ TEST_F(StartupOnBoard, AStoredBoardNumberPastTheTableAsksTheBiosInstead) {
     boot(7);
     write_file("config.ini", "\r\n[Main]\r\nBoard=20\r\n");
     auto main = start();
-    EXPECT_EQ(main->board_number, 14);
+    EXPECT_EQ(main->board_number, 7);  // the BIOS names the Epox 8RDA+ Rev. 2.x
     EXPECT_NE(read_file("velmora.deb")
                   .find("VELMORA: Unknown board nr. 20 in config.ini, asking the BIOS\n"),
               std::string::npos);

@@ -12,12 +12,14 @@
 #include "hw/scripted_port_backend.h"
 #include "sensors/port80.h"
 #include "sensors/sensor.h"
+#include "sensors/smi.h"
 
 class MonitorPortsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         sensors_reset_state();
         port80_reset_state();
+        smi_reset_state();
         install_port_backend(&ports_);
     }
     void TearDown() override { install_port_backend(nullptr); }

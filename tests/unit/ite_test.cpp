@@ -175,9 +175,14 @@ TEST_F(Ite, TheSimulatedChipReadsPlausiblyAndTakesItsDuties) {
     machine.set_cpu_load(0.0);
     install_port_backend(&machine);
     SensorTable table{};
-    ASSERT_EQ(sensors_detect(&table), 2);
+    // The ITE chip, Port80, and the BIOS's SMI interface with no sensor function of its own.
+    ASSERT_EQ(sensors_detect(&table), 3);
     const Sensor& s = table.sensors[0];
     ASSERT_STREQ(s.name, "ITE8712F");
+    EXPECT_EQ(table.sensors[2].type, SENSOR_SMI);
+    EXPECT_EQ(table.sensors[2].temperature_count + table.sensors[2].voltage_count +
+                  table.sensors[2].fan_count + table.sensors[2].control_count,
+              0);
 
     sensors_read_all(&table);
     const SimWorld& w = machine.world();

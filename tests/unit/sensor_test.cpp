@@ -17,6 +17,7 @@
 #include "hw/smbus.h"
 #include "sensors/port80.h"
 #include "sensors/sensor_map.h"
+#include "sensors/smi.h"
 #include "support/configfile.h"
 
 namespace {
@@ -40,6 +41,7 @@ class SensorTest : public ::testing::Test {
     void SetUp() override {
         sensors_reset_state();
         port80_reset_state();
+        smi_reset_state();
         configfile_reset();
         install_port_backend(&ports_);
         smbus_block_access(true);  // no SMBus chip answers here, and the probes cost no port

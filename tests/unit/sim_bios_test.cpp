@@ -225,6 +225,33 @@ TEST_F(SimBios, SensorFunctionsAnswerFromTheBoardsPhysics) {
     EXPECT_EQ(smi.status, kSmiStatusInvalid);
 }
 
+TEST_F(SimBios, TheStateFileSaysWhichFunctionsTheBiosOffers) {
+    BiosSmi bios(world, bios_profile(true, true));
+    bus.devices = {&bios};
+    StateSection s;
+    bios.save(s);
+    EXPECT_EQ(*s.find("failed_functions"), "");
+    EXPECT_EQ(*s.find("board"), "EP-8RDA+");
+    s.set("failed_functions", "0x12 7");
+    s.set("invalid_functions", "25 1zz");  // unreadable: the profile's BIOS answers 0x25
+    s.set("vendor", "0x100");
+    s.set("board", "A7N8X");
+    SimLoadReport report;
+    bios.load(s, report);
+    EXPECT_EQ(report.problems, (std::vector<std::string>{
+                                   "BIOS_SMI: invalid_functions invalid, the profile's value used",
+                                   "BIOS_SMI: vendor invalid, the profile's value used"}));
+    smi.query();
+    for (uint8_t function : {0x12, 0x07}) {
+        EXPECT_FALSE(smi.request(function)) << int(function);
+        EXPECT_EQ(smi.status, kSmiStatusFailed) << int(function);
+    }
+    EXPECT_TRUE(smi.request(0x13));
+    ASSERT_TRUE(smi.init(info, name));
+    EXPECT_EQ(info, 0x02000006u);
+    EXPECT_EQ(name, "A7N8X");
+}
+
 TEST_F(SimBios, BiosWithoutMonitoringRefusesSensorFunctions) {
     BiosSmi bios(world, bios_profile(true, false));
     bus.devices = {&bios};
