@@ -17,6 +17,7 @@
 
 #include "board/fsb.h"
 #include "helpers/temp_dir.h"
+#include "sim/post_display.h"
 #include "sim/sim_machine.h"
 #include "sim/sim_profile.h"
 
@@ -46,17 +47,35 @@ std::string startup_log(bool missing_config) {
            "SMI: Board vendor: Epox, version 0x00\n"
            "SMI: Board name: EP-8RDA+\n"
            "VELMORA: SMI interface available\n" +
-           stat_lines +
-           "VELMORA: Board Epox 8RDA+ Rev. 2.x nr: 7\n"
+           stat_lines + "VELMORA: Board Epox 8RDA+ Rev. 2.x nr: 7\n" +
+           // Without a map of the user's own, the one shipped beside the program.
+           (missing_config ? "CONFIGFILE: Can't stat sensor.ini\n"
+                             "SENSOR: Map for board 7 not found in sensor.ini\n"
+                             "VELMORA: Loaded sensor definitions from sensormap.ini\n"
+                           : "VELMORA: Loaded sensor definitions from sensor.ini\n") +
            "VELMORA: Getting ATXP1-registers\n"
            "VELMORA: ATXP1: 28,07,ff,00\n"
            "VELMORA: Parsing command-line options\n"
            "VELMORA: Trayicon not available\n"
-           "VELMORA: No sensors found.\n";
+           "WINBOND: Found a W83627HF\n"
+           "ITE: Unknown CHIPID 21\n"
+           "PORT80: Initialized\n"
+           "SMI: Function code: 0xe1\n"
+           "SMI: Interface version 0x100\n"
+           "SMI: Board vendor: Epox, version 0x00\n"
+           "SMI: Board name: EP-8RDA+\n"
+           "SMI: Invalid function: 0x12\n"
+           "SMI: Invalid function: 0x13\n"
+           "SMI: Invalid function: 0x24\n"
+           "SMI: Invalid function: 0x02\n"
+           "SMI: Invalid function: 0x06\n"
+           "SMI: Invalid function: 0x03\n"
+           "SMI: Invalid function: 0x07\n"
+           "SENSOR: Found 3 sensor(s)\n";
 }
 
-// The last line of the start-up on a board.
-const std::string kStarted = "VELMORA: No sensors found.\n";
+// The last line of the sensor detection, the end of the start-up on a board.
+const std::string kStarted = "SENSOR: Found ";
 
 // A child process with its own environment; killed at the end if still running.
 class Child {
@@ -169,7 +188,9 @@ TEST(Program, StartsOnTheSimulatedBoardAndSavesItsSettingsOnceOnSigterm) {
         velmora.signal(SIGTERM);
         EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
         // The first close creates config.ini: its first write finds no file.
-        log += startup_log(run == 1) + (run == 1 ? "CONFIGFILE: Can't stat config.ini\n" : "");
+        log += startup_log(run == 1) +
+               (run == 1 ? "CONFIGFILE: Can't stat config.ini\nCONFIGFILE: Can't stat sensor.ini\n"
+                         : "");
         EXPECT_EQ(read_file("velmora.deb"), log) << "run " << run;
         EXPECT_EQ(read_file("config.ini"), golden("config_first_close_on_default_board.ini"));
     }
@@ -315,23 +336,68 @@ TEST(Program, TheSimulatedBoardKeepsItsProfileAndStateAcrossRuns) {
         << log;
 }
 
-TEST(Program, EveryProfileStartsAsItsBoard) {
+// What the sensor detection logs on a profile's board, from its first line to its last.
+std::vector<std::string> sensor_lines(const SimProfile& p) {
+    std::vector<std::string> lines;
+    switch (p.monitor) {
+        case SimMonitorChip::W83627HF:
+            lines = {"WINBOND: Found a W83627HF\n", "ITE: Unknown CHIPID 21\n"};
+            break;
+        case SimMonitorChip::W83782D:
+            lines = {"WINBOND: Found a W83782D\n", "ITE: Unknown CHIPID 30\n"};
+            break;
+        case SimMonitorChip::IT8712F:
+            lines = {"ITE: Found a ITE8712\n"};
+            break;
+        case SimMonitorChip::None:
+            lines = {"ITE: Unknown CHIPID ff\n"};
+            break;
+    }
+    lines.push_back("PORT80: Initialized\n");
+    if (p.lm90_bus >= 0)
+        lines.push_back("on Bus " + std::to_string(p.lm90_bus) + "\n");
+    if (p.has_smi)
+        lines.push_back("SMI: Board name: " + std::string(p.bios_board) + "\n");
+    const int found = (p.monitor != SimMonitorChip::None) + 1 + (p.lm90_bus >= 0) + p.has_smi;
+    lines.push_back("SENSOR: Found " + std::to_string(found) + " sensor(s)\n");
+    return lines;
+}
+
+// A fresh start on each profile: the BIOS names the board, the board's chips are found, and
+// the close keeps the map, shows FF and leaves the fans at full speed.
+TEST(Program, EveryProfileIsIdentifiedAndShowsItsOwnSensors) {
     for (int n = 0; n < kSimProfileCount; ++n) {
         TempWorkDir dir;
+        const SimProfile& profile = *sim_profile(n);
         const std::string number = std::to_string(n);
-        write_file("config.ini", "\r\n[Main]\r\nBoard=" + number + "\r\n");
         Child velmora({VELMORA_BINARY, "--unattended", "--sim=" + number},
                       environment_with({"QT_QPA_PLATFORM=offscreen"}));
         ASSERT_TRUE(wait_for_text("velmora.deb", kStarted)) << n << read_file("stderr.txt");
         velmora.signal(SIGTERM);
         EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
         const std::string log = read_file("velmora.deb");
-        EXPECT_NE(log.find("VELMORA: Board " + std::string(sim_profile(n)->name) +
-                           " nr: " + number + "\nVELMORA: Getting ATXP1-registers\n"),
+        EXPECT_NE(log.find("VELMORA: Board " + std::string(profile.name) + " nr: " + number +
+                           "\nCONFIGFILE: Can't stat sensor.ini\n"),
                   std::string::npos)
             << log;
+        EXPECT_NE(log.find("VELMORA: Loaded sensor definitions from sensormap.ini\n"),
+                  std::string::npos);
+        size_t at = log.find("VELMORA: Trayicon not available\n");
+        for (const std::string& line : sensor_lines(profile)) {
+            const size_t next = log.find(line, at);
+            ASSERT_NE(next, std::string::npos) << n << ": " << line << log;
+            at = next;
+        }
         EXPECT_EQ(log.find("SIM: "), std::string::npos) << log;
-        EXPECT_NE(read_file("velmora-sim.ini").find("[Faults]\r\ncount=0\r\n"), std::string::npos);
+        EXPECT_EQ(read_file("sensor.ini").rfind("\r\n[Sensormap]\r\n" + number + "=", 0), 0u);
+
+        SimMachine board(profile);
+        SimLoadReport report;
+        ASSERT_TRUE(sim_load_state(board, report));
+        EXPECT_EQ(board.port80().last(), 0xFF) << n;
+        for (int fan = 0; fan < SimWorld::kFans; ++fan)
+            EXPECT_EQ(board.world().fan_duty[fan], 255) << n << " fan " << fan;
+        EXPECT_TRUE(board.world().faults.empty()) << n;
     }
 }
 
