@@ -262,6 +262,11 @@ TEST_F(StartupOnBoard, AStoredBoardIsReadIntoTheWindowWithEveryTab) {
                        "SMI: Board vendor: Epox, version 0x00\nSMI: Board name: EP-8RDA+\n"
                        "VELMORA: SMI interface available\n"
                        "VELMORA: Board Epox 8RDA+ Rev. 2.x nr: 7\n"
+                       // No map of either kind here: the map stays empty.
+                       "CONFIGFILE: Can't stat sensor.ini\n"
+                       "SENSOR: Map for board 7 not found in sensor.ini\n"
+                       "CONFIGFILE: Can't stat sensormap.ini\n"
+                       "SENSOR: Map for board 7 not found in sensormap.ini\n"
                        "VELMORA: Getting ATXP1-registers\nVELMORA: ATXP1: 28,07,ff,00\n"),
               std::string::npos)
         << log;

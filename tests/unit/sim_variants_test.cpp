@@ -84,17 +84,17 @@ TEST_F(SimVariants, AnotherChipIdInTheStateFileTakesTheDriversUnknownChipPath) {
     const std::string port80 = "PORT80: Initialized\n";
     // clang-format off
     const Case cases[] = {
-        {7, "W83627HF", "0x40", {}, 1, "PORT80",
+        {7, "W83627HF", "0x40", {}, 2, "PORT80",
          "WINBOND: Unknown CHIPID 40\nITE: Unknown CHIPID 40\n" + port80, "chip_id=0x40"},
-        {2, "W83782D", "0x31", {}, 1, "PORT80",
+        {2, "W83782D", "0x31", {}, 2, "PORT80",
          "WINBOND: Unknown CHIPID 31\nITE: Unknown CHIPID 31\n" + port80, "chip_id=0x31"},
-        {11, "IT8712F", "0x87", {}, 1, "PORT80", "ITE: Unknown CHIPID 87\n" + port80,
+        {11, "IT8712F", "0x87", {}, 2, "PORT80", "ITE: Unknown CHIPID 87\n" + port80,
          "chip_id=0x87"},
-        {7, "W83627HF", nullptr, {}, 2, "W83627HF",
+        {7, "W83627HF", nullptr, {}, 3, "W83627HF",
          "WINBOND: Found a W83627HF\nITE: Unknown CHIPID 21\n" + port80, "chip_id=0x21"},
-        {11, "IT8712F", nullptr, {}, 2, "ITE8712F", "ITE: Found a ITE8712\n" + port80,
+        {11, "IT8712F", nullptr, {}, 3, "ITE8712F", "ITE: Found a ITE8712\n" + port80,
          "chip_id=0x90"},
-        {2, "W83782D", "0x130", {"W83782D: chip_id invalid, the chip's own id used"}, 2,
+        {2, "W83782D", "0x130", {"W83782D: chip_id invalid, the chip's own id used"}, 3,
          "W83782D", "WINBOND: Found a W83782D\nITE: Unknown CHIPID 30\n" + port80,
          "chip_id=0x30"},
     };
@@ -108,8 +108,11 @@ TEST_F(SimVariants, AnotherChipIdInTheStateFileTakesTheDriversUnknownChipPath) {
         SensorTable table{};
         EXPECT_EQ(sensors_detect(&table), c.found) << what;
         EXPECT_STREQ(table.sensors[0].name, c.first) << what;
-        EXPECT_EQ(read_file(kDebugLogName),
-                  c.log + "SENSOR: Found " + std::to_string(c.found) + " sensor(s)\n")
+        // The monitor's lines come first; the BIOS's SMI sensor (found, with no inputs) last.
+        const std::string log = read_file(kDebugLogName);
+        EXPECT_EQ(log.rfind(c.log + "SMI: Function code: 0xe1\n", 0), 0u) << what << log;
+        EXPECT_NE(log.find("SENSOR: Found " + std::to_string(c.found) + " sensor(s)\n"),
+                  std::string::npos)
             << what;
         EXPECT_NE(m.state_text().find(std::string(c.saved) + "\r\n"), std::string::npos) << what;
         EXPECT_TRUE(m.world().faults.empty()) << what;
@@ -120,7 +123,7 @@ TEST_F(SimVariants, TheIteDriverReadsADisabledTachometerAsAStoppedFan) {
     SimMachine m(*sim_profile(11));
     install_port_backend(&m);
     SensorTable table{};
-    ASSERT_EQ(sensors_detect(&table), 2);
+    ASSERT_EQ(sensors_detect(&table), 3);  // with the SMI sensor
     sensors_read_all(&table);
     const Sensor& ite = table.sensors[0];
     EXPECT_GT(ite.fans[0], 2900);
@@ -205,7 +208,7 @@ TEST_F(SimVariants, AnLm90ThatStopsAcknowledgingLeavesTheDriversReadingsAsTheyWe
     std::vector<std::string> problems;
     load(4, "LM90", "acknowledge", "1", problems);
     SensorTable table{};
-    ASSERT_EQ(sensors_detect(&table), 3);  // W83627HF, PORT80, LM90
+    ASSERT_EQ(sensors_detect(&table), 4);  // W83627HF, PORT80, LM90, SMI
     const Sensor& lm90 = table.sensors[2];
     ASSERT_STREQ(lm90.name, "LM90");
     sensors_read_all(&table);
