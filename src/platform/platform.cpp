@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include <atomic>
 #include <vector>
 
 #ifdef _WIN32
@@ -11,12 +12,13 @@ using NativePlatform = LinuxPlatform;
 #endif
 
 namespace {
-Platform* installed = nullptr;
-}
+// Read by the CPU load sampler's thread too.
+std::atomic<Platform*> installed{nullptr};
+}  // namespace
 
 Platform& current_platform() {
-    if (installed)
-        return *installed;
+    if (Platform* platform = installed.load())
+        return *platform;
     static NativePlatform native;
     return native;
 }

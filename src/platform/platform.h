@@ -93,8 +93,9 @@ class Platform {
     // Copies a file, replacing the destination; sets the last error on failure.
     virtual bool copy_file(const std::string& from, const std::string& to) = 0;
 
-    // Two cumulative counters in 100-nanosecond units for the CPU load: the system time and
-    // the processors' idle time. False when the system cannot give them.
+    // Two cumulative counters in 100-nanosecond units for the CPU load, both summed over all
+    // processors: the time that passed and the time the processors were idle (waits for I/O
+    // count as idle). False when the system cannot give them.
     virtual bool system_times(uint64_t& system_time, uint64_t& idle_time) = 0;
 
     // Grants this process direct access to every I/O port (Linux: iopl(3), which needs root

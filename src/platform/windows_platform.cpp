@@ -190,6 +190,11 @@ bool WindowsPlatform::system_times(uint64_t& system_time, uint64_t& idle_time) {
         return false;
     std::memcpy(&system_time, time_of_day + 8, sizeof system_time);
     std::memcpy(&idle_time, performance, sizeof idle_time);
+    // The idle time adds up every processor's idle time, the time of day passes once: counted
+    // once per processor it runs in step with the idle time, as the two times of Linux do.
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    system_time *= info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1;
     return true;
 }
 

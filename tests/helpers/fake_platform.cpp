@@ -114,6 +114,8 @@ bool FakePlatform::copy_file(const std::string& from, const std::string& to) {
 }
 
 bool FakePlatform::system_times(uint64_t& system, uint64_t& idle) {
+    if (times_source)
+        return times_source(system, idle);
     if (!counters_available)
         return false;
     system = system_time;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,6 +79,9 @@ class FakePlatform : public Platform {
 
     bool counters_available = true;
     uint64_t system_time = 0, idle_time = 0;
+    // When set, answers system_times instead of the three fields above: for readers on another
+    // thread, which must not race with the test's writes.
+    std::function<bool(uint64_t& system_time, uint64_t& idle_time)> times_source;
     bool port_access_granted = true;
     uint32_t port_access_error = 1;  // EPERM
 
