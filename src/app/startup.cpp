@@ -266,7 +266,6 @@ void TMain::ShowSettings() {
     const int32_t delay = settings.delay_change;
     ComboBoxDelayChange->setCurrentIndex(delay == 1000 ? 1 : delay == 2500 ? 2 : 0);
     CSpinEditMaxTemp->setValue(settings.max_temp);
-    Timer1->setInterval(update * 1000);
 
     DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
     ComboBoxTras->setCurrentIndex(values_read.tras - 1);

@@ -284,6 +284,11 @@ class TMain : public QMainWindow {
     void LoadSensorMap();
     void DetectSensors();
     void ShowSensorFields();
+    // The only way Timer1 starts: with an update period above 0 and sensors to read, never
+    // while closing; the standby clock starts afresh with it, so a pause of the updates is no
+    // standby. Stopping is always allowed.
+    void StartSensorTimer();
+    void StopSensorTimer();
     // At close: the port-80h display shows FF and every fan runs at full speed.
     void LeaveSensorsSafe();
     ChipsetSettings chipset{};

@@ -6,12 +6,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 
 #include "app/shipped_files.h"
 #include "diag/debuglog.h"
 #include "gui/main_window.h"
 #include "sensors/sensor_display.h"
 #include "sensors/sensor_map.h"
+#include "sensors/standby.h"
 
 // The user's own map first; the map that comes with the program only for a board the user
 // has none for. With neither, the map stays as it was.
@@ -28,10 +30,12 @@ void TMain::LoadSensorMap() {
 
 void TMain::DetectSensors() {
     sensor_count = sensors_detect(&sensor_table());
-    if (sensor_count != 0)
+    if (sensor_count != 0) {
         UpdateSensor(nullptr);
-    else
+        StartSensorTimer();
+    } else {
         debug_print("VELMORA: No sensors found.\n");
+    }
 }
 
 // One refresh of the readings and the fields they feed.
@@ -69,4 +73,19 @@ void TMain::LeaveSensorsSafe() {
                 sensor.controls[c].value = 255;
     }
     sensors_write_controls(&table);
+}
+
+void TMain::StartSensorTimer() {
+    const int seconds = CSpinEditSensorUpdate->value();
+    if (seconds <= 0 || sensor_count == 0 || closing_) {
+        Timer1->stop();
+        return;
+    }
+    Timer1->setInterval(seconds * 1000);
+    standby_reset();
+    Timer1->start();
+}
+
+void TMain::StopSensorTimer() {
+    Timer1->stop();
 }

@@ -8,8 +8,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "gui/qt_number_text.h"
 #include "gui/main_window.h"
+#include "gui/qt_number_text.h"
 
 namespace {
 constexpr int kFsbOfPositionZero = 300;
@@ -24,12 +24,13 @@ void TMain::LoadUpdateChange(QObject*) {
 
 void TMain::SensorUpdateChange(QObject*) {
     const int seconds = CSpinEditSensorUpdate->value();
-    Timer1->setInterval(seconds * 1000);
-    if (seconds != 0) {
-        Timer1->start();
-    } else {
-        Timer1->stop();
+    if (seconds == 0) {
+        StopSensorTimer();
+        return;
     }
+    // From 1 or 2 the next step up is 3: a period of 2 seconds is not offered.
+    CSpinEditSensorUpdate->setSingleStep(seconds <= 2 ? 2 : 1);
+    StartSensorTimer();
 }
 
 void TMain::SetFSBRange(QObject* sender) {
