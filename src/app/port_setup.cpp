@@ -3,7 +3,9 @@
 #include <charconv>
 #include <fstream>
 
+#include "diag/errortext.h"
 #include "hw/direct_port_backend.h"
+#include "hw/giveio.h"
 #include "hw/tracing_port_backend.h"
 #include "platform/platform.h"
 #include "sim/sim_machine.h"
@@ -127,4 +129,22 @@ PortSetup choose_port_backend(const std::vector<std::string>& args) {
 void save_simulated_board(const PortSetup& setup) {
     if (setup.machine)
         sim_save_state(*setup.machine);
+}
+
+std::string regain_port_access(uint32_t* result) {
+    PortBackend& ports = port_backend();
+    if (!ports.needs_port_grant())
+        return "";
+    Platform& os = current_platform();
+    if (os.os_family() == OsFamily::Windows) {
+        const uint32_t code = open_giveio();
+        if (result)
+            *result = code;
+        if (code != 0)
+            return error_text(code);
+    } else if (!os.grant_port_access()) {
+        return "The I/O ports could not be had again: " + system_error_text();
+    }
+    ports.set_port_access(true);
+    return "";
 }

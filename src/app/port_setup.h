@@ -53,3 +53,8 @@ PortSetup choose_port_backend(const std::vector<std::string>& args);
 
 // Saves the simulated board's state, if there is one (at every end of the process).
 void save_simulated_board(const PortSetup& setup);
+
+// The port grant again, after a resume took it: the giveio driver on Windows, the I/O
+// privilege level on Linux; nothing to do on the simulated board. Empty when the ports work
+// again, else the text to show. On Windows `result` takes the driver's error code.
+std::string regain_port_access(uint32_t* result);

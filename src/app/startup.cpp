@@ -20,6 +20,7 @@
 #include "app/instance.h"
 #include "app/privileges.h"
 #include "app/prompts.h"
+#include "automation/cpuload.h"
 #include "board/fsb.h"
 #include "board/vid_chip.h"
 #include "board/voltage.h"
@@ -295,6 +296,8 @@ void TMain::StartServices() {
     ButtonFANSet->setEnabled(false);
     CheckBoxFanEnable->setEnabled(false);
     CSpinEditCtlFAN->setEnabled(false);
+    // A later pass only retunes the running sampler.
+    cpuload_start(cpu_load, settings.load_update);
 
     std::string multiplier;
     if (FindOption("-m", 5, multiplier)) {

@@ -14,3 +14,5 @@ void TMain::AddPreset(QObject*) {}
 void TMain::RemovePreset(QObject*) {}
 void TMain::ApplyPreset(QObject*) {}
 void TMain::EnableAutoFan(QObject*) {}
+void TMain::ArmOverTemperature() {}
+void TMain::AutoFanStep() {}

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/version.h"
+#include "automation/cpuload.h"
 #include "gui/up_down.h"
 
 namespace {
@@ -289,6 +290,10 @@ void TMain::TabShown(int index) {
 }
 
 // Every close request (close box, system menu, Exit, the session's end) runs CloseFunc.
+TMain::~TMain() {
+    cpuload_stop();
+}
+
 void TMain::closeEvent(QCloseEvent* event) {
     Raise("CloseFunc", &TMain::CloseFunc, this);
     event->accept();

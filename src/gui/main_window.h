@@ -64,6 +64,8 @@ class TMain : public QMainWindow {
     // board and its values, the services. May end the process through the platform.
     TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes = {},
           QWidget* parent = nullptr);
+    // Stops the CPU-load sampler: nothing of the window runs after it.
+    ~TMain() override;
 
     // (Re)reads settings and, when asked, the hardware's values. True when a board is in use.
     bool InitValues(bool read_hardware);
@@ -289,6 +291,16 @@ class TMain : public QMainWindow {
     // standby. Stopping is always allowed.
     void StartSensorTimer();
     void StopSensorTimer();
+    // One tick of the update cycle, and what it does when the port grant was lost.
+    void SensorTick(QObject* sender);
+    void RegainPortAccess();
+    bool in_sensor_update_ = false;  // a nested dialog's event loop must not start a second tick
+    void ShowLoad();
+    void ShowTrayHint();
+    void ShowPort80Temperature();
+    // The controllers' parts of a tick: over-temperature arming for AutoFSB, one AutoFAN step.
+    void ArmOverTemperature();
+    void AutoFanStep();
     // At close: the port-80h display shows FF and every fan runs at full speed.
     void LeaveSensorsSafe();
     ChipsetSettings chipset{};

@@ -1,19 +1,35 @@
 // The sensors in the window: detection at start, the map of which reading each field shows,
 // the readings in the main tab's fields, and the safe state they are left in at close.
 #include <QCheckBox>
+#include <QColor>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "app/port_setup.h"
+#include "app/prompts.h"
 #include "app/shipped_files.h"
+#include "automation/cpuload.h"
 #include "diag/debuglog.h"
 #include "gui/main_window.h"
+#include "gui/qt_number_text.h"
+#include "hw/port_io.h"
+#include "platform/platform.h"
 #include "sensors/sensor_display.h"
 #include "sensors/sensor_map.h"
 #include "sensors/standby.h"
+
+namespace {
+// A gap between two ticks longer than this is a standby (the clock counts suspended time).
+constexpr uint32_t kStandbyGapSeconds = 120;
+}  // namespace
 
 // The user's own map first; the map that comes with the program only for a board the user
 // has none for. With neither, the map stays as it was.
@@ -38,11 +54,101 @@ void TMain::DetectSensors() {
     }
 }
 
-// One refresh of the readings and the fields they feed.
-void TMain::UpdateSensor(QObject*) {
-    sensors_read_all(&sensor_table());
-    sensors_read_once = true;
+// A tick never runs inside another (a message box of the standby recovery runs an event
+// loop), nor after the close began. A lost port grant anywhere in the tick, also inside the
+// standby's re-initialisation, is recovered here instead of reaching the event loop.
+void TMain::UpdateSensor(QObject* sender) {
+    if (in_sensor_update_ || closing_)
+        return;
+    in_sensor_update_ = true;
+    try {
+        SensorTick(sender);
+    } catch (const PortAccessLost&) {
+        RegainPortAccess();
+    }
+    in_sensor_update_ = false;
+}
+
+void TMain::SensorTick(QObject* sender) {
+    if (standby_detect(kStandbyGapSeconds)) {
+        debug_print("VELMORA: Standby detected\n");
+        InitValues(true);
+    }
+    try {
+        sensors_read_all(&sensor_table());
+        sensors_read_once = true;
+    } catch (const PortAccessLost&) {
+        // The readings stay as they were; the tick goes on with them.
+        RegainPortAccess();
+    }
     ShowSensorFields();
+    DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
+    ShowLoad();
+    ShowTrayHint();
+    ArmOverTemperature();
+    if (sender == Timer1 && CheckBoxFANCtl->isChecked())
+        AutoFanStep();
+    if (CheckBoxPort80->isChecked())
+        ShowPort80Temperature();
+    if (CheckBoxFANCtl->isChecked() || CheckBoxPort80->isChecked())
+        sensors_write_controls(&sensor_table());
+}
+
+// Ports granted again after a resume took them; without them the program cannot go on.
+void TMain::RegainPortAccess() {
+    std::string failure;
+    try {
+        failure = regain_port_access(&port_access_result);
+        if (failure.empty()) {
+            debug_print("VELMORA: Re-init GiveIO after standby done.\n");
+            InitValues(true);
+            return;
+        }
+    } catch (const PortAccessLost&) {
+        failure = "I/O port access lost";
+    }
+    debug_print("VELMORA: Re-init GiveIO after standby failed.\n");
+    prompts_.show_message(failure);
+    current_platform().exit_process(1);
+}
+
+// The load, coloured against the AutoFSB limits: red above the maximum, green below the
+// minimum, yellow between them; on a limit it keeps its colour.
+void TMain::ShowLoad() {
+    const int32_t load = cpu_load.load();
+    DisplayLoad->setText(format_whole(load) + "%");
+    QColor color;
+    if (load > settings.max_load)
+        color = QColor(255, 0, 0);
+    else if (load < settings.min_load)
+        color = QColor(0, 128, 0);
+    else if (load > settings.min_load && load < settings.max_load)
+        color = QColor(255, 255, 0);
+    else
+        return;
+    QPalette palette = DisplayLoad->palette();
+    palette.setColor(QPalette::WindowText, color);
+    DisplayLoad->setPalette(palette);
+}
+
+void TMain::ShowTrayHint() {
+    TrayIcon1->setToolTip("CPU: " + format_whole(cpu_temperature) + " \u00B0C\n" +
+                          "SYS:  " + SensorSysTemp->text() + "\n" +
+                          "FSB: " + format_whole(values_applied.fsb) + " MHz\n" +
+                          "VCore: " + SensorVcore->text());
+}
+
+// The chosen temperature in two decimal digits on the POST-code display (45 degrees: 0x45).
+// A pair that selects no temperature leaves the display's byte as it was.
+void TMain::ShowPort80Temperature() {
+    int t = 0;
+    const int pair = ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
+    if (!sensor_pair_temperature(sensor_table(), sensor_map, pair, &t))
+        return;
+    SensorTable& table = sensor_table();
+    Sensor& port80 = table.sensors[sensor_index_of_type(&table, SENSOR_PORT80)];
+    if (port80.type == SENSOR_PORT80 && port80.controls)
+        port80.controls[0].value = static_cast<uint8_t>((t % 10) | ((t / 10) << 4));
 }
 
 void TMain::ShowSensorFields() {

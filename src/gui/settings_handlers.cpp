@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "automation/cpuload.h"
 #include "gui/main_window.h"
 #include "gui/qt_number_text.h"
 
@@ -18,8 +19,8 @@ constexpr int32_t kStepDelays[] = {0, 1000, 2500};  // "Fast", "Medium", "Slow",
 }  // namespace
 
 void TMain::LoadUpdateChange(QObject*) {
-    // The CPU-load sampler takes the new interval once it exists.
     settings.load_update = CSpinEditLoadUpdate->value();
+    cpuload_start(cpu_load, settings.load_update);
 }
 
 void TMain::SensorUpdateChange(QObject*) {

@@ -56,6 +56,8 @@ void TMain::CloseFunc(QObject* sender) {
     if (closing_)
         return;
     closing_ = true;
+    // No tick may run inside the close's dialogs and undo the values it leaves.
+    StopSensorTimer();
     SaveSettings();
     LeaveSensorsSafe();
     if (CheckBoxReset->isChecked()) {
