@@ -60,13 +60,16 @@ void TMain::DetectSensors() {
 void TMain::UpdateSensor(QObject* sender) {
     if (in_sensor_update_ || closing_)
         return;
-    in_sensor_update_ = true;
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+    } running(in_sensor_update_);
     try {
         SensorTick(sender);
     } catch (const PortAccessLost&) {
         RegainPortAccess();
     }
-    in_sensor_update_ = false;
 }
 
 void TMain::SensorTick(QObject* sender) {

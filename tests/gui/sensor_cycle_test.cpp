@@ -1,0 +1,177 @@
+// The sensor update cycle on the simulated board: what a tick shows and writes, when Timer1
+// runs, a standby, and a port grant lost inside a tick.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <memory>
+
+#include "automation/cpuload.h"
+#include "gui/main_window.h"
+#include "helpers/fake_platform.h"
+#include "helpers/scripted_prompts.h"
+#include "helpers/temp_dir.h"
+#include "platform/clock.h"
+#include "sim/post_display.h"
+#include "sim/sim_machine.h"
+#include "support/configfile.h"
+
+namespace {
+
+// The simulated board behind a port grant that a test can take away, as a resume on Windows
+// does; a new grant gives it back.
+class LosablePorts : public PortBackend {
+  public:
+    explicit LosablePorts(SimMachine& m) : m_(m) {}
+    uint8_t in8(uint16_t p) override { return check(), m_.in8(p); }
+    uint16_t in16(uint16_t p) override { return check(), m_.in16(p); }
+    uint32_t in32(uint16_t p) override { return check(), m_.in32(p); }
+    void out8(uint16_t p, uint8_t v) override { check(), m_.out8(p, v); }
+    void out16(uint16_t p, uint16_t v) override { check(), m_.out16(p, v); }
+    void out32(uint16_t p, uint32_t v) override { check(), m_.out32(p, v); }
+    bool needs_port_grant() const override { return true; }
+    void set_port_access(bool granted) override { granted_ = granted; }
+    bool granted_ = true;
+
+  private:
+    void check() const {
+        if (!granted_)
+            throw PortAccessLost();
+    }
+    SimMachine& m_;
+};
+
+class SensorCycle : public ::testing::Test {
+  protected:
+    SensorCycle() {
+        configfile_reset();
+        install_clock(&clock);
+        clock.now = 1000;
+        machine.set_cpu_load(0);
+        install_port_backend(&ports);
+        write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
+        write_file("sensor.ini", "[Sensormap]\r\n7=1:0,1:2,1:0,1:1,1:5,1:3,1:4,1:0,1:1,1:2\r\n");
+    }
+    ~SensorCycle() override {
+        main.reset();
+        install_port_backend(nullptr);
+        install_clock(nullptr);
+    }
+    void start() {
+        main = std::make_unique<TMain>(prompts, std::vector<std::string>{});
+        cpuload_stop();  // the test sets the load itself
+    }
+    void tick() { main->UpdateSensor(main->Timer1); }
+    std::string log() { return read_file("velmora.deb"); }
+
+    TempWorkDir dir;
+    FakePlatform os;
+    ScopedPlatform installed{os};
+    ScriptedPrompts prompts;
+    VirtualClock clock;
+    SimMachine machine{*sim_profile(7)};
+    LosablePorts ports{machine};
+    std::unique_ptr<TMain> main;
+};
+
+TEST_F(SensorCycle, ATickShowsTheReadingsTheLoadAndTheHintAndWritesOnlyWhenAsked) {
+    start();
+    EXPECT_TRUE(main->Timer1->isActive());
+    EXPECT_EQ(main->Timer1->interval(), 5000);
+    const uint32_t writes = machine.port80().write_count();
+    tick();
+    EXPECT_EQ(machine.port80().write_count(), writes);  // neither Port80 nor FAN control on
+    const QString cpu = main->SensorTemp->text();
+    EXPECT_TRUE(cpu.endsWith(" \u00B0C")) << cpu.toStdString();
+    EXPECT_EQ(main->DisplayMhz->text(), "1826");
+    EXPECT_EQ(main->TrayIcon1->toolTip(),
+              "CPU: " + QString::number(main->cpu_temperature) +
+                  " \u00B0C\nSYS:  " + main->SensorSysTemp->text() +
+                  "\nFSB: 166 MHz\nVCore: " + main->SensorVcore->text());
+
+    // The load against the limits 90 and 10: on a limit the colour stays.
+    const struct {
+        int load;
+        QColor color;
+    } loads[] = {{50, QColor(255, 255, 0)},
+                 {91, QColor(255, 0, 0)},
+                 {90, QColor(255, 0, 0)},
+                 {9, QColor(0, 128, 0)},
+                 {10, QColor(0, 128, 0)}};
+    for (const auto& l : loads) {
+        cpu_load.store(l.load);
+        tick();
+        EXPECT_EQ(main->DisplayLoad->text(), QString::number(l.load) + "%");
+        EXPECT_EQ(main->DisplayLoad->palette().color(QPalette::WindowText), l.color) << l.load;
+    }
+
+    // The CPU temperature in two decimal digits on the POST display.
+    main->CheckBoxPort80->setChecked(true);
+    tick();
+    const int t = main->cpu_temperature;
+    EXPECT_EQ(machine.port80().last(), (t % 10) | ((t / 10) << 4)) << t;
+    EXPECT_GT(machine.port80().write_count(), writes);
+}
+
+TEST_F(SensorCycle, Timer1RunsOnlyWithAPeriodAndAPauseIsNoStandby) {
+    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n[Sensor]\r\nUpdate=0\r\n");
+    start();
+    EXPECT_FALSE(main->Timer1->isActive());
+    main->CSpinEditSensorUpdate->setValue(1);
+    EXPECT_TRUE(main->Timer1->isActive());
+    EXPECT_EQ(main->CSpinEditSensorUpdate->singleStep(), 2);
+    tick();
+    main->CSpinEditSensorUpdate->setValue(0);
+    EXPECT_FALSE(main->Timer1->isActive());
+    clock.now += 300000;  // five minutes paused
+    main->CSpinEditSensorUpdate->setValue(3);
+    EXPECT_EQ(main->CSpinEditSensorUpdate->singleStep(), 1);
+    tick();
+    tick();
+    EXPECT_EQ(log().find("Standby"), std::string::npos) << log();
+
+    // A real gap between two ticks: the settings and the hardware are read again.
+    clock.now += 125000;
+    tick();
+    EXPECT_NE(log().find("ENUM: Time diff: 124s, should be max 120s\nVELMORA: Standby detected\n"
+                         "BOARDS: Initialized 15 boards\n"),
+              std::string::npos)
+        << log();
+
+    main->close();
+    EXPECT_FALSE(main->Timer1->isActive());
+    main->CSpinEditSensorUpdate->setValue(5);  // nothing starts it again during the close
+    EXPECT_FALSE(main->Timer1->isActive());
+}
+
+TEST_F(SensorCycle, APortGrantLostInATickIsRegainedOrEndsTheProgram) {
+    start();
+    ports.granted_ = false;
+    tick();
+    EXPECT_NE(log().find("VELMORA: Re-init GiveIO after standby done.\nBOARDS: Initialized"),
+              std::string::npos)
+        << log();
+    EXPECT_TRUE(ports.granted_);
+
+    // Lost inside the standby's re-initialisation too, and not to be had again.
+    os.port_access_granted = false;
+    ports.granted_ = false;
+    clock.now += 125000;
+    try {
+        tick();
+        ADD_FAILURE() << "the program goes on without ports";
+    } catch (const ProcessExit& e) {
+        EXPECT_EQ(e.code, 1);
+    }
+    EXPECT_NE(log().find("VELMORA: Standby detected\nBOARDS: Initialized 15 boards\n"),
+              std::string::npos);
+    EXPECT_NE(log().find("VELMORA: Re-init GiveIO after standby failed.\n"), std::string::npos);
+    EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+}  // namespace
