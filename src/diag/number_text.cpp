@@ -24,3 +24,10 @@ std::string shortest_text(double value) {
     auto res = std::to_chars(text, text + sizeof text, value, std::chars_format::general);
     return std::string(text, res.ptr);
 }
+
+std::string general_text(double value, int significant) {
+    char text[400];
+    auto res =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::general, significant);
+    return std::string(text, res.ptr);
+}

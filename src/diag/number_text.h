@@ -15,3 +15,7 @@ std::string rounded_text(double value);
 
 // The shortest general decimal form: 11.5 -> "11.5", 12 -> "12".
 std::string shortest_text(double value);
+
+// General form with at most the given number of significant digits and no trailing zeros, as
+// printf's "%.*g": general_text(1.6, 15) -> "1.6", general_text(0.1 + 0.2, 15) -> "0.3".
+std::string general_text(double value, int significant);

@@ -5,9 +5,6 @@
 void TMain::Chipset(QObject*) {}
 void TMain::CreateBoardList(QObject*) {}
 void TMain::SetBoard(QObject*) {}
-void TMain::Settings(QObject*) {}
-void TMain::SetSensor(QObject*) {}
-void TMain::SetSensorCTL(QObject*) {}
 void TMain::EnableAutoFSB(QObject*) {}
 void TMain::AutoFSB(QObject*) {}
 void TMain::AddPreset(QObject*) {}

@@ -286,6 +286,9 @@ class TMain : public QMainWindow {
     void LoadSensorMap();
     void DetectSensors();
     void ShowSensorFields();
+    // Sensor settings tab (sensor_tab.cpp): the chosen input's range and current value; an
+    // item whose sensor has no input of its kind is unmapped.
+    void ShowSensorValue();
     // The only way Timer1 starts: with an update period above 0 and sensors to read, never
     // while closing; the standby clock starts afresh with it, so a pause of the updates is no
     // standby. Stopping is always allowed.

@@ -453,9 +453,11 @@ TEST_F(Window, EveryEventReachesItsHandlerWithItsControlAsSender) {
         {"Apply", "ButtonApply"},
         {"Exit", "ButtonExit Exit1"},
         {"Reset", "ButtonReset"},
-        {"SetSensor", "CSpinEditSensor CSpinEditSensorInput ComboBoxSensorTyp"},
+        // Without a board no sensor exists: choosing a sensor leaves its input and control
+        // number at 0-0 and disabled, so those two go first.
+        {"SetSensor", "CSpinEditSensorInput CSpinEditSensor ComboBoxSensorTyp"},
         {"SensorUpdateChange", "CSpinEditSensorUpdate"},
-        {"SetSensorCTL", "CSpinEditCTLSensor CSpinEditCTL ButtonSetCTLvalue"},
+        {"SetSensorCTL", "CSpinEditCTL CSpinEditCTLSensor ButtonSetCTLvalue"},
         {"Settings", "CSpinEditCtlFAN ButtonFANSet TabSheet2"},
         {"EnableAutoFan", "CheckBoxFANCtl TrayAutoFan"},
         {"Chipset", "ButtonChipsetSet TabSheet4"},
