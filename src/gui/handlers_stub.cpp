@@ -2,9 +2,6 @@
 // nothing yet.
 #include "gui/main_window.h"
 
-void TMain::Chipset(QObject*) {}
-void TMain::CreateBoardList(QObject*) {}
-void TMain::SetBoard(QObject*) {}
 void TMain::Settings(QObject*) {}
 void TMain::SetSensor(QObject*) {}
 void TMain::SetSensorCTL(QObject*) {}

@@ -71,7 +71,9 @@ std::string startup_log(bool missing_config) {
            "SMI: Invalid function: 0x06\n"
            "SMI: Invalid function: 0x03\n"
            "SMI: Invalid function: 0x07\n"
-           "SENSOR: Found 3 sensor(s)\n";
+           "SENSOR: Found 3 sensor(s)\n" +
+           // Last, whether the stored chipset options are to be set.
+           std::string(missing_config ? "CONFIGFILE: Can't stat config.ini\n" : "");
 }
 
 // The last line of the sensor detection, the end of the start-up on a board.
