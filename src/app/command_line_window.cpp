@@ -10,13 +10,21 @@
 
 bool TMain::ParseCommandLine() {
     debug_print("VELMORA: Parsing command-line options\n");
-    MainValues& v = values_selected;
+    // After the start the options are only looked at: a board picked by hand must not set
+    // values and end the process behind the user's back.
+    MainValues unused = values_selected;
+    MainValues& v = command_line_consumed ? unused : values_selected;
     const CommandLineResult result = parse_setting_options(
         args_, {v.vcore, v.vdimm, v.vagp, v.vdd, v.tras, v.trcd, v.trp, v.fsb}, prompts_);
     // Asked for from a terminal, the help also goes where the user is looking.
     if (result == CommandLineResult::HelpShown && isatty(STDOUT_FILENO)) {
         std::fputs(command_line_help().c_str(), stdout);
         std::fflush(stdout);
+    }
+    if (command_line_consumed) {
+        if (result == CommandLineResult::Taken)
+            debug_print("VELMORA: Command-line settings were for the start, not applied again\n");
+        return false;
     }
     if (result != CommandLineResult::Taken) {
         // A parse that stopped applies nothing, and nothing it took may be applied later

@@ -86,6 +86,7 @@ void TMain::Startup() {
     } else {
         ShowWithoutBoard();
     }
+    command_line_consumed = true;
 }
 
 // On the NT family the giveio driver grants the ports. The simulated board needs no driver.

@@ -2,9 +2,6 @@
 // nothing yet.
 #include "gui/main_window.h"
 
-void TMain::Chipset(QObject*) {}
-void TMain::CreateBoardList(QObject*) {}
-void TMain::SetBoard(QObject*) {}
 void TMain::EnableAutoFSB(QObject*) {}
 void TMain::AutoFSB(QObject*) {}
 void TMain::AddPreset(QObject*) {}

@@ -322,7 +322,10 @@ class TMain : public QMainWindow {
     bool closing_ = false;  // CloseFunc has run
     void ShowSettings();
     void SaveSettings();
-    // The command line (command_line_window.cpp).
+    // The command line (command_line_window.cpp). Its setting options belong to the start:
+    // once the start-up is over (with a board or without), a later StartServices (a board
+    // picked by hand) shows its help and usage texts again but applies nothing.
+    bool command_line_consumed = false;
     bool ParseCommandLine();
     bool FindOption(const std::string& option, size_t max_length, std::string& value);
 

@@ -72,7 +72,9 @@ std::string startup_log(bool missing_config) {
            "SMI: Invalid function: 0x03\n"
            "SMI: Invalid function: 0x07\n"
            "SENSOR: Found 3 sensor(s)\n"
-           "CPULOAD: thread created, id: *, update: 5000\n";
+           "CPULOAD: thread created, id: *, update: 5000\n" +
+           // Last, whether the stored chipset options are to be set.
+           std::string(missing_config ? "CONFIGFILE: Can't stat config.ini\n" : "");
 }
 
 // The load sampler's start, the last line of the start-up on a board.
@@ -609,6 +611,8 @@ TEST(Program, ASecondCopyOnTheSameDesktopEndsWithCode1EvenWhenTheFirstIsHidden) 
 
 TEST(Program, ASecondCopyWithoutADisplayOnTheSameBoardEndsWithCode1AndWritesNoState) {
     TempWorkDir dir;
+    // With settings of its own the first copy logs nothing after its load sampler's start.
+    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
     Child first({VELMORA_BINARY, "--unattended"}, environment_with({"QT_QPA_PLATFORM=offscreen"}));
     ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
     struct stat before {};

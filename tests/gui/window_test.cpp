@@ -271,6 +271,11 @@ TEST_F(Window, ControlsShowTheirFormTextsAndStates) {
             items << QString::number(n);
         return items;
     };
+    // Without a board the start fills the board list, so that one can be picked there.
+    QStringList board_names;
+    for (const Board& board : main->board_list)
+        board_names << QString::fromStdString(board.name);
+    ASSERT_EQ(board_names.size(), 15);
     const std::pair<const char*, QStringList> lists[] = {
         {"ComboBoxTras", numbers(31)},
         {"ComboBoxTrcd", numbers(7)},
@@ -279,7 +284,7 @@ TEST_F(Window, ControlsShowTheirFormTextsAndStates) {
         {"ComboBoxPreset", {}},
         {"ComboBoxSensorTyp", words("CPU SYS VCore VDimm Vdd 5V 12V FAN1 FAN2 FAN3")},
         {"ComboBoxPort80", words("CPU SYS")},
-        {"ComboBoxBoard", {}}};
+        {"ComboBoxBoard", board_names}};
     for (const auto& [name, items] : lists) {
         auto* combo = get<QComboBox>(name);
         ASSERT_NE(combo, nullptr);

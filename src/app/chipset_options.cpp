@@ -1,0 +1,72 @@
+#include "app/chipset_options.h"
+
+#include "app/main_settings.h"
+#include "diag/debuglog.h"
+#include "support/configfile.h"
+
+namespace {
+
+constexpr const char* kSection = "Chipset";
+constexpr int kApertureUnitMb = 32;
+
+void read_byte(const char* key, uint8_t& field) {
+    configfile_read(kMainSettingsFile, kSection, key, &field, CONFIG_BYTE);
+}
+
+void append(std::string& text, const std::string& sentence) {
+    if (!text.empty())
+        text += ' ';
+    text += sentence;
+}
+
+}  // namespace
+
+int32_t read_chipset_load() {
+    int32_t load = 0;
+    configfile_read(kMainSettingsFile, kSection, "Load", &load, CONFIG_INT);
+    return load;
+}
+
+bool stored_aperture_valid(int32_t code) {
+    return code >= 1 && code <= 15;
+}
+
+void read_stored_chipset_options(ChipsetSettings& record) {
+    read_byte("AutoPrecharge", record.auto_precharge);
+    read_byte("StpGnt", record.stpgnt);
+    read_byte("AGPSB", record.agp_sba);
+    // Read whole, so that a number past 255 is not cut down to some other code that passes.
+    int32_t aperture = 0;
+    if (configfile_read(kMainSettingsFile, kSection, "AGPAP", &aperture, CONFIG_INT)) {
+        if (stored_aperture_valid(aperture))
+            record.agp_aperture = static_cast<uint8_t>(aperture);
+        else
+            debug_print(
+                "VELMORA: AGPAP %d in config.ini out of range 1 to 15, chipset value "
+                "kept\n",
+                aperture);
+    }
+    read_byte("PCIBusLatency", record.pci_bus_latency);
+    read_byte("AGPBusLatency", record.agp_bus_latency);
+    read_byte("AGPCtrLatency", record.agp_ctr_latency);
+}
+
+std::string chipset_options_not_taken(const ChipsetSettings& wanted, const ChipsetSettings& taken) {
+    std::string text;
+    auto on_off = [](uint8_t on) { return std::string(on ? "on" : "off"); };
+    if ((wanted.stpgnt != 0) != (taken.stpgnt != 0))
+        append(text, "STPGNT " + on_off(wanted.stpgnt) + " not set.");
+    if ((wanted.agp_sba != 0) != (taken.agp_sba != 0))
+        append(text, "AGP-SBA " + on_off(wanted.agp_sba) + " not set.");
+    auto number = [&](const char* what, uint8_t want, uint8_t got) {
+        if (want != got)
+            append(text, std::string(what) + " " + std::to_string(want) + " not set.");
+    };
+    number("PCI bridge latency", wanted.pci_bus_latency, taken.pci_bus_latency);
+    number("AGP controller latency", wanted.agp_ctr_latency, taken.agp_ctr_latency);
+    number("AGP bus latency", wanted.agp_bus_latency, taken.agp_bus_latency);
+    if (wanted.agp_aperture != taken.agp_aperture)
+        append(text, "AGP aperture size " + std::to_string(wanted.agp_aperture * kApertureUnitMb) +
+                         " MB not set.");
+    return text;
+}
