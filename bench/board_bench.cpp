@@ -15,32 +15,10 @@
 #include "board/voltage.h"
 #include "hw/port_io.h"
 #include "hw/scripted_port_backend.h"
+#include "log_dir.h"
 #include "platform/clock.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-// A fresh working directory for the debug log that set_fsb writes, removed at the end.
-class LogDir {
-  public:
-    LogDir() : previous_(fs::current_path()) {
-        std::string pattern = (fs::temp_directory_path() / "velmora-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        dir_ = pattern;
-        fs::current_path(dir_);
-    }
-    ~LogDir() {
-        std::error_code ec;
-        fs::current_path(previous_, ec);
-        fs::remove_all(dir_, ec);
-    }
-
-  private:
-    fs::path previous_;
-    fs::path dir_;
-};
 
 // Returns at once and keeps nothing: only our own code is timed.
 class NoWaitClock : public Clock {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "hw/port_io.h"
+#include "log_dir.h"
 #include "platform/clock.h"
 #include "sensors/ite.h"
 #include "sensors/lm90.h"
@@ -20,31 +21,7 @@
 #include "sensors/winbond.h"
 #include "sim/sim_machine.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-// A fresh working directory for the debug log the drivers write (the ITE driver a line per
-// read), removed at the end.
-class LogDir {
-  public:
-    LogDir() : previous_(fs::current_path()) {
-        std::string pattern = (fs::temp_directory_path() / "velmora-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        dir_ = pattern;
-        fs::current_path(dir_);
-    }
-    ~LogDir() {
-        std::error_code ec;
-        fs::current_path(previous_, ec);
-        fs::remove_all(dir_, ec);
-    }
-
-  private:
-    fs::path previous_;
-    fs::path dir_;
-};
 
 void BM_SensorsReadAll(benchmark::State& state) {
     LogDir dir;
