@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -70,10 +69,8 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
                          "AUTOFAN: Loaded 3 settings\n"),
               std::string::npos)
         << log();
-    EXPECT_EQ(main->GroupBoxFan->title(), "Auto fan control");
     EXPECT_TRUE(main->ButtonFANSet->isEnabled());
-    EXPECT_TRUE(main->CheckBoxFANCtl->isChecked());
-    EXPECT_TRUE(main->TrayAutoFan->isChecked());
+    EXPECT_TRUE(main->TrayAutoFan->isChecked());  // follows the stored check box
 
     // Only a tick of Timer1 steps the fans.
     const uint8_t fan2 = reg(0x5B);
@@ -82,21 +79,15 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
     main->UpdateSensor(main->Timer1);
     EXPECT_EQ(reg(0x5A), 60);
     EXPECT_EQ(reg(0x5B), fan2);  // its entry is disabled
-    EXPECT_NE(log().find("AUTOFAN: New speed for fan control 1 is 60\n"), std::string::npos);
 
-    // The tray item switches AutoFAN off and on again; off, a tick leaves the duty alone.
+    // Switched off from the tray, a tick leaves the duty alone.
     main->TrayAutoFan->trigger();
     EXPECT_FALSE(main->CheckBoxFANCtl->isChecked());
-    EXPECT_FALSE(main->TrayAutoFan->isChecked());
     main->autofan_list->entries[1].duty_min = main->autofan_list->entries[1].duty_max = 90;
     main->UpdateSensor(main->Timer1);
     EXPECT_EQ(reg(0x5A), 60);
-    main->TrayAutoFan->trigger();
-    EXPECT_TRUE(main->CheckBoxFANCtl->isChecked());
-    EXPECT_TRUE(main->TrayAutoFan->isChecked());
-    main->CheckBoxFANCtl->setChecked(false);
-    EXPECT_FALSE(main->TrayAutoFan->isChecked());
     main->CheckBoxFANCtl->setChecked(true);
+    EXPECT_TRUE(main->TrayAutoFan->isChecked());
 
     // The tab shows control 0 first; control 1 is the enabled one with the chip's duty.
     main->PageControl1->setCurrentWidget(main->TabSheet2);
