@@ -20,6 +20,7 @@
 #include "app/instance.h"
 #include "app/privileges.h"
 #include "app/prompts.h"
+#include "automation/autofan.h"
 #include "automation/cpuload.h"
 #include "board/fsb.h"
 #include "board/vid_chip.h"
@@ -291,12 +292,15 @@ void TMain::StartServices() {
         debug_print("VELMORA: Trayicon not available\n");
 
     DetectSensors();
-    // Fans are driven by the temperature only once the fan controls are listed for it; until
-    // then the group offers nothing.
-    GroupBoxFan->setTitle("No fan controls found");
-    ButtonFANSet->setEnabled(false);
-    CheckBoxFanEnable->setEnabled(false);
-    CSpinEditCtlFAN->setEnabled(false);
+    // The fan controls AutoFAN can drive, with their settings; without any the group offers
+    // nothing. A later pass (another board) lists them afresh.
+    const bool fans = autofan_find(&sensor_table(), sensor_count, &autofan_list) > 0;
+    if (fans)
+        autofan_load(autofan_list);
+    GroupBoxFan->setTitle(fans ? "Auto fan control" : "No fan controls found");
+    ButtonFANSet->setEnabled(fans);
+    CheckBoxFanEnable->setEnabled(fans);
+    CSpinEditCtlFAN->setEnabled(fans);
     // A later pass only retunes the running sampler.
     cpuload_start(cpu_load, settings.load_update);
 

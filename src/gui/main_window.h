@@ -37,6 +37,7 @@
 #include "sensors/sensor.h"
 #include "sensors/smi.h"
 
+struct AutoFanList;
 class Prompts;
 class QAction;
 class QCheckBox;
@@ -304,6 +305,9 @@ class TMain : public QMainWindow {
     // The controllers' parts of a tick: over-temperature arming for AutoFSB, one AutoFAN step.
     void ArmOverTemperature();
     void AutoFanStep();
+    // The fan controls AutoFAN drives (autofan.cpp owns the list); null until start-up
+    // looked for them.
+    AutoFanList* autofan_list = nullptr;
     // At close: the port-80h display shows FF and every fan runs at full speed.
     void LeaveSensorsSafe();
     ChipsetSettings chipset{};

@@ -1,6 +1,7 @@
 // Tab "Sensor settings": which input of which sensor feeds each display item of the main tab
 // (the sensor map), the chosen input's value, the sensors' facts, and any sensor control read
 // and set by hand.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include <QString>
 #include <algorithm>
 
+#include "automation/autofan.h"
 #include "diag/number_text.h"
 #include "gui/main_window.h"
 
@@ -90,16 +92,42 @@ void TMain::Settings(QObject* sender) {
             CSpinEditCTL->setValue(0);
         }
         SetSensorCTL(CSpinEditCTLSensor);
-        if (ButtonFANSet->isEnabled()) {
-            // Fan control numbers: set up from the AutoFAN list, which does not exist yet.
+        if (ButtonFANSet->isEnabled() && autofan_list) {
+            // The entry is shown below, once.
+            const QSignalBlocker blocked(CSpinEditCtlFAN);
+            CSpinEditCtlFAN->setMaximum(std::max(autofan_list->count() - 1, 0));
+            CSpinEditCtlFAN->setValue(0);
         }
     }
-    if (sender == ButtonFANSet) {
-        // Storing the shown fan settings into their AutoFAN entry and saving the list: waits
-        // for the AutoFAN list.
+    AutoFanEntry* entry = nullptr;
+    if (ButtonFANSet->isEnabled() && autofan_list) {
+        const int number = CSpinEditCtlFAN->value();
+        if (number >= 0 && number < autofan_list->count())
+            entry = &autofan_list->entries[number];
     }
-    if (ButtonFANSet->isEnabled()) {
-        // Showing the AutoFAN entry of the chosen fan control: waits for the AutoFAN list.
+    if (sender == ButtonFANSet && entry) {
+        // A range the wrong way round is closed at its maximum.
+        if (CSpinEditFanmax->value() < CSpinEditFanmin->value())
+            CSpinEditFanmin->setValue(CSpinEditFanmax->value());
+        if (CSpinEditFanTmax->value() < CSpinEditFanTmin->value())
+            CSpinEditFanTmin->setValue(CSpinEditFanTmax->value());
+        entry->enabled = CheckBoxFanEnable->isChecked() ? 1 : 0;
+        entry->auto_adjust = CheckBoxFanAA->isChecked() ? 1 : 0;
+        entry->duty_max = static_cast<uint8_t>(CSpinEditFanmax->value());
+        entry->duty_min = static_cast<uint8_t>(CSpinEditFanmin->value());
+        entry->temp_max = static_cast<uint8_t>(CSpinEditFanTmax->value());
+        entry->temp_min = static_cast<uint8_t>(CSpinEditFanTmin->value());
+        autofan_save(autofan_list);
+    }
+    if (entry) {
+        CheckBoxFanEnable->setChecked(entry->enabled != 0);
+        CheckBoxFanAA->setChecked(entry->auto_adjust != 0);
+        CSpinEditFanmax->setValue(entry->duty_max);
+        CSpinEditFanmin->setValue(entry->duty_min);
+        CSpinEditFanTmax->setValue(entry->temp_max);
+        CSpinEditFanTmin->setValue(entry->temp_min);
+        const SensorControl* control = autofan_control(*entry, &sensor_table());
+        LabelFanDuty->setText(control ? QString::number(control->value) : "NA");
     }
 }
 

@@ -16,6 +16,7 @@
 #include "app/port_setup.h"
 #include "app/prompts.h"
 #include "app/shipped_files.h"
+#include "automation/autofan.h"
 #include "automation/cpuload.h"
 #include "diag/debuglog.h"
 #include "gui/main_window.h"
@@ -181,6 +182,8 @@ void TMain::LeaveSensorsSafe() {
             if (sensor.controls[c].kind == CONTROL_PWM)
                 sensor.controls[c].value = 255;
     }
+    // Already covered by the loop above; keeps AutoFAN's own view of its controls in step.
+    autofan_full_speed(autofan_list, &table);
     sensors_write_controls(&table);
 }
 

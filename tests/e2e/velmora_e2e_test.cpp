@@ -31,6 +31,9 @@ std::string startup_log(bool missing_config) {
     std::string stat_lines;
     for (int key = 0; key < (missing_config ? 18 : 0); ++key)
         stat_lines += "CONFIGFILE: Can't stat config.ini\n";
+    std::string autofan_stat_lines;
+    for (int key = 0; key < 12; ++key)
+        autofan_stat_lines += "CONFIGFILE: Can't stat autofan.ini\n";
     // Root gives up its capabilities before the window, keeping those its files need.
     const std::string dropped =
         geteuid() == 0
@@ -72,6 +75,11 @@ std::string startup_log(bool missing_config) {
            "SMI: Invalid function: 0x03\n"
            "SMI: Invalid function: 0x07\n"
            "SENSOR: Found 3 sensor(s)\n"
+           "AUTOFAN: Found fan control 0\n"
+           "AUTOFAN: Found fan control 1\n" +
+           // No autofan.ini: each of the six keys of both fan controls is looked for.
+           autofan_stat_lines +
+           "AUTOFAN: Loaded 0 settings\n"
            "CPULOAD: thread created, id: *, update: 5000\n" +
            // Last, whether the stored chipset options are to be set.
            std::string(missing_config ? "CONFIGFILE: Can't stat config.ini\n" : "");

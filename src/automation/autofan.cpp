@@ -1,0 +1,206 @@
+#include "automation/autofan.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include "diag/debuglog.h"
+#include "support/configfile.h"
+
+namespace {
+
+AutoFanList& module_list() {
+    static AutoFanList list;
+    return list;
+}
+
+constexpr int kKeysPerEntry = 6;
+
+// Readings outside 1..126 degrees are a failed read, not a temperature: an unmapped CPU item
+// gives 0, an open diode -128, a saturated one 127.
+bool plausible(int32_t t) {
+    return t > 0 && t < 127;
+}
+
+std::string section_of(const AutoFanEntry& e) {
+    char name[16];
+    std::snprintf(name, sizeof name, "ID%d.%d", e.sensor_type, e.control_index);
+    return name;
+}
+
+// The detected sensor of the type, nullptr when there is none (the index lookup's 0 also
+// stands for "not found").
+Sensor* sensor_of(SensorTable* sensors, uint8_t type) {
+    if (!sensors || sensors->count <= 0)
+        return nullptr;
+    Sensor& s = sensors->sensors[sensor_index_of_type(sensors, type)];
+    return s.type == type ? &s : nullptr;
+}
+
+void set_switch(Sensor* s, uint8_t value) {
+    for (int c = 0; s && s->controls && c < s->control_count; ++c)
+        if (s->controls[c].kind == CONTROL_FAN_ENABLE)
+            s->controls[c].value = value;
+}
+
+}  // namespace
+
+int autofan_find(SensorTable* sensors, int sensor_count, AutoFanList** out) {
+    AutoFanList& list = module_list();
+    list = AutoFanList{};
+    if (out)
+        *out = &list;
+    if (!sensors || sensor_count <= 0 || !out)
+        return 0;
+    const int detected = std::min({sensor_count, static_cast<int>(sensors->count), kSensorSlots});
+    for (int i = 0; i < detected; ++i) {
+        const Sensor& s = sensors->sensors[i];
+        for (int c = s.controls ? s.control_count - 1 : -1; c >= 0; --c) {
+            if (s.controls[c].kind != CONTROL_PWM)
+                continue;
+            AutoFanEntry entry;
+            entry.sensor_type = s.type;
+            entry.control_index = static_cast<uint8_t>(c);
+            try {
+                list.entries.push_back(entry);
+            } catch (const std::bad_alloc&) {
+                debug_print("AUTOFAN: realloc() failed!\n");
+                list = AutoFanList{};
+                return 0;
+            }
+            debug_print("AUTOFAN: Found fan control %d\n", list.count() - 1);
+        }
+    }
+    return list.count();
+}
+
+int autofan_load(AutoFanList* list) {
+    if (!list || list->entries.empty())
+        return 0;
+    int found = 0;
+    for (int i = list->count() - 1; i >= 0; --i) {
+        AutoFanEntry& e = list->entries[i];
+        const std::string section = section_of(e);
+        const char* s = section.c_str();
+        found += configfile_read(kAutoFanFile, s, "enabled", &e.enabled, CONFIG_BYTE);
+        found += configfile_read(kAutoFanFile, s, "auto_adjust", &e.auto_adjust, CONFIG_BYTE);
+        found += configfile_read(kAutoFanFile, s, "duty_min", &e.duty_min, CONFIG_BYTE);
+        found += configfile_read(kAutoFanFile, s, "duty_max", &e.duty_max, CONFIG_BYTE);
+        found += configfile_read(kAutoFanFile, s, "temp_min", &e.temp_min, CONFIG_BYTE);
+        found += configfile_read(kAutoFanFile, s, "temp_max", &e.temp_max, CONFIG_BYTE);
+        // An inverted range would stop the fan at every temperature; the file keeps what
+        // the user wrote until the next save.
+        e.duty_max = std::max(e.duty_max, e.duty_min);
+        e.temp_min = std::min(e.temp_min, e.temp_max);
+    }
+    debug_print("AUTOFAN: Loaded %d settings\n", found);
+    return found;
+}
+
+int autofan_save(const AutoFanList* list) {
+    if (!list || list->entries.empty())
+        return 0;
+    std::vector<std::string> sections;
+    for (int i = list->count() - 1; i >= 0; --i)
+        sections.push_back(section_of(list->entries[i]));
+    std::vector<ConfigEdit> edits;
+    for (int i = list->count() - 1, n = 0; i >= 0; --i, ++n) {
+        const AutoFanEntry& e = list->entries[i];
+        const char* s = sections[n].c_str();
+        edits.push_back({s, "enabled", &e.enabled, CONFIG_BYTE});
+        edits.push_back({s, "auto_adjust", &e.auto_adjust, CONFIG_BYTE});
+        edits.push_back({s, "duty_min", &e.duty_min, CONFIG_BYTE});
+        edits.push_back({s, "duty_max", &e.duty_max, CONFIG_BYTE});
+        edits.push_back({s, "temp_min", &e.temp_min, CONFIG_BYTE});
+        edits.push_back({s, "temp_max", &e.temp_max, CONFIG_BYTE});
+    }
+    const int written = configfile_write_many(kAutoFanFile, edits.data(), edits.size()) == 1
+                            ? static_cast<int>(edits.size())
+                            : 0;
+    debug_print("AUTOFAN: Saved %d settings\n", written);
+    return written;
+}
+
+uint8_t autofan_duty(const AutoFanEntry& e, int32_t t) {
+    const int duty_min = e.duty_min, duty_max = e.duty_max;
+    const int temp_min = e.temp_min, temp_max = e.temp_max;
+    int duty;
+    if (temp_max == temp_min) {
+        duty = duty_max;
+    } else {
+        // Half a step is added to the whole-number slope, so the line reaches duty max a
+        // little before temp max.
+        const int slope = (duty_max - duty_min) / (temp_max - temp_min);
+        duty = static_cast<int>((slope + 0.5) * (t - temp_min) + duty_min);
+    }
+    if (duty < duty_min || t < temp_min)
+        duty = duty_min;
+    if (duty > duty_max || t > temp_max)
+        duty = duty_max;
+    return static_cast<uint8_t>(std::clamp(duty, 0, 255));
+}
+
+SensorControl* autofan_control(const AutoFanEntry& e, SensorTable* sensors) {
+    Sensor* s = sensor_of(sensors, e.sensor_type);
+    if (!s || !s->controls || e.control_index >= s->control_count)
+        return nullptr;
+    return &s->controls[e.control_index];
+}
+
+void autofan_set_enable_controls(const AutoFanList* list, SensorTable* sensors, int entry,
+                                 uint8_t value) {
+    if (!list || entry < 0 || entry >= list->count())
+        return;
+    set_switch(sensor_of(sensors, list->entries[entry].sensor_type), value);
+}
+
+int autofan_update(AutoFanList* list, SensorTable* sensors, int32_t t) {
+    if (!list || !sensors)
+        return 0;
+    const bool trusted = plausible(t);
+    if (trusted) {
+        list->implausible_reported = false;
+    } else if (!list->implausible_reported) {
+        debug_print("AUTOFAN: CPU temperature %d not plausible, fans at full speed\n", t);
+        list->implausible_reported = true;
+    }
+    int served = 0;
+    for (int i = list->count() - 1; i >= 0; --i) {
+        AutoFanEntry& e = list->entries[i];
+        if (!e.enabled)
+            continue;
+        const uint8_t duty = trusted ? autofan_duty(e, t) : 255;
+        if (SensorControl* control = autofan_control(e, sensors))
+            control->value = duty;
+        if (e.auto_adjust && trusted) {
+            e.temp_max = static_cast<uint8_t>(std::max<int32_t>(e.temp_max, t));
+            e.temp_min = static_cast<uint8_t>(std::min<int32_t>(e.temp_min, t));
+        }
+        debug_print("AUTOFAN: New speed for fan control %d is %d\n", i, duty);
+        ++served;
+    }
+    // A chip's software fan switch is on while any of its controls is driven here, whichever
+    // entry that is.
+    for (const AutoFanEntry& e : list->entries) {
+        const bool driven =
+            std::any_of(list->entries.begin(), list->entries.end(), [&](const AutoFanEntry& other) {
+                return other.sensor_type == e.sensor_type && other.enabled;
+            });
+        set_switch(sensor_of(sensors, e.sensor_type), driven ? 1 : 0);
+    }
+    return served;
+}
+
+int autofan_full_speed(AutoFanList* list, SensorTable* sensors) {
+    if (!list || !sensors)
+        return 0;
+    for (int i = list->count() - 1; i >= 0; --i)
+        if (SensorControl* control = autofan_control(list->entries[i], sensors))
+            control->value = 255;
+    return 1;
+}
+
+void autofan_reset_state() {
+    module_list() = AutoFanList{};
+}

@@ -1,0 +1,26 @@
+// AutoFAN in the window: the switch on the sensor settings tab and in the tray menu, and the
+// step each sensor tick takes while it is on.
+#include <QAction>
+#include <QCheckBox>
+#include <QSignalBlocker>
+
+#include "automation/autofan.h"
+#include "gui/main_window.h"
+
+// The check box and the tray item show the same state. From the tray the box is set without
+// its own handler, so one click runs this once.
+void TMain::EnableAutoFan(QObject* sender) {
+    if (sender == CheckBoxFANCtl)
+        TrayAutoFan->setChecked(CheckBoxFANCtl->isChecked());
+    if (sender == TrayAutoFan) {
+        TrayAutoFan->setChecked(!TrayAutoFan->isChecked());
+        const QSignalBlocker detached(CheckBoxFANCtl);
+        CheckBoxFANCtl->setChecked(TrayAutoFan->isChecked());
+    }
+}
+
+// New duties from the CPU temperature as last shown; the tick writes them to the chips.
+void TMain::AutoFanStep() {
+    if (autofan_list)
+        autofan_update(autofan_list, &sensor_table(), cpu_temperature);
+}

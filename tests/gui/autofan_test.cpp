@@ -1,0 +1,121 @@
+// AutoFAN in the window on the simulated Winbond board: a tick drives the fan, the tab edits
+// and saves the settings, the tray item follows the check box, the close leaves full speed.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <memory>
+
+#include "automation/autofan.h"
+#include "automation/cpuload.h"
+#include "gui/main_window.h"
+#include "helpers/fake_platform.h"
+#include "helpers/scripted_prompts.h"
+#include "helpers/temp_dir.h"
+#include "platform/clock.h"
+#include "sim/sim_machine.h"
+#include "support/configfile.h"
+
+namespace {
+
+class AutoFanWindow : public ::testing::Test {
+  protected:
+    AutoFanWindow() {
+        configfile_reset();
+        install_clock(&clock);
+        clock.now = 1000;
+        machine.set_cpu_load(0);
+        install_port_backend(&machine);
+        write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n[AutoFAN]\r\nEnable=1\r\n");
+        write_file("sensor.ini", "[Sensormap]\r\n7=1:0,1:2,1:0,1:1,1:5,1:3,1:4,1:0,1:1,1:2\r\n");
+        // PWM control 0 (entry 1 of the W83627HF) at a fixed duty for any temperature.
+        write_file(kAutoFanFile, "[ID1.0]\r\nenabled=1\r\nduty_min=60\r\nduty_max=60\r\n");
+    }
+    ~AutoFanWindow() override {
+        main.reset();
+        install_port_backend(nullptr);
+        install_clock(nullptr);
+    }
+    void start() {
+        main = std::make_unique<TMain>(prompts, std::vector<std::string>{});
+        cpuload_stop();
+    }
+    // A bank-0 register of the Winbond chip.
+    uint8_t reg(uint8_t r) {
+        machine.out8(0x295, 0x4E);
+        machine.out8(0x296, 0x00);
+        machine.out8(0x295, r);
+        return machine.in8(0x296);
+    }
+    std::string log() { return read_file("velmora.deb"); }
+
+    TempWorkDir dir;
+    FakePlatform os;
+    ScopedPlatform installed{os};
+    ScriptedPrompts prompts;
+    VirtualClock clock;
+    SimMachine machine{*sim_profile(7)};
+    std::unique_ptr<TMain> main;
+};
+
+TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
+    start();
+    EXPECT_NE(log().find("AUTOFAN: Found fan control 0\nAUTOFAN: Found fan control 1\n"
+                         "AUTOFAN: Loaded 3 settings\n"),
+              std::string::npos)
+        << log();
+    EXPECT_TRUE(main->ButtonFANSet->isEnabled());
+    EXPECT_TRUE(main->TrayAutoFan->isChecked());  // follows the stored check box
+
+    // Only a tick of Timer1 steps the fans.
+    const uint8_t fan2 = reg(0x5B);
+    main->UpdateSensor(nullptr);
+    EXPECT_NE(reg(0x5A), 60);
+    main->UpdateSensor(main->Timer1);
+    EXPECT_EQ(reg(0x5A), 60);
+    EXPECT_EQ(reg(0x5B), fan2);  // its entry is disabled
+
+    // Switched off from the tray, a tick leaves the duty alone.
+    main->TrayAutoFan->trigger();
+    EXPECT_FALSE(main->CheckBoxFANCtl->isChecked());
+    main->autofan_list->entries[1].duty_min = main->autofan_list->entries[1].duty_max = 90;
+    main->UpdateSensor(main->Timer1);
+    EXPECT_EQ(reg(0x5A), 60);
+    main->CheckBoxFANCtl->setChecked(true);
+    EXPECT_TRUE(main->TrayAutoFan->isChecked());
+
+    // The tab shows control 0 first; control 1 is the enabled one with the chip's duty.
+    main->PageControl1->setCurrentWidget(main->TabSheet2);
+    EXPECT_EQ(main->CSpinEditCtlFAN->maximum(), 1);
+    EXPECT_EQ(main->CSpinEditCtlFAN->value(), 0);
+    EXPECT_FALSE(main->CheckBoxFanEnable->isChecked());
+    EXPECT_EQ(main->LabelFanDuty->text(), QString::number(fan2));
+    main->CSpinEditCtlFAN->setValue(1);
+    EXPECT_TRUE(main->CheckBoxFanEnable->isChecked());
+    EXPECT_EQ(main->CSpinEditFanmax->value(), 90);
+    EXPECT_EQ(main->LabelFanDuty->text(), "60");
+
+    // A maximum below the minimum pulls the minimum down before both are stored and saved.
+    main->CSpinEditFanmax->setValue(100);
+    main->CSpinEditFanmin->setValue(150);
+    main->ButtonFANSet->click();
+    EXPECT_EQ(main->CSpinEditFanmin->value(), 100);
+    const std::string saved = read_file(kAutoFanFile);
+    EXPECT_NE(saved.find("enabled=1\r\nduty_min=100\r\nduty_max=100\r\n"), std::string::npos)
+        << saved;
+    EXPECT_NE(saved.find("[ID1.1]\r\n"), std::string::npos) << saved;
+    main->UpdateSensor(main->Timer1);
+    EXPECT_EQ(reg(0x5A), 100);
+
+    main->close();
+    EXPECT_EQ(reg(0x5A), 0xFF);
+    EXPECT_EQ(reg(0x5B), 0xFF);
+    EXPECT_EQ(main->autofan_list->entries[1].duty_max, 100);
+}
+
+}  // namespace
