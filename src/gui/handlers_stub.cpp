@@ -4,9 +4,6 @@
 
 void TMain::EnableAutoFSB(QObject*) {}
 void TMain::AutoFSB(QObject*) {}
-void TMain::AddPreset(QObject*) {}
-void TMain::RemovePreset(QObject*) {}
-void TMain::ApplyPreset(QObject*) {}
 void TMain::EnableAutoFan(QObject*) {}
 void TMain::ArmOverTemperature() {}
 void TMain::AutoFanStep() {}
