@@ -233,6 +233,7 @@ bool TMain::InitValues(bool read_hardware) {
     ShowFsb(values_read.fsb);
     values_selected.fsb = values_read.fsb;  // a position the bar snapped to is not a choice
     ShowSettings();
+    LoadPresets();
     return true;
 }
 

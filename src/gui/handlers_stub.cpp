@@ -4,7 +4,4 @@
 
 void TMain::EnableAutoFSB(QObject*) {}
 void TMain::AutoFSB(QObject*) {}
-void TMain::AddPreset(QObject*) {}
-void TMain::RemovePreset(QObject*) {}
-void TMain::ApplyPreset(QObject*) {}
 void TMain::ArmOverTemperature() {}

@@ -359,6 +359,13 @@ class TMain : public QMainWindow {
     // EditCPU: the track bar's FSB times the CPU multiplier, "200 x 11.5 = 2300 MHz".
     void ShowCpuClock();
 
+    // Presets (preset_handlers.cpp): the list on the main tab, in FSB order, and the start-up's
+    // reading of presets.ini.
+    void LoadPresets();
+    void FillPresetList();
+    // The FSB of the selected list entry, or -1 when none is selected.
+    int SelectedPresetFSB();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 

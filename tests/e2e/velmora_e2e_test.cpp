@@ -58,6 +58,7 @@ std::string startup_log(bool missing_config) {
                            : "VELMORA: Loaded sensor definitions from sensor.ini\n") +
            "VELMORA: Getting ATXP1-registers\n"
            "VELMORA: ATXP1: 28,07,ff,00\n"
+           "PRESETS: Can't open presets.ini for read\n"  // no presets saved yet
            "VELMORA: Parsing command-line options\n"
            "VELMORA: Trayicon not available\n"
            "WINBOND: Found a W83627HF\n"

@@ -1,0 +1,110 @@
+// The presets on the main tab: the list, Add, Del and Apply, and the tray's "Force max." and
+// "Force min.", which apply the presets of the highest and the lowest FSB.
+#include <QComboBox>
+#include <QStatusBar>
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "automation/presets.h"
+#include "automation/presets_file.h"
+#include "diag/debuglog.h"
+#include "gui/main_window.h"
+
+namespace {
+
+constexpr const char* kPresetFile = "presets.ini";
+// Only a preset with at least these values is applied by hand; lower ones serve AutoFSB alone.
+constexpr double kMinAppliedVcore = 1.0;
+constexpr double kMinAppliedVdimm = 2.4;
+constexpr int kMinAppliedFsb = 50;
+// An entry's text up to its first ':' holds the FSB; more than this is never looked at.
+constexpr int kFsbTextLength = 18;
+
+}  // namespace
+
+void TMain::LoadPresets() {
+    preset_load(kPresetFile);
+    FillPresetList();
+}
+
+// Listed by FSB, lowest first, whatever order the store keeps: the first and the last entry
+// are the minimum and the maximum the tray forces, also for two-digit FSBs.
+void TMain::FillPresetList() {
+    ComboBoxPreset->clear();
+    std::vector<Preset> presets(static_cast<size_t>(preset_count()));
+    for (int i = 0; i < preset_count(); ++i)
+        preset_at(i, &presets[static_cast<size_t>(i)]);
+    if (presets.empty())
+        return;
+    std::stable_sort(presets.begin(), presets.end(),
+                     [](const Preset& a, const Preset& b) { return a.fsb < b.fsb; });
+    for (const Preset& preset : presets)
+        ComboBoxPreset->addItem(QString::fromStdString(preset_format(preset)));
+    ComboBoxPreset->setCurrentIndex(0);
+}
+
+int TMain::SelectedPresetFSB() {
+    const std::string text = ComboBoxPreset->currentText().left(kFsbTextLength).toStdString();
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos)
+        return -1;
+    size_t at = 0;
+    while (at < colon && std::isspace(static_cast<unsigned char>(text[at])))
+        ++at;
+    const bool negative = at < colon && text[at] == '-';
+    if (at < colon && (text[at] == '-' || text[at] == '+'))
+        ++at;
+    int fsb = 0;
+    for (; at < colon && text[at] >= '0' && text[at] <= '9'; ++at)
+        fsb = fsb * 10 + (text[at] - '0');
+    return negative ? -fsb : fsb;
+}
+
+void TMain::AddPreset(QObject*) {
+    preset_add(Preset{static_cast<int16_t>(values_selected.fsb), values_selected.vcore,
+                      values_selected.vdimm});
+    preset_save(kPresetFile);
+    FillPresetList();
+}
+
+void TMain::RemovePreset(QObject*) {
+    preset_remove(SelectedPresetFSB());
+    preset_save(kPresetFile);
+    FillPresetList();
+}
+
+void TMain::ApplyPreset(QObject* sender) {
+    if (sender == TrayForceMax)
+        ComboBoxPreset->setCurrentIndex(ComboBoxPreset->count() - 1);
+    else if (sender == TrayForceMin)
+        ComboBoxPreset->setCurrentIndex(0);
+
+    // A preset that is not applied leaves the selection as the controls show it; otherwise the
+    // next Apply would write values nobody sees.
+    const MainValues before = values_selected;
+    const int fsb = SelectedPresetFSB();
+    if (fsb < 0) {
+        // Nothing to apply: the FSB selection goes back to the one in force.
+        values_selected.fsb = values_applied.fsb;
+        return;
+    }
+    Preset preset{};
+    if (!preset_get(fsb, &preset)) {
+        debug_print("VELMORA: ApplyPreset(): Preset in list but not in array!?\n");
+        return;
+    }
+    values_selected.fsb = fsb;
+    values_selected.vcore = preset.vcore;
+    values_selected.vdimm = preset.vdimm;
+    if (values_selected.vcore < kMinAppliedVcore || values_selected.vdimm < kMinAppliedVdimm ||
+        values_selected.fsb < kMinAppliedFsb) {
+        values_selected = before;
+        return;
+    }
+    StatusBar1->showMessage("Forcing " + ComboBoxPreset->currentText());
+    Apply(sender);
+    ShowVcore(values_applied.vcore);
+    ShowVdimm(values_applied.vdimm);
+    ShowFsb(values_applied.fsb);
+}
