@@ -84,11 +84,8 @@ void TMain::ApplyPreset(QObject* sender) {
     // next Apply would write values nobody sees.
     const MainValues before = values_selected;
     const int fsb = SelectedPresetFSB();
-    if (fsb < 0) {
-        // Nothing to apply: the FSB selection goes back to the one in force.
-        values_selected.fsb = values_applied.fsb;
+    if (fsb < 0)
         return;
-    }
     Preset preset{};
     if (!preset_get(fsb, &preset)) {
         debug_print("VELMORA: ApplyPreset(): Preset in list but not in array!?\n");
