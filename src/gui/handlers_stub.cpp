@@ -2,11 +2,8 @@
 // nothing yet.
 #include "gui/main_window.h"
 
-void TMain::EnableAutoFSB(QObject*) {}
-void TMain::AutoFSB(QObject*) {}
 void TMain::AddPreset(QObject*) {}
 void TMain::RemovePreset(QObject*) {}
 void TMain::ApplyPreset(QObject*) {}
 void TMain::EnableAutoFan(QObject*) {}
-void TMain::ArmOverTemperature() {}
 void TMain::AutoFanStep() {}
