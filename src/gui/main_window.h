@@ -32,6 +32,7 @@
 
 #include "app/main_settings.h"
 #include "app/port_setup.h"
+#include "automation/autofsb.h"
 #include "board/boards.h"
 #include "board/chipset.h"
 #include "sensors/sensor.h"
@@ -322,6 +323,9 @@ class TMain : public QMainWindow {
 
     // config.ini: the stored settings (startup.cpp, shutdown.cpp).
     MainSettings settings;
+    // AutoFSB (autofsb_handlers.cpp): the engine's state. Its settings are copied in from
+    // `settings` at each tick; the armed flags live here between ticks.
+    AutoFsbState autofsb;
     void LoadSettings();
     bool closing_ = false;  // CloseFunc has run
     void ShowSettings();

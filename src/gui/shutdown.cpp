@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QSpinBox>
+#include <QTimer>
 
 #include <cstdio>
 #include <string>
@@ -58,6 +59,8 @@ void TMain::CloseFunc(QObject* sender) {
     closing_ = true;
     // No tick may run inside the close's dialogs and undo the values it leaves.
     StopSensorTimer();
+    TimerAutoFSBmax->stop();
+    TimerAutoFSBmin->stop();
     SaveSettings();
     LeaveSensorsSafe();
     if (CheckBoxReset->isChecked()) {
