@@ -14,20 +14,18 @@
 #include "automation/autofan.h"
 #include "automation/cpuload.h"
 #include "gui/main_window.h"
-#include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
+#include "helpers/window_world.h"
 #include "platform/clock.h"
 #include "sim/sim_machine.h"
 #include "support/configfile.h"
 
 namespace {
 
-class AutoFanWindow : public ::testing::Test {
+class AutoFanWindow : public ::testing::Test, protected WindowWorld {
   protected:
     AutoFanWindow() {
-        configfile_reset();
-        install_clock(&clock);
         clock.now = 1000;
         machine.set_cpu_load(0);
         install_port_backend(&machine);
@@ -39,7 +37,6 @@ class AutoFanWindow : public ::testing::Test {
     ~AutoFanWindow() override {
         main.reset();
         install_port_backend(nullptr);
-        install_clock(nullptr);
     }
     void start() {
         main = std::make_unique<TMain>(prompts, std::vector<std::string>{});
@@ -54,11 +51,6 @@ class AutoFanWindow : public ::testing::Test {
     }
     std::string log() { return read_file("velmora.deb"); }
 
-    TempWorkDir dir;
-    FakePlatform os;
-    ScopedPlatform installed{os};
-    ScriptedPrompts prompts;
-    VirtualClock clock;
     SimMachine machine{*sim_profile(7)};
     std::unique_ptr<TMain> main;
 };

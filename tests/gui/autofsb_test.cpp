@@ -17,21 +17,19 @@
 #include "automation/cpuload.h"
 #include "automation/presets.h"
 #include "gui/main_window.h"
-#include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
+#include "helpers/window_world.h"
 #include "platform/clock.h"
 #include "sim/sim_machine.h"
 #include "support/configfile.h"
 
 namespace {
 
-class AutoFsbTab : public ::testing::Test {
+class AutoFsbTab : public ::testing::Test, protected WindowWorld {
   protected:
     AutoFsbTab() {
-        configfile_reset();
         presets_reset_state();
-        install_clock(&clock);
         clock.now = 1000;
         machine.set_cpu_load(0);
         install_port_backend(&machine);
@@ -40,7 +38,6 @@ class AutoFsbTab : public ::testing::Test {
     ~AutoFsbTab() override {
         main.reset();
         install_port_backend(nullptr);
-        install_clock(nullptr);
         presets_reset_state();
     }
     void start(const std::string& autofsb) {
@@ -53,11 +50,6 @@ class AutoFsbTab : public ::testing::Test {
     std::string log() { return read_file("velmora.deb"); }
     bool on() { return main->TimerAutoFSBmax->isActive() && main->TimerAutoFSBmin->isActive(); }
 
-    TempWorkDir dir;
-    FakePlatform os;
-    ScopedPlatform installed{os};
-    ScriptedPrompts prompts;
-    VirtualClock clock;
     SimMachine machine{*sim_profile(7)};
     std::unique_ptr<TMain> main;
 };

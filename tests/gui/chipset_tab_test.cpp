@@ -13,9 +13,9 @@
 #include <memory>
 
 #include "gui/main_window.h"
-#include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
+#include "helpers/window_world.h"
 #include "hw/pci.h"
 #include "platform/clock.h"
 #include "sim/sim_machine.h"
@@ -70,20 +70,15 @@ class RecordingBackend : public PortBackend {
     uint32_t address_ = 0;
 };
 
-class ChipsetTab : public ::testing::Test {
+class ChipsetTab : public ::testing::Test, protected WindowWorld {
   protected:
     ChipsetTab() {
-        configfile_reset();
-        install_clock(&clock);
         machine = std::make_unique<SimMachine>(*sim_profile(7));
         machine->set_cpu_load(0);
         ports = std::make_unique<RecordingBackend>(*machine);
         install_port_backend(ports.get());
     }
-    ~ChipsetTab() override {
-        install_port_backend(nullptr);
-        install_clock(nullptr);
-    }
+    ~ChipsetTab() override { install_port_backend(nullptr); }
     std::unique_ptr<TMain> start(const std::string& config, std::vector<std::string> args = {}) {
         write_file("config.ini", config);
         return std::make_unique<TMain>(prompts, std::move(args));
@@ -105,11 +100,6 @@ class ChipsetTab : public ::testing::Test {
         main.Button1->click();
     }
 
-    TempWorkDir dir;
-    FakePlatform os;
-    ScopedPlatform installed{os};
-    ScriptedPrompts prompts;
-    VirtualClock clock;
     std::unique_ptr<SimMachine> machine;
     std::unique_ptr<RecordingBackend> ports;
 };

@@ -14,9 +14,9 @@
 #include <memory>
 #include <tuple>
 
-#include "diag/errortext.h"
 #include "board/chipset.h"
 #include "board/fsb.h"
+#include "diag/errortext.h"
 #include "gui/main_window.h"
 #include "gui/up_down.h"
 #include "helpers/fake_platform.h"

@@ -13,9 +13,9 @@
 #include "board/chipset.h"
 #include "board/fsb.h"
 #include "gui/main_window.h"
-#include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
+#include "helpers/window_world.h"
 #include "platform/clock.h"
 #include "sim/sim_machine.h"
 #include "support/configfile.h"
@@ -24,14 +24,12 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-class Presets : public ::testing::Test {
+class Presets : public ::testing::Test, protected WindowWorld {
   protected:
     Presets() {
-        configfile_reset();
         presets_reset_state();
         fsb_reset_state();
         chipset_reset_state();
-        install_clock(&clock);
         machine = std::make_unique<SimMachine>(*sim_profile(7));
         machine->set_cpu_load(0);
         install_port_backend(machine.get());
@@ -40,7 +38,6 @@ class Presets : public ::testing::Test {
     ~Presets() override {
         main.reset();
         install_port_backend(nullptr);
-        install_clock(nullptr);
         presets_reset_state();
     }
     void start(const std::string& presets) {
@@ -61,11 +58,6 @@ class Presets : public ::testing::Test {
     std::string log() const { return read_file("velmora.deb"); }
     const SimWorld& world() { return machine->world(); }
 
-    TempWorkDir dir;
-    FakePlatform os;
-    ScopedPlatform installed{os};
-    ScriptedPrompts prompts;
-    VirtualClock clock;
     std::unique_ptr<SimMachine> machine;
     std::unique_ptr<TMain> main;
     Texts statuses;

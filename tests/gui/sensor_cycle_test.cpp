@@ -13,9 +13,9 @@
 
 #include "automation/cpuload.h"
 #include "gui/main_window.h"
-#include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
+#include "helpers/window_world.h"
 #include "platform/clock.h"
 #include "sim/post_display.h"
 #include "sim/sim_machine.h"
@@ -46,11 +46,9 @@ class LosablePorts : public PortBackend {
     SimMachine& m_;
 };
 
-class SensorCycle : public ::testing::Test {
+class SensorCycle : public ::testing::Test, protected WindowWorld {
   protected:
     SensorCycle() {
-        configfile_reset();
-        install_clock(&clock);
         clock.now = 1000;
         machine.set_cpu_load(0);
         install_port_backend(&ports);
@@ -60,7 +58,6 @@ class SensorCycle : public ::testing::Test {
     ~SensorCycle() override {
         main.reset();
         install_port_backend(nullptr);
-        install_clock(nullptr);
     }
     void start() {
         main = std::make_unique<TMain>(prompts, std::vector<std::string>{});
@@ -69,11 +66,6 @@ class SensorCycle : public ::testing::Test {
     void tick() { main->UpdateSensor(main->Timer1); }
     std::string log() { return read_file("velmora.deb"); }
 
-    TempWorkDir dir;
-    FakePlatform os;
-    ScopedPlatform installed{os};
-    ScriptedPrompts prompts;
-    VirtualClock clock;
     SimMachine machine{*sim_profile(7)};
     LosablePorts ports{machine};
     std::unique_ptr<TMain> main;

@@ -13,9 +13,9 @@
 #include <memory>
 
 #include "gui/main_window.h"
-#include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
+#include "helpers/window_world.h"
 #include "hw/smbus.h"
 #include "platform/clock.h"
 #include "sim/post_display.h"
@@ -24,16 +24,12 @@
 
 namespace {
 
-class SensorTab : public ::testing::Test {
+class SensorTab : public ::testing::Test, protected WindowWorld {
   protected:
-    SensorTab() {
-        configfile_reset();
-        install_clock(&clock);
-    }
+    SensorTab() {}
     ~SensorTab() override {
         main.reset();
         install_port_backend(nullptr);
-        install_clock(nullptr);
     }
     // Starts on the board with the stored map line ("" for none).
     void start(int board, const std::string& map = "") {
@@ -64,11 +60,6 @@ class SensorTab : public ::testing::Test {
     QString value() const { return main->SensorValue->text(); }
     const Sensor& table_sensor(int i) const { return sensor_table().sensors[i]; }
 
-    TempWorkDir dir;
-    FakePlatform os;
-    ScopedPlatform installed{os};
-    ScriptedPrompts prompts;
-    VirtualClock clock;
     std::unique_ptr<SimMachine> machine;
     std::unique_ptr<TMain> main;
     QSpinBox *sensor = nullptr, *input = nullptr, *ctl_sensor = nullptr, *ctl = nullptr,

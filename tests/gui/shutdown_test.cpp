@@ -11,9 +11,9 @@
 #include <memory>
 
 #include "gui/main_window.h"
-#include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
+#include "helpers/window_world.h"
 #include "platform/clock.h"
 #include "sim/post_display.h"
 #include "sim/sim_machine.h"
@@ -21,29 +21,19 @@
 
 namespace {
 
-class Lifecycle : public ::testing::Test {
+class Lifecycle : public ::testing::Test, protected WindowWorld {
   protected:
     Lifecycle() {
-        configfile_reset();
-        install_clock(&clock);
         machine = std::make_unique<SimMachine>(*sim_profile(7));
         machine->set_cpu_load(0);
         install_port_backend(machine.get());
     }
-    ~Lifecycle() override {
-        install_port_backend(nullptr);
-        install_clock(nullptr);
-    }
+    ~Lifecycle() override { install_port_backend(nullptr); }
     std::unique_ptr<TMain> start(std::vector<std::string> args = {}) {
         return std::make_unique<TMain>(prompts, std::move(args));
     }
     std::string log() { return read_file("velmora.deb"); }
 
-    TempWorkDir dir;
-    FakePlatform os;
-    ScopedPlatform installed{os};
-    ScriptedPrompts prompts;
-    VirtualClock clock;
     std::unique_ptr<SimMachine> machine;
 };
 
