@@ -11,8 +11,8 @@ namespace {
 
 // One hardware-monitor driver: detect fills the given slot and answers 1 found / 0 not found;
 // read refreshes the driver's arrays and control values; write programs the chip from the
-// control values. A driver that is not built yet has no operations and counts as finding
-// nothing.
+// control values. An operation a driver does not have (the port-80h display reads nothing)
+// is skipped.
 struct SensorDriver {
     uint8_t type;
     int (*detect)(Sensor* slot);
