@@ -23,6 +23,7 @@
 #include "gui/qt_number_text.h"
 #include "hw/port_io.h"
 #include "platform/platform.h"
+#include "sensors/port80.h"
 #include "sensors/sensor_display.h"
 #include "sensors/sensor_map.h"
 #include "sensors/standby.h"
@@ -149,10 +150,8 @@ void TMain::ShowPort80Temperature() {
     const int pair = ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
     if (!sensor_pair_temperature(sensor_table(), sensor_map, pair, &t))
         return;
-    SensorTable& table = sensor_table();
-    Sensor& port80 = table.sensors[sensor_index_of_type(&table, SENSOR_PORT80)];
-    if (port80.type == SENSOR_PORT80 && port80.controls)
-        port80.controls[0].value = static_cast<uint8_t>((t % 10) | ((t / 10) << 4));
+    if (SensorControl* display = port80_display(sensor_table()))
+        display->value = static_cast<uint8_t>((t % 10) | ((t / 10) << 4));
 }
 
 void TMain::ShowSensorFields() {
@@ -173,9 +172,8 @@ void TMain::LeaveSensorsSafe() {
     if (board_number == NO_BOARD || !sensors_read_once)
         return;
     SensorTable& table = sensor_table();
-    Sensor& port80 = table.sensors[sensor_index_of_type(&table, SENSOR_PORT80)];
-    if (port80.type == SENSOR_PORT80 && port80.controls)
-        port80.controls[0].value = 255;
+    if (SensorControl* display = port80_display(table))
+        display->value = 255;
     for (int i = 0; i < table.count; ++i) {
         Sensor& sensor = table.sensors[i];
         for (int c = 0; sensor.controls && c < sensor.control_count; ++c)

@@ -35,3 +35,8 @@ void port80_write() {
 void port80_reset_state() {
     state = Port80State{};
 }
+
+SensorControl* port80_display(SensorTable& table) {
+    Sensor& sensor = table.sensors[sensor_index_of_type(&table, SENSOR_PORT80)];
+    return sensor.type == SENSOR_PORT80 ? sensor.controls : nullptr;
+}

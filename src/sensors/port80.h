@@ -12,5 +12,9 @@ int port80_detect(Sensor* slot);
 // Puts the control value on port 0x80.
 void port80_write();
 
+// The display's byte as the table holds it: the control of the table's port-80h sensor, or
+// nullptr when the table has none (before detection).
+SensorControl* port80_display(SensorTable& table);
+
 // Back to the state of a fresh process (control value 0), for tests.
 void port80_reset_state();
