@@ -13,6 +13,7 @@
 #include "automation/autofan.h"
 #include "diag/number_text.h"
 #include "gui/main_window.h"
+#include "sensors/sensor_map.h"
 
 namespace {
 
@@ -28,31 +29,6 @@ Sensor* sensor_at(int index, int32_t sensor_count) {
 // would drag its minimum below 0 too.
 int last_sensor_index(int32_t sensor_count) {
     return std::max(sensor_count - 1, 0);
-}
-
-// Which readings a display item shows: CPU and SYS temperatures, VCore to 12V voltages, the
-// three fans.
-SensorReading reading_of_item(int item) {
-    if (item < 2)
-        return SensorReading::Temperature;
-    if (item < 7)
-        return SensorReading::Voltage;
-    return SensorReading::Fan;
-}
-
-// How many inputs of a kind the sensor has; an input without its array counts as none.
-int input_count(const Sensor* s, SensorReading kind) {
-    if (!s)
-        return 0;
-    switch (kind) {
-        case SensorReading::Temperature:
-            return s->temperatures ? s->temperature_count : 0;
-        case SensorReading::Voltage:
-            return s->voltages ? s->voltage_count : 0;
-        case SensorReading::Fan:
-            return s->fans ? s->fan_count : 0;
-    }
-    return 0;
 }
 
 // A channel's reading as the driver holds it: converter counts stay counts here (the main
@@ -173,8 +149,8 @@ void TMain::ShowSensorValue() {
     StopSensorTimer();
 
     const Sensor* s = sensor_at(CSpinEditSensor->value(), sensor_count);
-    const SensorReading kind = reading_of_item(item);
-    const int count = input_count(s, kind);
+    const SensorReading kind = sensormap_pair_reading(item);
+    const int count = sensor_input_count(s, kind);
     const int channel = sensor_map.channel(item);
     if (count > 0) {
         CSpinEditSensorInput->setRange(0, count - 1);

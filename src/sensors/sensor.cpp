@@ -84,6 +84,20 @@ int sensor_index_of_type(const SensorTable* table, uint8_t type) {
     return 0;
 }
 
+int sensor_input_count(const Sensor* s, SensorReading kind) {
+    if (!s)
+        return 0;
+    switch (kind) {
+        case SensorReading::Temperature:
+            return s->temperatures ? s->temperature_count : 0;
+        case SensorReading::Voltage:
+            return s->voltages ? s->voltage_count : 0;
+        case SensorReading::Fan:
+            return s->fans ? s->fan_count : 0;
+    }
+    return 0;
+}
+
 const Sensor* sensor_for_pair(const SensorTable& table, uint8_t type, uint8_t channel,
                               SensorReading kind) {
     if (type == SENSOR_NONE)
@@ -95,15 +109,7 @@ const Sensor* sensor_for_pair(const SensorTable& table, uint8_t type, uint8_t ch
     // The lookup's 0 also stands for "no such type": only a sensor of the type itself will do.
     if (sensor.type != type)
         return nullptr;
-    switch (kind) {
-        case SensorReading::Temperature:
-            return sensor.temperatures && channel < sensor.temperature_count ? &sensor : nullptr;
-        case SensorReading::Voltage:
-            return sensor.voltages && channel < sensor.voltage_count ? &sensor : nullptr;
-        case SensorReading::Fan:
-            return sensor.fans && channel < sensor.fan_count ? &sensor : nullptr;
-    }
-    return nullptr;
+    return channel < sensor_input_count(&sensor, kind) ? &sensor : nullptr;
 }
 
 void sensors_reset_state() {

@@ -74,6 +74,10 @@ int sensor_index_of_type(const SensorTable* table, uint8_t type);
 // Which of a sensor's reading arrays a channel indexes.
 enum class SensorReading : uint8_t { Temperature, Voltage, Fan };
 
+// How many inputs of a kind the sensor has; a kind without its array counts as none, as does
+// a null sensor.
+int sensor_input_count(const Sensor* sensor, SensorReading kind);
+
 // The first sensor of the type, when it exists, has that kind of reading and the channel is
 // below its count for it; nullptr otherwise (type 0, a type not found, no array, channel past
 // the count), where the display shows no value.
