@@ -3,22 +3,29 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 
-#include "diag/debuglog.h"
-#include "diag/errortext.h"
 #include "board/vcore_sequence.h"
 #include "board/vid_chip.h"
+#include "diag/debuglog.h"
+#include "diag/errortext.h"
 #include "platform/clock.h"
 
 namespace {
 
-constexpr double kVidTopVolts = 1.85;       // VID code 0
-constexpr double kVoltsPerVidCode = 0.025;  // one VID code
-constexpr double kVidCodesPerVolt = 40.0;   // 1 / kVoltsPerVidCode
-constexpr uint8_t kVidCodeMask = 0x1F;      // the five code bits of the VID register
-constexpr int kVidCodeMax = kVidCodeMask;   // 1.075 V
-constexpr double kAddOnMargin = 0.01;       // added to the wanted offset before it is looked up
-constexpr double kMaxVcoreStepVolts = 0.1;  // larger changes are stepped code by code
+constexpr double kVidTopVolts = 1.85;         // VID code 0
+constexpr double kVoltsPerVidCode = 0.025;    // one VID code
+constexpr double kVidCodesPerVolt = 40.0;     // 1 / kVoltsPerVidCode
+constexpr uint8_t kVidCodeMask = 0x1F;        // the five code bits of the VID register
+constexpr int kVidCodeMax = kVidCodeMask;     // 1.075 V
+constexpr double kAddOnMargin = 0.01;         // added to the wanted offset before it is looked up
+constexpr int kVidTopMillivolts = 1850;       // VID code 0
+constexpr int kMillivoltsPerVidCode = 25;     // one VID code
+constexpr int kMaxVcoreStepMillivolts = 100;  // larger changes are stepped code by code
+
+int vid_to_millivolts(int code) {
+    return kVidTopMillivolts - (code & kVidCodeMask) * kMillivoltsPerVidCode;
+}
 
 int slots_before_end(const VoltageTable& t) {
     int n = 0;
@@ -164,8 +171,11 @@ int set_vcore(Board& board, double v) {
     move.add_byte = mirrored(chip, add.reg);
     move.target_code = code;
     move.target_add = add_code;
-    const double diff = std::fabs(vid_to_voltage(code) - vid_to_voltage(move.start_code));
-    move.code_by_code = diff + g > kMaxVcoreStepVolts;
+    // Compared in whole millivolts: in floating point a change of exactly four codes (0.1 V)
+    // came out a hair above or below 0.1 depending on the codes and on the FPU (x87 or SSE).
+    const int diff_mv = std::abs(vid_to_millivolts(code) - vid_to_millivolts(move.start_code));
+    move.code_by_code =
+        diff_mv + static_cast<int>(std::lround(g * 1000.0)) > kMaxVcoreStepMillivolts;
 
     const uint8_t add_value = merged(chip, add, add_code);
     const std::vector<VcoreWrite> writes = plan_vcore_move(add, move);

@@ -293,12 +293,12 @@ TEST_F(VoltageTest, SteppingStartsFromTheCodeTheRegulatorFollows) {
     } cases[] = {
         {kEpox,
          {0x08, 0x08, 0, 0, 0, 0x07, 0xFF},
-         1.55,  // enable clear: the CPU's 1.650 V
-         {{0, 0x28}, {0, 0x29}, {0, 0x2A}, {0, 0x2B}, {0, 0x2C}}},
+         1.525,  // enable clear: the CPU's 1.650 V
+         {{0, 0x28}, {0, 0x29}, {0, 0x2A}, {0, 0x2B}, {0, 0x2C}, {0, 0x2D}}},
         {kEpox,
          {0xA8, 0x0F, 0, 0, 0, 0x07, 0xFF},
-         1.55,  // bits above the enable bit
-         {{0, 0x28}, {0, 0x29}, {0, 0x2A}, {0, 0x2B}, {0, 0x2C}}},
+         1.525,  // bits above the enable bit
+         {{0, 0x28}, {0, 0x29}, {0, 0x2A}, {0, 0x2B}, {0, 0x2C}, {0, 0x2D}}},
         {kEpox, {0x0C, 0x0C, 0, 0, 0, 0x07, 0xFF}, 1.55, {{0, 0x2C}}},  // takes over, same code
         {kMsi,
          {0x28, 0x41},
@@ -324,6 +324,25 @@ TEST_F(VoltageTest, SteppingStartsFromTheCodeTheRegulatorFollows) {
     b.chip.registers[0] = 0x08;
     b.chip.registers[1] = 0x0C;
     EXPECT_DOUBLE_EQ(vid_to_voltage(vid_chip_current_code(b.chip)), 1.55);
+}
+
+// A change of exactly 0.1 V (four codes) is one write and anything larger goes code by code,
+// whichever code it starts from and whatever the FPU rounds 1.85 - code * 0.025 to.
+TEST_F(VoltageTest, ExactlyATenthOfAVoltIsOneWriteFromEveryCode) {
+    for (int start = 0; start + 5 <= 31; ++start) {
+        for (int codes : {4, 5}) {
+            ports.accesses.clear();
+            const uint32_t vid = 0x20 | static_cast<uint32_t>(start);
+            Board b = scripted(kA7n8x, {vid, vid, 0, 0, 0, 0, 0});
+            if (vid_to_voltage(start + codes) < b.vcore_min - 0.05)
+                continue;
+            EXPECT_EQ(set_vcore(b, vid_to_voltage(start + codes)), ERR_NONE);
+            Writes expected;
+            for (int c = codes == 4 ? start + 4 : start; c <= start + codes; ++c)
+                expected.push_back({0, 0x20 | c});
+            EXPECT_EQ(writes(), expected) << "from code " << start << ", " << codes << " codes";
+        }
+    }
 }
 
 // Rail = VID voltage + add-on offset. From every voltage each board offers to every other,
