@@ -218,16 +218,16 @@ void TMain::ConnectEvents() {
     VELMORA_WIRE(TrackBarFSB, &QSlider::valueChanged, TrackBarFSBChange);
     VELMORA_WIRE(UpDownFSB, &UpDown::clicked, UpDownFSBClick);
     for (QComboBox* list : {ComboBoxTras, ComboBoxTrcd, ComboBoxTrp})
-        VELMORA_WIRE(list, &QComboBox::activated, RamChange);
+        VELMORA_WIRE(list, qOverload<int>(&QComboBox::activated), RamChange);
     VELMORA_WIRE(ButtonMaxFSB, &QPushButton::clicked, SetFSBRange);
     VELMORA_WIRE(ButtonMinFSB, &QPushButton::clicked, SetFSBRange);
     VELMORA_WIRE(CheckBoxAutoFSB, &QCheckBox::toggled, EnableAutoFSB);
-    VELMORA_WIRE(CSpinEditMaxTemp, &QSpinBox::valueChanged, MaxTempChange);
-    VELMORA_WIRE(ComboBoxDelayChange, &QComboBox::activated, SetDelayChange);
-    VELMORA_WIRE(CSpinEditDelayMax, &QSpinBox::valueChanged, SetDelayChange);
-    VELMORA_WIRE(CSpinEditDelayMin, &QSpinBox::valueChanged, SetDelayChange);
-    VELMORA_WIRE(CSpinEditMaxLoad, &QSpinBox::valueChanged, SetAutoFSBload);
-    VELMORA_WIRE(CSpinEditMinLoad, &QSpinBox::valueChanged, SetAutoFSBload);
+    VELMORA_WIRE(CSpinEditMaxTemp, qOverload<int>(&QSpinBox::valueChanged), MaxTempChange);
+    VELMORA_WIRE(ComboBoxDelayChange, qOverload<int>(&QComboBox::activated), SetDelayChange);
+    VELMORA_WIRE(CSpinEditDelayMax, qOverload<int>(&QSpinBox::valueChanged), SetDelayChange);
+    VELMORA_WIRE(CSpinEditDelayMin, qOverload<int>(&QSpinBox::valueChanged), SetDelayChange);
+    VELMORA_WIRE(CSpinEditMaxLoad, qOverload<int>(&QSpinBox::valueChanged), SetAutoFSBload);
+    VELMORA_WIRE(CSpinEditMinLoad, qOverload<int>(&QSpinBox::valueChanged), SetAutoFSBload);
     VELMORA_WIRE(ButtonPresetAdd, &QPushButton::clicked, AddPreset);
     VELMORA_WIRE(ButtonPresetDel, &QPushButton::clicked, RemovePreset);
     VELMORA_WIRE(ButtonPresetApply, &QPushButton::clicked, ApplyPreset);
@@ -236,20 +236,20 @@ void TMain::ConnectEvents() {
     VELMORA_WIRE(ButtonReset, &QPushButton::clicked, Reset);
 
     // Tab "Sensor settings".
-    VELMORA_WIRE(CSpinEditSensor, &QSpinBox::valueChanged, SetSensor);
-    VELMORA_WIRE(CSpinEditSensorInput, &QSpinBox::valueChanged, SetSensor);
-    VELMORA_WIRE(ComboBoxSensorTyp, &QComboBox::activated, SetSensor);
-    VELMORA_WIRE(CSpinEditSensorUpdate, &QSpinBox::valueChanged, SensorUpdateChange);
-    VELMORA_WIRE(CSpinEditCTLSensor, &QSpinBox::valueChanged, SetSensorCTL);
-    VELMORA_WIRE(CSpinEditCTL, &QSpinBox::valueChanged, SetSensorCTL);
+    VELMORA_WIRE(CSpinEditSensor, qOverload<int>(&QSpinBox::valueChanged), SetSensor);
+    VELMORA_WIRE(CSpinEditSensorInput, qOverload<int>(&QSpinBox::valueChanged), SetSensor);
+    VELMORA_WIRE(ComboBoxSensorTyp, qOverload<int>(&QComboBox::activated), SetSensor);
+    VELMORA_WIRE(CSpinEditSensorUpdate, qOverload<int>(&QSpinBox::valueChanged), SensorUpdateChange);
+    VELMORA_WIRE(CSpinEditCTLSensor, qOverload<int>(&QSpinBox::valueChanged), SetSensorCTL);
+    VELMORA_WIRE(CSpinEditCTL, qOverload<int>(&QSpinBox::valueChanged), SetSensorCTL);
     VELMORA_WIRE(ButtonSetCTLvalue, &QPushButton::clicked, SetSensorCTL);
-    VELMORA_WIRE(CSpinEditCtlFAN, &QSpinBox::valueChanged, Settings);
+    VELMORA_WIRE(CSpinEditCtlFAN, qOverload<int>(&QSpinBox::valueChanged), Settings);
     VELMORA_WIRE(ButtonFANSet, &QPushButton::clicked, Settings);
     VELMORA_WIRE(CheckBoxFANCtl, &QCheckBox::toggled, EnableAutoFan);
 
     // Tabs "Chipset" and "Settings".
     VELMORA_WIRE(ButtonChipsetSet, &QPushButton::clicked, Chipset);
-    VELMORA_WIRE(CSpinEditLoadUpdate, &QSpinBox::valueChanged, LoadUpdateChange);
+    VELMORA_WIRE(CSpinEditLoadUpdate, qOverload<int>(&QSpinBox::valueChanged), LoadUpdateChange);
     VELMORA_WIRE(Button1, &QPushButton::clicked, SetBoard);
     connect(PageControl1, &QTabWidget::currentChanged, this, &TMain::TabShown);
 

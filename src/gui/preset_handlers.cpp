@@ -1,5 +1,6 @@
 // The presets on the main tab: the list, Add, Del and Apply, and the tray's "Force max." and
 // "Force min.", which apply the presets of the highest and the lowest FSB.
+#include <QAction>
 #include <QComboBox>
 #include <QStatusBar>
 #include <algorithm>
