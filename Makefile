@@ -2,13 +2,15 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS ?=
+SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 WIN_BUILD ?= build-win
+I386_BUILD ?= build-i386
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps-run deps-test deps-ci build-run build run test test-sanitize cross-windows fuzz \
-  bench format clean
+.PHONY: all deps-run deps-test deps-ci deps-i386 build-run build run test test-i386 test-sanitize \
+  cross-windows fuzz bench format clean
 
 all: build
 
@@ -19,6 +21,8 @@ deps-test:
 	@tools/install-deps.sh test
 deps-ci:
 	@tools/install-deps.sh ci
+deps-i386:
+	@tools/install-deps.sh i386
 
 # The program alone, without tests and benchmarks.
 build-run: deps-run
@@ -43,11 +47,18 @@ test-sanitize: deps-test
 	UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure
 
-# Everything below the window, cross-compiled for Windows with mingw-w64 (cannot run here).
+# The Socket A build: every test in a Debian 12 i386 root with Qt 5.15 (made once in
+# $(I386_BUILD)/root), then the program on an emulated Athlon without SSE2. Needs root.
+test-i386: deps-i386
+	$(SUDO) tools/test-i386.sh $(I386_BUILD)
+
+# Everything below the window, cross-compiled for 32-bit Windows with mingw-w64 (cannot run
+# here), and checked for instructions a Socket A CPU lacks.
 cross-windows: deps-ci
-	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	cmake -S . -B $(WIN_BUILD) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
 	  -DVELMORA_GUI=OFF -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
 	cmake --build $(WIN_BUILD)
+	tools/check-no-sse2.sh $(WIN_BUILD)/libvelmora_core.a
 
 fuzz: deps-ci
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DVELMORA_FUZZ=ON -DVELMORA_GUI=OFF \
@@ -65,5 +76,6 @@ bench: build
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
+# --one-file-system: a mount left inside the i386 root by a killed run is never descended into.
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)
+	$(SUDO) rm -rf --one-file-system $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(I386_BUILD)

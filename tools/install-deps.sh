@@ -2,22 +2,33 @@
 # Installs the Debian 12 packages that one kind of work needs, and only those that are missing:
 #   run   building and starting velmora (and its screenshot without a display)
 #   test  run, plus what the tests and benchmarks add
-#   ci    test, plus what CI's extra targets add (the fuzz targets, the Windows cross-compile)
+#   ci    test, plus what CI's extra targets add (the fuzz targets, the Windows cross-compile,
+#         the Socket A build)
+#   i386  the Socket A build on this machine: a Debian i386 root (what the root itself needs
+#         and the emulator for the Athlon, tools/test-i386.sh fetches into its build folder)
 set -euo pipefail
 
 set_name=${1:-test}
+# Debian's Qt 6 for 32-bit x86 requires SSE2, which no Socket A CPU has: there, Qt 5.15.
+if [ "$(dpkg --print-architecture)" = i386 ]; then
+  qt_packages=(qtbase5-dev qtbase5-dev-tools)
+else
+  qt_packages=(qt6-base-dev qt6-base-dev-tools)
+fi
 run_packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libxcb1-dev
+  "${qt_packages[@]}" libxcb1-dev
   xvfb xauth x11-utils imagemagick
 )
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev locales)
-ci_packages=(clang libclang-rt-14-dev g++-mingw-w64-x86-64-posix)
+i386_packages=(debootstrap binutils)
+ci_packages=(clang libclang-rt-14-dev g++-mingw-w64-i686-posix "${i386_packages[@]}")
 case "$set_name" in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
   ci) packages=("${run_packages[@]}" "${test_packages[@]}" "${ci_packages[@]}") ;;
-  *) echo "usage: $0 [run|test|ci]" >&2; exit 2 ;;
+  i386) packages=("${i386_packages[@]}") ;;
+  *) echo "usage: $0 [run|test|ci|i386]" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -34,7 +45,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # A German locale lets the tests show that numbers never follow the user's locale.
-if [ "$set_name" != run ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+if [ "$set_name" != run ] && [ "$set_name" != i386 ] && ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
   if [ -f /etc/locale.gen ]; then
     $sudo sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
     $sudo locale-gen >/dev/null || true
