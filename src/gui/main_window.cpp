@@ -211,6 +211,9 @@ void TMain::Raise(const char* name, Handler handler, QObject* sender) {
     })
 
 void TMain::ConnectEvents() {
+    // Qt 5 overloads these two signals by argument type (int and text); Qt 6 has the int one.
+    const auto list_chosen = qOverload<int>(&QComboBox::activated);
+    const auto spin_changed = qOverload<int>(&QSpinBox::valueChanged);
     // Tab "Main".
     for (QSlider* bar : {TrackBarVcore, TrackBarVdimm, TrackBarVagp, TrackBarVdd})
         VELMORA_WIRE(bar, &QSlider::valueChanged, TrackBarChange);
@@ -218,16 +221,16 @@ void TMain::ConnectEvents() {
     VELMORA_WIRE(TrackBarFSB, &QSlider::valueChanged, TrackBarFSBChange);
     VELMORA_WIRE(UpDownFSB, &UpDown::clicked, UpDownFSBClick);
     for (QComboBox* list : {ComboBoxTras, ComboBoxTrcd, ComboBoxTrp})
-        VELMORA_WIRE(list, qOverload<int>(&QComboBox::activated), RamChange);
+        VELMORA_WIRE(list, list_chosen, RamChange);
     VELMORA_WIRE(ButtonMaxFSB, &QPushButton::clicked, SetFSBRange);
     VELMORA_WIRE(ButtonMinFSB, &QPushButton::clicked, SetFSBRange);
     VELMORA_WIRE(CheckBoxAutoFSB, &QCheckBox::toggled, EnableAutoFSB);
-    VELMORA_WIRE(CSpinEditMaxTemp, qOverload<int>(&QSpinBox::valueChanged), MaxTempChange);
-    VELMORA_WIRE(ComboBoxDelayChange, qOverload<int>(&QComboBox::activated), SetDelayChange);
-    VELMORA_WIRE(CSpinEditDelayMax, qOverload<int>(&QSpinBox::valueChanged), SetDelayChange);
-    VELMORA_WIRE(CSpinEditDelayMin, qOverload<int>(&QSpinBox::valueChanged), SetDelayChange);
-    VELMORA_WIRE(CSpinEditMaxLoad, qOverload<int>(&QSpinBox::valueChanged), SetAutoFSBload);
-    VELMORA_WIRE(CSpinEditMinLoad, qOverload<int>(&QSpinBox::valueChanged), SetAutoFSBload);
+    VELMORA_WIRE(CSpinEditMaxTemp, spin_changed, MaxTempChange);
+    VELMORA_WIRE(ComboBoxDelayChange, list_chosen, SetDelayChange);
+    VELMORA_WIRE(CSpinEditDelayMax, spin_changed, SetDelayChange);
+    VELMORA_WIRE(CSpinEditDelayMin, spin_changed, SetDelayChange);
+    VELMORA_WIRE(CSpinEditMaxLoad, spin_changed, SetAutoFSBload);
+    VELMORA_WIRE(CSpinEditMinLoad, spin_changed, SetAutoFSBload);
     VELMORA_WIRE(ButtonPresetAdd, &QPushButton::clicked, AddPreset);
     VELMORA_WIRE(ButtonPresetDel, &QPushButton::clicked, RemovePreset);
     VELMORA_WIRE(ButtonPresetApply, &QPushButton::clicked, ApplyPreset);
@@ -236,20 +239,20 @@ void TMain::ConnectEvents() {
     VELMORA_WIRE(ButtonReset, &QPushButton::clicked, Reset);
 
     // Tab "Sensor settings".
-    VELMORA_WIRE(CSpinEditSensor, qOverload<int>(&QSpinBox::valueChanged), SetSensor);
-    VELMORA_WIRE(CSpinEditSensorInput, qOverload<int>(&QSpinBox::valueChanged), SetSensor);
-    VELMORA_WIRE(ComboBoxSensorTyp, qOverload<int>(&QComboBox::activated), SetSensor);
-    VELMORA_WIRE(CSpinEditSensorUpdate, qOverload<int>(&QSpinBox::valueChanged), SensorUpdateChange);
-    VELMORA_WIRE(CSpinEditCTLSensor, qOverload<int>(&QSpinBox::valueChanged), SetSensorCTL);
-    VELMORA_WIRE(CSpinEditCTL, qOverload<int>(&QSpinBox::valueChanged), SetSensorCTL);
+    VELMORA_WIRE(CSpinEditSensor, spin_changed, SetSensor);
+    VELMORA_WIRE(CSpinEditSensorInput, spin_changed, SetSensor);
+    VELMORA_WIRE(ComboBoxSensorTyp, list_chosen, SetSensor);
+    VELMORA_WIRE(CSpinEditSensorUpdate, spin_changed, SensorUpdateChange);
+    VELMORA_WIRE(CSpinEditCTLSensor, spin_changed, SetSensorCTL);
+    VELMORA_WIRE(CSpinEditCTL, spin_changed, SetSensorCTL);
     VELMORA_WIRE(ButtonSetCTLvalue, &QPushButton::clicked, SetSensorCTL);
-    VELMORA_WIRE(CSpinEditCtlFAN, qOverload<int>(&QSpinBox::valueChanged), Settings);
+    VELMORA_WIRE(CSpinEditCtlFAN, spin_changed, Settings);
     VELMORA_WIRE(ButtonFANSet, &QPushButton::clicked, Settings);
     VELMORA_WIRE(CheckBoxFANCtl, &QCheckBox::toggled, EnableAutoFan);
 
     // Tabs "Chipset" and "Settings".
     VELMORA_WIRE(ButtonChipsetSet, &QPushButton::clicked, Chipset);
-    VELMORA_WIRE(CSpinEditLoadUpdate, qOverload<int>(&QSpinBox::valueChanged), LoadUpdateChange);
+    VELMORA_WIRE(CSpinEditLoadUpdate, spin_changed, LoadUpdateChange);
     VELMORA_WIRE(Button1, &QPushButton::clicked, SetBoard);
     connect(PageControl1, &QTabWidget::currentChanged, this, &TMain::TabShown);
 

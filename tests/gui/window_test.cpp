@@ -606,7 +606,8 @@ TEST_F(Window, EveryTabLaysOutItsGroupsAndControlsSideBySideWithinTheWindow) {
             containers.push_back(box);
         for (QWidget* container : containers) {
             std::vector<QWidget*> shown;
-            for (QWidget* child : container->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            for (QWidget* child :
+                 container->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
                 if (child->isVisible())
                     shown.push_back(child);
             const std::string where = container->objectName().toStdString();

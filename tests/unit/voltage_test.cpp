@@ -12,11 +12,11 @@
 #include <utility>
 #include <vector>
 
-#include "diag/debuglog.h"
-#include "diag/errortext.h"
 #include "board/boards.h"
 #include "board/vcore_sequence.h"
 #include "board/vid_chip.h"
+#include "diag/debuglog.h"
+#include "diag/errortext.h"
 #include "helpers/temp_dir.h"
 #include "hw/scripted_port_backend.h"
 #include "hw/smbus.h"
