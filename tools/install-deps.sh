@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that one kind of work needs, and only those that are missing:
 #   run   building and starting velmora (and its screenshot without a display)
-#   test  run, plus what the tests and benchmarks add
+#   test  building, plus what the tests and benchmarks add
 #   ci    test, plus what CI's extra targets add (the fuzz targets, the Windows cross-compile,
 #         the Socket A build)
 #   i386  the Socket A build on this machine: a Debian i386 root (what the root itself needs
@@ -15,18 +15,20 @@ if [ "$(dpkg --print-architecture)" = i386 ]; then
 else
   qt_packages=(qt6-base-dev qt6-base-dev-tools)
 fi
-run_packages=(
+build_packages=(
   build-essential cmake ninja-build pkg-config
   "${qt_packages[@]}" libxcb1-dev
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth
 )
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev locales)
+# The screenshot of `make run` without a display.
+run_packages=("${build_packages[@]}" x11-utils imagemagick)
+test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev locales)
 i386_packages=(debootstrap binutils)
 ci_packages=(clang libclang-rt-14-dev g++-mingw-w64-i686-posix "${i386_packages[@]}")
 case "$set_name" in
   run) packages=("${run_packages[@]}") ;;
-  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
-  ci) packages=("${run_packages[@]}" "${test_packages[@]}" "${ci_packages[@]}") ;;
+  test) packages=("${test_packages[@]}") ;;
+  ci) packages=("${test_packages[@]}" "${ci_packages[@]}") ;;
   i386) packages=("${i386_packages[@]}") ;;
   *) echo "usage: $0 [run|test|ci|i386]" >&2; exit 2 ;;
 esac
