@@ -51,21 +51,40 @@ WinbondState state;
 
 // One fan: the divisor exponent's bits 1-0 from `divreg` at `shift`, bit 2 from CR5D at
 // `vbat_shift`; then the count.
+// `divreg` is read before CR5D, each in a statement of its own: the bus sees the reads in
+// this order whatever the compiler makes of an expression.
 uint16_t read_fan(int nr, uint8_t divreg, int shift, int vbat_shift) {
-    const uint8_t exponent =
-        static_cast<uint8_t>(((hwmon_read_register(divreg) >> shift) & 3) |
-                             ((hwmon_read_register(W83627HF_REG_VBAT) >> vbat_shift) & 4));
+    const uint8_t low_bits = (hwmon_read_register(divreg) >> shift) & 3;
+    const uint8_t high_bit = (hwmon_read_register(W83627HF_REG_VBAT) >> vbat_shift) & 4;
+    const uint8_t exponent = low_bits | high_bit;
     const uint8_t count = hwmon_read_register(W83627HF_REG_FAN(nr));
     return fan_count_to_rpm(count, exponent);
 }
 
-// A PWM clock-select register: the first control in bits 1-0, the second in the upper nibble,
-// written in two steps as the chip's clock dividers take them.
+// A PWM clock-select register holds two selects of three bits each (0 = 46.87 kHz to
+// 4 = 2.93 kHz): the first control in bits 2-0, the second in bits 6-4; bits 3 and 7 are
+// reserved and kept. Read and written through the same fields, so any select can follow any
+// other.
+constexpr uint8_t kClockSelectMask = 0x07;
+constexpr int kSecondClockShift = 4;
+
+uint8_t first_clock(uint8_t reg_value) {
+    return reg_value & kClockSelectMask;
+}
+
+uint8_t second_clock(uint8_t reg_value) {
+    return (reg_value >> kSecondClockShift) & kClockSelectMask;
+}
+
+// Written in two steps, first select then second, as the chip's clock dividers take them.
 void write_pwm_clock(uint8_t reg, uint8_t low, uint8_t high) {
     const uint8_t old = hwmon_read_register(reg);
-    const uint8_t first = static_cast<uint8_t>((old & 0xFC) | low);
+    const uint8_t first =
+        static_cast<uint8_t>((old & ~kClockSelectMask) | (low & kClockSelectMask));
     hwmon_write_register(reg, first);
-    hwmon_write_register(reg, static_cast<uint8_t>((first & 0x0F) | (high << 4)));
+    hwmon_write_register(reg,
+                         static_cast<uint8_t>((first & ~(kClockSelectMask << kSecondClockShift)) |
+                                              ((high & kClockSelectMask) << kSecondClockShift)));
 }
 
 }  // namespace
@@ -134,15 +153,15 @@ void winbond_read_fans() {
     SensorControl* c = state.controls;
     c[0].value = hwmon_read_register(W83627HF_REG_PWM1);
     c[1].value = hwmon_read_register(W83627HF_REG_PWM2);
-    c[2].value = hwmon_read_register(W83627HF_REG_PWMCLK12) & 3;
-    c[3].value = hwmon_read_register(W83627HF_REG_PWMCLK12) >> 4;
+    c[2].value = first_clock(hwmon_read_register(W83627HF_REG_PWMCLK12));
+    c[3].value = second_clock(hwmon_read_register(W83627HF_REG_PWMCLK12));
     if (state.chip_id != W83782D_CHIP_ID)
         return;
     c[4].value = hwmon_read_register(W83782D_REG_PWM3);
     c[5].value = hwmon_read_register(W83782D_REG_PWM4);
     hwmon_write_register(W83627HF_REG_BANK, 0x04);
-    c[6].value = hwmon_read_register(W83782D_REG_PWMCLK34) & 3;
-    c[7].value = hwmon_read_register(W83782D_REG_PWMCLK34) >> 4;
+    c[6].value = first_clock(hwmon_read_register(W83782D_REG_PWMCLK34));
+    c[7].value = second_clock(hwmon_read_register(W83782D_REG_PWMCLK34));
     // Bank 4 stays selected: every read selects its banks itself.
 }
 

@@ -315,6 +315,10 @@ void W83627hf::write_register(uint8_t bank, uint8_t reg, uint8_t value) {
         case W83781D_REG_BANK:
             value &= W83781D_BANK_HBACS | W83781D_BANK_MASK;
             break;
+        case W83781D_REG_PWMCLK:
+            if (bank == 0 || bank == 4)
+                check_clock_selects(bank, value);
+            break;
     }
     // The bank select only steers the reads that follow, like the address port.
     if (stored(bank, reg) != value && reg != W83781D_REG_BANK)
@@ -324,6 +328,22 @@ void W83627hf::write_register(uint8_t bank, uint8_t reg, uint8_t value) {
         const int fan = pwm_fan(reg);
         if (fan >= 0)
             world_.fan_duty[fan] = value;
+    }
+}
+
+// CR5C holds two PWM clock selects, bits 2-0 and 6-4: 000 (46.87 kHz) to 100 (2.93 kHz).
+// 101 to 111 select no clock the chip has.
+void W83627hf::check_clock_selects(uint8_t bank, uint8_t value) {
+    for (int shift : {0, 4}) {
+        const unsigned select = (value >> shift) & 7u;
+        if (select <= 4)
+            continue;
+        char text[112];
+        std::snprintf(text, sizeof text,
+                      "%s: write of 0x%02x to bank %u register 0x5c selects PWM clock %u, which "
+                      "the chip does not have",
+                      name(), value, bank, select);
+        world_.record_fault(text);
     }
 }
 

@@ -130,6 +130,7 @@ class W83627hf : public SimIoDevice {
     unsigned fan_divisor(int fan) const;
     int pwm_fan(uint8_t reg) const;  // the fan a bank-0 PWM register drives, or -1
     void drive_fans();               // puts the PWM duties into the world
+    void check_clock_selects(uint8_t bank, uint8_t value);
 
     SimWorld& world_;
     const Variant variant_;

@@ -203,8 +203,8 @@ TEST_F(SimMonitor, W83627hfPwmWritesSetTheFanDuty) {
     EXPECT_EQ(rd(0x5A), 0x40);
     EXPECT_EQ(rd(0x5C), 0x11);
     wr(0x5C, 0x32);
-    wr(0x5C, 0x52);
-    EXPECT_EQ(rd(0x5C), 0x52);
+    wr(0x5C, 0x42);
+    EXPECT_EQ(rd(0x5C), 0x42);
     EXPECT_EQ(world.fan_duty[2], 7);
     EXPECT_TRUE(world.faults.empty());
 
@@ -213,6 +213,11 @@ TEST_F(SimMonitor, W83627hfPwmWritesSetTheFanDuty) {
     EXPECT_EQ(world.fan_duty[0], 255);
     EXPECT_EQ(rd(0x5C), 0x11);
     EXPECT_EQ(rd(0x40), 0x01);
+
+    // Clock selects 5 to 7 do not exist.
+    wr(0x5C, 0x52);
+    ASSERT_EQ(world.faults.size(), 1u);
+    EXPECT_NE(world.faults[0].find("selects PWM clock 5"), std::string::npos) << world.faults[0];
 }
 
 TEST_F(SimMonitor, W83782dHasFourPwmOutputsAndASecondClock) {

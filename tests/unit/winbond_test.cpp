@@ -127,7 +127,7 @@ TEST_F(Winbond, ReadVisitsEachRegisterInTurnAndTheW83782dBank4) {
         rd(0x5A, 0x80);
         rd(0x5B, 0x40);
         rd(0x5C, 0x31);
-        rd(0x5C, 0xF2);  // the whole upper nibble
+        rd(0x5C, 0xF2);  // bits 6-4 only: bit 7 is reserved
         if (chip == kW83782d) {
             rd(0x5E, 0x11);
             rd(0x5F, 0x22);
@@ -145,9 +145,8 @@ TEST_F(Winbond, ReadVisitsEachRegisterInTurnAndTheW83782dBank4) {
         std::vector<int> values;
         for (int i = 0; i < 8; ++i)
             values.push_back(slot_.controls[i].value);
-        EXPECT_EQ(values, chip == kW83782d
-                              ? (std::vector<int>{0x80, 0x40, 1, 0xF, 0x11, 0x22, 3, 4})
-                              : (std::vector<int>{0x80, 0x40, 1, 0xF, 0, 0, 0, 0}));
+        EXPECT_EQ(values, chip == kW83782d ? (std::vector<int>{0x80, 0x40, 1, 7, 0x11, 0x22, 3, 4})
+                                           : (std::vector<int>{0x80, 0x40, 1, 7, 0, 0, 0, 0}));
     }
 }
 
@@ -170,8 +169,8 @@ TEST_F(Winbond, WriteMergesTheClockSelectsInTwoStepsAndCoversTheW83782dSecondPai
             wr(0x5F, 0x44);
             wr(0x4E, 0x04);
             rd(0x5C, 0xFF);
-            wr(0x5C, 0xFD);
-            wr(0x5C, 0x3D);  // 0x13 loses its upper bits
+            wr(0x5C, 0xF9);  // reserved bits 3 and 7 kept
+            wr(0x5C, 0xB9);  // 0x13 keeps its three select bits
         }
         winbond_write();
         EXPECT_EQ(ports_.accesses, expected_) << int(chip);
@@ -220,6 +219,34 @@ TEST_F(Winbond, TheSimulatedChipsReadPlausiblyAndTakeTheirControls) {
         EXPECT_TRUE(w.faults.empty()) << w.faults.front();
         install_port_backend(&ports_);
     }
+}
+
+// Each clock select is three bits (0 to 4, CR5C bits 2-0 and 6-4): any value set after any
+// other reads back as set, and no write selects a clock the chip does not have.
+TEST_F(Winbond, EveryPwmClockIsReachedFromEveryOther) {
+    winbond_reset_state();
+    SimMachine machine(*sim_profile(8));  // W83782D: clock selects in banks 0 and 4
+    install_port_backend(&machine);
+    SensorTable table{};
+    ASSERT_GE(sensors_detect(&table), 1);
+    const Sensor& s = table.sensors[0];
+    ASSERT_EQ(s.control_count, 8);
+    for (int from = 0; from <= 4; ++from) {
+        for (int to = 0; to <= 4; ++to) {
+            for (int step : {from, to}) {
+                for (int i : {2, 3, 6, 7})
+                    s.controls[i].value = static_cast<uint8_t>(i == 3 || i == 6 ? 4 - step : step);
+                sensors_write_controls(&table);
+            }
+            sensors_read_all(&table);
+            for (int i : {2, 3, 6, 7})
+                EXPECT_EQ(s.controls[i].value, i == 3 || i == 6 ? 4 - to : to)
+                    << "control " << i << ", from " << from;
+        }
+    }
+    const SimWorld& w = machine.world();
+    EXPECT_TRUE(w.faults.empty()) << w.faults.front();
+    install_port_backend(&ports_);
 }
 
 }  // namespace
