@@ -63,6 +63,18 @@ SensorReading sensormap_pair_reading(int pair) {
     return SensorReading::Fan;
 }
 
+namespace {
+// The log names a map file as the user knows it: "sensormap.ini", not the folder it was found
+// in beside the program or in an installation.
+const char* file_name_of(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '/' || *p == '\\')
+            name = p + 1;
+    return name;
+}
+}  // namespace
+
 int sensormap_save(const char* file, const SensorMap& map, int board) {
     const uint8_t* b = map.bytes;
     char text[kConfigValueBuffer];
@@ -72,7 +84,7 @@ int sensormap_save(const char* file, const SensorMap& map, int board) {
     const std::string key = std::to_string(board);
     if (configfile_write(file, kSection, key.c_str(), text, CONFIG_TEXT) == 0) {
         // The same words as a missing entry: the log has one text for both.
-        debug_print("SENSOR: Map for board %d not found in %s\n", board, file);
+        debug_print("SENSOR: Map for board %d not found in %s\n", board, file_name_of(file));
         return 0;
     }
     return 1;
@@ -82,12 +94,13 @@ int sensormap_load(const char* file, SensorMap* map, int board) {
     char text[kConfigValueBuffer] = {};
     const std::string key = std::to_string(board);
     if (configfile_read(file, kSection, key.c_str(), text, CONFIG_TEXT) == 0) {
-        debug_print("SENSOR: Map for board %d not found in %s\n", board, file);
+        debug_print("SENSOR: Map for board %d not found in %s\n", board, file_name_of(file));
         return 0;
     }
     uint8_t bytes[kMapBytes];
     if (parse_map(text, bytes) != kMapBytes) {
-        debug_print("SENSOR: Wrong value count for board %d in file %s\n", board, file);
+        debug_print("SENSOR: Wrong value count for board %d in file %s\n", board,
+                    file_name_of(file));
         return 1;
     }
     for (int i = 0; i < kMapBytes; ++i)

@@ -166,10 +166,18 @@ TEST_F(SensorTest, MissingEntriesAndFailedSavesLogTheNotFoundLine) {
     EXPECT_EQ(bytes_of(map), bytes_of(SensorMap{{1, 2, 3}}));
     std::filesystem::create_directory("saved.ini");
     EXPECT_EQ(sensormap_save("saved.ini", map, 3), 0);
+    // A map in another folder (beside the program, an installation's data folder) is named
+    // by its file name alone.
+    std::filesystem::create_directories("share/velmora");
+    write_file("share/velmora/sensormap.ini", "[Sensormap]\r\n3=1:2\r\n");
+    EXPECT_EQ(sensormap_load("share/velmora/sensormap.ini", &map, 4), 0);
+    EXPECT_EQ(sensormap_load("share/velmora/sensormap.ini", &map, 3), 1);
     EXPECT_EQ(sensor_log(),
               "SENSOR: Map for board 3 not found in sensor.ini\n"
               "SENSOR: Map for board 3 not found in sensor.ini\n"
-              "SENSOR: Map for board 3 not found in saved.ini\n");
+              "SENSOR: Map for board 3 not found in saved.ini\n"
+              "SENSOR: Map for board 4 not found in sensormap.ini\n"
+              "SENSOR: Wrong value count for board 3 in file sensormap.ini\n");
 }
 
 }  // namespace
