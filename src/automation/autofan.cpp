@@ -75,6 +75,23 @@ int autofan_find(SensorTable* sensors, int sensor_count, AutoFanList** out) {
     return list.count();
 }
 
+namespace {
+// One key of a section, read whole and kept only when it fits the byte it is stored in: 256
+// would otherwise become 0 and -40 become 216, values nobody wrote. Result 1 when taken.
+int read_byte_key(const char* section, const char* key, uint8_t& field) {
+    int32_t value = 0;
+    if (configfile_read(kAutoFanFile, section, key, &value, CONFIG_INT) == 0)
+        return 0;
+    if (value < 0 || value > 255) {
+        debug_print("AUTOFAN: %s=%d in [%s] of autofan.ini out of range 0 to 255, value kept\n",
+                    key, value, section);
+        return 0;
+    }
+    field = static_cast<uint8_t>(value);
+    return 1;
+}
+}  // namespace
+
 int autofan_load(AutoFanList* list) {
     if (!list || list->entries.empty())
         return 0;
@@ -83,12 +100,12 @@ int autofan_load(AutoFanList* list) {
         AutoFanEntry& e = list->entries[i];
         const std::string section = section_of(e);
         const char* s = section.c_str();
-        found += configfile_read(kAutoFanFile, s, "enabled", &e.enabled, CONFIG_BYTE);
-        found += configfile_read(kAutoFanFile, s, "auto_adjust", &e.auto_adjust, CONFIG_BYTE);
-        found += configfile_read(kAutoFanFile, s, "duty_min", &e.duty_min, CONFIG_BYTE);
-        found += configfile_read(kAutoFanFile, s, "duty_max", &e.duty_max, CONFIG_BYTE);
-        found += configfile_read(kAutoFanFile, s, "temp_min", &e.temp_min, CONFIG_BYTE);
-        found += configfile_read(kAutoFanFile, s, "temp_max", &e.temp_max, CONFIG_BYTE);
+        found += read_byte_key(s, "enabled", e.enabled);
+        found += read_byte_key(s, "auto_adjust", e.auto_adjust);
+        found += read_byte_key(s, "duty_min", e.duty_min);
+        found += read_byte_key(s, "duty_max", e.duty_max);
+        found += read_byte_key(s, "temp_min", e.temp_min);
+        found += read_byte_key(s, "temp_max", e.temp_max);
         // An inverted range would stop the fan at every temperature; the file keeps what
         // the user wrote until the next save.
         e.duty_max = std::max(e.duty_max, e.duty_min);

@@ -193,4 +193,21 @@ TEST_F(AutoFan, SettingsGoToAutofanIniAndComeBack) {
     EXPECT_EQ(read_file(kAutoFanFile), file);
 }
 
+// A value past a byte is refused with a line in the log, not wrapped: duty_max=256 would become
+// 0 and hold the fan at duty_min whatever the temperature.
+TEST_F(AutoFan, ValuesPastAByteAreRefusedNotWrapped) {
+    write_file(kAutoFanFile,
+               "[ID1.0]\r\nduty_max=256\r\ntemp_min=-40\r\nduty_min=90\r\nenabled=1\r\n");
+    ASSERT_EQ(autofan_find(&table, 1, &list), 2);
+    EXPECT_EQ(autofan_load(list), 2);
+    const AutoFanEntry& e = list->entries[1];  // the list runs last control first
+    EXPECT_EQ((std::array{e.enabled, e.duty_min, e.duty_max, e.temp_min}),
+              (std::array<uint8_t, 4>{1, 90, 255, 20}));
+    EXPECT_NE(log().find("AUTOFAN: duty_max=256 in [ID1.0] of autofan.ini out of range 0 to 255, "
+                         "value kept\n"),
+              std::string::npos)
+        << log();
+    EXPECT_NE(log().find("AUTOFAN: temp_min=-40 in [ID1.0]"), std::string::npos);
+}
+
 }  // namespace
