@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "diag/debuglog.h"
 #include "support/configfile.h"
 
 namespace {
@@ -56,6 +57,14 @@ void apply_load_rules(MainSettings& s, const std::function<int32_t()>& current_f
         s.min_delay = 30;
     if (outside(s.max_temp, 20, 65))
         s.max_temp = 45;
+    // The step delay of an AutoFSB run: one of the list's three (Fast, Medium, Slow). Any other
+    // number would be slept between FSB steps as it stands, up to 24.8 days.
+    if (s.delay_change != 0 && s.delay_change != 1000 && s.delay_change != 2500) {
+        debug_print(
+            "VELMORA: DelayChange %d in config.ini is not 0, 1000 or 2500, 0 (Fast) taken\n",
+            s.delay_change);
+        s.delay_change = 0;
+    }
 }
 
 int32_t validated_update(int32_t update) {

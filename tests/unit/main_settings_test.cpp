@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+#include <utility>
+
 #include "helpers/temp_dir.h"
 #include "support/configfile.h"
 
@@ -54,8 +58,8 @@ TEST_F(MainSettingsTest, LoadRulesRepairWhatIsOutOfRangeInTheirOrder) {
     EXPECT_EQ(s.max_delay, 15);
     EXPECT_EQ(s.min_delay, 30);
     EXPECT_EQ(s.max_temp, 45);
-    EXPECT_EQ(s.delay_change, 500);  // no rule
-    EXPECT_EQ(s.update, 61);         // validated where it is shown and used
+    EXPECT_EQ(s.delay_change, 0);  // not one the list offers
+    EXPECT_EQ(s.update, 61);       // validated where it is shown and used
     EXPECT_EQ(validated_update(s.update), 5);
     EXPECT_EQ(validated_update(0), 0);
 
@@ -68,6 +72,21 @@ TEST_F(MainSettingsTest, LoadRulesRepairWhatIsOutOfRangeInTheirOrder) {
     s = load_with_rules(166);
     EXPECT_EQ(s.max_fsb, 166);
     EXPECT_EQ(s.min_fsb, 166);
+}
+
+// The step delay of an AutoFSB run is one of the three the list offers; any other number
+// (2147483647 ms once slept the window for 24.8 days) becomes "Fast", with a line in the log.
+TEST_F(MainSettingsTest, DelayChangeIsOneOfTheListsThreeDelays) {
+    for (const auto& [stored, taken] :
+         {std::pair{0, 0}, {1000, 1000}, {2500, 2500}, {500, 0}, {2147483647, 0}, {-1000, 0}}) {
+        std::remove("velmora.deb");
+        write_file("config.ini", "\r\n[AutoFSB]\r\nDelayChange=" + std::to_string(stored) + "\r\n");
+        EXPECT_EQ(load_with_rules().delay_change, taken) << stored;
+        const std::string line = "VELMORA: DelayChange " + std::to_string(stored) +
+                                 " in config.ini is not 0, 1000 or 2500, 0 (Fast) taken\n";
+        EXPECT_EQ(read_file("velmora.deb").find(line) != std::string::npos, stored != taken)
+            << stored;
+    }
 }
 
 TEST_F(MainSettingsTest, ASaveFromNothingHasTheFixedLayoutAndLaterSavesKeepIt) {
