@@ -20,7 +20,6 @@ out=$(realpath -m "${1:-$top/build-i386}")
 root=$out/root
 mirror=${VELMORA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 security_mirror=${VELMORA_DEBIAN_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
-jobs=$(nproc)
 
 step() { printf '\n== i386: %s\n' "$*"; }
 fail() { printf 'i386: FAILED: %s\n' "$*" >&2; exit 1; }
@@ -138,20 +137,20 @@ no_faults() {
 }
 fresh_work() { rm -rf --one-file-system "$work"; mkdir -p "$work" && mkdir -m 700 "$work/runtime"; }
 # No display: velmora runs offscreen and unattended, as over SSH.
-headless() { env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/runtime" "$@"; }
+headless=(env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/runtime")
 
 step "athlon,-sse2: velmora --sim=7 -s 1.70 -f 180"
 fresh_work
 rc=0
-(cd "$work" && headless "${athlon[@]}" --sim=7 -s 1.70 -f 180) || rc=$?
+(cd "$work" && "${headless[@]}" "${athlon[@]}" --sim=7 -s 1.70 -f 180) || rc=$?
 [ "$rc" -eq 0 ] || { tail -n 30 "$work/velmora.deb" >&2; fail "the command-line run ended with $rc"; }
 no_faults "the command-line run"
 grep -E '^(VELMORA|NFORCE2|ATXP1).*(1\.70|180)' "$work/velmora.deb" | tail -n 4
 
 step "athlon,-sse2: the window starts, reads the sensors and closes on SIGTERM"
 fresh_work
-(cd "$work" && exec env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/runtime" \
-  "${athlon[@]}" --sim=7 >"$work/stdout.txt" 2>"$work/stderr.txt") &
+(cd "$work" && exec "${headless[@]}" "${athlon[@]}" --sim=7 >"$work/stdout.txt" \
+  2>"$work/stderr.txt") &
 pid=$!
 for _ in $(seq 1 600); do
   grep -q '^CPULOAD: thread created' "$work/velmora.deb" 2>/dev/null && break
@@ -162,6 +161,16 @@ grep -q '^CPULOAD: thread created' "$work/velmora.deb" 2>/dev/null ||
   { kill -KILL "$pid" 2>/dev/null; cat "$work/stderr.txt" >&2; fail "the window did not finish its start"; }
 sleep 2
 kill -TERM "$pid"
+# A close that hangs fails here instead of holding CI until its time runs out.
+for _ in $(seq 1 300); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.2
+done
+if kill -0 "$pid" 2>/dev/null; then
+  kill -KILL "$pid"
+  tail -n 30 "$work/velmora.deb" >&2
+  fail "the window did not close within 60 s of SIGTERM"
+fi
 rc=0
 wait "$pid" || rc=$?
 [ "$rc" -eq 0 ] || { tail -n 30 "$work/velmora.deb" >&2; fail "the window ended with $rc after SIGTERM"; }

@@ -13,14 +13,16 @@
 
 namespace {
 
-constexpr double kVidTopVolts = 1.85;         // VID code 0
-constexpr double kVoltsPerVidCode = 0.025;    // one VID code
-constexpr double kVidCodesPerVolt = 40.0;     // 1 / kVoltsPerVidCode
+constexpr int kVidTopMillivolts = 1850;    // VID code 0
+constexpr int kMillivoltsPerVidCode = 25;  // one VID code
+constexpr double kVidTopVolts = kVidTopMillivolts / 1000.0;
+constexpr double kVoltsPerVidCode = kMillivoltsPerVidCode / 1000.0;
+constexpr double kVidCodesPerVolt = 1000.0 / kMillivoltsPerVidCode;
+// The conversions in volts use exactly the doubles of the decimal values.
+static_assert(kVidTopVolts == 1.85 && kVoltsPerVidCode == 0.025 && kVidCodesPerVolt == 40.0);
 constexpr uint8_t kVidCodeMask = 0x1F;        // the five code bits of the VID register
 constexpr int kVidCodeMax = kVidCodeMask;     // 1.075 V
 constexpr double kAddOnMargin = 0.01;         // added to the wanted offset before it is looked up
-constexpr int kVidTopMillivolts = 1850;       // VID code 0
-constexpr int kMillivoltsPerVidCode = 25;     // one VID code
 constexpr int kMaxVcoreStepMillivolts = 100;  // larger changes are stepped code by code
 
 int vid_to_millivolts(int code) {

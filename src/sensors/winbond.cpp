@@ -50,9 +50,8 @@ struct WinbondState {
 WinbondState state;
 
 // One fan: the divisor exponent's bits 1-0 from `divreg` at `shift`, bit 2 from CR5D at
-// `vbat_shift`; then the count.
-// `divreg` is read before CR5D, each in a statement of its own: the bus sees the reads in
-// this order whatever the compiler makes of an expression.
+// `vbat_shift`; then the count. Each register is read in a statement of its own, so the bus
+// sees them in this order whatever the compiler makes of an expression.
 uint16_t read_fan(int nr, uint8_t divreg, int shift, int vbat_shift) {
     const uint8_t low_bits = (hwmon_read_register(divreg) >> shift) & 3;
     const uint8_t high_bit = (hwmon_read_register(W83627HF_REG_VBAT) >> vbat_shift) & 4;
