@@ -123,6 +123,8 @@ int run_application(int argc, char** argv) {
         // minimised, so it stays reachable from the task bar.
         if (!(main_window.isMinimized() && main_window.TrayIcon1->isVisible()))
             main_window.show();
+        // From here on long hardware work goes one step per event.
+        main_window.EnableHardwareStepping();
         QApplication::exec();
     } catch (const std::exception& e) {
         prompts->show_message(e.what());

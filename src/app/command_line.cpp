@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cstring>
 
-#include "diag/debuglog.h"
 #include "app/prompts.h"
+#include "diag/debuglog.h"
 #include "support/configfile.h"
 
 namespace {

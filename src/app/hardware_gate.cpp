@@ -6,8 +6,8 @@
 #include <fstream>
 #include <set>
 
-#include "diag/debuglog.h"
 #include "app/prompts.h"
+#include "diag/debuglog.h"
 #include "hw/pci.h"
 #include "hw/smbus.h"
 #include "platform/platform.h"

@@ -1,7 +1,7 @@
 #include "app/instance.h"
 
-#include "diag/debuglog.h"
 #include "app/version.h"
+#include "diag/debuglog.h"
 #include "platform/platform.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include "board/fsb.h"
 #include "board/voltage.h"
 #include "diag/debuglog.h"
+#include "hw/stop_request.h"
 #include "platform/clock.h"
 
 namespace {
@@ -22,23 +23,36 @@ void step_pause(const AutoFsbState& state) {
         current_clock().sleep_ms(static_cast<uint32_t>(state.step_delay));
 }
 
-// One FSB step. A failed step ends the run: the state then holds what the board runs.
-bool step_fsb(AutoFsbState& state, int target, const char* failed_line) {
-    if (set_fsb(target) != 0) {
+int stopped(AutoFsbState& state) {
+    debug_print("AUTOFSB: stopped at %d MHz\n", state.fsb);
+    return AUTOFSB_STOPPED;
+}
+
+// One FSB step: AUTOFSB_RUN_DONE when it was set. A failed or stopped step ends the run: the
+// state then holds what the board runs.
+int step_fsb(AutoFsbState& state, int target, const char* failed_line) {
+    const int result = set_fsb(target);
+    if (result == 3) {
+        state.fsb = get_fsb();
+        return stopped(state);
+    }
+    if (result != 0) {
         debug_print(failed_line, target);
         state.fsb = get_fsb();
-        return false;
+        return AUTOFSB_FSB_FAILED;
     }
     debug_print("AUTOFSB: Set to %d done\n", target);
     state.fsb = target;
-    return true;
+    return AUTOFSB_RUN_DONE;
 }
 
 int run_up(AutoFsbState& state, Board& board) {
     debug_print("AUTOFSB: maxreached\n");
     state.up_armed = 0;
     while (state.load > state.max_load && state.fsb < state.max_fsb &&
-           state.temp < state.max_temp) {
+           state.temp < state.max_temp && !state.hot_during_run) {
+        if (stop_pending())
+            return stopped(state);
         Preset preset{};
         int target = state.fsb + 1;
         const bool found = preset_find_nearest(state.fsb, &preset, 1) != 0;
@@ -52,8 +66,9 @@ int run_up(AutoFsbState& state, Board& board) {
             if (state.vcore_unsettled)
                 return AUTOFSB_VCORE_FAILED;
         }
-        if (!step_fsb(state, target, "AUTOFSB: Set to %d failed!\n"))
-            return AUTOFSB_FSB_FAILED;
+        if (const int result = step_fsb(state, target, "AUTOFSB: Set to %d failed!\n");
+            result != AUTOFSB_RUN_DONE)
+            return result;
         step_pause(state);
     }
     return AUTOFSB_RUN_DONE;
@@ -65,13 +80,16 @@ int run_down(AutoFsbState& state, Board& board) {
     Preset working{};  // the last preset found in this run; fsb 0 while there is none
     while ((state.load < state.min_load || state.temp > state.max_temp) &&
            state.fsb > state.min_fsb) {
+        if (stop_pending())
+            return stopped(state);
         int target = state.fsb - 1;
         if (preset_find_nearest(state.fsb, &working, 0))
             target = std::max<int>(working.fsb, state.min_fsb);
         // The voltages stay until the clock has fallen: none is lowered under an FSB that
         // did not go down.
-        if (!step_fsb(state, target, "AUTOFSB: AutoFSB: Set to %d failed!\n"))
-            return AUTOFSB_FSB_FAILED;
+        if (const int result = step_fsb(state, target, "AUTOFSB: AutoFSB: Set to %d failed!\n");
+            result != AUTOFSB_RUN_DONE)
+            return result;
         if (working.fsb != 0)
             autofsb_apply_voltages(state, board, working);
         step_pause(state);

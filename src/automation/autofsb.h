@@ -32,6 +32,9 @@ struct AutoFsbState {
     // The last Vcore setting failed, so the chip may hold neither the old voltage nor the new
     // one: the next voltage step sets it again, and no FSB rises until that succeeded.
     int32_t vcore_unsettled = 0;
+    // Set from outside while a run steps: a sensor reading showed the CPU at max_temp, so an
+    // up-run ends after its current step (load and temp stay those the run started with).
+    int32_t hot_during_run = 0;
 };
 
 // Direction of autofsb_check: the up timer's tick or the down timer's.
@@ -44,6 +47,7 @@ enum AutoFsbRunResult {
     AUTOFSB_RUN_DONE = 1,      // walked to the limit (or was there already)
     AUTOFSB_FSB_FAILED = 2,    // a set_fsb failed: the run ended, fsb is what the board runs
     AUTOFSB_VCORE_FAILED = 3,  // a run upward could not set a preset's Vcore: FSB not raised
+    AUTOFSB_STOPPED = 4,       // ended on request after a whole step: fsb is what it reached
 };
 
 // True when a run is due on this tick; arms the side on the first tick that sees its
@@ -54,7 +58,8 @@ bool autofsb_check(AutoFsbState& state, int direction);
 // preset or one MHz per step, with the step delay after each step. The voltages are raised
 // before the FSB rises and lowered after it fell. Ends at the first FSB that could not be set
 // and, going up, at the first core voltage that could not be set (also an unsettled one set
-// again before a step without a preset).
+// again before a step without a preset). A stop asked for (stop_pending) ends it after the step
+// in progress, an FSB walk at its next whole MHz.
 int autofsb_run(AutoFsbState& state, Board& board);
 
 // Sets the preset's Vcore and Vdimm where they differ from the state's (in whole millivolts),

@@ -30,6 +30,7 @@ constexpr uint32_t FSB_STEP_MS = 150;
 struct FsbState {
     // The boot FSB (MHz) that get_fsb last returned as the running clock; 0 before the first.
     int boot_fsb_seen = 0;
+    FsbWalkProgress walk;
 };
 FsbState state;
 
@@ -51,6 +52,7 @@ bool step_to(int fsb_mhz) {
         return false;
     }
     write_pll(pll);
+    state.walk.at = fsb_mhz;
     current_clock().sleep_ms(FSB_STEP_MS);
     return true;
 }
@@ -63,7 +65,7 @@ void mark_done() {
 
 // Ends a walk at the step just written when a stop was asked for; no further step starts.
 bool stop_after(int fsb_mhz) {
-    if (stop_requested() == 0)
+    if (!stop_pending())
         return false;
     mark_done();
     debug_print("NFORCE2: set_fsb(): stopped at %d MHz\n", fsb_mhz);
@@ -122,6 +124,9 @@ int get_fsb() {
 // loaded with the clock already running and only then switched to override, so that taking it
 // over does not jump. The stepping starts at the running clock itself and ends at the target.
 int set_fsb(int fsb_mhz) {
+    struct WalkShown {
+        ~WalkShown() { state.walk = FsbWalkProgress{}; }
+    } walk_shown;
     if (fsb_mhz > FSB_MAX || fsb_mhz < FSB_MIN) {
         debug_print("NFORCE2: set_fsb(): FSB %d out of range!\n", fsb_mhz);
         return 2;
@@ -138,6 +143,7 @@ int set_fsb(int fsb_mhz) {
     host_write(NFORCE2_REG_PLL_OVERRIDE, 1, 1);
 
     const int d = get_fsb() - fsb_mhz;
+    state.walk = FsbWalkProgress{fsb_mhz + d, fsb_mhz};
     if (d > 0) {
         for (int f = get_fsb(); f >= fsb_mhz; --f) {
             if (!step_to(f))
@@ -156,6 +162,10 @@ int set_fsb(int fsb_mhz) {
     mark_done();
     debug_print("NFORCE2: set_fsb(): Setting FSB to %d done\n", fsb_mhz);
     return 0;
+}
+
+FsbWalkProgress fsb_walk_progress() {
+    return state.walk;
 }
 
 void fsb_reset_state() {

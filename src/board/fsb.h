@@ -26,5 +26,13 @@ int get_fsb();
 // was set during the walk: the FSB stays at the last step written, which the log names).
 int set_fsb(int fsb_mhz);
 
+// Where a walk of set_fsb is: the last step written and the target, in MHz; both 0 while no
+// walk is in progress. The window shows it while the walk steps.
+struct FsbWalkProgress {
+    int at = 0;
+    int target = 0;
+};
+FsbWalkProgress fsb_walk_progress();
+
 // Back to the state of a fresh process (no boot FSB seen yet), for tests.
 void fsb_reset_state();

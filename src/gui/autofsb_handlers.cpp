@@ -8,11 +8,13 @@
 #include <QTimer>
 #include <cmath>
 #include <initializer_list>
+#include <memory>
 
 #include "app/prompts.h"
 #include "automation/autofsb.h"
 #include "automation/cpuload.h"
 #include "diag/debuglog.h"
+#include "gui/hardware_steps.h"
 #include "gui/main_window.h"
 #include "gui/up_down.h"
 
@@ -76,6 +78,9 @@ void TMain::EnableAutoFSB(QObject* sender) {
             control->setEnabled(true);
         TimerAutoFSBmax->stop();
         TimerAutoFSBmin->stop();
+        // A run stepping ends after its current step.
+        if (autofsb_run_active)
+            steps_->end_action(nullptr);
         CheckBoxAutoFSB->setChecked(false);
         TrayAutoFSB->setChecked(false);
         StatusBar1->showMessage("AutoFSB disabled.");
@@ -84,10 +89,12 @@ void TMain::EnableAutoFSB(QObject* sender) {
     }
 }
 
-// One tick of either timer. The timer is stopped around the check and the run, so that its
-// next tick comes one whole interval after the run ended.
+// One tick of either timer. Skipped while another action steps (an Apply, a preset, a run):
+// the hardware does one thing at a time. The timer is stopped around the check and the run,
+// so that its next tick comes one whole interval after the run ended. The run's load and
+// temperature are those of this tick.
 void TMain::AutoFSB(QObject* sender) {
-    if (closing_)
+    if (closing_ || close_waiting_ || steps_->busy(HardwareSteps::Kind::Action))
         return;
     AutoFsbState& s = autofsb;
     s.enabled = settings.autofsb_enable;
@@ -105,22 +112,38 @@ void TMain::AutoFSB(QObject* sender) {
     s.vcore = values_applied.vcore;
     s.vdimm = values_applied.vdimm;
     s.vcore_unsettled = vcore_unsettled ? 1 : 0;
+    s.hot_during_run = 0;
 
-    int result = AUTOFSB_NO_RUN;
     QTimer* timer = sender == TimerAutoFSBmax   ? TimerAutoFSBmax
                     : sender == TimerAutoFSBmin ? TimerAutoFSBmin
                                                 : nullptr;
-    if (timer) {
-        const bool was_running = timer->isActive();
-        timer->stop();
-        if (autofsb_check(s, timer == TimerAutoFSBmax ? AUTOFSB_UP : AUTOFSB_DOWN))
-            result = autofsb_run(s, board);
-        if (was_running)
-            timer->start();
+    if (!timer) {
+        AutoFsbRunEnded(AUTOFSB_NO_RUN, nullptr, false);
+        return;
     }
-    vcore_unsettled = s.vcore_unsettled != 0;
+    const bool was_running = timer->isActive();
+    timer->stop();
+    if (!autofsb_check(s, timer == TimerAutoFSBmax ? AUTOFSB_UP : AUTOFSB_DOWN)) {
+        AutoFsbRunEnded(AUTOFSB_NO_RUN, timer, was_running);
+        return;
+    }
+    autofsb_run_active = true;
+    auto result = std::make_shared<int>(AUTOFSB_NO_RUN);
+    steps_->start(
+        HardwareSteps::Kind::Action, [this, result] { *result = autofsb_run(autofsb, board); },
+        [this, result, timer, was_running] {
+            autofsb_run_active = false;
+            AutoFsbRunEnded(*result, timer, was_running);
+        });
+}
 
-    // What the run set is what the main tab shows as applied and selected.
+// What the run set is what the main tab shows as applied and selected.
+void TMain::AutoFsbRunEnded(int result, QTimer* timer, bool restart_timer) {
+    const AutoFsbState& s = autofsb;
+    // A timer stopped meanwhile (AutoFSB switched off, the close) stays stopped.
+    if (timer && restart_timer && !closing_ && settings.autofsb_enable)
+        timer->start();
+    vcore_unsettled = s.vcore_unsettled != 0;
     if (values_applied.fsb != s.fsb) {
         values_applied.fsb = values_selected.fsb = s.fsb;
         ShowFsb(s.fsb);
@@ -140,14 +163,31 @@ void TMain::AutoFSB(QObject* sender) {
         case AUTOFSB_VCORE_FAILED:
             StatusBar1->showMessage("FSB not raised: the core voltage was not set.");
             break;
+        case AUTOFSB_STOPPED:
+            StatusBar1->showMessage(QString("FSB stopped at %1 MHz.").arg(s.fsb));
+            break;
         default:
             StatusBar1->showMessage("AutoFSB run done.");
     }
+    ShowTrayHint();
+}
+
+// An Apply, a preset, Reset, a board change: an AutoFSB run stepping ends first, after its
+// current step, and the handler runs again once it has (with the FSB the run reached taken
+// as applied).
+bool TMain::EndAutoFsbRunFirst(Handler handler, QObject* sender) {
+    if (!autofsb_run_active)
+        return false;
+    steps_->end_action([this, handler, sender] { (this->*handler)(sender); });
+    return true;
 }
 
 // On every sensor tick, enabled or not: a CPU above the temperature ceiling arms the way
 // down, which the down timer then serves.
 void TMain::ArmOverTemperature() {
+    // An up-run stepping ends after its current step once the CPU reaches the ceiling.
+    if (autofsb_run_active && cpu_temperature >= settings.max_temp)
+        autofsb.hot_during_run = 1;
     if (cpu_temperature > settings.max_temp && CheckBoxTemp->isChecked() &&
         autofsb.down_armed == 0 && values_applied.fsb != settings.min_fsb) {
         autofsb.down_armed = 1;

@@ -80,7 +80,9 @@ void TMain::CreateBoardList(QObject*) {
     ComboBoxBoard->setCurrentIndex(listed ? board_number : 0);
 }
 
-void TMain::SetBoard(QObject*) {
+void TMain::SetBoard(QObject* sender) {
+    if (EndAutoFsbRunFirst(&TMain::SetBoard, sender))
+        return;
     const int32_t picked = ComboBoxBoard->currentIndex();
     // Only a board of the list: an index past it would read past the board table.
     if (picked < 0) {

@@ -1,5 +1,6 @@
 // Tab "Main" at work: the voltage and FSB track bars show and select the values, and Apply
 // writes every changed setting to the board in one go.
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyle>
@@ -14,15 +16,17 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <initializer_list>
 
-#include "diag/debuglog.h"
-#include "diag/errortext.h"
-#include "gui/qt_number_text.h"
 #include "app/prompts.h"
 #include "board/chipset.h"
 #include "board/fsb.h"
 #include "board/voltage.h"
+#include "diag/debuglog.h"
+#include "diag/errortext.h"
+#include "gui/hardware_steps.h"
 #include "gui/main_window.h"
+#include "gui/qt_number_text.h"
 #include "gui/up_down.h"
 #include "hw/stop_request.h"
 
@@ -308,9 +312,53 @@ void TMain::RamChange(QObject*) {
     values_selected.trp = ComboBoxTrp->currentIndex() + 1;
 }
 
-void TMain::Apply(QObject*) {
+void TMain::Apply(QObject* sender) {
+    if (EndAutoFsbRunFirst(&TMain::Apply, sender))
+        return;
+    StartApply(nullptr);
+}
+
+// One action at a time: while an Apply or a preset steps, a second one is not started (its
+// controls are off; this also covers a click queued before they went off).
+void TMain::StartApply(std::function<void()> then) {
+    if (steps_->busy(HardwareSteps::Kind::Action))
+        return;
+    ShowActionBusy(true);
+    steps_->start(
+        HardwareSteps::Kind::Action, [this] { ApplySteps(); },
+        [this, then = std::move(then)] {
+            ShowActionBusy(false);
+            ShowTrayHint();
+            if (then)
+                then();
+        });
+}
+
+void TMain::ShowActionBusy(bool busy) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{ButtonApply, ButtonReset, ButtonPresetApply, Button1})
+        control->setEnabled(!busy);
+    TrayForceMax->setEnabled(!busy);
+    TrayForceMin->setEnabled(!busy);
+}
+
+QString TMain::HardwareProgressText() const {
+    const FsbWalkProgress walk = fsb_walk_progress();
+    if (walk.target == 0)
+        return QString();
+    return QString("FSB %1 \u2192 %2 MHz").arg(walk.at).arg(walk.target);
+}
+
+void TMain::ShowHardwareProgress() {
+    const QString progress = HardwareProgressText();
+    if (progress.isEmpty())
+        return;
+    StatusBar1->showMessage(progress);
+    ShowTrayHint();
+}
+
+void TMain::ApplySteps() {
     StatusBar1->showMessage("Apply new settings...");
-    StatusBar1->repaint();  // the FSB walk takes seconds without returning to the event loop
     apply_failures.clear();
 
     // A failure's text must outlast the steps after it, or "Done." would hide it.
@@ -414,8 +462,8 @@ void TMain::Apply(QObject*) {
         debug_print("VELMORA: Vcore not changed: the FSB was not set\n");
         apply_failures.push_back("VCore not changed: the FSB was not set.");
     }
-    // A signal asks the process to end: no further step starts.
-    if (stop_requested() != 0) {
+    // A signal asks the process to end, or the window to close: no further step starts.
+    if (stop_pending()) {
         apply_failures.push_back("Apply stopped on request, the remaining steps skipped.");
         return;
     }

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -21,6 +22,7 @@
 
 #include "app/version.h"
 #include "automation/cpuload.h"
+#include "gui/hardware_steps.h"
 #include "gui/up_down.h"
 
 namespace {
@@ -125,6 +127,8 @@ QLabel* caption_for(QWidget* control, const char* text) {
 
 TMain::TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes, QWidget* parent)
     : QMainWindow(parent), prompts_(prompts), args_(std::move(args)), notes_(std::move(notes)) {
+    steps_ = std::make_unique<HardwareSteps>();
+    steps_->after_action_step = [this] { ShowHardwareProgress(); };
     CreateControls();
     ConnectEvents();
     Startup();
@@ -294,10 +298,30 @@ void TMain::TabShown(int index) {
 
 // Every close request (close box, system menu, Exit, the session's end) runs CloseFunc.
 TMain::~TMain() {
+    // Work still stepping ends here, with the window's state still there for it.
+    steps_.reset();
     cpuload_stop();
 }
 
+// A close while hardware work steps waits for it: an action ends after its current step (an
+// FSB walk at its next whole MHz), a sensor tick after its reads; then the close goes on.
 void TMain::closeEvent(QCloseEvent* event) {
+    if (!closing_ && steps_->busy_at_all()) {
+        event->ignore();
+        if (!close_waiting_) {
+            close_waiting_ = true;
+            steps_->end_all([this] {
+                close_waiting_ = false;
+                if (close())
+                    QCoreApplication::quit();
+            });
+        }
+        return;
+    }
     Raise("CloseFunc", &TMain::CloseFunc, this);
     event->accept();
+}
+
+void TMain::EnableHardwareStepping() {
+    steps_->set_stepping(true);
 }

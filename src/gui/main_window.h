@@ -27,6 +27,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,7 @@
 #include "sensors/smi.h"
 
 struct AutoFanList;
+class HardwareSteps;
 class Prompts;
 class QAction;
 class QCheckBox;
@@ -370,6 +372,15 @@ class TMain : public QMainWindow {
     // The FSB of the selected list entry, or -1 when none is selected.
     int SelectedPresetFSB();
 
+    // Long hardware work, one step per event once the event loop runs (hardware_steps.h).
+    // Apply, a preset and an AutoFSB run are actions: one at a time, and while one runs the
+    // AutoFSB ticks are skipped. Apply, a preset, Reset, a board change and the close end an
+    // AutoFSB run after its current step and then do their work.
+    HardwareSteps& hardware_steps() { return *steps_; }
+    void EnableHardwareStepping();
+    bool autofsb_run_active = false;
+    bool close_waiting_ = false;  // a close request waits for hardware work to end
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -394,6 +405,19 @@ class TMain : public QMainWindow {
     void ShowWithoutBoard();
     void TabShown(int index);
 
+    // Apply's work, run as an action; then runs once it ended.
+    void StartApply(std::function<void()> then);
+    void ApplySteps();
+    // While an Apply or a preset steps, the controls that would start another action are off.
+    void ShowActionBusy(bool busy);
+    // The FSB walk in progress, in the status bar and the tray hint.
+    void ShowHardwareProgress();
+    QString HardwareProgressText() const;
+    // True (and the handler raised again once the run ended) when an AutoFSB run was stepping.
+    bool EndAutoFsbRunFirst(Handler handler, QObject* sender);
+    void AutoFsbRunEnded(int result, QTimer* timer, bool restart_timer);
+
+    std::unique_ptr<HardwareSteps> steps_;
     Prompts& prompts_;
     std::vector<std::string> args_;
     StartupNotes notes_;

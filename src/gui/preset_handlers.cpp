@@ -10,6 +10,7 @@
 #include "automation/presets.h"
 #include "automation/presets_file.h"
 #include "diag/debuglog.h"
+#include "gui/hardware_steps.h"
 #include "gui/main_window.h"
 
 namespace {
@@ -76,6 +77,9 @@ void TMain::RemovePreset(QObject*) {
 }
 
 void TMain::ApplyPreset(QObject* sender) {
+    if (EndAutoFsbRunFirst(&TMain::ApplyPreset, sender) ||
+        steps_->busy(HardwareSteps::Kind::Action))
+        return;
     if (sender == TrayForceMax)
         ComboBoxPreset->setCurrentIndex(ComboBoxPreset->count() - 1);
     else if (sender == TrayForceMin)
@@ -101,8 +105,9 @@ void TMain::ApplyPreset(QObject* sender) {
         return;
     }
     StatusBar1->showMessage("Forcing " + ComboBoxPreset->currentText());
-    Apply(sender);
-    ShowVcore(values_applied.vcore);
-    ShowVdimm(values_applied.vdimm);
-    ShowFsb(values_applied.fsb);
+    StartApply([this] {
+        ShowVcore(values_applied.vcore);
+        ShowVdimm(values_applied.vdimm);
+        ShowFsb(values_applied.fsb);
+    });
 }

@@ -19,6 +19,7 @@
 #include "automation/autofan.h"
 #include "automation/cpuload.h"
 #include "diag/debuglog.h"
+#include "gui/hardware_steps.h"
 #include "gui/main_window.h"
 #include "gui/qt_number_text.h"
 #include "hw/port_io.h"
@@ -59,19 +60,22 @@ void TMain::DetectSensors() {
 // A tick never runs inside another (a message box of the standby recovery runs an event
 // loop), nor after the close began. A lost port grant anywhere in the tick, also inside the
 // standby's re-initialisation, is recovered here instead of reaching the event loop.
+// Once the event loop runs, the tick is a job of its own: its SMBus reads (three on an LM90
+// board) go one per event, and an Apply or AutoFSB run in progress steps between them.
 void TMain::UpdateSensor(QObject* sender) {
-    if (in_sensor_update_ || closing_)
+    if (in_sensor_update_ || closing_ || close_waiting_)
         return;
-    struct Running {
-        bool& flag;
-        explicit Running(bool& f) : flag(f) { flag = true; }
-        ~Running() { flag = false; }
-    } running(in_sensor_update_);
-    try {
-        SensorTick(sender);
-    } catch (const PortAccessLost&) {
-        RegainPortAccess();
-    }
+    in_sensor_update_ = true;
+    steps_->start(
+        HardwareSteps::Kind::Sensors,
+        [this, sender] {
+            try {
+                SensorTick(sender);
+            } catch (const PortAccessLost&) {
+                RegainPortAccess();
+            }
+        },
+        [this] { in_sensor_update_ = false; });
 }
 
 void TMain::SensorTick(QObject* sender) {
@@ -136,11 +140,13 @@ void TMain::ShowLoad() {
     DisplayLoad->setPalette(palette);
 }
 
+// While an FSB walk steps, a last line says where it is.
 void TMain::ShowTrayHint() {
-    TrayIcon1->setToolTip("CPU: " + format_whole(cpu_temperature) + " \u00B0C\n" +
-                          "SYS:  " + SensorSysTemp->text() + "\n" +
-                          "FSB: " + format_whole(values_applied.fsb) + " MHz\n" +
-                          "VCore: " + SensorVcore->text());
+    const QString progress = HardwareProgressText();
+    TrayIcon1->setToolTip(
+        "CPU: " + format_whole(cpu_temperature) + " \u00B0C\n" + "SYS:  " + SensorSysTemp->text() +
+        "\n" + "FSB: " + format_whole(values_applied.fsb) + " MHz\n" +
+        "VCore: " + SensorVcore->text() + (progress.isEmpty() ? QString() : "\n" + progress));
 }
 
 // The chosen temperature in two decimal digits on the POST-code display (45 degrees: 0x45).

@@ -13,6 +13,7 @@
 
 #include "app/main_settings.h"
 #include "diag/debuglog.h"
+#include "gui/hardware_steps.h"
 #include "gui/main_window.h"
 #include "platform/clock.h"
 #include "sensors/sensor_map.h"
@@ -65,6 +66,8 @@ void TMain::CloseFunc(QObject* sender) {
     LeaveSensorsSafe();
     if (CheckBoxReset->isChecked()) {
         debug_print("VELMORA: CloseFunc(): reseting all values\n");
+        // The window is going: the values go back to their end before it does.
+        steps_->set_stepping(false);
         current_clock().sleep_ms(kResetPauseMs);
         InitValues(false);
         Apply(sender);
@@ -78,7 +81,9 @@ void TMain::Exit(QObject*) {
 }
 
 // The values found at start-up back into the controls; nothing is written to the board.
-void TMain::Reset(QObject*) {
+void TMain::Reset(QObject* sender) {
+    if (EndAutoFsbRunFirst(&TMain::Reset, sender))
+        return;
     InitValues(false);
     FillMainTab();
 }

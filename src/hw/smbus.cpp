@@ -26,7 +26,7 @@ bool host_usable(uint8_t bus) {
 // code (no acknowledge, collision) is a failure, and the data register then holds a stale byte.
 bool run_transaction(uint16_t base, uint8_t protocol) {
     port_out8(protocol, base + SMBUS_REG_PROTOCOL);
-    current_clock().sleep_ms(SMBUS_TRANSACTION_MS);
+    current_clock().bus_wait_ms(SMBUS_TRANSACTION_MS);
     return smbus_status_ok(port_in8(base + SMBUS_REG_STATUS));
 }
 

@@ -9,6 +9,14 @@ void request_stop(int signal_number) noexcept;
 // The number of the signal that asked to stop, 0 when none did.
 int stop_requested() noexcept;
 
+// The window's request to end the hardware action in progress after its current step (a
+// close, or an Apply while an AutoFSB run steps). Not a signal: the process goes on.
+void request_action_end() noexcept;
+void clear_action_end() noexcept;
+
+// Whether long hardware work should end after its current step: a signal or the window asked.
+bool stop_pending() noexcept;
+
 // Forgets the request once it has been handled (the window takes a signal as its close
 // request), and for tests.
 void clear_stop_request() noexcept;

@@ -9,6 +9,10 @@ class Clock {
     virtual ~Clock() = default;
     // A fixed wait; the hardware interfaces need these exact pauses, never a poll.
     virtual void sleep_ms(uint32_t ms) = 0;
+    // The wait inside one SMBus transaction, between its start and its status: the bus is
+    // busy, so nothing else may run in it. A clock that lets other work run during the
+    // hardware's waits does so after it instead.
+    virtual void bus_wait_ms(uint32_t ms) { sleep_ms(ms); }
     // Milliseconds since an arbitrary start, counting on during suspend; wraps at 2^32.
     virtual uint32_t now_ms() = 0;
 };
