@@ -180,6 +180,10 @@ bool TMain::InitValues(bool read_hardware) {
         }
     }
     LoadSettings();
+    // After the start the switch says whether AutoFSB runs; what config.ini held before the
+    // user switched it must not come back under it (Reset, standby, another board).
+    if (autofsb_switch_set_)
+        settings.autofsb_enable = TimerAutoFSBmax->isActive() ? 1 : 0;
     // A run that ended without a board stored 255, and a BIOS that names no board of the
     // table: no board.
     if (board_number == NO_BOARD)
@@ -267,6 +271,9 @@ void TMain::ShowSettings() {
     CSpinEditMinLoad->setValue(settings.min_load);
     CSpinEditDelayMax->setValue(settings.max_delay);
     CSpinEditDelayMin->setValue(settings.min_delay);
+    // A value the box already showed raises no change: the timers take theirs here too.
+    TimerAutoFSBmax->setInterval(settings.max_delay * 1000);
+    TimerAutoFSBmin->setInterval(settings.min_delay * 1000);
     const int32_t delay = settings.delay_change;
     ComboBoxDelayChange->setCurrentIndex(delay == 1000 ? 1 : delay == 2500 ? 2 : 0);
     CSpinEditMaxTemp->setValue(settings.max_temp);
@@ -315,6 +322,7 @@ void TMain::StartServices() {
         CheckBoxAutoFSB->setChecked(true);
         EnableAutoFSB();
     }
+    autofsb_switch_set_ = true;
     if (CheckBoxMinimized->isChecked()) {
         MinimizeToTray();
         setWindowState(windowState() | Qt::WindowMinimized);

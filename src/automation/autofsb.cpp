@@ -77,6 +77,8 @@ int run_up(AutoFsbState& state, Board& board) {
 int run_down(AutoFsbState& state, Board& board) {
     debug_print("AUTOFSB: minreached\n");
     state.down_armed = 0;
+    if (state.temp > state.max_temp)
+        state.cooling = 1;
     Preset working{};  // the last preset found in this run; fsb 0 while there is none
     while ((state.load < state.min_load || state.temp > state.max_temp) &&
            state.fsb > state.min_fsb) {
@@ -103,12 +105,14 @@ bool autofsb_check(AutoFsbState& s, int direction) {
     debug_print("AUTOFSB: check: %d-%d, %d-%d, %d-%d, %d, %d\n", s.min_fsb, s.max_fsb, s.min_load,
                 s.max_load, s.max_delay, s.min_delay, s.max_temp, s.load);
     if (direction == AUTOFSB_UP) {
+        if (s.cooling && s.temp <= s.max_temp - kHotRearmBelow)
+            s.cooling = 0;
         const bool busy = s.load > s.max_load;
         if (busy && s.up_armed) {
             debug_print("AUTOFSB: max. load for %ds reached\n", s.max_delay);
             return true;
         }
-        if (busy && s.temp < s.max_temp && !s.up_armed && s.fsb != s.max_fsb) {
+        if (busy && s.temp < s.max_temp && !s.cooling && !s.up_armed && s.fsb != s.max_fsb) {
             s.up_armed = 1;
             debug_print("AUTOFSB: first time max. load reached\n");
         }

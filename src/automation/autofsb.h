@@ -35,7 +35,12 @@ struct AutoFsbState {
     // Set from outside while a run steps: a sensor reading showed the CPU at max_temp, so an
     // up-run ends after its current step (load and temp stay those the run started with).
     int32_t hot_during_run = 0;
+    // A run down for heat: the up side stays unarmed until the CPU is kHotRearmBelow degrees
+    // under max_temp, or the FSB would swing with the temperature around the ceiling.
+    int32_t cooling = 0;
 };
+
+inline constexpr int32_t kHotRearmBelow = 3;  // degrees Celsius
 
 // Direction of autofsb_check: the up timer's tick or the down timer's.
 inline constexpr int AUTOFSB_DOWN = 0;

@@ -17,6 +17,7 @@
 #include "gui/hardware_steps.h"
 #include "gui/main_window.h"
 #include "gui/up_down.h"
+#include "sensors/sensor_display.h"
 
 namespace {
 
@@ -69,6 +70,14 @@ void TMain::EnableAutoFSB(QObject* sender) {
         StatusBar1->showMessage("AutoFSB enabled.");
         debug_print("VELMORA: AutoFSB enabled\n");
         settings.autofsb_enable = 1;
+        // Without a CPU temperature the ceiling is never seen: said once per run.
+        if (!sensor_fields(sensor_table(), sensor_map).have_cpu_temperature &&
+            !warned_no_cpu_temperature_) {
+            warned_no_cpu_temperature_ = true;
+            StatusBar1->showMessage(
+                "AutoFSB enabled; no CPU temperature mapped, max. CPU temp. not watched.");
+            debug_print("VELMORA: AutoFSB: no CPU temperature mapped, MaxTemp not watched\n");
+        }
         return;
     }
     if (running && (from_tray || !CheckBoxAutoFSB->isChecked())) {
@@ -128,6 +137,7 @@ void TMain::AutoFSB(QObject* sender) {
         return;
     }
     autofsb_run_active = true;
+    autofsb_run_target = s.up_armed ? s.max_fsb : s.min_fsb;
     auto result = std::make_shared<int>(AUTOFSB_NO_RUN);
     steps_->start(
         HardwareSteps::Kind::Action, [this, result] { *result = autofsb_run(autofsb, board); },

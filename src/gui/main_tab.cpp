@@ -342,8 +342,13 @@ void TMain::ShowActionBusy(bool busy) {
     TrayForceMin->setEnabled(!busy);
 }
 
+// An AutoFSB run names the limit it walks to, an Apply the FSB it walks to.
 QString TMain::HardwareProgressText() const {
     const FsbWalkProgress walk = fsb_walk_progress();
+    if (autofsb_run_active) {
+        const int at = walk.target != 0 ? walk.at : autofsb.fsb;
+        return QString("FSB %1 \u2192 %2 MHz").arg(at).arg(autofsb_run_target);
+    }
     if (walk.target == 0)
         return QString();
     return QString("FSB %1 \u2192 %2 MHz").arg(walk.at).arg(walk.target);

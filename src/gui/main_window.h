@@ -379,7 +379,12 @@ class TMain : public QMainWindow {
     HardwareSteps& hardware_steps() { return *steps_; }
     void EnableHardwareStepping();
     bool autofsb_run_active = false;
-    bool close_waiting_ = false;  // a close request waits for hardware work to end
+    int autofsb_run_target = 0;  // the limit the run in progress walks to, MHz
+    bool close_waiting_ = false;
+    bool warned_no_cpu_temperature_ = false;
+    // The AutoFSB switch was set from config.ini once; a later reload of the settings keeps
+    // the switch's state instead of the stored one.
+    bool autofsb_switch_set_ = false;  // a close request waits for hardware work to end
 
   protected:
     void closeEvent(QCloseEvent* event) override;

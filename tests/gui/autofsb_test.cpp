@@ -168,4 +168,34 @@ TEST_F(AutoFsbTab, TimerRunsShowTheirValuesAsAppliedAndAHotCpuSendsTheFsbDown) {
     EXPECT_FALSE(main->TimerAutoFSBmin->isActive());
 }
 
+// The timers tick at the stored delays, defaults included; a switch-on without a CPU
+// temperature says once that the ceiling is not watched; a reload of the settings (Reset)
+// keeps the switch as it is, so the close saves what runs.
+TEST_F(AutoFsbTab, TheTimersTakeTheDelaysAndTheSwitchOutlivesAReload) {
+    start("MinFSB=166\r\nMaxFSB=170\r\nMinDelay=45\r\n");
+    EXPECT_EQ(main->TimerAutoFSBmax->interval(), 15000);
+    EXPECT_EQ(main->TimerAutoFSBmin->interval(), 45000);
+    main->sensor_map.bytes[0] = 0;  // CPU unmapped
+    const char* warning = "VELMORA: AutoFSB: no CPU temperature mapped, MaxTemp not watched\n";
+    for (int round = 0; round < 2; ++round) {
+        main->CheckBoxAutoFSB->setChecked(true);
+        if (round == 0) {
+            EXPECT_EQ(status(),
+                      "AutoFSB enabled; no CPU temperature mapped, max. CPU temp. not "
+                      "watched.");
+        }
+        main->CheckBoxAutoFSB->setChecked(false);
+    }
+    const std::string text = log();
+    EXPECT_NE(text.find(warning), std::string::npos);
+    EXPECT_EQ(text.find(warning), text.rfind(warning));
+
+    main->CheckBoxAutoFSB->setChecked(true);
+    main->Reset(main->ButtonReset);
+    EXPECT_EQ(main->settings.autofsb_enable, 1);
+    EXPECT_TRUE(on());
+    main->close();
+    EXPECT_NE(read_file("config.ini").find("Enable=1"), std::string::npos);
+}
+
 }  // namespace

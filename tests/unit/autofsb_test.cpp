@@ -13,6 +13,7 @@
 #include "diag/debuglog.h"
 #include "helpers/temp_dir.h"
 #include "hw/port_access.h"
+#include "hw/stop_request.h"
 #include "platform/clock.h"
 #include "sim/sim_machine.h"
 
@@ -196,6 +197,39 @@ TEST_F(AutoFsb, AFailedSettingEndsTheRunWithTheStateAsTheBoardRuns) {
     EXPECT_EQ(s.vcore_unsettled, 0);
     EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, 167.0);
     EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
+}
+
+}  // namespace
+
+namespace {
+
+// After a run down for heat the up side waits until the CPU is 3 degrees under the ceiling;
+// an up-run told of a hot reading, or asked to stop, ends after the step in progress.
+TEST_F(AutoFsb, HeatHoldsTheWayUpUntilTheCpuHasCooledAndEndsARunningOne) {
+    s.fsb = 170;
+    s.temp = 46;
+    s.load = 50;
+    s.down_armed = 1;
+    ASSERT_EQ(autofsb_run(s, board), AUTOFSB_RUN_DONE);
+    ASSERT_EQ(s.fsb, 166);
+    s.load = 95;
+    for (int temp : {44, 43, 42}) {
+        s.temp = temp;
+        autofsb_check(s, AUTOFSB_UP);
+        EXPECT_EQ(s.up_armed, temp <= 42 ? 1 : 0) << temp;
+    }
+
+    s.hot_during_run = 1;
+    EXPECT_EQ(autofsb_run(s, board), AUTOFSB_RUN_DONE);
+    EXPECT_EQ(s.fsb, 166);
+    s.hot_during_run = 0;
+    s.up_armed = 1;
+    request_action_end();
+    EXPECT_EQ(autofsb_run(s, board), AUTOFSB_STOPPED);
+    clear_action_end();
+    EXPECT_EQ(s.fsb, 166);
+    EXPECT_EQ(lines().back(), "AUTOFSB: stopped at 166 MHz");
+    EXPECT_TRUE(machine.world().faults.empty());
 }
 
 }  // namespace

@@ -1,0 +1,175 @@
+// Long hardware work with the window's event loop running: an Apply and an AutoFSB run go one
+// step per event, sensor ticks step between them, and a close, an Apply or a hot CPU ends a
+// run after its current step.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <memory>
+#include <numeric>
+#include <string>
+
+#include "automation/cpuload.h"
+#include "automation/presets.h"
+#include "board/fsb.h"
+#include "gui/hardware_steps.h"
+#include "gui/main_window.h"
+#include "helpers/window_world.h"
+#include "sim/sim_machine.h"
+
+namespace {
+
+using Kind = HardwareSteps::Kind;
+
+class Stepping : public ::testing::Test, protected WindowWorld {
+  protected:
+    Stepping() {
+        presets_reset_state();
+        fsb_reset_state();
+        clock.now = 1000;
+        machine.set_cpu_load(0);
+        install_port_backend(&machine);
+        write_file("sensor.ini", "[Sensormap]\r\n7=1:0,1:2,1:0,1:1,1:5,1:3,1:4,1:0,1:1,1:2\r\n");
+    }
+    ~Stepping() override {
+        main.reset();
+        install_port_backend(nullptr);
+        presets_reset_state();
+    }
+    void start(const std::string& autofsb, int board = 7) {
+        write_file("config.ini", "\r\n[Main]\r\nBoard=" + std::to_string(board) +
+                                     "\r\n\r\n[AutoFSB]\r\n" + autofsb);
+        main = std::make_unique<TMain>(prompts, std::vector<std::string>{});
+        cpuload_stop();
+        main->EnableHardwareStepping();
+    }
+    HardwareSteps& steps() { return main->hardware_steps(); }
+    // One step of whichever job waits; what the GUI thread slept inside it, in ms (the wait
+    // before it is the timer's, not the thread's).
+    uint32_t step() {
+        const int64_t timer_wait =
+            std::max(steps().pending_wait(Kind::Action), steps().pending_wait(Kind::Sensors));
+        const size_t before = clock.sleeps.size();
+        EXPECT_TRUE(steps().run_next_step());
+        uint32_t slept = std::accumulate(clock.sleeps.begin() + before, clock.sleeps.end(), 0u);
+        if (timer_wait > 0 && clock.sleeps.size() > before)
+            slept -= clock.sleeps[before];
+        return slept;
+    }
+    // A Timer1 tick in the middle of the work: it runs its reads to their end, between the
+    // work's steps, and shows the CPU temperature.
+    void sensor_tick_between_steps(double cpu_temp) {
+        machine.world().cpu_temp_c = cpu_temp;
+        main->UpdateSensor(main->Timer1);
+        while (steps().busy(Kind::Sensors))
+            EXPECT_LE(step(), 50u);
+        EXPECT_EQ(main->cpu_temperature, static_cast<int>(cpu_temp));
+    }
+    std::string status() { return main->StatusBar1->currentMessage().toStdString(); }
+    std::string log() { return read_file("velmora.deb"); }
+
+    SimMachine machine{*sim_profile(7)};
+    std::unique_ptr<TMain> main;
+};
+
+TEST_F(Stepping, ApplyOf166To200StepsWithTheWindowAnsweringAndAClosePromptlyEndsIt) {
+    start("");
+    main->ShowFsb(200);
+    ASSERT_EQ(main->values_selected.fsb, 200);
+    main->Apply(main->ButtonApply);
+    // The click returned with the walk under way and the controls of another action off.
+    ASSERT_TRUE(steps().busy(Kind::Action));
+    EXPECT_FALSE(main->ButtonApply->isEnabled());
+    EXPECT_FALSE(main->ButtonPresetApply->isEnabled());
+    int steps_taken = 0;
+    while (machine.world().fsb_mhz < 180.0) {
+        EXPECT_LE(step(), 50u);
+        ++steps_taken;
+        if (steps_taken % 7 == 0)
+            sensor_tick_between_steps(40.0 + steps_taken / 7);
+    }
+    EXPECT_EQ(status(), "FSB 180 \u2192 200 MHz");
+    EXPECT_NE(main->TrayIcon1->toolTip().toStdString().find("\nFSB 180 \u2192 200 MHz"),
+              std::string::npos);
+
+    // The close waits for the step in progress only, then ends the program's work as usual.
+    EXPECT_FALSE(main->close());
+    EXPECT_LE(step(), 50u);
+    EXPECT_FALSE(steps().busy_at_all());
+    EXPECT_TRUE(main->closing_);
+    EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, 180.0);
+    EXPECT_EQ(main->values_applied.fsb, 180);
+    EXPECT_NE(log().find("NFORCE2: set_fsb(): stopped at 180 MHz\n"), std::string::npos);
+    EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
+}
+
+TEST_F(Stepping, AnAutoFsbRunStepsAndEndsOnAHotReadingOrAnApplyAfterItsCurrentStep) {
+    start("Enable=1\r\nMinFSB=166\r\nMaxFSB=190\r\nDelayChange=1000\r\nMaxTemp=60\r\n");
+    cpu_load.store(95);
+    main->AutoFSB(main->TimerAutoFSBmax);  // arms
+    main->AutoFSB(main->TimerAutoFSBmax);  // starts the run: 1 MHz per step, 1 s apart
+    ASSERT_TRUE(main->autofsb_run_active);
+    EXPECT_TRUE(main->ButtonApply->isEnabled());  // Apply ends a run, so it stays on
+    while (machine.world().fsb_mhz < 177.0) {
+        EXPECT_LE(step(), 50u);
+        sensor_tick_between_steps(45.0);
+        // The timers' ticks are skipped while the run steps.
+        const size_t checks = log().size();
+        main->AutoFSB(main->TimerAutoFSBmin);
+        EXPECT_EQ(log().size(), checks);
+    }
+    EXPECT_EQ(status(), "FSB 177 \u2192 190 MHz");
+
+    // A reading at MaxTemp ends the up-run after its current step.
+    sensor_tick_between_steps(60.0);
+    while (steps().busy(Kind::Action))
+        step();
+    const int hot_end = main->values_applied.fsb;
+    EXPECT_LE(hot_end, 178);
+    EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, hot_end);
+    EXPECT_EQ(status(), "AutoFSB run done.");
+    EXPECT_TRUE(main->TimerAutoFSBmax->isActive());
+
+    // Apply during a run: the run stops after its current step, then the Apply runs with the
+    // FSB the run reached as applied (nothing selected differs, so it writes no FSB).
+    sensor_tick_between_steps(45.0);
+    main->AutoFSB(main->TimerAutoFSBmax);
+    main->AutoFSB(main->TimerAutoFSBmax);
+    ASSERT_TRUE(main->autofsb_run_active);
+    step();
+    step();
+    main->Apply(main->ButtonApply);
+    while (steps().busy(Kind::Action))
+        step();
+    const int reached = main->values_applied.fsb;
+    EXPECT_GT(reached, hot_end);
+    EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, reached);
+    const std::string text = log();
+    const std::string stop_line = "AUTOFSB: stopped at " + std::to_string(reached) + " MHz\n";
+    ASSERT_NE(text.find(stop_line), std::string::npos) << text;
+    EXPECT_EQ(text.find("failed", text.find(stop_line)), std::string::npos);
+    EXPECT_EQ(text.find("set_fsb", text.find(stop_line)), std::string::npos);
+    EXPECT_EQ(status(), "Done.");
+    EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
+}
+
+TEST_F(Stepping, OnTheLm90BoardsASensorTickReadsOneTransactionPerStep) {
+    for (int profile : {4, 5, 10}) {
+        SimMachine lm90_board{*sim_profile(profile)};
+        install_port_backend(&lm90_board);
+        start("", sim_profile(profile)->number);
+        main->UpdateSensor(main->Timer1);
+        int steps_taken = 1;
+        while (steps().busy(Kind::Sensors)) {
+            EXPECT_LE(step(), 50u) << profile;
+            ++steps_taken;
+        }
+        EXPECT_GE(steps_taken, 3) << profile;
+        main.reset();
+        install_port_backend(&machine);
+    }
+}
+
+}  // namespace
