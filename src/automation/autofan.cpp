@@ -187,9 +187,12 @@ int autofan_update(AutoFanList* list, SensorTable* sensors, int32_t t) {
         AutoFanEntry& e = list->entries[i];
         if (!e.enabled)
             continue;
-        const uint8_t duty = trusted ? autofan_duty(e, t) : 255;
+        uint8_t duty = trusted ? autofan_duty(e, t) : 255;
+        if (e.last_duty >= 0 && e.last_duty < kSpinUpBelow && duty > e.last_duty)
+            duty = 255;
+        e.last_duty = duty;
         if (SensorControl* control = autofan_control(e, sensors))
-            control->value = duty;
+            control->value = sensor_pwm_value(e.sensor_type, duty);
         if (e.auto_adjust && trusted) {
             e.temp_max = static_cast<uint8_t>(std::max<int32_t>(e.temp_max, t));
             e.temp_min = static_cast<uint8_t>(std::min<int32_t>(e.temp_min, t));
@@ -213,9 +216,26 @@ int autofan_full_speed(AutoFanList* list, SensorTable* sensors) {
     if (!list || !sensors)
         return 0;
     for (int i = list->count() - 1; i >= 0; --i)
-        if (SensorControl* control = autofan_control(list->entries[i], sensors))
-            control->value = 255;
+        if (SensorControl* control = autofan_control(list->entries[i], sensors)) {
+            control->value = sensor_pwm_value(list->entries[i].sensor_type, 255);
+            list->entries[i].last_duty = 255;
+        }
     return 1;
+}
+
+int autofan_release(AutoFanList* list, SensorTable* sensors) {
+    if (!list || !sensors)
+        return 0;
+    int released = 0;
+    for (AutoFanEntry& e : list->entries) {
+        SensorControl* control = e.enabled ? autofan_control(e, sensors) : nullptr;
+        if (!control)
+            continue;
+        control->value = sensor_pwm_value(e.sensor_type, 255);
+        e.last_duty = 255;
+        ++released;
+    }
+    return released;
 }
 
 void autofan_reset_state() {

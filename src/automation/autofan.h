@@ -20,7 +20,12 @@ struct AutoFanEntry {
     uint8_t duty_max = 255;  // at and above temp max
     uint8_t temp_max = 50;   // degrees Celsius
     uint8_t temp_min = 20;
+    // The duty asked for at the last step, -1 before the first: a fan raised from below
+    // kSpinUpBelow may stand still, and gets one step at full duty first.
+    int16_t last_duty = -1;
 };
+
+inline constexpr int kSpinUpBelow = 64;
 
 // An entry's number is its place in `entries`: the fan control number of the window and of
 // the log lines.
@@ -55,15 +60,22 @@ uint8_t autofan_duty(const AutoFanEntry& entry, int32_t t);
 // turns on the software fan switch of every sensor with an enabled entry, off for a sensor
 // whose entries are all disabled. A temperature of 0 or below, or 127 and above, is a failed
 // reading: the enabled fans go to full speed and nothing is learned from it. Result: the
-// number of enabled entries served.
+// number of enabled entries served. A fan raised from a duty below kSpinUpBelow gets one step
+// at 255 first, so that it starts (a fan that stands still may not start at a low duty). An
+// ITE control takes the duty as sensor_pwm_value gives it.
 int autofan_update(AutoFanList* list, SensorTable* sensors, int32_t cpu_temperature);
 
 // Every CONTROL_FAN_ENABLE control of the sensor of entry `entry` takes `value`.
 void autofan_set_enable_controls(const AutoFanList* list, SensorTable* sensors, int entry,
                                  uint8_t value);
 
-// Every listed control to 255. Result 1; 0 when the list or the sensors are missing.
+// Every listed control to full speed (255; 127 on an ITE). Result 1; 0 when the list or the
+// sensors are missing.
 int autofan_full_speed(AutoFanList* list, SensorTable* sensors);
+
+// Every enabled entry's control to full speed, as when AutoFAN is switched off: a fan it
+// drove low must not stay low with nobody watching the temperature. Result: the entries set.
+int autofan_release(AutoFanList* list, SensorTable* sensors);
 
 // The control an entry drives, nullptr when its sensor or control is not in the table.
 SensorControl* autofan_control(const AutoFanEntry& entry, SensorTable* sensors);

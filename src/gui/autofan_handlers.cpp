@@ -5,7 +5,9 @@
 #include <QSignalBlocker>
 
 #include "automation/autofan.h"
+#include "diag/debuglog.h"
 #include "gui/main_window.h"
+#include "sensors/sensor.h"
 
 // The check box and the tray item show the same state. From the tray the box is set without
 // its own handler, so one click runs this once.
@@ -16,6 +18,14 @@ void TMain::EnableAutoFan(QObject* sender) {
         TrayAutoFan->setChecked(!TrayAutoFan->isChecked());
         const QSignalBlocker detached(CheckBoxFANCtl);
         CheckBoxFANCtl->setChecked(TrayAutoFan->isChecked());
+    }
+    // Switched off, the fans it drove run at full speed: nothing follows the temperature any
+    // more. Only once the controls hold what the chips were read to hold.
+    if ((sender == CheckBoxFANCtl || sender == TrayAutoFan) && !CheckBoxFANCtl->isChecked() &&
+        board_number != NO_BOARD && sensors_read_once &&
+        autofan_release(autofan_list, &sensor_table()) > 0) {
+        debug_print("VELMORA: AutoFAN disabled, its fans at full speed\n");
+        sensors_write_controls(&sensor_table());
     }
 }
 

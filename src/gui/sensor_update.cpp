@@ -184,7 +184,7 @@ void TMain::LeaveSensorsSafe() {
         Sensor& sensor = table.sensors[i];
         for (int c = 0; sensor.controls && c < sensor.control_count; ++c)
             if (sensor.controls[c].kind == CONTROL_PWM)
-                sensor.controls[c].value = 255;
+                sensor.controls[c].value = sensor_pwm_value(sensor.type, 255);
     }
     // Already covered by the loop above; keeps AutoFAN's own view of its controls in step.
     autofan_full_speed(autofan_list, &table);

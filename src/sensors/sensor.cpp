@@ -115,3 +115,9 @@ const Sensor* sensor_for_pair(const SensorTable& table, uint8_t type, uint8_t ch
 void sensors_reset_state() {
     state = SensorState{};
 }
+
+uint8_t sensor_pwm_value(uint8_t sensor_type, uint8_t duty) {
+    if (sensor_type == SENSOR_ITE && duty > kItePwmFullSpeed)
+        return kItePwmFullSpeed;
+    return duty;
+}

@@ -22,6 +22,12 @@ inline constexpr uint8_t CONTROL_PWM_FREQ = 2;    // Winbond PWM clock select, 0
 inline constexpr uint8_t CONTROL_FAN_ENABLE = 3;  // software fan control switch, 0 or 1
 inline constexpr uint8_t CONTROL_PORT80 = 4;      // byte shown on the POST-code display
 
+// The value a PWM control of the sensor type holds for a duty of 0-255. The ITE's controls take
+// a software duty in 7 bits, and 128 and above hand the fan to the chip's own automatic
+// control: there a duty becomes at most 127, its full speed.
+uint8_t sensor_pwm_value(uint8_t sensor_type, uint8_t duty);
+inline constexpr uint8_t kItePwmFullSpeed = 127;
+
 struct SensorControl {
     uint8_t kind;
     const char* description;  // help text, lines separated by "\n"; not owned

@@ -109,10 +109,27 @@ uint8_t It8712f::fan_duty(int fan) const {
     if (!(main & (1u << fan)))
         duty = (ctl & (1u << fan)) ? 255 : 0;
     else if (pwm & IT87_PWM_AUTOMATIC)
-        duty = 255;
+        duty = static_cast<uint8_t>((automatic_duty(fan, pwm & 0x03) * 255 + 63) / 127);
     else
         duty = static_cast<uint8_t>(((pwm & 0x7F) * 255 + 63) / 127);
     return (ctl & IT87_PWM_ACTIVE_HIGH) ? duty : static_cast<uint8_t>(255 - duty);
+}
+
+// The chip's own control of a fan, in 128 steps, from its zone 0x60 + 8 x fan: below the
+// off temperature the fan stops; up to the start temperature it runs at the start duty, from
+// there it rises in a straight line to full duty at the full-speed temperature.
+int It8712f::automatic_duty(int fan, int input) const {
+    const uint8_t* zone = regs_.reg + 0x60 + 8 * fan;
+    const double temps[] = {world_.cpu_temp_c, world_.sys_temp_c, world_.ambient_c};
+    const double t = temps[input < 3 ? input : 0];
+    const int start_duty = zone[3] & 0x7F;
+    if (t < zone[0])
+        return 0;
+    if (t <= zone[1])
+        return start_duty;
+    if (t >= zone[2] || zone[2] <= zone[1])
+        return 127;
+    return start_duty + static_cast<int>((127 - start_duty) * (t - zone[1]) / (zone[2] - zone[1]));
 }
 
 void It8712f::drive_fans() {
@@ -217,6 +234,7 @@ void It8712f::write_port(uint16_t port, uint8_t value) {
 }
 
 uint32_t It8712f::in(uint16_t port, int width) {
+    drive_fans();  // the automatic control follows the temperatures
     uint32_t value = 0;
     for (int i = 0; i < width; ++i) {
         const uint16_t p = static_cast<uint16_t>(port + i);

@@ -29,12 +29,13 @@
 // counter stands still and reads as a stopped fan, 0xFF in 8-bit mode and 0xFFFF in 16-bit mode.
 //
 // Fan outputs: a fan whose bit of 0x13 is clear is in on/off mode (0x14's bit of the fan:
-// full speed or stopped). Otherwise bit 7 of its PWM register selects automatic control, which
-// the model runs at full duty (the BIOS's temperature limits are not simulated), and with bit
-// 7 clear bits 6-0 are the duty in 128 steps. Bit 7 of 0x14 is the outputs' polarity: set
-// (active high, as the BIOS leaves it) the fans' drivers see that duty; clear (active low) they
-// see its inverse, 255 - duty, so a full software duty stops the fan and automatic control
-// keeps it stopped. The PWM base clock of 0x14 (bits 6-4) is kept but changes nothing.
+// full speed or stopped). Otherwise bit 7 of its PWM register selects automatic control, in
+// which the fan follows the temperature its bits 1-0 name along the zone of 0x60 + 8 x fan
+// (off, start and full-speed temperature, start duty: 40 to 70 degrees from half duty at power
+// on), and with bit 7 clear bits 6-0 are the duty in 128 steps. Bit 7 of 0x14 is the outputs'
+// polarity: set (active high, as the BIOS leaves it) the fans' drivers see that duty; clear (active
+// low) they see its inverse, 255 - duty, so a full software duty stops the fan and automatic
+// control keeps it stopped. The PWM base clock of 0x14 (bits 6-4) is kept but changes nothing.
 //
 // The vendor id register 0x58 answers 0x90 unless the state file's "chip_id" key names another
 // byte, as another chip of the family would answer. A power cycle keeps it.
@@ -111,6 +112,7 @@ class It8712f : public SimIoDevice {
     uint16_t fan_count16(int fan) const;
     uint8_t fan_duty(int fan) const;  // the duty the outputs put on fan n, 0..255
     void drive_fans();
+    int automatic_duty(int fan, int input) const;
 
     SimWorld& world_;
     uint8_t chip_id_ = IT87_VENDOR_ID;

@@ -15,8 +15,10 @@ constexpr double kCoolerResistanceNoFan = 1.6;
 // The case warms with the CPU's power.
 constexpr double kCaseOffset = 4.0;
 constexpr double kCaseResistance = 0.1;
-// Below this duty a fan stalls.
+// Below this duty a fan stalls; a stopped fan starts again only from the start duty.
 constexpr int kFanStallDuty = 40;
+constexpr int kFanStartDuty = 100;
+constexpr double kFanStoppedRpm = 50.0;
 
 double approach(double value, double target, double dt, double tau) {
     return target + (value - target) * std::exp(-dt / tau);
@@ -24,6 +26,8 @@ double approach(double value, double target, double dt, double tau) {
 
 double fan_target_rpm(const SimWorld& w, int fan) {
     if (w.fan_duty[fan] < kFanStallDuty)
+        return 0.0;
+    if (w.fan_rpm[fan] < kFanStoppedRpm && w.fan_duty[fan] < kFanStartDuty)
         return 0.0;
     return w.fan_max_rpm[fan] * w.fan_duty[fan] / 255.0;
 }

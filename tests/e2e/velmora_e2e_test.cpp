@@ -418,8 +418,13 @@ TEST(Program, EveryProfileIsIdentifiedAndShowsItsOwnSensors) {
         SimLoadReport report;
         ASSERT_TRUE(sim_load_state(board, report));
         EXPECT_EQ(board.port80().last(), 0xFF) << n;
-        for (int fan = 0; fan < SimWorld::kFans; ++fan)
-            EXPECT_EQ(board.world().fan_duty[fan], 255) << n << " fan " << fan;
+        // An ITE that AutoFAN never drove keeps its own automatic control, which runs them.
+        for (int fan = 0; fan < SimWorld::kFans; ++fan) {
+            if (profile.monitor == SimMonitorChip::IT8712F)
+                EXPECT_GT(board.world().fan_duty[fan], 100) << n << " fan " << fan;
+            else
+                EXPECT_EQ(board.world().fan_duty[fan], 255) << n << " fan " << fan;
+        }
         EXPECT_TRUE(board.world().faults.empty()) << n;
     }
 }

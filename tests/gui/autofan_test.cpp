@@ -72,12 +72,14 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
     EXPECT_EQ(reg(0x5A), 60);
     EXPECT_EQ(reg(0x5B), fan2);  // its entry is disabled
 
-    // Switched off from the tray, a tick leaves the duty alone.
+    // Switched off from the tray, its fan runs at full speed and a tick leaves it there.
     main->TrayAutoFan->trigger();
     EXPECT_FALSE(main->CheckBoxFANCtl->isChecked());
+    EXPECT_EQ(reg(0x5A), 0xFF);
+    EXPECT_EQ(reg(0x5B), fan2);
     main->autofan_list->entries[1].duty_min = main->autofan_list->entries[1].duty_max = 90;
     main->UpdateSensor(main->Timer1);
-    EXPECT_EQ(reg(0x5A), 60);
+    EXPECT_EQ(reg(0x5A), 0xFF);
     main->CheckBoxFANCtl->setChecked(true);
     EXPECT_TRUE(main->TrayAutoFan->isChecked());
 
@@ -90,7 +92,7 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
     main->CSpinEditCtlFAN->setValue(1);
     EXPECT_TRUE(main->CheckBoxFanEnable->isChecked());
     EXPECT_EQ(main->CSpinEditFanmax->value(), 90);
-    EXPECT_EQ(main->LabelFanDuty->text(), "60");
+    EXPECT_EQ(main->LabelFanDuty->text(), "255");
 
     // A maximum below the minimum pulls the minimum down before both are stored and saved.
     main->CSpinEditFanmax->setValue(100);

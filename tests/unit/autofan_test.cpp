@@ -8,6 +8,10 @@
 #include <string>
 
 #include "helpers/temp_dir.h"
+#include "hw/port_access.h"
+#include "platform/clock.h"
+#include "sensors/isa_monitor.h"
+#include "sim/sim_machine.h"
 #include "support/configfile.h"
 
 namespace {
@@ -117,10 +121,13 @@ TEST_F(AutoFan, UpdateDrivesEnabledEntriesAndTheSwitchOfTheirChip) {
     EXPECT_EQ(ite[3].value, 0);
     EXPECT_EQ(ite[1].value, 90);
 
-    // At the close every listed control runs at full speed, whoever drives it.
+    // At the close every listed control runs at full speed, whoever drives it: on the ITE
+    // that is software duty 127, since 255 would hand the fan to the chip's own control.
     EXPECT_EQ(autofan_full_speed(list, &table), 1);
-    for (const SensorControl* c : {&winbond[0], &winbond[1], &ite[0], &ite[1], &ite[2]})
+    for (const SensorControl* c : {&winbond[0], &winbond[1]})
         EXPECT_EQ(c->value, 255);
+    for (const SensorControl* c : {&ite[0], &ite[1], &ite[2]})
+        EXPECT_EQ(c->value, 127);
     EXPECT_EQ(winbond[2].value, 1);
 }
 
@@ -208,6 +215,55 @@ TEST_F(AutoFan, ValuesPastAByteAreRefusedNotWrapped) {
               std::string::npos)
         << log();
     EXPECT_NE(log().find("AUTOFAN: temp_min=-40 in [ID1.0]"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// On the simulated boards: a fan that stood still is kicked at full duty before a low duty,
+// and an ITE duty above 127 stays a software duty instead of handing the fan to the chip.
+TEST(AutoFanOnTheBoard, AStoppedFanIsKickedAndAnIteDutyStaysInSoftwareMode) {
+    TempWorkDir dir;
+    VirtualClock clock;
+    install_clock(&clock);
+    for (int profile : {7, 1}) {
+        configfile_reset();
+        autofan_reset_state();
+        SimMachine machine(*sim_profile(profile));
+        install_port_backend(&machine);
+        SensorTable table{};
+        AutoFanList* list = nullptr;
+        sensors_detect(&table);
+        sensors_read_all(&table);
+        ASSERT_GT(autofan_find(&table, table.count, &list), 0);
+        AutoFanEntry& fan1 = list->entries[list->count() - 1];  // the chip's first control
+        fan1.enabled = 1;
+        auto tick = [&](uint8_t duty) {
+            fan1.duty_min = fan1.duty_max = duty;
+            autofan_update(list, &table, 45);
+            sensors_write_controls(&table);
+            clock.advance(120000);
+            sensors_read_all(&table);
+        };
+        // The ITE's duties count in 128 steps: 15 and 40 drive it as 30 and 80 do a Winbond.
+        const uint8_t low = profile == 1 ? 15 : 30, raised = profile == 1 ? 40 : 60;
+        const double full_rpm = machine.world().fan_max_rpm[0];
+        tick(low);
+        EXPECT_LT(machine.world().fan_rpm[0], 50.0) << profile;  // stalled
+        tick(raised);
+        EXPECT_EQ(machine.world().fan_duty[0], 255) << profile;  // the kick
+        tick(raised);
+        EXPECT_GT(machine.world().fan_rpm[0], full_rpm * 0.2) << profile;
+        if (profile == 1) {
+            tick(181);
+            EXPECT_EQ(hwmon_read_register(0x15), 0x7F);
+        }
+        EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
+        install_port_backend(nullptr);
+    }
+    install_clock(nullptr);
+    autofan_reset_state();
 }
 
 }  // namespace

@@ -205,7 +205,8 @@ TEST_F(Ite, TheSimulatedChipReadsPlausiblyAndTakesItsDuties) {
     sensors_read_all(&table);
     EXPECT_EQ(std::vector<int>({s.controls[0].value, s.controls[1].value, s.controls[2].value}),
               (std::vector<int>{0x40, 0x80, 0x7F}));
-    EXPECT_EQ(std::vector<int>(w.fan_duty, w.fan_duty + 3), (std::vector<int>{129, 255, 255}));
+    // Control 1 (200) hands fan 2 to the chip's own control, which follows the temperature.
+    EXPECT_EQ(std::vector<int>(w.fan_duty, w.fan_duty + 3), (std::vector<int>{129, 171, 255}));
     EXPECT_EQ(hwmon_read_register(0x13), 0x77);
     EXPECT_EQ(hwmon_read_register(0x14), 0x87);
     EXPECT_TRUE(w.faults.empty()) << w.faults.front();

@@ -380,9 +380,15 @@ TEST_F(SimMonitor, IteTemperaturesAndVoltages) {
 TEST_F(SimMonitor, ItePwmFollowsModeAndDuty) {
     It8712f chip(world);
     bus.chip = &chip;
-    // Power-on: automatic control, full speed.
+    // Power-on: automatic control along the zone, at its start duty up to 40 degrees, then
+    // rising to full duty at 70.
     EXPECT_EQ(rd(0x15), 0x80);
-    EXPECT_EQ(world.fan_duty[0], 255);
+    for (const auto& [temp, duty] : {std::pair{40.0, 129}, {55.0, 191}, {75.0, 255}}) {
+        world.cpu_temp_c = temp;
+        rd(0x15);
+        EXPECT_EQ(world.fan_duty[0], duty) << temp;
+    }
+    world.cpu_temp_c = 40.0;
 
     // The driver's write with controls 0, 128 and 200; it keeps the chip's other bits of 0x13
     // and 0x14, the polarity among them.
@@ -392,8 +398,8 @@ TEST_F(SimMonitor, ItePwmFollowsModeAndDuty) {
     wr(0x16, 0x80);
     wr(0x17, 0x80);
     EXPECT_EQ(world.fan_duty[0], 0);
-    EXPECT_EQ(world.fan_duty[1], 255);
-    EXPECT_EQ(world.fan_duty[2], 255);
+    EXPECT_EQ(world.fan_duty[1], 129);
+    EXPECT_EQ(world.fan_duty[2], 129);
 
     wr(0x15, 0x40);  // software mode, 64 of 127
     EXPECT_EQ(world.fan_duty[0], 129);
@@ -408,7 +414,7 @@ TEST_F(SimMonitor, ItePwmFollowsModeAndDuty) {
     wr(0x00, 0x80);
     EXPECT_EQ(rd(0x00), 0x01);
     EXPECT_EQ(rd(0x13), 0x77);
-    EXPECT_EQ(world.fan_duty[0], 255);
+    EXPECT_EQ(world.fan_duty[0], 129);
     EXPECT_TRUE(world.faults.empty());
 }
 
@@ -424,16 +430,16 @@ TEST_F(SimMonitor, IteTachometerEnablesPolarityAndFan3Divisor) {
     };
     // clang-format off
     const Case cases[] = {
-        {0x09, 0x07, 0x77, 0x80, 0x80, 225, 0x00, 0xC2, 255},  // as the BIOS leaves it
-        {0x09, 0x07, 0x67, 0x80, 0x80, 0xFF, 0xFF, 0xC2, 255}, // tachometer 1 off: 0xFFFF
-        {0x09, 0x00, 0x37, 0x80, 0x80, 225, 0x00, 0xFF, 255},  // tachometer 3 off: 0xFF
-        {0x09, 0x00, 0x77, 0x80, 0x80, 225, 0x00, 0xFF, 255},  // fan 3 divisor 2: 450 overflows
-        {0x49, 0x00, 0x77, 0x80, 0x80, 225, 0x00, 112, 255},   // bit 6: divisor 8
-        {0x24, 0x00, 0x77, 0x80, 0x80, 28, 0x00, 0xFF, 255},   // bits 2 and 5 are not fan 3's
+        {0x09, 0x07, 0x77, 0x80, 0x80, 225, 0x00, 0xC2, 129},  // as the BIOS leaves it
+        {0x09, 0x07, 0x67, 0x80, 0x80, 0xFF, 0xFF, 0xC2, 129}, // tachometer 1 off: 0xFFFF
+        {0x09, 0x00, 0x37, 0x80, 0x80, 225, 0x00, 0xFF, 129},  // tachometer 3 off: 0xFF
+        {0x09, 0x00, 0x77, 0x80, 0x80, 225, 0x00, 0xFF, 129},  // fan 3 divisor 2: 450 overflows
+        {0x49, 0x00, 0x77, 0x80, 0x80, 225, 0x00, 112, 129},   // bit 6: divisor 8
+        {0x24, 0x00, 0x77, 0x80, 0x80, 28, 0x00, 0xFF, 129},   // bits 2 and 5 are not fan 3's
         {0x09, 0x07, 0x77, 0x87, 0x7F, 225, 0x00, 0xC2, 255},  // software duty, active high
         {0x09, 0x07, 0x77, 0x07, 0x7F, 225, 0x00, 0xC2, 0},    // active low: inverted
         {0x09, 0x07, 0x77, 0x07, 0x10, 225, 0x00, 0xC2, 223},
-        {0x09, 0x07, 0x77, 0x07, 0x80, 225, 0x00, 0xC2, 0},    // automatic, active low
+        {0x09, 0x07, 0x77, 0x07, 0x80, 225, 0x00, 0xC2, 126},  // automatic, active low
         {0x09, 0x07, 0x76, 0x06, 0x80, 225, 0x00, 0xC2, 255},  // on/off mode, off, active low
     };
     // clang-format on
@@ -491,8 +497,8 @@ TEST_F(SimMonitor, IteStateSurvivesSaveAndDamageFallsBackToPowerOn) {
     EXPECT_EQ(port_in8(0x295), 0x00);
     EXPECT_EQ(rd(0x0B), 0x09);
     EXPECT_EQ(rd(0x15), 0x80);
-    EXPECT_EQ(world2.fan_duty[0], 255);
-    EXPECT_EQ(rd(0x40), 0x55);  // its row was whole
+    EXPECT_EQ(world2.fan_duty[0], 129);  // automatic, at 40 degrees
+    EXPECT_EQ(rd(0x40), 0x55);           // its row was whole
     EXPECT_EQ(rd(0x63), 0x40);
 
     StateSection empty;
