@@ -17,6 +17,7 @@
 #include "gui/main_window.h"
 #include "gui/qt_prompts.h"
 #include "platform/platform.h"
+#include "sensors/fan_failsafe.h"
 #include "sim/sim_machine.h"
 
 RunMode decide_run_mode(const std::vector<std::string>& args, const char* display,
@@ -104,6 +105,11 @@ int run_application(int argc, char** argv) {
     // The simulated board keeps what this run sets, however the run ends.
     save_simulated_board(ports);
     add_exit_hook([&ports] { save_simulated_board(ports); });
+    // A run that dies leaves AutoFAN's fans at full speed; the simulated board then saves
+    // what that wrote (a real board has nothing to save).
+    static const PortSetup* failing_ports = nullptr;
+    failing_ports = &ports;
+    fan_failsafe_install([] { save_simulated_board(*failing_ports); });
 
     CloseSignals close_signals;
     std::unique_ptr<Prompts> prompts;

@@ -6,6 +6,9 @@
 #include <string>
 
 #include "diag/debuglog.h"
+#include "sensors/fan_failsafe.h"
+#include "sensors/ite.h"
+#include "sensors/winbond.h"
 #include "support/configfile.h"
 
 namespace {
@@ -209,6 +212,7 @@ int autofan_update(AutoFanList* list, SensorTable* sensors, int32_t t) {
             });
         set_switch(sensor_of(sensors, e.sensor_type), driven ? 1 : 0);
     }
+    autofan_arm_failsafe(list, sensors);
     return served;
 }
 
@@ -221,6 +225,21 @@ int autofan_full_speed(AutoFanList* list, SensorTable* sensors) {
             list->entries[i].last_duty = 255;
         }
     return 1;
+}
+
+void autofan_arm_failsafe(const AutoFanList* list, const SensorTable* sensors) {
+    PortWrite writes[kFailsafeMaxWrites];
+    int count = 0;
+    for (size_t i = 0; list && sensors && i < list->entries.size(); ++i) {
+        const AutoFanEntry& e = list->entries[i];
+        if (!e.enabled || count + 4 > kFailsafeMaxWrites)
+            continue;
+        if (e.sensor_type == SENSOR_WINBOND)
+            count += winbond_full_speed_writes(e.control_index, writes + count);
+        else if (e.sensor_type == SENSOR_ITE)
+            count += ite_full_speed_writes(e.control_index, writes + count);
+    }
+    fan_failsafe_set(writes, count);
 }
 
 int autofan_release(AutoFanList* list, SensorTable* sensors) {

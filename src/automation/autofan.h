@@ -73,6 +73,10 @@ void autofan_set_enable_controls(const AutoFanList* list, SensorTable* sensors, 
 // sensors are missing.
 int autofan_full_speed(AutoFanList* list, SensorTable* sensors);
 
+// The port writes that set every enabled entry's fan to full speed become the list the fan
+// failsafe replays if the process dies (see sensors/fan_failsafe.h). autofan_update calls it.
+void autofan_arm_failsafe(const AutoFanList* list, const SensorTable* sensors);
+
 // Every enabled entry's control to full speed, as when AutoFAN is switched off: a fan it
 // drove low must not stay low with nobody watching the temperature. Result: the entries set.
 int autofan_release(AutoFanList* list, SensorTable* sensors);

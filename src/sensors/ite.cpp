@@ -151,3 +151,11 @@ void ite_write() {
 void ite_reset_state() {
     state = IteState{};
 }
+
+int ite_full_speed_writes(int control, PortWrite* out) {
+    if (control < 0 || control >= kFans)
+        return 0;
+    out[0] = {HWMON_INDEX_PORT, IT87_REG_PWM(control)};
+    out[1] = {HWMON_DATA_PORT, kItePwmFullSpeed};
+    return 2;
+}

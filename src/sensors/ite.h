@@ -3,6 +3,7 @@
 // that hands the fans to software control.
 #pragma once
 
+#include "sensors/fan_failsafe.h"
 #include "sensors/sensor.h"
 
 // Fills the slot (counts, the driver's arrays, the four control entries, software fan control
@@ -21,3 +22,7 @@ void ite_write();
 
 // Back to the state of a fresh process (nothing detected, all readings 0), for tests.
 void ite_reset_state();
+
+// The port writes that set PWM control `control` (0-2) to software duty 127, its full speed,
+// into out (room for 2); their number, 0 for another control.
+int ite_full_speed_writes(int control, PortWrite* out);

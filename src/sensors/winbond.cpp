@@ -182,3 +182,16 @@ void winbond_write() {
 void winbond_reset_state() {
     state = WinbondState{};
 }
+
+int winbond_full_speed_writes(int control, PortWrite* out) {
+    static constexpr uint8_t kDutyRegister[] = {W83627HF_REG_PWM1, W83627HF_REG_PWM2, 0, 0,
+                                                W83782D_REG_PWM3,  W83782D_REG_PWM4};
+    if (control < 0 || control >= static_cast<int>(sizeof kDutyRegister) ||
+        kDutyRegister[control] == 0)
+        return 0;
+    out[0] = {HWMON_INDEX_PORT, W83627HF_REG_BANK};
+    out[1] = {HWMON_DATA_PORT, 0x00};
+    out[2] = {HWMON_INDEX_PORT, kDutyRegister[control]};
+    out[3] = {HWMON_DATA_PORT, 0xFF};
+    return 4;
+}

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "sensors/fan_failsafe.h"
 #include "sensors/sensor.h"
 
 // The vendor id (0x5CA3 for Winbond), low byte read with bank register 0x4E = 0x00, high byte with
@@ -28,3 +29,7 @@ void winbond_write();
 
 // Back to the state of a fresh process (nothing detected, all readings 0), for tests.
 void winbond_reset_state();
+
+// The port writes that set the duty of PWM control `control` to full speed (bank 0 selected
+// first), into out (room for 4); their number, 0 for a control that is no duty.
+int winbond_full_speed_writes(int control, PortWrite* out);

@@ -292,6 +292,28 @@ TEST(Program, SigintStopsACommandLineFsbWalkAtAWholeStepAndEndsWithCode130) {
     EXPECT_EQ(pll_to_fsb((pll >> 8) & 0xFF, pll & 0xFF), reached);
 }
 
+// A run that dies of SIGQUIT, abort or an uncaught exception leaves the fans AutoFAN drove
+// at full speed; the other fans as they were.
+TEST(Program, ADyingRunLeavesAutoFansFansAtFullSpeed) {
+    TempWorkDir dir;
+    write_file("config.ini",
+               "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
+               "[AutoFAN]\r\nEnable=1\r\n");
+    write_file("autofan.ini", "\r\n[ID1.0]\r\nenabled=1\r\nduty_min=60\r\nduty_max=60\r\n");
+    Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", "AUTOFAN: New speed for fan control 1 is 60\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    velmora.signal(SIGQUIT);
+    EXPECT_EQ(velmora.wait(10), 128 + SIGQUIT) << read_file("stderr.txt");
+
+    SimMachine board(*sim_profile(7));
+    SimLoadReport report;
+    ASSERT_TRUE(sim_load_state(board, report));
+    EXPECT_EQ(board.world().fan_duty[0], 255);
+    EXPECT_TRUE(board.world().faults.empty());
+}
+
 TEST(Program, AsRootItGivesUpItsCapabilitiesAndLoadsNoPluginsFromTheEnvironment) {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root";
