@@ -311,6 +311,9 @@ class TMain : public QMainWindow {
     // The fan controls AutoFAN drives (autofan.cpp owns the list); null until start-up
     // looked for them.
     AutoFanList* autofan_list = nullptr;
+    // The AutoFAN temperature boxes' usual tops; a stored value above one widens its box.
+    static constexpr int kFanTempMinTop = 60;
+    static constexpr int kFanTempMaxTop = 80;
     // At close: the port-80h display shows FF and every fan runs at full speed.
     void LeaveSensorsSafe();
     ChipsetSettings chipset{};

@@ -100,6 +100,10 @@ void TMain::Settings(QObject* sender) {
         CheckBoxFanAA->setChecked(entry->auto_adjust != 0);
         CSpinEditFanmax->setValue(entry->duty_max);
         CSpinEditFanmin->setValue(entry->duty_min);
+        // A stored or learned temperature past a box's usual range widens the box, so that
+        // "Set" keeps it instead of saving the box's limit.
+        CSpinEditFanTmax->setMaximum(std::max<int>(kFanTempMaxTop, entry->temp_max));
+        CSpinEditFanTmin->setMaximum(std::max<int>(kFanTempMinTop, entry->temp_min));
         CSpinEditFanTmax->setValue(entry->temp_max);
         CSpinEditFanTmin->setValue(entry->temp_min);
         const SensorControl* control = autofan_control(*entry, &sensor_table());

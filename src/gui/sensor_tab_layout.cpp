@@ -108,9 +108,11 @@ QWidget* TMain::CreateSensorTab() {
     CSpinEditFanmin = form::spin_edit(GroupBoxFan, "CSpinEditFanmin", 0, 255, 1, 255, "Fan speed");
     CSpinEditFanmax = form::spin_edit(GroupBoxFan, "CSpinEditFanmax", 0, 255, 1, 255, "Fan speed");
     CSpinEditFanTmin =
-        form::spin_edit(GroupBoxFan, "CSpinEditFanTmin", 0, 60, 1, 30, "estimated min. temp");
+        form::spin_edit(GroupBoxFan, "CSpinEditFanTmin", 0, kFanTempMinTop, 1, 30,
+                        "estimated min. temp");
     CSpinEditFanTmax =
-        form::spin_edit(GroupBoxFan, "CSpinEditFanTmax", 0, 80, 1, 50, "estimated max. temp");
+        form::spin_edit(GroupBoxFan, "CSpinEditFanTmax", 0, kFanTempMaxTop, 1, 50,
+                        "estimated max. temp");
     CheckBoxFanEnable = form::check_box(GroupBoxFan, "CheckBoxFanEnable", "Enable");
     CheckBoxFanAA = form::check_box(GroupBoxFan, "CheckBoxFanAA", "Auto adjust",
                                     "Automatically adjusts min. and max. CPU temperature range");

@@ -112,4 +112,20 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
     EXPECT_EQ(main->autofan_list->entries[1].duty_max, 100);
 }
 
+// "Set" keeps a stored temperature past a box's usual range, and writes every entry in the
+// file's layout (compared with a file kept in the sources).
+TEST_F(AutoFanWindow, SetKeepsTemperaturesPastTheBoxesAndWritesTheFilesLayout) {
+    write_file(kAutoFanFile,
+               "[ID1.0]\r\nenabled=1\r\nduty_min=60\r\nduty_max=60\r\n"
+               "[ID1.1]\r\ntemp_max=95\r\ntemp_min=70\r\n");
+    start();
+    main->PageControl1->setCurrentWidget(main->TabSheet2);
+    main->CSpinEditCtlFAN->setValue(0);  // entry 0 is control 1 of the chip
+    EXPECT_EQ(main->CSpinEditFanTmax->value(), 95);
+    EXPECT_EQ(main->CSpinEditFanTmin->value(), 70);
+    main->ButtonFANSet->click();
+    EXPECT_EQ(read_file(kAutoFanFile), read_file(std::string(VELMORA_GOLDEN_DIR) +
+                                                 "/autofan_after_set.ini"));
+}
+
 }  // namespace
