@@ -49,7 +49,7 @@ int step_fsb(AutoFsbState& state, int target, const char* failed_line) {
 int run_up(AutoFsbState& state, Board& board) {
     debug_print("AUTOFSB: maxreached\n");
     state.up_armed = 0;
-    while (state.load > state.max_load && state.fsb < state.max_fsb &&
+    while (state.load > state.max_load && state.fsb < state.max_fsb && state.temp_known &&
            state.temp < state.max_temp && !state.hot_during_run) {
         if (stop_pending())
             return stopped(state);
@@ -112,7 +112,8 @@ bool autofsb_check(AutoFsbState& s, int direction) {
             debug_print("AUTOFSB: max. load for %ds reached\n", s.max_delay);
             return true;
         }
-        if (busy && s.temp < s.max_temp && !s.cooling && !s.up_armed && s.fsb != s.max_fsb) {
+        if (busy && s.temp_known && s.temp < s.max_temp && !s.cooling && !s.up_armed &&
+            s.fsb != s.max_fsb) {
             s.up_armed = 1;
             debug_print("AUTOFSB: first time max. load reached\n");
         }

@@ -25,6 +25,8 @@ struct AutoFsbState {
     int32_t max_temp = 0;  // degrees Celsius
     // Copied in at each tick; a run advances fsb, vcore and vdimm.
     int32_t temp = 0;  // CPU temperature, degrees Celsius
+    // 0: no CPU temperature is read (the item unmapped), so nothing says the way up is cool.
+    int32_t temp_known = 1;
     int32_t load = 0;  // CPU load, percent
     int32_t fsb = 0;   // applied FSB, MHz
     double vcore = 0.0;

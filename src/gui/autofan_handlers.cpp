@@ -32,5 +32,6 @@ void TMain::EnableAutoFan(QObject* sender) {
 // New duties from the CPU temperature as last shown; the tick writes them to the chips.
 void TMain::AutoFanStep() {
     if (autofan_list)
-        autofan_update(autofan_list, &sensor_table(), cpu_temperature);
+        // An unknown temperature is no reading: the fans run at full speed.
+        autofan_update(autofan_list, &sensor_table(), cpu_temperature_known ? cpu_temperature : 0);
 }

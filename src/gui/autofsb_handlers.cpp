@@ -116,6 +116,7 @@ void TMain::AutoFSB(QObject* sender) {
     s.min_delay = settings.min_delay;
     s.max_temp = settings.max_temp;
     s.temp = cpu_temperature;
+    s.temp_known = cpu_temperature_known ? 1 : 0;
     s.load = cpu_load.load();
     s.fsb = values_applied.fsb;
     s.vcore = values_applied.vcore;
@@ -196,9 +197,9 @@ bool TMain::EndAutoFsbRunFirst(Handler handler, QObject* sender) {
 // down, which the down timer then serves.
 void TMain::ArmOverTemperature() {
     // An up-run stepping ends after its current step once the CPU reaches the ceiling.
-    if (autofsb_run_active && cpu_temperature >= settings.max_temp)
+    if (autofsb_run_active && (!cpu_temperature_known || cpu_temperature >= settings.max_temp))
         autofsb.hot_during_run = 1;
-    if (cpu_temperature > settings.max_temp && CheckBoxTemp->isChecked() &&
+    if (cpu_temperature_known && cpu_temperature > settings.max_temp && CheckBoxTemp->isChecked() &&
         autofsb.down_armed == 0 && values_applied.fsb != settings.min_fsb) {
         autofsb.down_armed = 1;
         StatusBar1->showMessage("AutoFSB: max. CPU temp reached");

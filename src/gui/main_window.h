@@ -286,6 +286,7 @@ class TMain : public QMainWindow {
     int32_t sensor_count = 0;
     SensorMap sensor_map{};
     int32_t cpu_temperature = 0;
+    bool cpu_temperature_known = false;  // the CPU item is mapped and gave a reading
     bool sensors_read_once = false;
     void LoadSensorMap();
     void DetectSensors();

@@ -107,12 +107,10 @@ QWidget* TMain::CreateSensorTab() {
         form::spin_edit(GroupBoxFan, "CSpinEditCtlFAN", 0, 3, 1, 0, "Fan control number");
     CSpinEditFanmin = form::spin_edit(GroupBoxFan, "CSpinEditFanmin", 0, 255, 1, 255, "Fan speed");
     CSpinEditFanmax = form::spin_edit(GroupBoxFan, "CSpinEditFanmax", 0, 255, 1, 255, "Fan speed");
-    CSpinEditFanTmin =
-        form::spin_edit(GroupBoxFan, "CSpinEditFanTmin", 0, kFanTempMinTop, 1, 30,
-                        "estimated min. temp");
-    CSpinEditFanTmax =
-        form::spin_edit(GroupBoxFan, "CSpinEditFanTmax", 0, kFanTempMaxTop, 1, 50,
-                        "estimated max. temp");
+    CSpinEditFanTmin = form::spin_edit(GroupBoxFan, "CSpinEditFanTmin", 0, kFanTempMinTop, 1, 30,
+                                       "estimated min. temp");
+    CSpinEditFanTmax = form::spin_edit(GroupBoxFan, "CSpinEditFanTmax", 0, kFanTempMaxTop, 1, 50,
+                                       "estimated max. temp");
     CheckBoxFanEnable = form::check_box(GroupBoxFan, "CheckBoxFanEnable", "Enable");
     CheckBoxFanAA = form::check_box(GroupBoxFan, "CheckBoxFanAA", "Auto adjust",
                                     "Automatically adjusts min. and max. CPU temperature range");

@@ -143,10 +143,11 @@ void TMain::ShowLoad() {
 // While an FSB walk steps, a last line says where it is.
 void TMain::ShowTrayHint() {
     const QString progress = HardwareProgressText();
-    TrayIcon1->setToolTip(
-        "CPU: " + format_whole(cpu_temperature) + " \u00B0C\n" + "SYS:  " + SensorSysTemp->text() +
-        "\n" + "FSB: " + format_whole(values_applied.fsb) + " MHz\n" +
-        "VCore: " + SensorVcore->text() + (progress.isEmpty() ? QString() : "\n" + progress));
+    const QString cpu =
+        cpu_temperature_known ? format_whole(cpu_temperature) + " \u00B0C" : QString("NA");
+    TrayIcon1->setToolTip("CPU: " + cpu + "\n" + "SYS:  " + SensorSysTemp->text() + "\n" +
+                          "FSB: " + format_whole(values_applied.fsb) + " MHz\n" + "VCore: " +
+                          SensorVcore->text() + (progress.isEmpty() ? QString() : "\n" + progress));
 }
 
 // The chosen temperature in two decimal digits on the POST-code display (45 degrees: 0x45).
@@ -165,9 +166,12 @@ void TMain::ShowSensorFields() {
     QLineEdit* const shown_in[kSensorMapPairs] = {
         SensorTemp, SensorSysTemp, SensorVcore, SensorVdimm, SensorVdd,
         Sensor5V,   Sensor12V,     SensorFan1,  SensorFan2,  SensorFan3};
+    // An item no longer mapped shows that it has no reading, never the last one it had; and
+    // a CPU temperature nobody reads is unknown to the controllers, not the last value.
     for (int pair = 0; pair < kSensorMapPairs; ++pair)
-        if (!fields.text[pair].empty())
-            shown_in[pair]->setText(QString::fromStdString(fields.text[pair]));
+        shown_in[pair]->setText(
+            fields.text[pair].empty() ? QString("NA") : QString::fromStdString(fields.text[pair]));
+    cpu_temperature_known = fields.have_cpu_temperature;
     if (fields.have_cpu_temperature)
         cpu_temperature = fields.cpu_temperature;
 }

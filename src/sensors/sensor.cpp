@@ -52,9 +52,12 @@ int sensors_detect(SensorTable* table) {
     if (!table)
         return 0;
     table->count = 0;
-    for (const SensorDriver& driver : kDrivers)
-        if (driver.detect)
-            table->count += driver.detect(&table->sensors[table->count]);
+    for (const SensorDriver& driver : kDrivers) {
+        if (!driver.detect)
+            continue;
+        table->sensors[table->count].never_read = nullptr;  // a driver that tracks sets it
+        table->count += driver.detect(&table->sensors[table->count]);
+    }
     debug_print("SENSOR: Found %d sensor(s)\n", table->count);
     return table->count;
 }

@@ -48,7 +48,13 @@ struct Sensor {
     double* voltages;         // as the driver delivers them (converter counts, BIOS values)
     uint16_t* fans;           // revolutions per minute, 0 for a stopped or absent fan
     SensorControl* controls;  // null if none
+    // Readings the chip has not delivered once yet, shown as "NA": bit i temperature i, bit
+    // 8 + i voltage i, bit 16 + i fan i. Null when every reading is delivered at each read.
+    const uint32_t* never_read = nullptr;
 };
+
+inline constexpr int kNeverReadVoltage = 8;
+inline constexpr int kNeverReadFan = 16;
 
 // Five detectors, each contributing at most one sensor.
 inline constexpr int kSensorSlots = 5;

@@ -36,10 +36,17 @@ void sensor_scale_voltage(int kind, double* value) {
                                         : kVoltsPerCountDirect;
 }
 
+namespace {
+// A reading whose BIOS function (or chip) never answered has no value yet, not 0.
+bool never_read(const Sensor& s, int bit) {
+    return s.never_read && (*s.never_read & (1u << bit));
+}
+}  // namespace
+
 bool sensor_pair_temperature(const SensorTable& table, const SensorMap& map, int pair, int* out) {
     const Sensor* s =
         sensor_for_pair(table, map.type(pair), map.channel(pair), SensorReading::Temperature);
-    if (!s)
+    if (!s || never_read(*s, map.channel(pair)))
         return false;
     *out = s->temperatures[map.channel(pair)];
     return true;
@@ -66,7 +73,7 @@ SensorFields sensor_fields(const SensorTable& table, const SensorMap& map) {
             continue;
         const uint8_t ch = map.channel(f.pair);
         const Sensor* s = sensor_for_pair(table, map.type(f.pair), ch, SensorReading::Voltage);
-        if (!s) {
+        if (!s || never_read(*s, kNeverReadVoltage + ch)) {
             fields.text[f.pair] = "NA";
             continue;
         }
@@ -79,7 +86,8 @@ SensorFields sensor_fields(const SensorTable& table, const SensorMap& map) {
             continue;
         const uint8_t ch = map.channel(pair);
         const Sensor* s = sensor_for_pair(table, map.type(pair), ch, SensorReading::Fan);
-        fields.text[pair] = s ? whole_text(s->fans[ch]) : "NA";
+        fields.text[pair] =
+            s && !never_read(*s, kNeverReadFan + ch) ? whole_text(s->fans[ch]) : "NA";
     }
     return fields;
 }

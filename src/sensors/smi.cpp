@@ -89,6 +89,8 @@ struct SmiSensorState {
     // Lines said once until the switch changes: switch off, and per PWM "not offered".
     bool switch_off_said = false;
     bool pwm_missing_said[kPwms] = {};
+    // The channels whose function has not answered once since detection (see Sensor).
+    uint32_t never_read = 0;
 };
 SmiSensorState sensor;
 
@@ -254,6 +256,8 @@ int smi_sensor_detect(Sensor* slot) {
     slot->voltages = s.voltages;
     slot->fans = s.fans;
     slot->controls = s.controls;
+    s.never_read = ~0u;
+    slot->never_read = &s.never_read;
 
     if (!smi_init(&s.smi))
         return 0;
@@ -288,15 +292,25 @@ int smi_sensor_detect(Sensor* slot) {
 
 void smi_sensor_read() {
     SmiSensorState& s = sensor;
-    for (int i = 0; i < s.temperature_count && i < kTemperatures; ++i)
-        if (smi_call(&s.smi, kTemperatureFunctions[i]))
+    auto delivered = [&s](int bit) { s.never_read &= ~(1u << bit); };
+    for (int i = 0; i < s.temperature_count && i < kTemperatures; ++i) {
+        if (smi_call(&s.smi, kTemperatureFunctions[i])) {
             s.temperatures[i] = static_cast<int8_t>(low8(s.smi.results[1]));
-    if (s.voltage_count != 0 && smi_call(&s.smi, SMI_FN_VOLTAGES))
-        for (int i = 0; i < kVoltages; ++i)
+            delivered(i);
+        }
+    }
+    if (s.voltage_count != 0 && smi_call(&s.smi, SMI_FN_VOLTAGES)) {
+        for (int i = 0; i < kVoltages; ++i) {
             s.voltages[i] = low16(s.smi.results[i + 1]);
-    for (int i = 0; i < s.fan_count && i < kFans; ++i)
-        if (smi_call(&s.smi, kFanFunctions[i]))
+            delivered(kNeverReadVoltage + i);
+        }
+    }
+    for (int i = 0; i < s.fan_count && i < kFans; ++i) {
+        if (smi_call(&s.smi, kFanFunctions[i])) {
             s.fans[i] = static_cast<uint16_t>(low16(s.smi.results[1]));
+            delivered(kNeverReadFan + i);
+        }
+    }
     for (int i = 0; i < kPwms; ++i)
         if (s.pwm_offered[i] && smi_call(&s.smi, kPwmReadFunctions[i]))
             s.controls[i].value = low8(s.smi.results[1]);

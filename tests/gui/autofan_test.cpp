@@ -2,11 +2,15 @@
 // and saves the settings, the tray item follows the check box, the close leaves full speed.
 #include <gtest/gtest.h>
 
+#include <QSystemTrayIcon>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
 #include <memory>
@@ -124,8 +128,27 @@ TEST_F(AutoFanWindow, SetKeepsTemperaturesPastTheBoxesAndWritesTheFilesLayout) {
     EXPECT_EQ(main->CSpinEditFanTmax->value(), 95);
     EXPECT_EQ(main->CSpinEditFanTmin->value(), 70);
     main->ButtonFANSet->click();
-    EXPECT_EQ(read_file(kAutoFanFile), read_file(std::string(VELMORA_GOLDEN_DIR) +
-                                                 "/autofan_after_set.ini"));
+    EXPECT_EQ(read_file(kAutoFanFile),
+              read_file(std::string(VELMORA_GOLDEN_DIR) + "/autofan_after_set.ini"));
+}
+
+// A CPU item no longer mapped shows "NA" and its temperature is unknown: AutoFAN runs its fan
+// at full speed, the tray says "NA" and no AutoFSB up-run arms on it.
+TEST_F(AutoFanWindow, AnUnmappedCpuItemShowsNaAndRunsTheFansFull) {
+    write_file("config.ini",
+               "\r\n[Main]\r\nBoard=7\r\n[AutoFAN]\r\nEnable=1\r\n[AutoFSB]\r\n"
+               "MinFSB=166\r\nMaxFSB=180\r\n");
+    start();
+    main->UpdateSensor(main->Timer1);
+    ASSERT_EQ(reg(0x5A), 60);
+    main->sensor_map.bytes[0] = SENSOR_NONE;
+    main->UpdateSensor(main->Timer1);
+    EXPECT_EQ(main->SensorTemp->text(), "NA");
+    EXPECT_EQ(main->TrayIcon1->toolTip().left(8), "CPU: NA\n");
+    EXPECT_EQ(reg(0x5A), 0xFF);
+    cpu_load.store(95);
+    main->AutoFSB(main->TimerAutoFSBmax);
+    EXPECT_EQ(log().find("AUTOFSB: first time max. load reached"), std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The BIOS SMI interface and the SMI BIOS sensor: exact port sequences against scripted ports,
 // and the simulated boards' BIOSes, also standing in for BIOSes that lack or fail functions.
 #include "sensors/smi.h"
+#include "sensors/sensor_display.h"
 
 #include <gtest/gtest.h>
 
@@ -366,6 +367,20 @@ TEST_F(SmiSim, AFailedRequestKeepsTheChannelsLastReading) {
     EXPECT_EQ(slot.temperatures[0], 0);
     EXPECT_NE(cpu, 0);
     EXPECT_NE(log().find("SMI: Invalid function: 0x12\n"), std::string::npos);
+    // Never answered is no reading: "NA" on the main tab and nothing for port 80h, not 0.
+    SensorTable table{};
+    table.sensors[0] = slot;
+    table.count = 1;
+    SensorMap map{};
+    map.bytes[0] = SENSOR_SMI;
+    map.bytes[2 * 5] = SENSOR_SMI;  // 5V: the voltages answer
+    map.bytes[2 * 5 + 1] = 1;
+    const SensorFields fields = sensor_fields(table, map);
+    EXPECT_EQ(fields.text[0], "NA");
+    EXPECT_FALSE(fields.have_cpu_temperature);
+    EXPECT_NE(fields.text[5], "NA");
+    int t = -1;
+    EXPECT_FALSE(sensor_pair_temperature(table, map, 0, &t));
 }
 
 TEST_F(SmiSim, TheSwitchReachesOnlyThePwmsTheBiosOffers) {
