@@ -8,6 +8,7 @@ namespace {
 
 constexpr const char* kSection = "Chipset";
 constexpr int kApertureUnitMb = 32;
+constexpr int32_t kApertureCode512Mb = 16;  // read from a chipset at 512 MB, never written
 
 void read_byte(const char* key, uint8_t& field) {
     configfile_read(kMainSettingsFile, kSection, key, &field, CONFIG_BYTE);
@@ -40,6 +41,11 @@ void read_stored_chipset_options(ChipsetSettings& record) {
     if (configfile_read(kMainSettingsFile, kSection, "AGPAP", &aperture, CONFIG_INT)) {
         if (stored_aperture_valid(aperture))
             record.agp_aperture = static_cast<uint8_t>(aperture);
+        else if (aperture == kApertureCode512Mb && record.agp_aperture == kApertureCode512Mb)
+            ;  // what a run saved from a chipset at 512 MB: the chipset holds it already
+        else if (aperture == kApertureCode512Mb)
+            debug_print(
+                "VELMORA: AGPAP 16 (512 MB) in config.ini cannot be set, chipset value kept\n");
         else
             debug_print(
                 "VELMORA: AGPAP %d in config.ini out of range 1 to 15, chipset value "

@@ -14,7 +14,8 @@ int32_t read_chipset_load();
 // AutoPrecharge, StpGnt, AGPSB, AGPAP, PCIBusLatency, AGPBusLatency, AGPCtrLatency; a field
 // whose key is absent keeps the value read from the chipset. An aperture code outside 1..15 is
 // not taken (logged): 0 would reach the register as a 512 MB aperture, which the chipset code
-// refuses when asked for directly, and 16 and above cannot be set at all.
+// refuses when asked for directly, and 16 and above cannot be set at all. A stored 16 that
+// the chipset already holds (a run saved it from a chipset at 512 MB) is taken silently.
 void read_stored_chipset_options(ChipsetSettings& record);
 
 // The aperture codes a stored AGPAP may hold: sizes of 32 to 480 MB.

@@ -71,6 +71,34 @@ int32_t validated_update(int32_t update) {
     return outside(update, 0, 60) ? 5 : update;
 }
 
+void keep_stored_board_settings(SavedSettings& v) {
+    auto keep = [](const char* section, const char* key, int32_t& value) {
+        int32_t stored = 0;
+        if (configfile_read(kMainSettingsFile, section, key, &stored, CONFIG_INT))
+            value = stored;
+    };
+    // Byte keys are taken only as bytes: a number past 255 keeps the value in `saved`.
+    auto keep_byte = [](const char* key, uint8_t& value) {
+        int32_t stored = 0;
+        if (configfile_read(kMainSettingsFile, "Chipset", key, &stored, CONFIG_INT) &&
+            stored >= 0 && stored <= 255)
+            value = static_cast<uint8_t>(stored);
+    };
+    keep("AutoFSB", "DownMT", v.main.down_mt);
+    keep("Sensor", "Update", v.main.update);
+    keep("Sensor", "Port80", v.main.port80);
+    keep("Sensor", "Port80Type", v.main.port80_type);
+    keep("AutoFAN", "Enable", v.main.autofan_enable);
+    keep("Chipset", "Load", v.chipset_load);
+    keep_byte("AutoPrecharge", v.auto_precharge);
+    keep_byte("StpGnt", v.stpgnt);
+    keep_byte("AGPSB", v.agp_sba);
+    keep_byte("AGPAP", v.agp_aperture);
+    keep_byte("PCIBusLatency", v.pci_bus_latency);
+    keep_byte("AGPBusLatency", v.agp_bus_latency);
+    keep_byte("AGPCtrLatency", v.agp_ctr_latency);
+}
+
 bool save_main_settings(const SavedSettings& v, std::string* failure) {
     const MainSettings& s = v.main;
     auto i = [](const char* section, const char* key, const int32_t& value) {

@@ -54,6 +54,11 @@ void apply_load_rules(MainSettings& settings, const std::function<int32_t()>& cu
 // A stored sensor period outside 0..60 shows and runs as 5 seconds.
 int32_t validated_update(int32_t update);
 
+// A run without a board never showed the controls of the sensor, chipset and AutoFAN settings:
+// what config.ini holds for them is kept (each key present replaces the value in `saved`), so
+// that such a run does not overwrite them with what the hidden controls happen to hold.
+void keep_stored_board_settings(SavedSettings& saved);
+
 // Writes every key, from [Main] Board to [Chipset] AGPCtrLatency, in one write of config.ini
 // that leaves the bytes and log lines of one write per key. False when the file could not be
 // written (the file engine has logged it); `failure` then receives the reason.

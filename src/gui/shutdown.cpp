@@ -41,6 +41,8 @@ void TMain::SaveSettings() {
     saved.pci_bus_latency = chipset.pci_bus_latency;
     saved.agp_bus_latency = chipset.agp_bus_latency;
     saved.agp_ctr_latency = chipset.agp_ctr_latency;
+    if (board_number == NO_BOARD)
+        keep_stored_board_settings(saved);
     // A lost save is told where whoever closed the window looks, not only in the log: one
     // line per file that could not be written.
     std::vector<std::pair<const char*, std::string>> failed;

@@ -171,9 +171,27 @@ TEST_F(ChipsetTab, AStoredApertureOutsideOneToFifteenKeepsTheChipsetValue) {
         EXPECT_EQ(reg(kAperture), 0x0Cu);
         EXPECT_EQ(main->chipset.agp_aperture, 4);
         EXPECT_TRUE(stpgnt());  // the other stored options still count
-        EXPECT_TRUE(logged(std::string("VELMORA: AGPAP ") + stored +
-                           " in config.ini out of range 1 to 15, chipset value kept\n"));
+        EXPECT_TRUE(logged(std::string(stored) == "16"
+                               ? "VELMORA: AGPAP 16 (512 MB) in config.ini cannot be set, "
+                                 "chipset value kept\n"
+                               : std::string("VELMORA: AGPAP ") + stored +
+                                     " in config.ini out of range 1 to 15, chipset value kept\n"));
     }
+    // A chipset at 512 MB is saved as 16, which the next start takes without a word.
+    machine->power_on();
+    {
+        auto main = start(kBoard7);
+        main->chipset.agp_aperture = 16;
+        main->close();
+    }
+    EXPECT_NE(read_file("config.ini").find("AGPAP=16\r\n"), std::string::npos);
+    machine->power_on();
+    machine->out32(0xCF8, pci_config_address(0, 0, 0, kAperture.offset));
+    machine->out32(0xCFC, machine->in32(0xCFC) & ~0xFFu);  // nibble 0: 512 MB
+    const size_t seen = log().size();
+    auto again = start(kBoard7 + "\r\n[Chipset]\r\nLoad=1\r\nAGPAP=16\r\n");
+    EXPECT_EQ(again->chipset.agp_aperture, 16);
+    EXPECT_EQ(log().find("VELMORA: AGPAP", seen), std::string::npos);
 }
 
 TEST_F(ChipsetTab, TheTabShowsTheChipsetAndSetWritesOnlyWhatChanged) {
