@@ -3,6 +3,7 @@
 // run after its current step.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -170,6 +171,38 @@ TEST_F(Stepping, OnTheLm90BoardsASensorTickReadsOneTransactionPerStep) {
         main.reset();
         install_port_backend(&machine);
     }
+}
+
+// The A7N8X's question inside an Apply runs an event loop of its own: sensor ticks go on in
+// it, but neither an AutoFSB tick nor another Apply or preset starts there.
+TEST_F(Stepping, AQuestionInsideApplyLetsNoOtherActionStart) {
+    SimMachine a7n8x{*sim_profile(2)};
+    install_port_backend(&a7n8x);
+    start("MinFSB=166\r\nMaxFSB=180\r\n", sim_profile(2)->number);
+    main->CheckBoxAutoFSB->setChecked(true);
+    cpu_load.store(95);
+    size_t log_before = 0;
+    prompts.while_asking = [&] {
+        log_before = log().size();
+        main->AutoFSB(main->TimerAutoFSBmax);
+        main->AutoFSB(main->TimerAutoFSBmax);
+        main->Apply(main->ButtonApply);
+        main->ApplyPreset(main->TrayForceMax);
+        main->UpdateSensor(main->Timer1);
+        while (steps().busy(Kind::Sensors))
+            step();
+        EXPECT_EQ(log().substr(log_before).find("AUTOFSB"), std::string::npos);
+    };
+    main->ShowVcore(1.9);
+    main->Apply(main->ButtonApply);
+    while (steps().busy(Kind::Action))
+        step();
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(main->apply_failures,
+              std::vector<std::string>{"VCore above 1.85 V not confirmed, the rest not applied."});
+    EXPECT_TRUE(a7n8x.world().faults.empty());
+    main.reset();
+    install_port_backend(&machine);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ class ScriptedPrompts : public Prompts {
     void show_message(const std::string& text) override { messages.push_back(text); }
     bool ask_yes_no(const std::string& text, const std::string& caption) override {
         questions.push_back({caption, text});
+        if (while_asking)
+            while_asking();
         if (answers.empty())
             return false;
         bool answer = answers.front();
@@ -27,4 +30,6 @@ class ScriptedPrompts : public Prompts {
     std::vector<std::string> messages;
     std::vector<Question> questions;
     std::deque<bool> answers;
+    // Runs while a question is open, as the events of a message box's own loop would.
+    std::function<void()> while_asking;
 };
