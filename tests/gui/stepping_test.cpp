@@ -68,6 +68,12 @@ class Stepping : public ::testing::Test, protected WindowWorld {
             EXPECT_LE(step(), 50u);
         EXPECT_EQ(main->cpu_temperature, static_cast<int>(cpu_temp));
     }
+    static size_t count(const std::string& text, const std::string& part) {
+        size_t n = 0;
+        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++n;
+        return n;
+    }
     std::string status() { return main->StatusBar1->currentMessage().toStdString(); }
     std::string log() { return read_file("velmora.deb"); }
 
@@ -107,7 +113,10 @@ TEST_F(Stepping, ApplyOf166To200StepsWithTheWindowAnsweringAndAClosePromptlyEnds
 }
 
 TEST_F(Stepping, AnAutoFsbRunStepsAndEndsOnAHotReadingOrAnApplyAfterItsCurrentStep) {
-    start("Enable=1\r\nMinFSB=166\r\nMaxFSB=190\r\nDelayChange=1000\r\nMaxTemp=60\r\n");
+    write_file("autofan.ini", "[ID1.0]\r\nenabled=1\r\nduty_min=120\r\nduty_max=200\r\n");
+    start(
+        "Enable=1\r\nMinFSB=166\r\nMaxFSB=190\r\nDelayChange=1000\r\nMaxTemp=60\r\n"
+        "\r\n[AutoFAN]\r\nEnable=1\r\n");
     cpu_load.store(95);
     main->AutoFSB(main->TimerAutoFSBmax);  // arms
     main->AutoFSB(main->TimerAutoFSBmax);  // starts the run: 1 MHz per step, 1 s apart
@@ -115,7 +124,9 @@ TEST_F(Stepping, AnAutoFsbRunStepsAndEndsOnAHotReadingOrAnApplyAfterItsCurrentSt
     EXPECT_TRUE(main->ButtonApply->isEnabled());  // Apply ends a run, so it stays on
     while (machine.world().fsb_mhz < 177.0) {
         EXPECT_LE(step(), 50u);
+        const size_t fan_steps = count(log(), "AUTOFAN: New speed for fan control 1");
         sensor_tick_between_steps(45.0);
+        EXPECT_EQ(count(log(), "AUTOFAN: New speed for fan control 1"), fan_steps + 1);
         // The timers' ticks are skipped while the run steps.
         const size_t checks = log().size();
         main->AutoFSB(main->TimerAutoFSBmin);
@@ -153,6 +164,16 @@ TEST_F(Stepping, AnAutoFsbRunStepsAndEndsOnAHotReadingOrAnApplyAfterItsCurrentSt
     EXPECT_EQ(text.find("failed", text.find(stop_line)), std::string::npos);
     EXPECT_EQ(text.find("set_fsb", text.find(stop_line)), std::string::npos);
     EXPECT_EQ(status(), "Done.");
+
+    // A close during a run: it ends after the step in progress, and the close goes on.
+    main->AutoFSB(main->TimerAutoFSBmax);
+    main->AutoFSB(main->TimerAutoFSBmax);
+    ASSERT_TRUE(main->autofsb_run_active);
+    EXPECT_FALSE(main->close());
+    step();
+    EXPECT_FALSE(steps().busy_at_all());
+    EXPECT_TRUE(main->closing_);
+    EXPECT_EQ(count(log(), "AUTOFSB: stopped at"), 2u);
     EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
 }
 
