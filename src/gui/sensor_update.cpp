@@ -81,7 +81,12 @@ void TMain::UpdateSensor(QObject* sender) {
 void TMain::SensorTick(QObject* sender) {
     if (standby_detect(kStandbyGapSeconds)) {
         debug_print("VELMORA: Standby detected\n");
-        InitValues(true);
+        // An action stepping when the machine slept ends first: its values would otherwise
+        // be read again under it.
+        if (steps_->busy(HardwareSteps::Kind::Action))
+            steps_->end_action([this] { InitValues(true); });
+        else
+            InitValues(true);
     }
     try {
         sensors_read_all(&sensor_table());
