@@ -3,6 +3,7 @@
 // run after its current step.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QStatusBar>
