@@ -12,6 +12,7 @@
 
 #include "app/chipset_options.h"
 #include "diag/debuglog.h"
+#include "gui/hardware_steps.h"
 #include "gui/main_window.h"
 
 namespace {
@@ -93,6 +94,8 @@ void TMain::SetBoard(QObject* sender) {
         debug_print("VELMORA: Board nr. %d not in the board list, nothing changed\n", picked);
         return;
     }
+    if (steps_->busy(HardwareSteps::Kind::Action))
+        return;  // its button is off while an action steps
     debug_print("VELMORA: Re-setting board\n");
     StopSensorTimer();
     // The map of the board left behind would otherwise stay for a board that has none of its
@@ -100,13 +103,21 @@ void TMain::SetBoard(QObject* sender) {
     if (picked != board_number)
         sensor_map = SensorMap{};
     board_number = picked;
-    if (!InitValues(true))
-        return;
-    StartServices();
-    {
-        const QSignalBlocker quiet(PageControl1);
-        for (QWidget* sheet : {TabSheet1, TabSheet2, TabSheet4})
-            PageControl1->setTabVisible(PageControl1->indexOf(sheet), true);
-    }
-    PageControl1->setCurrentWidget(TabSheet1);
+    // Reading the new board and finding its sensors takes many SMBus transactions: an action,
+    // one transaction per step.
+    ShowActionBusy(true);
+    steps_->start(
+        HardwareSteps::Kind::Action,
+        [this] {
+            if (!InitValues(true))
+                return;
+            StartServices();
+            {
+                const QSignalBlocker quiet(PageControl1);
+                for (QWidget* sheet : {TabSheet1, TabSheet2, TabSheet4})
+                    PageControl1->setTabVisible(PageControl1->indexOf(sheet), true);
+            }
+            PageControl1->setCurrentWidget(TabSheet1);
+        },
+        [this] { ShowActionBusy(false); });
 }

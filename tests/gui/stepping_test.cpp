@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
+#include <QTabWidget>
 #include <QTimer>
 #include <memory>
 #include <numeric>
@@ -190,6 +191,14 @@ TEST_F(Stepping, OnTheLm90BoardsASensorTickReadsOneTransactionPerStep) {
             ++steps_taken;
         }
         EXPECT_GE(steps_taken, 3) << profile;
+        // Setting the board again reads it and finds its sensors, one transaction per step.
+        main->PageControl1->setCurrentWidget(main->TabSheet3);
+        main->Button1->click();
+        EXPECT_FALSE(main->ButtonApply->isEnabled()) << profile;
+        while (steps().busy_at_all())
+            EXPECT_LE(step(), 50u) << profile;
+        EXPECT_TRUE(main->ButtonApply->isEnabled()) << profile;
+        EXPECT_EQ(main->PageControl1->currentWidget(), main->TabSheet1) << profile;
         main.reset();
         install_port_backend(&machine);
     }
