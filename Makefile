@@ -65,10 +65,12 @@ fuzz: deps-ci
 	  -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF
 	cmake --build $(FUZZ_BUILD)
 	@set -e; for f in $(FUZZ_BUILD)/*_fuzz; do \
+	  seeds=$(CURDIR)/tests/fuzz/seeds/$$(basename $$f _fuzz); \
+	  if [ ! -d $$seeds ]; then echo "$$f: no seed folder $$seeds"; exit 1; fi; \
 	  corpus=$$(mktemp -d); log=$$corpus.log; echo "== $$f for $(FUZZ_SECONDS) s"; \
 	  if ! $$f -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
-	      $$corpus $(CURDIR)/tests/golden > $$log 2>&1; then tail -n 40 $$log; exit 1; fi; \
-	  grep '^stat::' $$log; rm -rf $$corpus $$log; done
+	      $$corpus $$seeds > $$log 2>&1; then tail -n 40 $$log; exit 1; fi; \
+	  grep -E '^stat::|INITED' $$log; rm -rf $$corpus $$log; done
 
 bench: build
 	@for b in $(BUILD)/bench/*_bench; do echo "== $$b"; $$b; done

@@ -18,8 +18,6 @@ AutoFanList& module_list() {
     return list;
 }
 
-constexpr int kKeysPerEntry = 6;
-
 // Readings outside 1..126 degrees are a failed read, not a temperature: an unmapped CPU item
 // gives 0, an open diode -128, a saturated one 127.
 bool plausible(int32_t t) {

@@ -292,7 +292,7 @@ int smi_sensor_detect(Sensor* slot) {
 
 void smi_sensor_read() {
     SmiSensorState& s = sensor;
-    auto delivered = [&s](int bit) { s.never_read &= ~(1u << bit); };
+    auto delivered = [&](int bit) { s.never_read &= ~(1u << bit); };
     for (int i = 0; i < s.temperature_count && i < kTemperatures; ++i) {
         if (smi_call(&s.smi, kTemperatureFunctions[i])) {
             s.temperatures[i] = static_cast<int8_t>(low8(s.smi.results[1]));

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "diag/debuglog.h"
+#include "fuzz_support.h"
 #include "support/configfile.h"
 
 namespace {
@@ -29,29 +30,8 @@ const std::string kValueLine = "12345\r\n";
 const std::string kEntryLine = "Board=12345\r\n";
 const std::string kSectionLines = "\r\n[Main]\r\nBoard=12345\r\n";
 
-std::string work_dir;
-
 void check(bool ok, const char* what) {
-    if (ok)
-        return;
-    std::fprintf(stderr, "configfile invariant broken: %s\n", what);
-    std::abort();
-}
-
-// A private working directory, on a RAM disk where there is one: every write is fsynced.
-bool enter_work_dir() {
-    const fs::path base =
-        fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    std::string pattern = (base / "velmora-fuzz-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        return false;
-    work_dir = pattern;
-    fs::current_path(work_dir);
-    std::atexit([] {
-        std::error_code ec;
-        fs::remove_all(work_dir, ec);
-    });
-    return true;
+    fuzz_check(ok, "configfile", what);
 }
 
 std::string file_bytes(const char* name) {
@@ -124,7 +104,7 @@ bool is_entry_inserted(const std::string& before, const std::string& after) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool ready = enter_work_dir();
+    static const bool ready = fuzz_enter_work_dir();
     if (!ready)
         return 0;
     const std::string input(reinterpret_cast<const char*>(data), size);
