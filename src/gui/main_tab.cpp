@@ -436,12 +436,14 @@ void TMain::ApplySteps() {
             debug_print("VELMORA: Setting FSB to %d done\n", values_selected.fsb);
             return Step::Done;
         }
-        debug_print("VELMORA: Setting FSB failed!\n");
         if (result == 3) {
-            // A signal stopped the walk at a whole step: the next Apply goes on from there.
+            // A signal or the close stopped the walk at a whole step: that is no failure, and
+            // the next Apply goes on from there.
             values_applied.fsb = get_fsb();
+            debug_print("VELMORA: Setting FSB stopped at %d MHz\n", values_applied.fsb);
             failed(QString("FSB setting stopped at %1 MHz.").arg(values_applied.fsb));
         } else {
+            debug_print("VELMORA: Setting FSB failed!\n");
             failed("FSB setting failed, try another value.");
         }
         return Step::Failed;
