@@ -139,9 +139,17 @@ uint8_t table_code_of_value(const VoltageTable& table, double v) {
 // offset. The target is what these codes give (1.87 V ends at 1.875 V). On the way there the
 // add-on moves one table entry per write, interleaved with the VID steps so that the rail
 // never rises above the higher of where it started and where it ends; see plan_vcore_move.
-int set_vcore(Board& board, double v) {
+bool vcore_switches_regulator_off(const Board& board, double v) {
+    return v >= board.vcore_min - 0.05 && v <= kVidTopVolts && voltage_to_vid(v) == kVidCodeMax;
+}
+
+int set_vcore(Board& board, double v, bool allow_regulator_off) {
     if (v < board.vcore_min - 0.05 || v > board.vcore_max)
         return ERR_INVALID_VCORE;
+    if (vcore_switches_regulator_off(board, v) && !allow_regulator_off) {
+        debug_print("VELMORA: set_vcore(): VID code 11111 switches the regulator off, not set\n");
+        return ERR_INVALID_VCORE;
+    }
     VidChip& chip = board.chip;
     if (!chip_readable(chip))
         return ERR_SMB_WRITE;

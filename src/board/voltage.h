@@ -40,7 +40,13 @@ uint8_t table_code_of_value(const VoltageTable& table, double v);
 // own error (ERR_INVALID_VCORE, ERR_INVALID_VDIMM, ERR_INVALID_VDD, ERR_INVALID_VAGP) for a
 // voltage the board cannot set, in which case nothing is written. Each reads the chip's
 // registers first and changes only its own bits.
-int set_vcore(Board& board, double v);
+//
+// set_vcore refuses (ERR_INVALID_VCORE, nothing written) a voltage whose VID code is 11111 unless
+// allow_regulator_off: a VRM 9.0 regulator, which every Socket A board has, reads that code as
+// "no CPU" and switches the core off. Ask the user first (vcore_switches_regulator_off).
+int set_vcore(Board& board, double v, bool allow_regulator_off = false);
+// Whether set_vcore would program VID code 11111 for v.
+bool vcore_switches_regulator_off(const Board& board, double v);
 int set_vdimm(Board& board, double v);
 int set_vdd(Board& board, double v);
 int set_vagp(Board& board, double v);

@@ -41,6 +41,10 @@ constexpr int32_t kAsusA7n8x = 2;  // board number; unstable above 1.85 V and wi
 const char* const kHighVcoreText =
     "Setting VCore from <1.85V to >1.85V is not stable!\nDo you want to continue?";
 const char* const kHighVcoreCaption = "High VCore warning";
+const char* const kRegulatorOffText =
+    "VID code 11111 switches the core regulator off on most boards; the PC will stop. Set "
+    "1.075 V anyway?";
+const char* const kRegulatorOffCaption = "Core regulator warning";
 const char* const kHigherVddText =
     "Setting Vdd to a higher value is not very stable!\nDo you want to continue?";
 const char* const kHigherVddCaption = "Higher Vdd warning";
@@ -415,9 +419,18 @@ void TMain::ApplySteps() {
             declined("VCore above 1.85 V");
             return Step::Declined;
         }
+        // The lowest VID code is "no CPU" to the regulator: only when the user says so. A No
+        // writes nothing, so the chip keeps its voltage and nothing counts as applied.
+        const bool switches_off = vcore_switches_regulator_off(board, values_selected.vcore);
+        if (switches_off && !prompts_.ask_yes_no(kRegulatorOffText, kRegulatorOffCaption)) {
+            last_setter_result = ERR_INVALID_VCORE;
+            debug_print("VELMORA: Setting Vcore failed\n");
+            failed(error_text(last_setter_result));
+            return Step::Failed;
+        }
         // Counted as applied before the setter runs: a failed value is not retried unasked.
         values_applied.vcore = values_selected.vcore;
-        last_setter_result = set_vcore(board, values_selected.vcore);
+        last_setter_result = set_vcore(board, values_selected.vcore, switches_off);
         vcore_unsettled = last_setter_result != 0;
         if (last_setter_result != 0) {
             debug_print("VELMORA: Setting Vcore failed\n");

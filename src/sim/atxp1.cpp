@@ -87,8 +87,15 @@ VcoreRail Atxp1::core_rail() const {
     return rail;
 }
 
+// VID code 11111 means "no CPU" to a VRM 9.0 regulator: with the chip driving it, the core
+// rail goes to 0 V and the machine stops.
 void Atxp1::drive_rails() {
     world_.vcore = core_rail().volts();
+    if ((regs_[ATXP1_REG_VID] & ATXP1_VID_ENABLE) &&
+        (regs_[ATXP1_REG_VID] & ATXP1_VID_MASK) == ATXP1_VID_MASK) {
+        world_.vcore = 0.0;
+        world_.stopped = true;
+    }
     drive_rail(profile_.vdimm, regs_, world_.vdimm);
     drive_rail(profile_.vdd, regs_, world_.vdd);
     drive_rail(profile_.vagp, regs_, world_.vagp);
@@ -114,8 +121,13 @@ void Atxp1::write_byte(uint8_t command, uint8_t value) {
     const VcoreRail before = core_rail();
     if (regs_[command] != value)
         ++world_.state_changes;
+    const bool was_stopped = world_.stopped;
     regs_[command] = value;
     drive_rails();
+    if (world_.stopped && !was_stopped) {
+        world_.record_fault("VID code 11111 switched the core regulator off: the PC stopped");
+        return;
+    }
     watch_.write(before, core_rail());
 }
 

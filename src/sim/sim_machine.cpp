@@ -171,7 +171,7 @@ SimIoDevice* SimMachine::decoder(uint16_t port) {
 
 uint32_t SimMachine::in(uint16_t port, int width) {
     advance();
-    SimIoDevice* device = decoder(port);
+    SimIoDevice* device = world_.stopped ? nullptr : decoder(port);
     if (!device)
         return width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;  // floating bus
     return device->in(port, width);
@@ -179,6 +179,8 @@ uint32_t SimMachine::in(uint16_t port, int width) {
 
 void SimMachine::out(uint16_t port, int width, uint32_t value) {
     advance();
+    if (world_.stopped)
+        return;  // a stopped PC runs no program
     if (SimIoDevice* device = decoder(port)) {
         device->out(port, width, value);
         save_if_due();

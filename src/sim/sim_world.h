@@ -35,6 +35,10 @@ struct SimWorld {
     double fan_rpm[kFans] = {3000.0, 2400.0, 0.0};  // fan 3 not connected
     double fan_max_rpm[kFans] = {3000.0, 2400.0, 0.0};
 
+    // The core regulator is off (VID code 11111, "no CPU"): the PC has stopped and answers no
+    // port until a power cycle (deleting the state file).
+    bool stopped = false;
+
     // Things that would have harmed a real board, in the order they happened.
     std::vector<std::string> faults;
 

@@ -264,6 +264,23 @@ TEST(Program, ACommandLineValueThatIsNotSetEndsWithCode3AndSaysWhyOnStandardErro
     }
 }
 
+// 1.075 V is VID code 11111, which switches a Socket A board's core regulator off: asked first,
+// and an unattended run answers No, writes nothing and ends with 3.
+TEST(Program, TheRegulatorOffCodeIsRefusedUnattendedAndNothingIsWritten) {
+    TempWorkDir dir;
+    Child velmora({VELMORA_BINARY, "--sim=7", "--unattended", "-s", "1.075"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    EXPECT_EQ(velmora.wait(), 3) << read_file("stderr.txt");
+    EXPECT_NE(read_file("stderr.txt").find("ERROR: velmora -> Invalid VCore.\n"),
+              std::string::npos);
+    SimMachine board(*sim_profile(7));
+    SimLoadReport report;
+    ASSERT_TRUE(sim_load_state(board, report));
+    EXPECT_FALSE(board.world().stopped);
+    EXPECT_DOUBLE_EQ(board.world().vcore, 1.65);
+    EXPECT_TRUE(board.world().faults.empty());
+}
+
 TEST(Program, SigintStopsACommandLineFsbWalkAtAWholeStepAndEndsWithCode130) {
     TempWorkDir dir;
     Child velmora({VELMORA_BINARY, "--sim=7", "-f", "300"},

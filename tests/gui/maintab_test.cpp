@@ -302,4 +302,26 @@ TEST_F(MainTab, AFailedFsbLeavesItsTextAndIsNotRetriedUnasked) {
     EXPECT_TRUE(main->apply_failures.empty());
 }
 
+// The lowest position of the bar stays 1.075 V, and setting it asks first: No writes
+// nothing, Yes sets it and the simulated board's regulator switches off.
+TEST_F(MainTab, TheRegulatorOffCodeIsSetOnlyWhenTheUserSaysYes) {
+    start(*sim_profile(7));
+    main->ShowVcore(1.075);
+    EXPECT_EQ(main->EditVCore->text(), "1.075 V");
+    main->Apply();
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0].text,
+              "VID code 11111 switches the core regulator off on most boards; the PC will stop. "
+              "Set 1.075 V anyway?");
+    EXPECT_EQ(main->apply_failures, Texts{"ERROR: velmora -> Invalid VCore."});
+    EXPECT_DOUBLE_EQ(machine->world().vcore, 1.65);
+    EXPECT_DOUBLE_EQ(main->values_applied.vcore, 1.65);
+
+    prompts.answers = {true};
+    main->Apply();
+    EXPECT_TRUE(machine->world().stopped);
+    EXPECT_EQ(machine->world().faults,
+              Texts{"VID code 11111 switched the core regulator off: the PC stopped"});
+}
+
 }  // namespace

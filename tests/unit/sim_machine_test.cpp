@@ -374,6 +374,29 @@ TEST_F(SimMachineTest, AVidChipThatStopsAcknowledgingFailsAndStaysSoAcrossTheSta
     EXPECT_TRUE(again.world().faults.empty());
 }
 
+// VID code 11111 is "no CPU" to the regulator: the rail goes to 0 V and the PC stops, answering
+// no port, also after a restart from its state file, until a power cycle.
+TEST_F(SimMachineTest, VidCode31SwitchesTheRegulatorOffAndThePcStaysStopped) {
+    SimMachine& m = boot(7);
+    EXPECT_EQ(smbus_write_byte(0, 0x37, 0x00, 0x3F), 1);  // the host's status reads floating
+    EXPECT_DOUBLE_EQ(m.world().vcore, 0.0);
+    EXPECT_EQ(
+        m.world().faults,
+        std::vector<std::string>{"VID code 11111 switched the core regulator off: the PC stopped"});
+    EXPECT_EQ(port_in8(0x80), 0xFF);
+    uint32_t id = 0;
+    pci_config_read(0, 0, 0, 0x00, id, 4);
+    EXPECT_EQ(id, 0xFFFFFFFFu);
+
+    SimMachine again(*sim_profile(7));
+    SimLoadReport report;
+    again.load_state_text(m.state_text(), report);
+    EXPECT_TRUE(again.world().stopped);
+    again.power_on();
+    EXPECT_FALSE(again.world().stopped);
+    EXPECT_DOUBLE_EQ(again.world().vcore, 1.65);
+}
+
 TEST_F(SimMachineTest, TheBystandersAnswerReadsAndEveryWriteToThemIsAFault) {
     SimMachine& m = boot(7);
     for (uint8_t spd : {0x50, 0x51, 0x52, 0x53}) {

@@ -336,7 +336,7 @@ TEST_F(VoltageTest, ExactlyATenthOfAVoltIsOneWriteFromEveryCode) {
             Board b = scripted(kA7n8x, {vid, vid, 0, 0, 0, 0, 0});
             if (vid_to_voltage(start + codes) < b.vcore_min - 0.05)
                 continue;
-            EXPECT_EQ(set_vcore(b, vid_to_voltage(start + codes)), ERR_NONE);
+            EXPECT_EQ(set_vcore(b, vid_to_voltage(start + codes), start + codes == 31), ERR_NONE);
             Writes expected;
             for (int c = codes == 4 ? start + 4 : start; c <= start + codes; ++c)
                 expected.push_back({0, 0x20 | c});
@@ -403,7 +403,11 @@ TEST_F(VoltageTest, UnsettableVcoreIsRefusedWithoutAnyWrite) {
     EXPECT_EQ(set_vcore(epox, 1.0625), ERR_INVALID_VCORE);
     EXPECT_TRUE(writes().empty());
 
-    EXPECT_EQ(set_vcore(epox, 1.065), ERR_NONE);  // code 31, the lowest there is
+    // Code 31, the lowest there is, switches the regulator off: only when allowed.
+    EXPECT_EQ(set_vcore(epox, 1.065), ERR_INVALID_VCORE);
+    EXPECT_EQ(set_vcore(epox, 1.075), ERR_INVALID_VCORE);
+    EXPECT_TRUE(writes().empty());
+    EXPECT_EQ(set_vcore(epox, 1.065, true), ERR_NONE);
     EXPECT_EQ(writes().back(), std::pair(0, 0x3F));
 }
 
