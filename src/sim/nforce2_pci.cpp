@@ -1,5 +1,6 @@
 #include "sim/nforce2_pci.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -63,9 +64,11 @@ constexpr WritableRegister kWritable[] = {
     {kAgpBridge, NF2_BRIDGE_SEC_LATENCY, 1, 0x20, 0xFF},
 };
 
-// A write may move the FSB this far at once; the CPU and memory follow 1 MHz steps, a larger
-// jump can hang or damage the board.
-constexpr int kMaxFsbStepMhz = 5;
+// A write may move the PLL's output this far at once: the CPU and memory follow 1 MHz steps,
+// and a larger jump can hang or damage the board. With the PLL's resolution (25.06 MHz x N / M)
+// the settings of two neighbouring whole MHz lie at most 1.93 MHz apart (239 and 240 MHz); a
+// step that skipped a whole MHz moves further.
+constexpr double kMaxFsbStepMhz = 2.0;
 
 constexpr uint32_t kConfigEnable = 0x80000000u;
 
@@ -213,6 +216,16 @@ int Nforce2Pci::running_fsb_mhz() const {
     return static_cast<int>(config_dword(kClockInfo, NF2_CLK_BOOT_FSB) / 1000000u);
 }
 
+// The clock itself, unrounded: what a PLL write moves the CPU by.
+double Nforce2Pci::running_fsb_exact() const {
+    if (state_.config[kHost][NF2_HOST_PLL_OVERRIDE] & 0x01) {
+        const uint32_t pll = config_dword(kHost, NF2_HOST_PLL_VALUE);
+        const uint32_t m = pll & 0xFF;
+        return m == 0 ? 0.0 : ((pll >> 8) & 0xFF) * 25.06 / m;
+    }
+    return config_dword(kClockInfo, NF2_CLK_BOOT_FSB) / 1e6;
+}
+
 void Nforce2Pci::drive_clocks() {
     world_.fsb_mhz = running_fsb_mhz();
     world_.multiplier = nforce2_fid_multiplier(state_.config[kHost][NF2_HOST_FID] >> 4);
@@ -282,6 +295,7 @@ void Nforce2Pci::out(uint16_t port, int width, uint32_t value) {
 // MHz is a fault too, but the clock follows it all the same.
 void Nforce2Pci::write_config(int function, uint8_t offset, int lane, int width, uint32_t value) {
     const int fsb_before = running_fsb_mhz();
+    const double exact_before = running_fsb_exact();
     int bad_offset = -1;
     ByteKind bad_kind = ByteKind::Absent;
     for (int i = 0; i < width && lane + i <= 3; ++i) {
@@ -310,7 +324,7 @@ void Nforce2Pci::write_config(int function, uint8_t offset, int lane, int width,
     if (function != kHost)
         return;
     const int fsb_after = running_fsb_mhz();
-    if (std::abs(fsb_after - fsb_before) > kMaxFsbStepMhz) {
+    if (std::fabs(running_fsb_exact() - exact_before) > kMaxFsbStepMhz) {
         char text[96];
         std::snprintf(text, sizeof text, "FSB jumped from %d to %d MHz in one PLL write",
                       fsb_before, fsb_after);

@@ -55,6 +55,7 @@ class Nforce2Pci : public SimIoDevice {
 
     // The FSB in MHz that the registers make the PLL run at.
     int running_fsb_mhz() const;
+    double running_fsb_exact() const;
 
   private:
     // What a write to one configuration byte does.

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "board/fsb.h"
 #include "helpers/temp_dir.h"
 #include "hw/pci.h"
 #include "hw/port_io.h"
@@ -189,6 +190,18 @@ TEST_F(SimPci, FsbJumpsAreRecordedOncePerWriteAndStillFollowed) {
     EXPECT_EQ(world.faults[1], "FSB jumped from 200 to 230 MHz in one PLL write");
     EXPECT_EQ(world.fsb_mhz, 230.0);
     EXPECT_NE(read_file("velmora.deb").find("SIM: FSB jumped from 200 to 230"), std::string::npos);
+
+    // The program's own settings, 1 MHz apart, pass over the whole range; skipping one
+    // whole MHz is a jump.
+    world.faults.clear();
+    for (int fsb = 230; fsb >= 50; --fsb)
+        write_pll(find_pll(fsb));
+    for (int fsb = 50; fsb <= 300; ++fsb)
+        write_pll(find_pll(fsb));
+    EXPECT_TRUE(world.faults.empty()) << world.faults.front();
+    write_pll(find_pll(298));
+    EXPECT_EQ(world.faults,
+              std::vector<std::string>{"FSB jumped from 300 to 298 MHz in one PLL write"});
 }
 
 TEST_F(SimPci, WritesToReadOnlyOrMissingRegistersAreFaultsAndChangeNothing) {
