@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/clock.h"
+#include "sim/cpu_stability.h"
+
 namespace {
 
 // The GPIO pins are pulled up on the board: bits no selector uses read as ones. Register
@@ -122,6 +125,7 @@ void Atxp1::write_byte(uint8_t command, uint8_t value) {
     if (regs_[command] != value)
         ++world_.state_changes;
     const bool was_stopped = world_.stopped;
+    const bool stable_before = sim_cpu_stable(world_);
     regs_[command] = value;
     drive_rails();
     if (world_.stopped && !was_stopped) {
@@ -129,6 +133,7 @@ void Atxp1::write_byte(uint8_t command, uint8_t value) {
         return;
     }
     watch_.write(before, core_rail());
+    sim_cpu_changed(world_, stable_before, current_clock().now_ms());
 }
 
 void Atxp1::save_registers(StateSection& out) const {

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "hw/pci.h"
+#include "platform/clock.h"
+#include "sim/cpu_stability.h"
 
 namespace {
 
@@ -296,6 +298,7 @@ void Nforce2Pci::out(uint16_t port, int width, uint32_t value) {
 void Nforce2Pci::write_config(int function, uint8_t offset, int lane, int width, uint32_t value) {
     const int fsb_before = running_fsb_mhz();
     const double exact_before = running_fsb_exact();
+    const bool stable_before = sim_cpu_stable(world_);
     int bad_offset = -1;
     ByteKind bad_kind = ByteKind::Absent;
     for (int i = 0; i < width && lane + i <= 3; ++i) {
@@ -331,6 +334,8 @@ void Nforce2Pci::write_config(int function, uint8_t offset, int lane, int width,
         world_.record_fault(text);
     }
     world_.fsb_mhz = fsb_after;
+    if (fsb_after != fsb_before)
+        sim_cpu_changed(world_, stable_before, current_clock().now_ms());
 }
 
 void Nforce2Pci::save(StateSection& out) const {

@@ -11,6 +11,7 @@
 #include "sim/atxp1.h"
 #include "sim/bios_smi.h"
 #include "sim/cmos.h"
+#include "sim/cpu_stability.h"
 #include "sim/it8712f.h"
 #include "sim/lm90.h"
 #include "sim/ms3.h"
@@ -30,6 +31,8 @@ constexpr uint8_t kLm90Address = 0x4C;
 constexpr uint32_t kLoadSampleMs = 1000;
 constexpr uint32_t kSaveIntervalMs = 1000;
 constexpr const char* kPinnedLoadKey = "pinned_load";
+constexpr const char* kStableMhzKey = "cpu_stable_mhz";
+constexpr const char* kUnstableSettingsKey = "unstable_settings";
 }  // namespace
 
 SimMachine::SimMachine(const SimProfile& profile) : profile_(profile) {
@@ -100,6 +103,7 @@ std::vector<SimDevice*> SimMachine::all_devices() const {
 void SimMachine::close_write_bursts() {
     if (rail_watch_)
         rail_watch_->close();
+    sim_cpu_burst_end(world_, current_clock().now_ms(), true);
 }
 
 // The bystanders on the bus keep no state file section; a power cycle resets them too. It
@@ -151,6 +155,7 @@ void SimMachine::advance() {
     // A burst of VID-chip writes ends once a second passes without one.
     if (rail_watch_)
         rail_watch_->advance(now);
+    sim_cpu_burst_end(world_, now, false);
     if (fixed_load_ >= 0) {
         world_.cpu_load = fixed_load_;
     } else if (now - last_load_sample_ms_ >= kLoadSampleMs) {
@@ -237,6 +242,8 @@ std::string SimMachine::format_state() const {
         world.set_double("fan" + std::to_string(fan + 1) + "_rpm", world_.fan_rpm[fan]);
     if (fixed_load_ >= 0)
         world.set_double(kPinnedLoadKey, fixed_load_);
+    world.set_double(kStableMhzKey, world_.cpu_stable_mhz);
+    world.set_int(kUnstableSettingsKey, world_.unstable_settings);
     for (SimDevice* device : all_devices())
         device->save(file.section(device->name()));
     StateSection& faults = file.section("Faults");
@@ -295,6 +302,22 @@ void SimMachine::load_world(const StateSection& world, SimLoadReport& report) {
     take("ambient_c", world_.ambient_c, -273.15);
     for (int fan = 0; fan < SimWorld::kFans; ++fan)
         take("fan" + std::to_string(fan + 1) + "_rpm", world_.fan_rpm[fan], 0.0);
+    // Optional, for files from before them: the CPU's stable-clock line and the count of
+    // changes that ended unstable.
+    if (world.find(kStableMhzKey)) {
+        double mhz = 0;
+        if (world.get_double(kStableMhzKey, mhz) && mhz > 0 && mhz < 100000)
+            world_.cpu_stable_mhz = mhz;
+        else
+            report.problem(std::string("World: ") + kStableMhzKey + " invalid, 2200 used");
+    }
+    if (world.find(kUnstableSettingsKey)) {
+        int64_t count = 0;
+        if (world.get_int(kUnstableSettingsKey, count) && count >= 0)
+            world_.unstable_settings = count;
+        else
+            report.problem(std::string("World: ") + kUnstableSettingsKey + " invalid, 0 used");
+    }
     // Optional: files without it, and negative shares, follow the host's load.
     if (!world.find(kPinnedLoadKey))
         return;

@@ -35,6 +35,18 @@ struct SimWorld {
     double fan_rpm[kFans] = {3000.0, 2400.0, 0.0};  // fan 3 not connected
     double fan_max_rpm[kFans] = {3000.0, 2400.0, 0.0};
 
+    // The CPU's stable-clock line: the highest stable clock at 1.650 V, MHz (cpu_stability.h),
+    // the bursts of changes it is judged over, and how many ended unstable.
+    double cpu_stable_mhz = 2200.0;
+    struct CpuBurst {
+        bool open = false;
+        bool stable_at_start = true;
+        bool unstable_seen = false;
+        uint32_t last_ms = 0;
+        char first_unstable[96] = {};
+    } cpu_burst;
+    int64_t unstable_settings = 0;
+
     // The core regulator is off (VID code 11111, "no CPU"): the PC has stopped and answers no
     // port until a power cycle (deleting the state file).
     bool stopped = false;
