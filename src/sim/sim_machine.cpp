@@ -112,6 +112,7 @@ void SimMachine::power_on() {
     const uint64_t changes = world_.state_changes;
     world_ = SimWorld{};
     world_.state_changes = changes + 1;
+    world_.fan_max_rpm[2] = world_.fan_rpm[2] = profile_.fan3_max_rpm;
     // The PCI bridge sets the boot clock, the VID chip the rails.
     for (SimDevice* device : all_devices())
         device->reset();

@@ -52,6 +52,8 @@ struct SimProfile {
     // boot. A BIOS that does not know the chip leaves the enable bit clear, and the regulator
     // follows the CPU's own VID pins.
     bool atxp1_programmed_at_boot;
+    // A third fan on the monitor's fan-3 header, full speed in rpm; 0: nothing connected.
+    double fan3_max_rpm = 0.0;
 };
 
 inline constexpr int kSimProfileCount = 15;

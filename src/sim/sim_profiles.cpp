@@ -54,6 +54,7 @@ constexpr SimMonitorChip W627 = SimMonitorChip::W83627HF;
 constexpr SimMonitorChip W782 = SimMonitorChip::W83782D;
 constexpr SimMonitorChip ITE = SimMonitorChip::IT8712F;
 constexpr SimMonitorChip NoMon = SimMonitorChip::None;
+constexpr double kCaseFanRpm = 1800.0;  // a case fan on the fan-3 header
 
 // clang-format off
 const SimProfile kProfiles[kSimProfileCount] = {
@@ -62,7 +63,7 @@ const SimProfile kProfiles[kSimProfileCount] = {
      2.6, 1.6, 0, BiosSetsVid},
     {1, "Aopen AK79D-400VN", true, false, 11, 0x0, "AK79D", A, 1, 0x4E,
      kNone, kAopenDimm, kNone, kAopenAgp, ITE, -1, kBootFsbHz, kBartonFid, kVid165,
-     2.6, 0, 1.5, BiosSetsVid},
+     2.6, 0, 1.5, BiosSetsVid, kCaseFanRpm},
     {2, "Asus A7N8X", true, false, 2, 0x0, "A7N8X", A, 0, 0x4E,
      kNone, kNone, kNone, kNone, W782, -1, kBootFsbHz, kBartonFid, kVid165, 0, 0, 0, BiosSetsVid},
     {3, "Chaintech CT-7NJL1/CT-7NJS", true, false, 5, 0x0, "CT-7NJ", A, 0, 0x4E,
@@ -79,7 +80,7 @@ const SimProfile kProfiles[kSimProfileCount] = {
      2.63, 0, 1.5, BiosSetsVid},
     {7, "Epox 8RDA+ Rev. 2.x", true, false, 6, 0x0, "EP-8RDA+", A, 0, 0x37,
      kEpoxAdd, kEpoxDimm, kEpoxVdd, kEpoxAgp, W627, -1, kBootFsbHz, kBartonFid, kVid165,
-     2.63, 1.6, 1.5, BiosSetsVid},
+     2.63, 1.6, 1.5, BiosSetsVid, kCaseFanRpm},
     // Shares vendor and name with the two boards above; a version of its own makes the
     // board lookup land here as the last match.
     {8, "Epox 8RDA3[+,I,E]", true, false, 6, 0x100, "EP-8RDA", A, 0, 0x37,

@@ -119,6 +119,23 @@ TEST_F(SimVariants, AnotherChipIdInTheStateFileTakesTheDriversUnknownChipPath) {
     }
 }
 
+// A case fan on the fan-3 header of one Winbond and one ITE board: its counter, divisor and
+// conversion are read like the other two fans'.
+TEST_F(SimVariants, TheThirdFanIsReadOnAWinbondAndAnIteBoard) {
+    for (int profile : {7, 1}) {
+        SimMachine m(*sim_profile(profile));
+        install_port_backend(&m);
+        SensorTable table{};
+        sensors_detect(&table);
+        sensors_read_all(&table);
+        // The ITE runs it under its own automatic control at power-on: slower than full.
+        EXPECT_GT(m.world().fan_rpm[2], 800.0) << profile;
+        EXPECT_NEAR(table.sensors[0].fans[2], m.world().fan_rpm[2], m.world().fan_rpm[2] * 0.03)
+            << profile;
+        EXPECT_TRUE(m.world().faults.empty()) << profile;
+    }
+}
+
 TEST_F(SimVariants, TheIteDriverReadsADisabledTachometerAsAStoppedFan) {
     SimMachine m(*sim_profile(11));
     install_port_backend(&m);
