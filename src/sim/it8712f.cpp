@@ -196,8 +196,15 @@ void It8712f::write_register(uint8_t reg, uint8_t value) {
             world_.record_fault(text);
             return;
         }
-        case Kind::Live:
-            return;  // readings and identification belong to the chip
+        case Kind::Live: {
+            // Readings, status and identification belong to the chip: a write there is a
+            // program that took the register for another.
+            char text[96];
+            std::snprintf(text, sizeof text,
+                          "IT8712F: write of 0x%02x to read-only register 0x%02x", value, reg);
+            world_.record_fault(text);
+            return;
+        }
         case Kind::Stored:
             break;
     }

@@ -1,5 +1,7 @@
 #include "sim/lm90.h"
 
+#include <cstdio>
+
 #include <cmath>
 #include <string>
 
@@ -42,7 +44,17 @@ void Lm90::write_byte(uint8_t command, uint8_t value) {
     uint8_t* reg = command == LM90_REG_W_CONFIG1    ? &config_
                    : command == LM90_REG_W_CONVRATE ? &convrate_
                                                     : nullptr;
-    if (reg && *reg != value) {
+    if (!reg) {
+        // The limits, the one-shot and the alert settings are never velmora's to write.
+        char text[96];
+        std::snprintf(text, sizeof text,
+                      "LM90: write of 0x%02x to register 0x%02x, neither configuration nor "
+                      "conversion rate",
+                      value, command);
+        world_.record_fault(text);
+        return;
+    }
+    if (*reg != value) {
         *reg = value;
         ++world_.state_changes;
     }

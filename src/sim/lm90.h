@@ -27,8 +27,8 @@ class Lm90 : public SimSmbusDevice {
 
     const char* name() const override { return "LM90"; }
 
-    // Temperatures come from the world at the moment of the read; other registers read 0xFF,
-    // and writes to anything but the two write registers are ignored.
+    // Temperatures come from the world at the moment of the read; other registers read 0xFF.
+    // A write to anything but the two write registers is a fault and changes nothing.
     uint8_t read_byte(uint8_t command) override;
     void write_byte(uint8_t command, uint8_t value) override;
 

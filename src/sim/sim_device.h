@@ -41,8 +41,8 @@ class SimSmbusDevice : public SimDevice {
 
     bool acknowledges() const { return acknowledges_; }
     void set_acknowledges(bool on);
-    // Acknowledges `transactions` more transactions addressed to it, then stops for good. Not
-    // kept in the state file.
+    // Acknowledges `transactions` more transactions addressed to it, then stops for good. Kept
+    // in the state file as "acknowledges_left", so a run of the program can meet it.
     void fail_after(int transactions);
     // The host's question at the start of each transaction addressed to the device.
     bool acknowledge() {

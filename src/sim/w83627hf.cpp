@@ -293,8 +293,16 @@ void W83627hf::write_register(uint8_t bank, uint8_t reg, uint8_t value) {
             world_.record_fault(text);
             return;
         }
-        case Kind::Live:
-            return;  // readings and identification belong to the chip
+        case Kind::Live: {
+            // Readings, status and identification belong to the chip: a write there is a
+            // program that took the register for another.
+            char text[96];
+            std::snprintf(text, sizeof text,
+                          "%s: write of 0x%02x to read-only bank %u register 0x%02x", name(), value,
+                          bank, reg);
+            world_.record_fault(text);
+            return;
+        }
         case Kind::Stored:
             break;
     }

@@ -150,10 +150,12 @@ TEST_F(SimMonitor, WinbondVoltageCountsScaleEachRail) {
     world.vcore = -1.0;
     EXPECT_EQ(rd(0x24), 255);
     EXPECT_EQ(rd(0x20), 0);
-    // Writing a reading changes nothing.
+    // Writing a reading changes nothing and is a fault: the register was taken for another.
+    EXPECT_TRUE(world.faults.empty());
     wr(0x24, 0x10);
     EXPECT_EQ(rd(0x24), 255);
-    EXPECT_TRUE(world.faults.empty());
+    EXPECT_EQ(world.faults, std::vector<std::string>{
+                                "W83627HF: write of 0x10 to read-only bank 5 register 0x24"});
 }
 
 TEST_F(SimMonitor, WinbondFanCountsFollowTheDivisorBits) {
@@ -416,6 +418,9 @@ TEST_F(SimMonitor, ItePwmFollowsModeAndDuty) {
     EXPECT_EQ(rd(0x13), 0x77);
     EXPECT_EQ(world.fan_duty[0], 129);
     EXPECT_TRUE(world.faults.empty());
+    wr(0x29, 0x10);  // temperature 1: a reading
+    EXPECT_EQ(world.faults,
+              std::vector<std::string>{"IT8712F: write of 0x10 to read-only register 0x29"});
 }
 
 TEST_F(SimMonitor, IteTachometerEnablesPolarityAndFan3Divisor) {

@@ -225,6 +225,25 @@ TEST_F(SimSmbus, Lm90ReportsIdsTemperaturesAndRate) {
     EXPECT_EQ(smbus_write_byte(1, kLm90, 0x0A, 5), 0);
     EXPECT_EQ(smbus_read_byte(1, kLm90, 0x04), 5);
     EXPECT_EQ(smbus_read_byte(1, kLm90, 0x0A), 0xFF);  // write-only address
+    EXPECT_TRUE(world.faults.empty());
+    EXPECT_EQ(smbus_write_byte(1, kLm90, 0x0D, 0x50), 0);  // the remote high limit
+    EXPECT_EQ(world.faults, Strings{"LM90: write of 0x50 to register 0x0d, neither "
+                                    "configuration nor conversion rate"});
+
+    // A chip that stops answering after a number of transactions keeps that count in its
+    // state, so a run of the program meets it.
+    lm90.fail_after(2);
+    StateSection saved;
+    lm90.save(saved);
+    Lm90 again(world);
+    SimLoadReport report;
+    again.load(saved, report);
+    bus1.attach(kLm90, &again);
+    EXPECT_EQ(smbus_read_byte(1, kLm90, 0xFE), 0x01);
+    EXPECT_EQ(smbus_read_byte(1, kLm90, 0xFE), 0x01);
+    uint8_t value = 0;
+    EXPECT_FALSE(smbus_read_byte_checked(1, kLm90, 0xFE, value));
+    EXPECT_TRUE(report.problems.empty());
 }
 
 TEST_F(SimSmbus, StateSurvivesSaveAndLoad) {
