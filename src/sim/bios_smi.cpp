@@ -82,6 +82,7 @@ BiosSmi::BiosSmi(SimWorld& world, const SimProfile& profile)
     : world_(world),
       has_smi_(profile.has_smi),
       sensors_(profile.has_smi && profile.smi_sensors),
+      cpu_on_die_(profile.smi_cpu_temp_on_die),
       version_(profile.bios_version),
       profile_vendor_(profile.bios_vendor),
       profile_board_(profile.bios_board ? profile.bios_board : "") {
@@ -247,7 +248,7 @@ uint8_t BiosSmi::run(uint8_t function) {
         return kSmiStatusInvalid;
     switch (function) {
         case kSmiFnCpuTemp:
-            mb[1] = temperature_byte(world_.cpu_temp_c) | kSmiCpuTempSocket;
+            mb[1] = temperature_byte(world_.cpu_temp_c) | (cpu_on_die_ ? 0 : kSmiCpuTempSocket);
             return kSmiStatusOk;
         case kSmiFnSecondTemp:
             mb[1] = temperature_byte(world_.sys_temp_c);

@@ -100,6 +100,7 @@ class BiosSmi : public SimIoDevice {
     SimWorld& world_;
     bool has_smi_;
     bool sensors_;
+    bool cpu_on_die_;  // the CPU temperature comes from the die, not the socket
     uint16_t vendor_;
     uint16_t version_;
     uint16_t profile_vendor_;                 // what the profile's BIOS reports

@@ -54,6 +54,9 @@ struct SimProfile {
     bool atxp1_programmed_at_boot;
     // A third fan on the monitor's fan-3 header, full speed in rpm; 0: nothing connected.
     double fan3_max_rpm = 0.0;
+    // Where the BIOS's CPU temperature comes from: a diode on the CPU's die, or a sensor in
+    // the socket under it (bit 16 of the SMI answer).
+    bool smi_cpu_temp_on_die = false;
 };
 
 inline constexpr int kSimProfileCount = 15;

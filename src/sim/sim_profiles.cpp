@@ -55,6 +55,7 @@ constexpr SimMonitorChip W782 = SimMonitorChip::W83782D;
 constexpr SimMonitorChip ITE = SimMonitorChip::IT8712F;
 constexpr SimMonitorChip NoMon = SimMonitorChip::None;
 constexpr double kCaseFanRpm = 1800.0;  // a case fan on the fan-3 header
+constexpr bool kCpuDieSensor = true;    // the BIOS reads the CPU's own diode
 
 // clang-format off
 const SimProfile kProfiles[kSimProfileCount] = {
@@ -97,7 +98,7 @@ const SimProfile kProfiles[kSimProfileCount] = {
     // No super-I/O monitor: the BIOS reports the sensors through SMI.
     {12, "Shuttle SN45G", true, true, 8, 0x0, "SN45G", A, 1, 0x37,
      kNone, kShuttleDimm, kNone, kShuttleAgp, NoMon, -1, kBootFsbHz, kBartonFid, kVid165,
-     2.6, 0, 1.5, BiosSetsVid},
+     2.6, 0, 1.5, BiosSetsVid, 0.0, kCpuDieSensor},
     {13, "Soltek 75FRN(2)-L", true, false, 12, 0x0, "75FRN", A, 0, 0x4E,
      kNone, kNone, kNone, kNone, W627, -1, kBootFsbHz, kBartonFid, kVid165, 0, 0, 0, BiosSetsVid},
     // An unknown board: a BIOS without the SMI interface, no monitor chip, and an ATXP1 that

@@ -286,7 +286,7 @@ TEST_F(SmiSim, TheShuttleBiosReportsItsSensorsAndTakesItsDuties) {
     EXPECT_EQ(log(),
               "SMI: Function code: 0xe1\nSMI: Interface version 0x200\n"
               "SMI: Board vendor: Shuttle, version 0x00\nSMI: Board name: SN45G\n"
-              "SENSOR_SMI: CPU temp sensor: Socket\n");
+              "SENSOR_SMI: CPU temp sensor: Die\n");
     const uint8_t kinds[3] = {slot.controls[0].kind, slot.controls[1].kind, slot.controls[2].kind};
     EXPECT_EQ(std::vector<uint8_t>(kinds, kinds + 3),
               (std::vector<uint8_t>{CONTROL_PWM, CONTROL_PWM, CONTROL_FAN_ENABLE}));
@@ -328,6 +328,16 @@ TEST_F(SmiSim, TheShuttleBiosReportsItsSensorsAndTakesItsDuties) {
     EXPECT_EQ(log(), "");
     smi_sensor_read();
     EXPECT_EQ(std::tuple(slot.controls[0].value, slot.controls[1].value), std::tuple(0x40, 0x90));
+
+    // The same BIOS on a board with a sensor in the socket says so.
+    SimProfile socket = *sim_profile(12);
+    socket.smi_cpu_temp_on_die = false;
+    SimMachine other(socket);
+    install_port_backend(&other);
+    smi_reset_state();
+    ASSERT_EQ(smi_sensor_detect(&slot), 1);
+    EXPECT_NE(log().find("SENSOR_SMI: CPU temp sensor: Socket\n"), std::string::npos);
+    install_port_backend(machine.get());
 }
 
 TEST_F(SmiSim, AFailedRequestKeepsTheChannelsLastReading) {
