@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "automation/autofsb.h"
+#include "automation/presets.h"
 #include "board/boards.h"
 #include "board/fsb.h"
+#include "board/vid_chip.h"
 #include "board/voltage.h"
 #include "helpers/temp_dir.h"
 #include "hw/port_access.h"
@@ -76,6 +79,63 @@ TEST_F(CpuStability, TheProgramsOrderPassesAndEachWrongOrderIsCaught) {
     const std::string text = machine.state_text();
     EXPECT_NE(text.find("cpu_stable_mhz=2150"), std::string::npos);
     EXPECT_NE(text.find("unstable_settings=1"), std::string::npos);
+}
+
+// On every board whose core voltage can be set, the program's sequences, as Apply and the
+// command line make them and as AutoFSB steps through presets up and down, pass a CPU that
+// needs every millivolt: 200 MHz only at 1.700 V.
+TEST(CpuStabilityEveryBoard, TheProgramsSequencesPassOnEveryProfile) {
+    TempWorkDir dir;
+    VirtualClock clock;
+    install_clock(&clock);
+    std::vector<Board> boards;
+    boards_init(boards);
+    int boards_tried = 0;
+    for (int p = 0; p < kSimProfileCount && p < static_cast<int>(boards.size()); ++p) {
+        SimMachine m(*sim_profile(p));
+        install_port_backend(&m);
+        fsb_reset_state();
+        presets_reset_state();
+        Board board = boards[p];
+        if (board.chip.address == 0 && !vid_chip_search(board.chip))
+            continue;
+        m.world().cpu_stable_mhz = 200 * m.world().multiplier - 50.0;
+        if (set_vcore(board, 1.70) != 0)
+            continue;  // a board that cannot set 1.700 V
+        ++boards_tried;
+        EXPECT_EQ(set_fsb(200), 0);
+        clock.advance(1500);
+        EXPECT_EQ(set_fsb(166), 0);
+        EXPECT_EQ(set_vcore(board, 1.65), 0);
+        clock.advance(1500);
+
+        preset_add({183, 1.675, 2.6});
+        preset_add({200, 1.70, 2.6});
+        AutoFsbState s;
+        s.min_fsb = 166;
+        s.max_fsb = 200;
+        s.max_load = 90;
+        s.min_load = 10;
+        s.max_temp = 60;
+        s.temp = 40;
+        s.fsb = 166;
+        s.vcore = 1.65;
+        s.vdimm = 2.6;
+        s.load = 95;
+        s.up_armed = 1;
+        EXPECT_EQ(autofsb_run(s, board), AUTOFSB_RUN_DONE) << p;
+        clock.advance(1500);
+        s.load = 5;
+        s.down_armed = 1;
+        EXPECT_EQ(autofsb_run(s, board), AUTOFSB_RUN_DONE) << p;
+        m.state_text();
+        EXPECT_TRUE(m.world().faults.empty()) << p << ": " << m.world().faults.front();
+        EXPECT_EQ(m.world().unstable_settings, 0) << p;
+        install_port_backend(nullptr);
+    }
+    EXPECT_GE(boards_tried, 6);
+    presets_reset_state();
+    install_clock(nullptr);
 }
 
 }  // namespace
