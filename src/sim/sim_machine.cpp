@@ -100,6 +100,10 @@ std::vector<SimDevice*> SimMachine::all_devices() const {
     return devices;
 }
 
+SimSmbusDevice* SimMachine::lm90() {
+    return lm90_.get();
+}
+
 void SimMachine::close_write_bursts() {
     if (rail_watch_)
         rail_watch_->close();

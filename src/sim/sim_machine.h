@@ -94,6 +94,8 @@ class SimMachine : public PortBackend {
     // The ATXP1 or MS-3 of the profile, nullptr when it has none: tests make it stop
     // acknowledging through it.
     SimSmbusDevice* vid_chip() { return vid_chip_; }
+    // The LM90 on the SMBus; nullptr on a board without one.
+    SimSmbusDevice* lm90();
 
   private:
     uint32_t in(uint16_t port, int width);

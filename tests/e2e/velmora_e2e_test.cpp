@@ -281,6 +281,29 @@ TEST(Program, TheRegulatorOffCodeIsRefusedUnattendedAndNothingIsWritten) {
     EXPECT_TRUE(board.world().faults.empty());
 }
 
+// An LM90 that stops answering in the middle of a run: the program goes on reading the rest,
+// the CPU item keeps its last reading, and the run ends as usual.
+TEST(Program, AnLm90LostInTheMiddleOfARunLeavesTheProgramRunning) {
+    TempWorkDir dir;
+    {
+        SimMachine board(*sim_profile(4));
+        board.lm90()->fail_after(12);
+        ASSERT_TRUE(sim_save_state(board));
+    }
+    write_file("config.ini", "\r\n[Main]\r\nBoard=4\r\n\r\n[Sensor]\r\nUpdate=1\r\n");
+    Child velmora({VELMORA_BINARY, "--sim=4", "--unattended"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    SimMachine after(*sim_profile(4));
+    SimLoadReport report;
+    ASSERT_TRUE(sim_load_state(after, report));
+    EXPECT_FALSE(after.lm90()->acknowledges());
+    EXPECT_TRUE(after.world().faults.empty());
+}
+
 TEST(Program, SigintStopsACommandLineFsbWalkAtAWholeStepAndEndsWithCode130) {
     TempWorkDir dir;
     Child velmora({VELMORA_BINARY, "--sim=7", "-f", "300"},
