@@ -2,10 +2,18 @@
 
 #include "diag/debuglog.h"
 #include "sensors/isa_monitor.h"
+#include "sensors/winbond.h"
 
 namespace {
 
 constexpr uint8_t IT8712F_CHIP_ID = 0x90;
+// 0x90 at 0x58 is also the chip id of a Winbond W83627THF or W83687THF: an IT8712F also
+// answers 0x12 at 0x5B, and a Winbond its vendor id.
+constexpr uint8_t IT87_REG_CORE_ID = 0x5B;
+constexpr uint8_t IT8712F_CORE_ID = 0x12;
+// A BIOS that leaves every fan of 0x14 in on/off mode "off" with the PWM polarity active low
+// leaves fan control that cannot be trusted: forcing the polarity may stop the fans for good.
+constexpr uint8_t IT87_BROKEN_BIOS_MASK = 0x87;
 
 // Environment-controller register numbers, in the datasheet's terms.
 constexpr uint8_t IT87_REG_FAN_DIV = 0x0B;    // bits 2-0 fan 1, 5-3 fan 2 exponent; 6 fan 3
@@ -49,6 +57,8 @@ struct IteState {
     SensorControl controls[kControls]{};
     // Per fan, the temperature input of its automatic control as last seen in the chip.
     uint8_t automatic_input[kFans]{};
+    // The BIOS left the fan control broken: nothing is written to the fan registers.
+    bool fan_control_broken = false;
 };
 IteState state;
 
@@ -112,8 +122,20 @@ int ite_detect(Sensor* slot) {
 
     const uint8_t id = hwmon_chip_id();
     if (id == IT8712F_CHIP_ID) {
+        if (hwmon_read_register(IT87_REG_CORE_ID) != IT8712F_CORE_ID ||
+            winbond_vendor_id() == kWinbondVendorId) {
+            debug_print("ITE: Chip id 90 without the ITE8712's core id, not an ITE8712\n");
+            slot->name = nullptr;
+            return 0;
+        }
         debug_print("ITE: Found a ITE8712\n");
         slot->name = "ITE8712F";
+        state.fan_control_broken =
+            (hwmon_read_register(IT87_REG_FAN_CTL) & IT87_BROKEN_BIOS_MASK) == 0;
+        if (state.fan_control_broken) {
+            debug_print("ITE: Broken BIOS defaults in the fan control, no fan control offered\n");
+            slot->control_count = 0;
+        }
         return 1;
     }
     debug_print("ITE: Unknown CHIPID %x\n", id);
@@ -140,6 +162,8 @@ void ite_read() {
 }
 
 void ite_write() {
+    if (state.fan_control_broken)
+        return;  // 0x13-0x17 stay as the BIOS left them, whatever is asked
     if (state.controls[kSoftwareControl].value == 0)
         return;  // the chip's own fan control stays in charge
     set_fan_output_bits(IT87_REG_FAN_MAIN_CTRL);

@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr uint16_t WINBOND_VENDOR_ID = 0x5CA3;
 constexpr uint8_t W83627HF_CHIP_ID = 0x21;
 constexpr uint8_t W83782D_CHIP_ID = 0x30;
 
@@ -111,7 +110,7 @@ int winbond_detect(Sensor* slot) {
     slot->fans = state.fans;
     slot->controls = state.controls;
 
-    if (winbond_vendor_id() != WINBOND_VENDOR_ID)
+    if (winbond_vendor_id() != kWinbondVendorId)
         return 0;
     state.chip_id = hwmon_chip_id();
     switch (state.chip_id) {

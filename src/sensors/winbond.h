@@ -11,6 +11,7 @@
 // The vendor id (0x5CA3 for Winbond), low byte read with bank register 0x4E = 0x00, high byte with
 // 0x80.
 uint16_t winbond_vendor_id();
+inline constexpr uint16_t kWinbondVendorId = 0x5CA3;
 
 // Fills the slot (counts, the driver's arrays, the eight control entries) and answers 1 for a
 // W83627HF (chip id 0x21) or W83782D (0x30). A foreign vendor id answers 0 silently, the name

@@ -19,6 +19,8 @@ constexpr VoltageInput kVoltageInputs[9] = {
 constexpr uint8_t kConfigInit = 0x80;        // restores the power-on values, clears itself
 constexpr uint8_t kConfigUpdateVbat = 0x40;  // one VBAT conversion, clears itself
 constexpr int kFans = 3;
+constexpr uint8_t kCoreIdRegister = 0x5B;  // the core's id, 0x12 on the IT8712F
+constexpr uint8_t kCoreId = 0x12;
 constexpr uint8_t kWinbondBankSelect = 0x4E;
 
 }  // namespace
@@ -79,7 +81,7 @@ It8712f::Kind It8712f::kind(uint8_t reg) {
     }
     if (reg >= IT87_REG_VIN && reg <= IT87_REG_TEMP + 2)
         return Kind::Live;
-    if (reg == IT87_REG_CHIPID)
+    if (reg == IT87_REG_CHIPID || reg == kCoreIdRegister)
         return Kind::Live;
     if ((reg >= 0x30 && reg <= 0x45) || reg == 0x48 || reg == 0x50 || reg == 0x51)
         return Kind::Stored;
@@ -165,6 +167,8 @@ uint8_t It8712f::live_register(uint8_t reg) const {
             return sim_monitor_temp_byte(world_.ambient_c);
         case IT87_REG_CHIPID:
             return chip_id_;
+        case kCoreIdRegister:
+            return kCoreId;
     }
     return 0x00;  // interrupt status: the model raises no alarms
 }

@@ -24,8 +24,22 @@ class Ite : public MonitorPortsTest {
         MonitorPortsTest::SetUp();
         ite_reset_state();
     }
-    int detect(uint8_t chip_id) {
+    // An IT8712F also answers its core id, no Winbond vendor id, and the fan control the BIOS
+    // left (0x80: polarity active high, sound).
+    int detect(uint8_t chip_id, uint8_t core_id = 0x12, uint8_t vendor_low = 0x90,
+               uint8_t fan_ctl = 0x80) {
         rd(0x58, chip_id);
+        if (chip_id == 0x90) {
+            rd(0x5B, core_id);
+            if (core_id == 0x12) {
+                wr(0x4E, 0x00);
+                rd(0x4F, vendor_low);
+                wr(0x4E, 0x80);
+                rd(0x4F, 0x5C);
+                if (vendor_low != 0xA3)
+                    rd(0x14, fan_ctl);
+            }
+        }
         return ite_detect(&slot_);
     }
     // Scripts a whole read from a register file, in the driver's order.
@@ -53,24 +67,37 @@ TEST_F(Ite, DetectionReadsTheChipIdAndSetsUpTheControls) {
         int found;
         const char* name;
         std::string log;
+        uint8_t core_id, vendor_low, fan_ctl;
+        int controls;
     } cases[] = {
-        {0x90, 1, "ITE8712F", "ITE: Found a ITE8712\n"},
-        {0x21, 0, nullptr, "ITE: Unknown CHIPID 21\n"},
-        {0xFF, 0, nullptr, "ITE: Unknown CHIPID ff\n"},
+        {0x90, 1, "ITE8712F", "ITE: Found a ITE8712\n", 0x12, 0x90, 0x80, 4},
+        {0x21, 0, nullptr, "ITE: Unknown CHIPID 21\n", 0x12, 0x90, 0x80, 4},
+        {0xFF, 0, nullptr, "ITE: Unknown CHIPID ff\n", 0x12, 0x90, 0x80, 4},
+        // A Winbond W83627THF answers 0x90 too: without the core id, or with Winbond's
+        // vendor id, it is no ITE.
+        {0x90, 0, nullptr, "ITE: Chip id 90 without the ITE8712's core id, not an ITE8712\n", 0xFF,
+         0x90, 0x80, 4},
+        {0x90, 0, nullptr, "ITE: Chip id 90 without the ITE8712's core id, not an ITE8712\n", 0x12,
+         0xA3, 0x80, 4},
+        // Fans in on/off mode "off" with the polarity active low: no fan control offered.
+        {0x90, 1, "ITE8712F",
+         "ITE: Found a ITE8712\nITE: Broken BIOS defaults in the fan control, no fan control "
+         "offered\n",
+         0x12, 0x90, 0x70, 0},
     };
     for (const auto& c : cases) {
         restart();
         std::remove(kDebugLogName);
         slot_.controls = nullptr;
         ite_reset_state();
-        EXPECT_EQ(detect(c.id), c.found);
+        EXPECT_EQ(detect(c.id, c.core_id, c.vendor_low, c.fan_ctl), c.found);
         EXPECT_EQ(ports_.accesses, expected_);
         EXPECT_STREQ(slot_.name, c.name);
         EXPECT_EQ(read_file(kDebugLogName), c.log);
         EXPECT_EQ(slot_.type, SENSOR_ITE);
         EXPECT_EQ(std::vector<int>({slot_.temperature_count, slot_.voltage_count, slot_.fan_count,
                                     slot_.control_count}),
-                  (std::vector<int>{3, 9, 3, 4}));
+                  (std::vector<int>{3, 9, 3, c.controls}));
         ASSERT_TRUE(slot_.temperatures && slot_.voltages && slot_.fans && slot_.controls);
     }
     for (int i = 0; i < 3; ++i) {

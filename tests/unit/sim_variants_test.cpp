@@ -136,6 +136,44 @@ TEST_F(SimVariants, TheThirdFanIsReadOnAWinbondAndAnIteBoard) {
     }
 }
 
+// A Winbond that answers 0x90 as its chip id (a W83627THF) is no IT8712F; and an IT8712F
+// whose BIOS left its fan control broken offers no fan control and gets no fan register
+// written, whatever AutoFAN would ask.
+TEST_F(SimVariants, NoWinbondIsTakenForAnIteAndABrokenIteFanControlIsLeftAlone) {
+    std::vector<std::string> problems;
+    load(7, "W83627HF", "chip_id", "0x90", problems);
+    SensorTable table{};
+    sensors_detect(&table);
+    for (int i = 0; i < table.count; ++i)
+        EXPECT_NE(table.sensors[i].type, SENSOR_ITE);
+    sensors_read_all(&table);
+    sensors_write_controls(&table);
+    EXPECT_TRUE(machine->world().faults.empty()) << machine->world().faults.front();
+
+    ite_reset_state();
+    load(1, "IT8712F", "address", "0x00", problems);
+    port_out8(0x14, 0x295);
+    port_out8(0x70, 0x296);  // fans off in on/off mode, polarity active low
+    const auto fan_registers = [] {
+        std::vector<int> r;
+        for (uint8_t reg = 0x13; reg <= 0x17; ++reg) {
+            port_out8(reg, 0x295);
+            r.push_back(port_in8(0x296));
+        }
+        return r;
+    };
+    const std::vector<int> before = fan_registers();
+    SensorTable ite{};
+    sensors_detect(&ite);
+    ASSERT_EQ(ite.sensors[0].type, SENSOR_ITE);
+    EXPECT_EQ(ite.sensors[0].control_count, 0);
+    for (SensorControl* c = ite.sensors[0].controls; c < ite.sensors[0].controls + 4; ++c)
+        c->value = c->kind == CONTROL_FAN_ENABLE ? 1 : 127;
+    sensors_write_controls(&ite);
+    EXPECT_EQ(fan_registers(), before);
+    EXPECT_TRUE(machine->world().faults.empty()) << machine->world().faults.front();
+}
+
 TEST_F(SimVariants, TheIteDriverReadsADisabledTachometerAsAStoppedFan) {
     SimMachine m(*sim_profile(11));
     install_port_backend(&m);
