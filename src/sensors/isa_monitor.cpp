@@ -21,8 +21,6 @@ uint16_t fan_rpm_from_count(uint32_t count, uint32_t divisor) {
     uint64_t product = uint64_t{count} * divisor;
     if (product == 0)
         return 0;
-    if (product < HWMON_FAN_DOUBLE_BELOW)
-        product *= 2;
     const uint64_t rpm = HWMON_FAN_CLOCK_RPM / product;
     return rpm > 0xFFFF ? uint16_t{0xFFFF} : static_cast<uint16_t>(rpm);
 }

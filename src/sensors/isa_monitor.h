@@ -22,10 +22,9 @@ uint8_t hwmon_read_register(uint8_t reg);
 uint8_t hwmon_chip_id();
 
 // The tachometer counts a 22.5 kHz clock over one revolution of the fan after the chip's
-// divisor, so rpm = 1 350 000 / (count x divisor). A product below 135 (over 10 000 rpm) is
-// doubled, as the chips count such fast fans over two revolutions.
+// divisor, so rpm = 1 350 000 / (count x divisor), for fast fans too (the chips count every
+// fan over one revolution).
 inline constexpr uint32_t HWMON_FAN_CLOCK_RPM = 1350000;
-inline constexpr uint32_t HWMON_FAN_DOUBLE_BELOW = 135;
 inline constexpr uint8_t HWMON_FAN8_OVERFLOW = 255;  // 8-bit count: fan stopped or absent
 
 // The conversion for counts of any width: count and divisor as they stand (no overflow value

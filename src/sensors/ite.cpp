@@ -37,7 +37,7 @@ constexpr uint8_t IT87_REG_TEMP(int nr) {  // temperatures 1-3, whole degrees, s
 }
 
 constexpr uint8_t IT87_FAN_OUTPUTS = 0x07;       // bits 2-0 of 0x13 and 0x14: fans 1-3
-constexpr uint8_t IT87_FAN3_DIV_SELECT = 0x64;   // any of bits 2, 5, 6: fan 3 divisor 8
+constexpr uint8_t IT87_FAN3_DIV_SELECT = 0x40;   // bit 6: fan 3 divisor 8, else 2
 constexpr uint8_t IT87_PWM_AUTOMATIC = 0x80;     // the chip's automatic control
 constexpr uint8_t IT87_PWM_DUTY = 0x7F;          // software duty in 128 steps
 constexpr uint8_t IT87_PWM_TEMP_INPUT = 0x03;    // automatic mode: temperature input
@@ -64,17 +64,20 @@ IteState state;
 
 // One fan from its low count byte, the high byte when its 16-bit counter is on, and the divisor
 // exponent. An 8-bit count of 255 and a 16-bit count of 0 or 0xFFFF are a stopped fan.
+constexpr uint32_t kFan16Divisor = 2;
+
 uint16_t read_fan(int nr, uint8_t wide, uint8_t exponent_of(uint8_t)) {
     uint16_t count = hwmon_read_register(IT87_REG_FAN(nr));
     const bool sixteen = wide & (1u << nr);
     if (sixteen)
         count = static_cast<uint16_t>(count | hwmon_read_register(IT87_REG_FANX(nr)) << 8);
-    const uint8_t exponent = exponent_of(hwmon_read_register(IT87_REG_FAN_DIV));
     if (!sixteen)
-        return fan_count_to_rpm(count, exponent);
+        return fan_count_to_rpm(count, exponent_of(hwmon_read_register(IT87_REG_FAN_DIV)));
     if (count == IT87_FAN16_STOPPED)
         return 0;
-    return fan_rpm_from_count(count, uint32_t{1} << exponent);  // 0 gives 0 as well
+    // The 16-bit counters always count with a divisor of 2; 0x0B's divisors are the 8-bit
+    // counters' only.
+    return fan_rpm_from_count(count, kFan16Divisor);  // 0 gives 0 as well
 }
 
 uint8_t fan1_exponent(uint8_t div) {

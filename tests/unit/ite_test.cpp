@@ -52,8 +52,9 @@ class Ite : public MonitorPortsTest {
         for (int fan = 0; fan < 3; ++fan) {
             rd(0x0D + fan, r[0x0D + fan]);
             if (r[0x0C] & (1 << fan))
-                rd(0x18 + fan, r[0x18 + fan]);
-            rd(0x0B, r[0x0B]);
+                rd(0x18 + fan, r[0x18 + fan]);  // a 16-bit counter: divisor 2, no 0x0B
+            else
+                rd(0x0B, r[0x0B]);
         }
         for (int i = 0; i < 3; ++i)
             rd(0x15 + i, r[0x15 + i]);
@@ -121,14 +122,17 @@ TEST_F(Ite, ReadTakesEightAnd16BitFanCountsAndTheWholePwmBytes) {
         uint8_t div, wide, low[3], high[3];
         uint16_t rpm[3];
     } cases[] = {
-        // 8 bits: 0x34 x 2 doubled; 240 keeps no high byte; 255 stopped. Fan 3 divisor 8.
-        {0x09, 0x00, {0x34, 0xF0, 0xFF}, {0x12, 0x12, 0x12}, {6490, 2812, 0}},
-        {0x04, 0x00, {135, 135, 100}, {0, 0, 0}, {625, 10000, 1687}},  // exponents 4, 0, 3
-        {0x40, 0x00, {100, 100, 100}, {0, 0, 0}, {6750, 6750, 1687}},  // exponents 0, 0, 3
-        {0x00, 0x00, {0, 0, 100}, {0, 0, 0}, {0, 0, 6750}},            // fan 3 divisor 2
+        // 8 bits: 0x34 x 2, a fast fan read as it is; 240 keeps no high byte; 255 stopped.
+        {0x09, 0x00, {0x34, 0xF0, 0xFF}, {0x12, 0x12, 0x12}, {12980, 2812, 0}},
+        // Exponents 4, 4 and fan 3's 1: bits 2 and 5 are fans 1's and 2's, not fan 3's.
+        {0x24, 0x00, {135, 135, 100}, {0, 0, 0}, {625, 625, 6750}},
+        {0x40, 0x00, {100, 100, 100}, {0, 0, 0}, {13500, 13500, 1687}},  // exponents 0, 0, 3
+        {0x00, 0x00, {0, 0, 100}, {0, 0, 0}, {0, 0, 6750}},              // fan 3 divisor 2
         // 16 bits: 0x1234 x 2; 255 an ordinary count; 0 and 0xFFFF stopped.
         {0x09, 0x07, {0x34, 0xFF, 0x00}, {0x12, 0x00, 0x00}, {144, 2647, 0}},
-        {0x09, 0x05, {0xFF, 0x30, 0x01}, {0xFF, 0x00, 0x00}, {0, 7031, 65535}},  // 8-bit fan 2
+        {0x09, 0x05, {0xFF, 0x30, 0x01}, {0xFF, 0x00, 0x00}, {0, 14062, 65535}},  // 8-bit fan 2
+        // 16 bits count with divisor 2 whatever 0x0B says (0x12: fan 1 4, fan 2 8).
+        {0x12, 0x03, {0xC2, 0x2A, 0xFF}, {0x00, 0x01, 0xFF}, {3479, 2265, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.div) * 256 + c.wide);

@@ -174,6 +174,39 @@ TEST_F(SimVariants, NoWinbondIsTakenForAnIteAndABrokenIteFanControlIsLeftAlone) 
     EXPECT_TRUE(machine->world().faults.empty()) << machine->world().faults.front();
 }
 
+// The readings as the chips count: 16-bit counters with a divisor of 2 whatever 0x0B holds,
+// fan 3's divisor from bit 6 alone, and a fast fan at its full speed.
+TEST_F(SimVariants, TheIteFansReadAsTheChipCountsThem) {
+    SimMachine m(*sim_profile(1));
+    install_port_backend(&m);
+    const double rpm[3] = {12000.0, 2400.0, 6000.0};
+    for (int fan = 0; fan < 3; ++fan)
+        m.world().fan_max_rpm[fan] = m.world().fan_rpm[fan] = rpm[fan];
+    SensorTable table{};
+    sensors_detect(&table);
+    const struct {
+        uint8_t div, wide;  // 0x0B and 0x0C
+    } cases[] = {
+        {0x12, 0x07},  // all 16-bit: divisor 2, not 0x0B's 4, 4 and 2
+        {0x24, 0x02},  // fan 1 8-bit with divisor 16 (a fast fan); fan 3 divisor 2: no bit 6
+    };
+    for (const auto& c : cases) {
+        for (const auto& [reg, value] : {std::pair<uint8_t, uint8_t>{0x0B, c.div},
+                                         {0x0C, c.wide},
+                                         {0x15, 0x7F},
+                                         {0x16, 0x7F},
+                                         {0x17, 0x7F}}) {
+            port_out8(reg, 0x295);
+            port_out8(value, 0x296);
+        }
+        sensors_read_all(&table);
+        for (int fan = 0; fan < 3; ++fan)
+            EXPECT_NEAR(table.sensors[0].fans[fan], rpm[fan], rpm[fan] * 0.02)
+                << "0x0B " << int(c.div) << " fan " << fan + 1;
+    }
+    EXPECT_TRUE(m.world().faults.empty());
+}
+
 TEST_F(SimVariants, TheIteDriverReadsADisabledTachometerAsAStoppedFan) {
     SimMachine m(*sim_profile(11));
     install_port_backend(&m);

@@ -42,10 +42,12 @@ TEST_F(Winbond, FanCountsConvertIn32BitsAndCapAt65535) {
         uint8_t exponent;
         uint16_t rpm;
     } cases[] = {
-        // 100 x 1 is doubled; 1 x 1 doubled gives 675 000, capped rather than wrapped to 16 bits;
-        // no divisor as large as 2^32.
-        {135, 1, 5000}, {100, 0, 6750}, {134, 0, 5037}, {135, 0, 10000}, {255, 0, 0},  {255, 7, 0},
-        {0, 3, 0},      {56, 3, 3013},  {1, 0, 65535},  {10, 5, 4218},   {200, 32, 0},
+        // Fast fans too count over one revolution, as the chips do (100 x 1: 13 500 rpm, not
+        // half); 1 x 1 gives 1 350 000, capped rather than wrapped to 16 bits; no divisor as
+        // large as 2^32.
+        {135, 1, 5000}, {100, 0, 13500}, {134, 0, 10074}, {135, 0, 10000},
+        {255, 0, 0},    {255, 7, 0},     {0, 3, 0},       {56, 3, 3013},
+        {1, 0, 65535},  {10, 5, 4218},   {200, 32, 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(fan_count_to_rpm(c.count, c.exponent), c.rpm)
