@@ -1,5 +1,7 @@
 #include "sensors/lm90.h"
 
+#include <algorithm>
+
 #include "diag/debuglog.h"
 #include "hw/smbus.h"
 
@@ -14,6 +16,9 @@ constexpr uint8_t LM90_REG_R_MAN_ID = 0xFE;
 constexpr uint8_t LM90_REG_R_CHIP_ID = 0xFF;  // die revision
 
 constexpr uint8_t LM90_MAN_ID = 0x01;
+constexpr uint8_t LM90_CHIP_FAMILY_MASK = 0xF0;
+constexpr uint8_t LM99_CHIP_FAMILY = 0x30;
+constexpr int kLm99RemoteOffset = 16;
 constexpr uint8_t LM90_MAX_CONVRATE = 9;  // 32 conversions per second
 
 constexpr int kRemoteTemp = 0;
@@ -29,6 +34,7 @@ struct Lm90State {
     // Whether the control has held the chip's rate since detection; until then a write would
     // push an arbitrary value over it.
     bool rate_read = false;
+    bool lm99 = false;  // the remote reading needs kLm99RemoteOffset added
 };
 Lm90State state;
 
@@ -36,6 +42,16 @@ bool answers_on(uint8_t bus) {
     if (smbus_read_byte(bus, LM90_ADDRESS, LM90_REG_R_MAN_ID) != LM90_MAN_ID)
         return false;
     const uint8_t rev = smbus_read_byte(bus, LM90_ADDRESS, LM90_REG_R_CHIP_ID);
+    // The same maker's LM99 (and LM89) answer 0x3x: its remote reading runs 16 degrees low,
+    // since its diode model is another CPU's, so 16 is added as the kernel's driver does.
+    state.lm99 = (rev & LM90_CHIP_FAMILY_MASK) == LM99_CHIP_FAMILY;
+    if (state.lm99) {
+        debug_print(
+            "LM90: Found an LM99 (rev: %x) on Bus %d, 16 degrees added to its CPU "
+            "reading\n",
+            rev, bus);
+        return true;
+    }
     debug_print(bus == 0 ? "LM90: Found an LM90 (rev: %x) on Bus 0\n"
                          : "LM90: Found an LM90 (rev: %x) on Bus 1\n",
                 rev);
@@ -76,7 +92,10 @@ int lm90_detect(Sensor* slot) {
 }
 
 void lm90_read() {
-    read_into(LM90_REG_R_REMOTE_TEMPH, state.temperatures[kRemoteTemp]);
+    int8_t remote = 0;
+    if (read_into(LM90_REG_R_REMOTE_TEMPH, remote))
+        state.temperatures[kRemoteTemp] =
+            state.lm99 ? static_cast<int8_t>(std::min(remote + kLm99RemoteOffset, 127)) : remote;
     read_into(LM90_REG_R_LOCAL_TEMP, state.temperatures[kLocalTemp]);
     if (read_into(LM90_REG_R_CONVRATE, state.control.value))
         state.rate_read = true;

@@ -26,7 +26,7 @@ uint8_t Lm90::read_byte(uint8_t command) {
         case LM90_REG_R_LOCAL_TEMP:
             return temp_byte(world_.sys_temp_c);
         case LM90_REG_R_REMOTE_TEMPH:
-            return temp_byte(world_.cpu_temp_c);
+            return temp_byte(world_.cpu_temp_c - ((chip_id_ & 0xF0) == 0x30 ? 16.0 : 0.0));
         case LM90_REG_R_CONFIG1:
             return config_;
         case LM90_REG_R_CONVRATE:
@@ -34,7 +34,7 @@ uint8_t Lm90::read_byte(uint8_t command) {
         case LM90_REG_R_MAN_ID:
             return LM90_MAN_ID;
         case LM90_REG_R_CHIP_ID:
-            return LM90_CHIP_ID;
+            return chip_id_;
     }
     return 0xFF;
 }
@@ -61,11 +61,18 @@ void Lm90::write_byte(uint8_t command, uint8_t value) {
 }
 
 void Lm90::save_registers(StateSection& out) const {
+    out.set_u8("chip_id", chip_id_);
     out.set_u8("config", config_);
     out.set_u8("conversion_rate", convrate_);
 }
 
 void Lm90::load_registers(const StateSection& in, SimLoadReport& report) {
+    // Optional: files from before the key hold an LM90.
+    chip_id_ = LM90_CHIP_ID;
+    if (in.find("chip_id") && !in.get_u8("chip_id", chip_id_)) {
+        chip_id_ = LM90_CHIP_ID;
+        report.problem("LM90: chip_id invalid, an LM90 used");
+    }
     if (!in.get_u8("config", config_))
         report.problem("LM90: config missing or invalid, power-on value used");
     if (!in.get_u8("conversion_rate", convrate_))

@@ -20,6 +20,7 @@ inline constexpr uint8_t LM90_REG_R_CHIP_ID = 0xFF;  // die revision
 
 inline constexpr uint8_t LM90_MAN_ID = 0x01;   // the maker's id of every LM90
 inline constexpr uint8_t LM90_CHIP_ID = 0x21;  // die revision of an LM90
+inline constexpr uint8_t LM99_CHIP_ID = 0x31;  // an LM99 (or LM89): same maker's id
 
 class Lm90 : public SimSmbusDevice {
   public:
@@ -41,4 +42,7 @@ class Lm90 : public SimSmbusDevice {
     SimWorld& world_;
     uint8_t config_ = 0;
     uint8_t convrate_ = 0;
+    // "chip_id" in the state file: 0x3x makes it an LM99, whose remote reading is 16 degrees
+    // low (its diode model is another CPU's). A power cycle keeps it, like a soldered chip.
+    uint8_t chip_id_ = LM90_CHIP_ID;
 };

@@ -77,7 +77,7 @@ TEST_F(Lm90Test, DetectionAsksBusZeroThenOneForTheMakerId) {
          {0x01, 0x3A},
          1,
          {{0, R, 0xFE}, {1, R, 0xFE}, {1, R, 0xFF}},
-         "LM90: Found an LM90 (rev: 3a) on Bus 1\n"},
+         "LM90: Found an LM99 (rev: 3a) on Bus 1, 16 degrees added to its CPU reading\n"},
         {{0x4D}, {0x02}, 0, {{0, R, 0xFE}, {1, R, 0xFE}}, ""},
     };
     for (const Case& c : cases) {

@@ -207,6 +207,21 @@ TEST_F(SimVariants, TheIteFansReadAsTheChipCountsThem) {
     EXPECT_TRUE(m.world().faults.empty());
 }
 
+// An LM99 answers the LM90's maker id and reads the CPU 16 degrees low: taken for what it is,
+// its reading is the CPU's.
+TEST_F(SimVariants, AnLm99ReadsTheCpuAsItIs) {
+    std::vector<std::string> problems;
+    SimMachine& m = load(4, "LM90", "chip_id", "0x31", problems);
+    EXPECT_TRUE(problems.empty());
+    m.world().cpu_temp_c = 52.0;
+    Sensor slot{};
+    ASSERT_EQ(lm90_detect(&slot), 1);
+    lm90_read();
+    EXPECT_EQ(slot.temperatures[0], 52);
+    EXPECT_NE(read_file(kDebugLogName).find("LM90: Found an LM99 (rev: 31) on Bus 1"),
+              std::string::npos);
+}
+
 TEST_F(SimVariants, TheIteDriverReadsADisabledTachometerAsAStoppedFan) {
     SimMachine m(*sim_profile(11));
     install_port_backend(&m);
