@@ -304,6 +304,46 @@ TEST(Program, AnLm90LostInTheMiddleOfARunLeavesTheProgramRunning) {
     EXPECT_TRUE(after.world().faults.empty());
 }
 
+// An IT8712F whose BIOS left its fan control broken: AutoFAN on and an entry enabled, yet
+// nothing reaches 0x13-0x17 during the run or at its close, and the log says why.
+TEST(Program, ABrokenIteFanControlIsNeverWritten) {
+    TempWorkDir dir;
+    auto fan_registers = [](SimMachine& board) {
+        std::vector<int> r;
+        for (uint8_t reg = 0x13; reg <= 0x17; ++reg) {
+            board.out8(0x295, reg);
+            r.push_back(board.in8(0x296));
+        }
+        return r;
+    };
+    std::vector<int> before;
+    {
+        SimMachine board(*sim_profile(1));
+        board.out8(0x295, 0x14);
+        board.out8(0x296, 0x70);  // fans off in on/off mode, polarity active low
+        before = fan_registers(board);
+        ASSERT_TRUE(sim_save_state(board));
+    }
+    write_file("config.ini",
+               "\r\n[Main]\r\nBoard=1\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
+               "[AutoFAN]\r\nEnable=1\r\n");
+    write_file("autofan.ini", "\r\n[ID2.0]\r\nenabled=1\r\nduty_min=255\r\nduty_max=255\r\n");
+    Child velmora({VELMORA_BINARY, "--sim=1", "--unattended"},
+                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    EXPECT_NE(read_file("velmora.deb")
+                  .find("ITE: Broken BIOS defaults in the fan control, no fan control offered\n"),
+              std::string::npos);
+    SimMachine after(*sim_profile(1));
+    SimLoadReport report;
+    ASSERT_TRUE(sim_load_state(after, report));
+    EXPECT_EQ(fan_registers(after), before);
+    EXPECT_TRUE(after.world().faults.empty());
+}
+
 TEST(Program, SigintStopsACommandLineFsbWalkAtAWholeStepAndEndsWithCode130) {
     TempWorkDir dir;
     Child velmora({VELMORA_BINARY, "--sim=7", "-f", "300"},
