@@ -43,6 +43,11 @@ struct SavedSettings {
     uint8_t pci_bus_latency = 0, agp_bus_latency = 0, agp_ctr_latency = 0;
 };
 
+// Reads a key of config.ini that holds a whole number. A value that is not one (nan, 1e300,
+// 12abc, past the 32-bit range) is refused with a log line and `value` keeps what it held, so
+// the key's default stands. True when a number was taken.
+bool read_whole_number(const char* section, const char* key, int32_t& value);
+
 // Sets every default, then reads the keys in their fixed order; a key replaces its default
 // only when present. A missing or unreadable file leaves the defaults.
 void load_main_settings(MainSettings& settings);

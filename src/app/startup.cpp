@@ -166,7 +166,8 @@ bool TMain::InitValues(bool read_hardware) {
     // and only without a stored choice the BIOS.
     if (board_number == NO_BOARD) {
         int32_t stored = NO_BOARD;
-        if (configfile_read(kConfigFile, "Main", "Board", &stored, CONFIG_INT)) {
+        if (configfile_read(kConfigFile, "Main", "Board", nullptr, CONFIG_INT) &&
+            read_whole_number("Main", "Board", stored)) {
             board_number = stored;
             // A number past the table would pick a board that does not exist.
             if (stored != NO_BOARD && (stored < 0 || stored >= board_count)) {

@@ -89,6 +89,27 @@ TEST_F(MainSettingsTest, DelayChangeIsOneOfTheListsThreeDelays) {
     }
 }
 
+// A value that is no whole number is not cut down to one: the key keeps its default, and the
+// log says so.
+TEST_F(MainSettingsTest, AValueThatIsNoWholeNumberLeavesTheDefault) {
+    write_file("config.ini",
+               "\r\n[Main]\r\nReset=1e300\r\nLoadUpdate= 7 \r\nMinimized=nan\r\n"
+               "\r\n[AutoFSB]\r\nMaxFSB=12abc\r\nMinFSB=-3000000000\r\nMaxLoad=+80\r\n");
+    const MainSettings s = load_with_rules(170);
+    EXPECT_EQ(s.reset, MainSettings{}.reset);
+    EXPECT_EQ(s.minimized, MainSettings{}.minimized);
+    EXPECT_EQ(s.load_update, 7);
+    EXPECT_EQ(s.max_fsb, MainSettings{}.max_fsb);  // not 12, which the rules would replace
+    EXPECT_EQ(s.min_fsb, MainSettings{}.min_fsb);
+    EXPECT_EQ(s.max_load, 80);
+    const std::string log = read_file("velmora.deb");
+    for (const char* line :
+         {"VELMORA: Reset=1e300 in [Main] of config.ini is not a whole number, not taken\n",
+          "VELMORA: Minimized=nan in [Main] of config.ini is not a whole number, not taken\n",
+          "VELMORA: MaxFSB=12abc in [AutoFSB] of config.ini is not a whole number, not taken\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << log;
+}
+
 TEST_F(MainSettingsTest, ASaveFromNothingHasTheFixedLayoutAndLaterSavesKeepIt) {
     SavedSettings saved;
     saved.board = 7;
