@@ -13,12 +13,18 @@
 #include "app/privileges.h"
 #include "app/prompts.h"
 #include "app/run_lock.h"
+#include "diag/append_file.h"
+#include "diag/debuglog.h"
 #include "gui/close_signals.h"
 #include "gui/main_window.h"
 #include "gui/qt_prompts.h"
 #include "platform/platform.h"
+#ifndef _WIN32
+#include "platform/linux_platform.h"
+#endif
 #include "sensors/fan_failsafe.h"
 #include "sim/sim_machine.h"
+#include "support/stray_files.h"
 
 RunMode decide_run_mode(const std::vector<std::string>& args, const char* display,
                         const char* wayland_display, const char* qpa_platform) {
@@ -54,6 +60,32 @@ void ignore_plugin_paths_when_privileged() {
         std::fprintf(stderr, "velmora: running privileged, Qt plugin paths ignored\n");
 }
 
+// Whether a window could be shown: an X11 display that answers, or a Wayland one named.
+bool display_reachable() {
+#ifdef _WIN32
+    return true;
+#else
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (wayland && *wayland) || x11_display_reachable();
+#endif
+}
+
+// A start that is refused says why on standard error and, on a desktop, in a box; the run
+// touches nothing. The box comes from a toolkit without the process's privileges.
+void show_refusal(const std::string& text, const std::vector<std::string>& args, int argc,
+                  char** argv) {
+    std::fprintf(stderr, "velmora: %s\n", text.c_str());
+    std::fflush(stderr);
+    const RunMode mode =
+        decide_run_mode(args, std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
+                        std::getenv("QT_QPA_PLATFORM"));
+    if (mode.unattended || !display_reachable())
+        return;
+    drop_process_privileges();
+    QApplication app(argc, argv);
+    QtPrompts().show_message(text);
+}
+
 }  // namespace
 
 int run_application(int argc, char** argv) {
@@ -70,14 +102,24 @@ int run_application(int argc, char** argv) {
     // window titles also catch a copy on the same desktop that runs on another simulated
     // board, or that holds a lock of its own user's.
     const RunLock lock = plan.simulated ? lock_simulated_board(kSimStateFile) : lock_real_board();
-    if (lock.state == RunLock::State::Busy || is_already_running(instance_key())) {
+    if (lock.state != RunLock::State::Taken || is_already_running(instance_key())) {
         log_banner();
-        log_already_running();
+        if (lock.state == RunLock::State::Failed)
+            debug_print("VELMORA: No lock -> Exiting now... (%s)\n", lock.refusal);
+        else
+            log_already_running();
+        if (!lock.refusal.empty())
+            show_refusal(lock.refusal, args, argc, argv);
         return 1;
     }
+    // What an earlier run left behind: a log grown too large, files of a save cut short.
+    rotate_when_large(kDebugLogName);
+    remove_stray_new_files(".");
     PortSetup ports = make_port_backend(plan, args);
-    ports.notes.log_lines.insert(ports.notes.log_lines.begin(), lock.log_lines.begin(),
-                                 lock.log_lines.end());
+    if (!ports.error.empty()) {
+        std::fprintf(stderr, "%s\n", ports.error.c_str());
+        return 2;
+    }
     // The simulated board needs no privilege: all of it goes before the toolkit loads a
     // plugin. Real ports keep theirs until the start-up's port grant.
     if (!ports.backend->needs_port_grant()) {
@@ -102,9 +144,10 @@ int run_application(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
 
     install_port_backend(&ports.active());
-    // The simulated board keeps what this run sets, however the run ends.
+    // The simulated board keeps what this run sets, however the run ends; a run that could
+    // not keep it says so and does not end with 0.
     save_simulated_board(ports);
-    add_exit_hook([&ports] { save_simulated_board(ports); });
+    add_exit_hook([&ports] { return final_save_of_simulated_board(ports); });
     // A run that dies leaves AutoFAN's fans at full speed; the simulated board then saves
     // what that wrote (a real board has nothing to save).
     static const PortSetup* failing_ports = nullptr;
@@ -135,7 +178,7 @@ int run_application(int argc, char** argv) {
     } catch (const std::exception& e) {
         prompts->show_message(e.what());
     }
-    run_exit_hooks();
+    const int code = run_exit_hooks(0);
     install_port_backend(nullptr);
-    return 0;
+    return code;
 }

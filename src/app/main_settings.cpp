@@ -49,10 +49,8 @@ bool read_whole_number(const char* section, const char* key, int32_t& value) {
         return false;
     if (whole_number(text, value))
         return true;
-    // The value is shown as far as 40 characters: the file is the user's, not the log's.
-    const std::string shown = std::string(text).substr(0, 40);
     debug_print("VELMORA: %s=%s in [%s] of config.ini is not a whole number, not taken\n", key,
-                shown.c_str(), section);
+                log_excerpt(text), section);
     return false;
 }
 

@@ -1,8 +1,16 @@
 #include "app/port_setup.h"
 
 #include <charconv>
+#include <cstdio>
 #include <fstream>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "diag/append_file.h"
 #include "diag/errortext.h"
 #include "hw/direct_port_backend.h"
 #include "hw/giveio.h"
@@ -102,17 +110,30 @@ PortPlan plan_port_backend(const std::vector<std::string>& args) {
 
 PortSetup make_port_backend(const PortPlan& plan, const std::vector<std::string>& args) {
     PortSetup setup;
+    // The trace is opened first: a trace that was asked for and cannot be written ends the
+    // run before the board is touched or its state loaded.
+    int trace_fd = -1;
+    for (const std::string& a : args) {
+        if (a == "--trace-ports" || a.rfind("--trace-ports=", 0) == 0) {
+            const std::string file = a.size() > 14 ? a.substr(14) : "velmora-ports.trace";
+            if (trace_fd >= 0)
+                ::close(trace_fd);
+            rotate_when_large(file);
+            std::string why;
+            if (open_for_append(file, trace_fd, why) != AppendOpen::Opened) {
+                setup.error =
+                    "velmora: the port trace " + file + " is " + why + "; nothing was done";
+                return setup;
+            }
+        }
+    }
     if (plan.simulated) {
         make_simulated_board(setup, plan.profile);
     } else {
         setup.backend = std::make_unique<DirectPortBackend>();
     }
-    for (const std::string& a : args) {
-        if (a == "--trace-ports" || a.rfind("--trace-ports=", 0) == 0) {
-            std::string file = a.size() > 14 ? a.substr(14) : "velmora-ports.trace";
-            setup.tracer = std::make_unique<TracingPortBackend>(*setup.backend, file);
-        }
-    }
+    if (trace_fd >= 0)
+        setup.tracer = std::make_unique<TracingPortBackend>(*setup.backend, trace_fd);
     return setup;
 }
 
@@ -129,6 +150,17 @@ PortSetup choose_port_backend(const std::vector<std::string>& args) {
 void save_simulated_board(const PortSetup& setup) {
     if (setup.machine)
         sim_save_state(*setup.machine);
+}
+
+int final_save_of_simulated_board(const PortSetup& setup) {
+    if (!setup.machine || sim_save_state(*setup.machine))
+        return 0;
+    std::fprintf(stderr,
+                 "velmora: the simulated board's state could not be saved in %s (%s); what this "
+                 "run set on it is lost\n",
+                 kSimStateFile, setup.machine->last_save_error().c_str());
+    std::fflush(stderr);
+    return kExitStateNotSaved;
 }
 
 std::string regain_port_access(uint32_t* result) {

@@ -54,6 +54,13 @@ PortSetup choose_port_backend(const std::vector<std::string>& args);
 // Saves the simulated board's state, if there is one (at every end of the process).
 void save_simulated_board(const PortSetup& setup);
 
+// The exit code of a run whose simulated board's state could not be saved at its end.
+inline constexpr int kExitStateNotSaved = 4;
+
+// The save at the end of the run: 0 when saved (or nothing to save); else standard error says
+// what was lost and the result is kExitStateNotSaved.
+int final_save_of_simulated_board(const PortSetup& setup);
+
 // The port grant again, after a resume took it: the giveio driver on Windows, the I/O
 // privilege level on Linux; nothing to do on the simulated board. Empty when the ports work
 // again, else the text to show. On Windows `result` takes the driver's error code.

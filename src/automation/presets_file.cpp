@@ -91,6 +91,9 @@ int preset_load(const char* file) {
         debug_print("PRESETS: Can't open %s for read\n", file);
         return 0;
     }
+    // A file of any size may be read: the log lists its first bad words and counts the rest.
+    constexpr int kListed = 20;
+    int wrong = 0;
     size_t at = 0;
     while (true) {
         while (at < text.size() && is_blank(text[at]))
@@ -105,9 +108,12 @@ int preset_load(const char* file) {
         Preset preset{};
         if (preset_parse(word, &preset)) {
             preset_add(preset);
-        } else {
-            debug_print("PRESETS: %s line %s wrong syntax\n", file, word);
+        } else if (++wrong <= kListed) {
+            debug_print("PRESETS: %s line %s wrong syntax\n", file, log_excerpt(word));
         }
     }
+    if (wrong > kListed)
+        debug_print("PRESETS: %d more lines of %s with wrong syntax not listed\n", wrong - kListed,
+                    file);
     return 1;
 }

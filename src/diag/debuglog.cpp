@@ -1,5 +1,17 @@
 #include "diag/debuglog.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <sys/stat.h>
+
+#include "diag/append_file.h"
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -74,6 +86,14 @@ void append_text(std::string& out, const LogArg& arg) {
     }
 }
 
+// The working folder as the file system knows it, whatever name it was reached by.
+std::string folder_identity() {
+    struct stat st {};
+    if (::stat(".", &st) != 0)
+        return "?";
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
 }  // namespace
 
 std::string debug_format(const char* format, std::initializer_list<LogArg> args) {
@@ -110,15 +130,50 @@ std::string debug_format(const char* format, std::initializer_list<LogArg> args)
     return out;
 }
 
+std::string log_excerpt(const std::string& text, size_t max) {
+    std::string out;
+    const size_t n = std::min(text.size(), max);
+    for (size_t i = 0; i < n; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            append_hex2(out, byte);
+        } else {
+            out += text[i];
+        }
+    }
+    if (text.size() > max)
+        out += "...";
+    return out;
+}
+
 void debug_write(const std::string& text) {
-#ifdef _WIN32
-    const char* mode = "a+t";  // text mode: each "\n" lands as CR LF
-#else
-    const char* mode = "a+";
-#endif
-    std::FILE* f = std::fopen(kDebugLogName, mode);
-    if (!f)
+    // A log refused once stays unused while the run stays in that folder: the user was told.
+    static std::string refused_in;
+    if (!refused_in.empty() && refused_in == folder_identity())
         return;
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
+    int fd = -1;
+    std::string why;
+    switch (open_for_append(kDebugLogName, fd, why)) {
+        case AppendOpen::Opened:
+            break;
+        case AppendOpen::Refused:
+            refused_in = folder_identity();
+            std::fprintf(stderr, "velmora: %s is %s, the run goes on without a log\n",
+                         kDebugLogName, why.c_str());
+            std::fflush(stderr);
+            return;
+        case AppendOpen::CannotOpen:
+            return;
+    }
+    size_t done = 0;
+    while (done < text.size()) {
+        const auto n = ::write(fd, text.data() + done, static_cast<unsigned>(text.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
 }

@@ -39,14 +39,20 @@ class LogArg {
 std::string debug_format(const char* format, std::initializer_list<LogArg> args);
 
 // Appends text to "velmora.deb" in the current directory: opened, written and closed on every
-// call so each line is on disk when the call returns. A log that cannot be opened loses the
-// line silently.
+// call so each line is on disk when the call returns. A log that cannot be opened (a folder
+// not writable, a full disk) loses the line silently. A log that may not be used (a link, a
+// FIFO, a directory, another user's file: see append_file.h) is said once on standard error,
+// and the run goes on without a log.
 void debug_write(const std::string& text);
 
 template <typename... Args>
 void debug_print(const char* format, const Args&... args) {
     debug_write(debug_format(format, {LogArg(args)...}));
 }
+
+// Text from a file the user may have written, made fit for one log line: its first `max` bytes,
+// "..." when there were more, and every control byte shown as "\xNN".
+std::string log_excerpt(const std::string& text, size_t max = 80);
 
 // The name of the debug log, resolved against the current directory at every call.
 inline constexpr const char* kDebugLogName = "velmora.deb";

@@ -1,7 +1,19 @@
 #include "hw/tracing_port_backend.h"
 
-TracingPortBackend::TracingPortBackend(PortBackend& inner, const std::string& trace_file)
-    : inner_(inner), file_(std::fopen(trace_file.c_str(), "a")) {}
+namespace {
+std::FILE* stream_of(int fd) {
+    if (fd < 0)
+        return nullptr;
+#ifdef _WIN32
+    return _fdopen(fd, "a");
+#else
+    return fdopen(fd, "a");
+#endif
+}
+}  // namespace
+
+TracingPortBackend::TracingPortBackend(PortBackend& inner, int trace_fd)
+    : inner_(inner), file_(stream_of(trace_fd)) {}
 
 TracingPortBackend::~TracingPortBackend() {
     if (file_)

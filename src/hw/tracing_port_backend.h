@@ -11,7 +11,8 @@
 
 class TracingPortBackend : public PortBackend {
   public:
-    TracingPortBackend(PortBackend& inner, const std::string& trace_file);
+    // Takes a descriptor open for appending (see open_for_append) and closes it at the end.
+    TracingPortBackend(PortBackend& inner, int trace_fd);
     ~TracingPortBackend() override;
     TracingPortBackend(const TracingPortBackend&) = delete;
     TracingPortBackend& operator=(const TracingPortBackend&) = delete;

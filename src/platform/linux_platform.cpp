@@ -37,7 +37,7 @@ std::string LinuxPlatform::error_message(uint32_t code) {
 }
 
 void LinuxPlatform::exit_process(int code) {
-    run_exit_hooks();
+    code = run_exit_hooks(code);
     std::fflush(nullptr);
     _exit(code);
 }

@@ -35,9 +35,9 @@ class LinuxPlatform : public Platform {
 
     std::string sysfs_root() override { return "/sys"; }
     std::string procfs_root() override { return "/proc"; }
-    std::string machine_lock_dir() override { return "/run/lock"; }
-    std::string user_lock_dir() override;                      // linux_file_lock.cpp
-    FileLock lock_file(const std::string& path) override;      // linux_file_lock.cpp
+    std::string machine_lock_dir(std::string& why) override;  // linux_file_lock.cpp
+    FileLock lock_file(const std::string& path, unsigned new_file_mode, const std::string& me,
+                       std::string& note) override;            // linux_file_lock.cpp
     ProcessPrivileges process_privileges() override;           // linux_capabilities.cpp
     bool drop_privileges(bool keep_file_owner_caps) override;  // linux_capabilities.cpp
 };
@@ -45,6 +45,9 @@ class LinuxPlatform : public Platform {
 // The titles of the top-level windows of the X11 display named by DISPLAY, mapped or not
 // (inside a window manager's frame, the client window's); none when there is no display.
 std::vector<std::string> x11_top_level_window_titles();
+
+// Whether the X11 display named by DISPLAY answers a connection.
+bool x11_display_reachable();
 
 // The cumulative counters of the "cpu" line of a /proc/stat text, in 100-nanosecond units:
 // all time and idle time (idle + iowait) of all processors. False for a malformed text.

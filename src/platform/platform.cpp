@@ -28,22 +28,26 @@ void install_platform(Platform* platform) {
 }
 
 namespace {
-std::vector<std::function<void()>>& exit_hooks() {
-    static std::vector<std::function<void()>> hooks;
+std::vector<std::function<int()>>& exit_hooks() {
+    static std::vector<std::function<int()>> hooks;
     return hooks;
 }
 }  // namespace
 
-void add_exit_hook(std::function<void()> hook) {
+void add_exit_hook(std::function<int()> hook) {
     exit_hooks().push_back(std::move(hook));
 }
 
-void run_exit_hooks() {
+int run_exit_hooks(int code) {
     // Taken out first, so a hook that ends the process again cannot run twice.
-    std::vector<std::function<void()>> hooks;
+    std::vector<std::function<int()>> hooks;
     hooks.swap(exit_hooks());
-    for (auto& hook : hooks)
-        hook();
+    for (auto& hook : hooks) {
+        const int failed = hook();
+        if (code == 0)
+            code = failed;
+    }
+    return code;
 }
 
 std::string system_error_text() {

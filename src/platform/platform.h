@@ -13,7 +13,7 @@ enum class OsFamily { Linux, Windows };
 enum class FileLock {
     Taken,   // held by this process until it ends
     Busy,    // another process holds it
-    Failed,  // the file could not be opened or locked (the last error says why)
+    Failed,  // the file could not be opened or locked
 };
 
 // A handle of the Windows service control manager or of a service; 0 is none.
@@ -107,15 +107,18 @@ class Platform {
     virtual std::string sysfs_root() = 0;
     virtual std::string procfs_root() = 0;
 
-    // The folders for lock files: the machine's, shared by every user ("/run/lock" on Linux,
-    // the common application data folder on Windows; empty where there is none), and the
-    // user's own (Linux: $XDG_RUNTIME_DIR, else /tmp/velmora-<uid> made for the user alone;
-    // Windows: the temporary folder; empty when there is none to be had).
-    virtual std::string machine_lock_dir() = 0;
-    virtual std::string user_lock_dir() = 0;
-    // Takes an exclusive lock on the file, made when missing, without waiting for it. A taken
-    // lock is held until the process ends, however it ends.
-    virtual FileLock lock_file(const std::string& path) = 0;
+    // The folder of the machine-wide lock of a run on real ports, one that no ordinary user
+    // can write, so that none can take the lock away from an administrator's run: on Linux
+    // "/run/velmora", made with mode 0755 by the first run as root; on Windows the common
+    // application data folder. Empty, with `why` set, when it is missing or not safe to use.
+    virtual std::string machine_lock_dir(std::string& why) = 0;
+    // Takes an exclusive lock on the file without waiting for it; a missing file is made with
+    // `new_file_mode` (less the umask). No link is followed and only a regular file is locked.
+    // A taken lock is held until the process ends, however it ends, and the file then holds
+    // `me` (this copy's process id and user) where the file may be written. On Busy `note`
+    // receives what the holding copy wrote there, on Failed the reason.
+    virtual FileLock lock_file(const std::string& path, unsigned new_file_mode,
+                               const std::string& me, std::string& note) = 0;
 
     virtual ProcessPrivileges process_privileges() = 0;
     // Gives up every capability: the effective, permitted, inheritable and ambient sets, and
@@ -126,9 +129,11 @@ class Platform {
 };
 
 // Work that must be done however the process ends: at a normal end and inside every
-// exit_process (for example saving the simulated board's state). Run once, in order.
-void add_exit_hook(std::function<void()> hook);
-void run_exit_hooks();
+// exit_process (for example saving the simulated board's state). Run once, in order. A hook
+// returns 0, or the exit code for a run that would otherwise end with 0 but whose end that
+// hook could not do (the state not saved); run_exit_hooks returns the code to end with.
+void add_exit_hook(std::function<int()> hook);
+int run_exit_hooks(int code);
 
 // The operating system's message for the calling thread's last error number, as the system
 // formats it; empty when the system has none.

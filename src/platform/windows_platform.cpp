@@ -104,7 +104,7 @@ std::string WindowsPlatform::error_message(uint32_t code) {
 }
 
 void WindowsPlatform::exit_process(int code) {
-    run_exit_hooks();
+    code = run_exit_hooks(code);
     std::fflush(nullptr);
     ExitProcess(static_cast<UINT>(code));
 }
@@ -205,22 +205,25 @@ bool WindowsPlatform::grant_port_access() {
     return true;
 }
 
-std::string WindowsPlatform::machine_lock_dir() {
+std::string WindowsPlatform::machine_lock_dir(std::string& why) {
     const char* common = std::getenv("ProgramData");
+    if (!common || !*common)
+        why = "ProgramData is not set";
     return common ? common : "";
 }
 
-std::string WindowsPlatform::user_lock_dir() {
-    return directory(MAX_PATH,
-                     [](DWORD size, char* buffer) -> DWORD { return GetTempPathA(size, buffer); });
-}
-
 // A file opened without sharing cannot be opened again until its handle closes, which the
-// system does when the process ends; the handle is never closed before.
-FileLock WindowsPlatform::lock_file(const std::string& path) {
+// system does when the process ends; the handle is never closed before. Nothing can read the
+// note of a copy that holds it.
+FileLock WindowsPlatform::lock_file(const std::string& path, unsigned, const std::string&,
+                                    std::string& note) {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE)
         return FileLock::Taken;
-    return GetLastError() == ERROR_SHARING_VIOLATION ? FileLock::Busy : FileLock::Failed;
+    const DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION)
+        return FileLock::Busy;
+    note = error_message(error);
+    return FileLock::Failed;
 }

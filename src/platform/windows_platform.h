@@ -34,9 +34,9 @@ class WindowsPlatform : public Platform {
 
     bool grant_port_access() override;
 
-    std::string machine_lock_dir() override;
-    std::string user_lock_dir() override;
-    FileLock lock_file(const std::string& path) override;
+    std::string machine_lock_dir(std::string& why) override;
+    FileLock lock_file(const std::string& path, unsigned new_file_mode, const std::string& me,
+                       std::string& note) override;
 
     // Windows has neither kernel trees to read nor capabilities to give up.
     std::string sysfs_root() override { return {}; }

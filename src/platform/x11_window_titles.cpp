@@ -88,3 +88,12 @@ std::vector<std::string> x11_top_level_window_titles() {
     xcb_disconnect(c);
     return titles;
 }
+
+bool x11_display_reachable() {
+    if (!std::getenv("DISPLAY"))
+        return false;
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const bool reachable = !xcb_connection_has_error(c);
+    xcb_disconnect(c);
+    return reachable;
+}

@@ -218,6 +218,7 @@ bool SimMachine::write_state(const std::string& path, const std::string& text) {
     std::string why;
     const AtomicWrite result = write_file_atomically(path, text, &why);
     if (result != AtomicWrite::Written && result != AtomicWrite::WrittenInPlace) {
+        last_save_error_ = why;
         if (!save_failing_)
             debug_print("SIM: Can't write %s: %s\n", path, why);
         save_failing_ = true;
@@ -375,11 +376,14 @@ namespace {
 // The state file's text. No file is a board just powered on; a path that is not a regular
 // file (a FIFO would block the start) or cannot be read is noted in the report.
 bool read_whole(const std::string& path, std::string& text, SimLoadReport* report) {
-    const FileRead read = read_regular_file(path, text);
+    std::string refused;
+    const FileRead read = read_regular_file(path, text, &refused);
     if (read == FileRead::Read)
         return true;
     if (report && read == FileRead::NotRegular)
         report->problem(path + " is not a regular file, not read");
+    else if (report && read == FileRead::Refused)
+        report->problem(path + " is " + refused + ", not read");
     else if (report && read != FileRead::Missing)
         report->problem(path + " could not be read: " +
                         std::strerror(read == FileRead::NoMemory ? ENOMEM : errno));

@@ -86,6 +86,8 @@ class SimMachine : public PortBackend {
     // Writes the whole state to `path` at once, closing the open burst of VID-chip writes
     // first. A failure is logged ("SIM: Can't write <path>") once until a save succeeds again.
     bool save_state(const std::string& path);
+    // Why the last failed save failed ("not a regular file", "No space left on device").
+    const std::string& last_save_error() const { return last_save_error_; }
 
     // The devices, for tests and the window's status.
     SmbusHost& smbus(int bus) { return *smbus_[bus]; }
@@ -118,9 +120,10 @@ class SimMachine : public PortBackend {
     uint32_t last_load_sample_ms_ = 0;
     uint64_t host_total_ = 0, host_idle_ = 0;
 
-    std::string save_path_;        // where the machine saves by itself; empty: nowhere
-    uint64_t saved_changes_ = 0;   // world_.state_changes when the file was last saved
-    uint32_t last_save_ms_ = 0;    // of the last save or attempt
+    std::string save_path_;       // where the machine saves by itself; empty: nowhere
+    uint64_t saved_changes_ = 0;  // world_.state_changes when the file was last saved
+    uint32_t last_save_ms_ = 0;   // of the last save or attempt
+    std::string last_save_error_;
     bool save_failing_ = false;    // the last save failed and said so
     bool saved_in_place_ = false;  // said once, not at every save
 

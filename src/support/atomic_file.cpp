@@ -44,17 +44,6 @@ AtomicWrite fail_errno(AtomicWrite result, std::string* why, int error) {
     return fail(result, why, std::strerror(error));
 }
 
-const char* refusal_text(TargetCheck check) {
-    switch (check) {
-        case TargetCheck::ForeignLink:
-            return "a link that belongs to another user";
-        case TargetCheck::ForeignTarget:
-            return "a link to a file of another user";
-        default:
-            return "not a regular file";
-    }
-}
-
 bool write_all(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -118,7 +107,7 @@ AtomicWrite write_file_atomically(const std::string& path, const std::string& by
     if (check == TargetCheck::NoStatus)
         return fail_errno(AtomicWrite::CannotOpen, why, errno);
     if (check != TargetCheck::Usable)
-        return fail(AtomicWrite::Refused, why, refusal_text(check));
+        return fail(AtomicWrite::Refused, why, link_refusal_text(check));
 
     // The existing file is opened first: a file we may not write to stays as it is, as it
     // would for a plain rewrite. O_NOFOLLOW and the fstat make sure it is still the regular
@@ -132,9 +121,9 @@ AtomicWrite write_file_atomically(const std::string& path, const std::string& by
         if (::fstat(old.get(), &old_st) != 0)
             return fail_errno(AtomicWrite::CannotOpen, why, errno);
         if (!S_ISREG(old_st.st_mode))
-            return fail(AtomicWrite::Refused, why, refusal_text(TargetCheck::NotRegular));
+            return fail(AtomicWrite::Refused, why, link_refusal_text(TargetCheck::NotRegular));
         if (target.via_link && old_st.st_uid != ::geteuid())
-            return fail(AtomicWrite::Refused, why, refusal_text(TargetCheck::ForeignTarget));
+            return fail(AtomicWrite::Refused, why, link_refusal_text(TargetCheck::ForeignTarget));
     }
 
     // mkstemp creates the new file exclusively under a name no one has chosen before, so a

@@ -51,7 +51,8 @@ void drop_held_text() {
 // Reads the whole file into the held text; on any failure the held text is empty.
 LoadResult configfile_load(const char* file, Outcome& outcome) {
     state.held = false;
-    const FileRead read = read_regular_file(file, state.text);
+    std::string refused;
+    const FileRead read = read_regular_file(file, state.text, &refused);
     const int error = errno;
     switch (read) {
         case FileRead::Read:
@@ -71,6 +72,11 @@ LoadResult configfile_load(const char* file, Outcome& outcome) {
             // read, and a write must not replace it.
             note(outcome, debug_format("CONFIGFILE: %s is not a regular file, not read\n", {file}));
             outcome.reason = "not a regular file";
+            break;
+        case FileRead::Refused:
+            // Read through another user's link, it could bring any file's words into the log.
+            note(outcome, debug_format("CONFIGFILE: %s is %s, not read\n", {file, refused}));
+            outcome.reason = refused;
             break;
         case FileRead::CannotOpen:
             note(outcome, debug_format("CONFIGFILE: Can't open %s for read\n", {file}));

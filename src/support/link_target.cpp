@@ -5,16 +5,15 @@
 
 #include <cerrno>
 #include <climits>
-#include <filesystem>
+#include <deque>
 
 namespace {
 
 // As many links as the kernel follows in one path before it gives up with ELOOP.
 constexpr int kMaxLinks = 40;
 
-// The link's text, made relative to the folder the link sits in.
-bool next_in_chain(const std::string& link, std::string& next) {
-    std::string text(PATH_MAX, '\0');
+bool read_link(const std::string& link, std::string& text) {
+    text.assign(PATH_MAX, '\0');
     const ssize_t n = ::readlink(link.c_str(), text.data(), text.size());
     if (n < 0)
         return false;
@@ -23,9 +22,29 @@ bool next_in_chain(const std::string& link, std::string& next) {
         return false;
     }
     text.resize(static_cast<size_t>(n));
-    const std::filesystem::path to(text);
-    next = to.is_absolute() ? text : (std::filesystem::path(link).parent_path() / to).string();
     return true;
+}
+
+// The names of a path in order, "." and empty ones left out.
+void push_names_front(const std::string& path, std::deque<std::string>& names) {
+    std::deque<std::string> parts;
+    size_t at = 0;
+    while (at <= path.size()) {
+        size_t slash = path.find('/', at);
+        if (slash == std::string::npos)
+            slash = path.size();
+        const std::string name = path.substr(at, slash - at);
+        if (!name.empty() && name != ".")
+            parts.push_back(name);
+        at = slash + 1;
+    }
+    names.insert(names.begin(), parts.begin(), parts.end());
+}
+
+std::string joined(const std::string& folder, const std::string& name) {
+    if (folder.empty())
+        return name;
+    return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
 }  // namespace
@@ -33,20 +52,51 @@ bool next_in_chain(const std::string& link, std::string& next) {
 TargetCheck find_write_target(const std::string& path, WriteTarget& target) {
     const uid_t user = ::geteuid();
     target = WriteTarget{path, false, false};
-    for (int links = 0; links <= kMaxLinks; ++links) {
+    // `folder` is the part of the path walked so far, with every link in it replaced by where
+    // it leads; "" is the working folder. A ".." is kept as it is: what it follows is a real
+    // folder by then.
+    std::string folder = !path.empty() && path[0] == '/' ? "/" : "";
+    std::deque<std::string> names;
+    push_names_front(path, names);
+    int links = 0;
+    while (!names.empty()) {
+        const std::string name = names.front();
+        names.pop_front();
+        const std::string here = joined(folder, name);
+        const bool last = names.empty();
         struct stat st {};
-        if (::lstat(target.path.c_str(), &st) != 0) {
-            // A link to a file not made yet: the file is created where the link points.
-            return errno == ENOENT ? TargetCheck::Usable : TargetCheck::NoStatus;
+        if (::lstat(here.c_str(), &st) != 0) {
+            if (errno != ENOENT || !last)
+                return TargetCheck::NoStatus;
+            // A file not made yet: it is created there.
+            target.path = here;
+            return TargetCheck::Usable;
         }
         if (S_ISLNK(st.st_mode)) {
-            if (st.st_uid != user)
+            if (st.st_uid != user && st.st_uid != 0)
                 return TargetCheck::ForeignLink;
-            target.via_link = true;
-            if (!next_in_chain(target.path, target.path))
+            if (++links > kMaxLinks) {
+                errno = ELOOP;
                 return TargetCheck::NoStatus;
+            }
+            std::string text;
+            if (!read_link(here, text))
+                return TargetCheck::NoStatus;
+            target.via_link = true;
+            if (!text.empty() && text[0] == '/')
+                folder = "/";
+            push_names_front(text, names);
             continue;
         }
+        if (!last) {
+            if (!S_ISDIR(st.st_mode)) {
+                errno = ENOTDIR;
+                return TargetCheck::NoStatus;
+            }
+            folder = here;
+            continue;
+        }
+        target.path = here;
         if (!S_ISREG(st.st_mode))
             return TargetCheck::NotRegular;
         if (target.via_link && st.st_uid != user)
@@ -54,6 +104,17 @@ TargetCheck find_write_target(const std::string& path, WriteTarget& target) {
         target.exists = true;
         return TargetCheck::Usable;
     }
-    errno = ELOOP;
-    return TargetCheck::NoStatus;
+    // A path of no names ("", ".", "/"): a folder, not a file.
+    return TargetCheck::NotRegular;
+}
+
+const char* link_refusal_text(TargetCheck check) {
+    switch (check) {
+        case TargetCheck::ForeignLink:
+            return "a link that belongs to another user";
+        case TargetCheck::ForeignTarget:
+            return "a link to a file of another user";
+        default:
+            return "not a regular file";
+    }
 }

@@ -10,6 +10,10 @@
 #endif
 
 #include <cerrno>
+
+#ifndef _WIN32
+#include "support/link_target.h"
+#endif
 #include <new>
 
 namespace {
@@ -19,8 +23,17 @@ constexpr int kReadFlags = O_RDONLY | O_BINARY;
 #else
 // O_NONBLOCK: should the path turn into a FIFO between the status check and the open, the
 // open returns at once instead of waiting for a writer; the fstat after it then refuses it.
-constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+// O_NOFOLLOW: a link put at the file's place after the check is not followed either.
+constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW;
 #endif
+
+unsigned current_user() {
+#ifdef _WIN32
+    return 0;
+#else
+    return ::geteuid();
+#endif
+}
 
 bool is_regular(const struct stat& st) {
     return (st.st_mode & S_IFMT) == S_IFREG;
@@ -61,20 +74,50 @@ FileRead read_all(int fd, size_t expected, std::string& text) {
 
 }  // namespace
 
-FileRead read_regular_file(const std::string& path, std::string& text) {
+FileRead read_regular_file(const std::string& path, std::string& text, std::string* why) {
     text.clear();
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+#ifdef _WIN32
+    const std::string& file = path;
+    const bool via_link = false;
+    if (::stat(file.c_str(), &st) != 0)
         return FileRead::Missing;
     if (!is_regular(st))
         return FileRead::NotRegular;
-    const int fd = ::open(path.c_str(), kReadFlags);
+#else
+    WriteTarget target;
+    const TargetCheck check = find_write_target(path, target);
+    switch (check) {
+        case TargetCheck::Usable:
+            if (!target.exists) {
+                errno = ENOENT;
+                return FileRead::Missing;
+            }
+            break;
+        case TargetCheck::NotRegular:
+            return FileRead::NotRegular;
+        case TargetCheck::ForeignLink:
+        case TargetCheck::ForeignTarget:
+            if (why)
+                *why = link_refusal_text(check);
+            return FileRead::Refused;
+        case TargetCheck::NoStatus:
+            return FileRead::Missing;
+    }
+    const std::string& file = target.path;
+    const bool via_link = target.via_link;
+#endif
+    const int fd = ::open(file.c_str(), kReadFlags);
     if (fd < 0)
         return FileRead::CannotOpen;
     FileRead result = FileRead::NotRegular;
     if (::fstat(fd, &st) != 0)
         result = FileRead::ReadError;
-    else if (is_regular(st))
+    else if (via_link && st.st_uid != current_user()) {
+        result = FileRead::Refused;
+        if (why)
+            *why = "a link to a file of another user";
+    } else if (is_regular(st))
         result = read_all(fd, static_cast<size_t>(st.st_size), text);
     const int saved_errno = errno;
     ::close(fd);

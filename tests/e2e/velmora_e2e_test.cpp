@@ -2,6 +2,7 @@
 // would start it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -16,7 +17,9 @@
 #include <vector>
 
 #include "board/fsb.h"
+#include "e2e/program.h"
 #include "helpers/temp_dir.h"
+#include "platform/linux_platform.h"
 #include "sim/post_display.h"
 #include "sim/sim_machine.h"
 #include "sim/sim_profile.h"
@@ -86,9 +89,6 @@ std::string startup_log(bool missing_config) {
            std::string(missing_config ? "CONFIGFILE: Can't stat config.ini\n" : "");
 }
 
-// The load sampler's start, the last line of the start-up on a board.
-const std::string kStarted = "CPULOAD: thread created, id: ";
-
 // The log with each sampler thread's id (different in every run) shown as "*".
 std::string masked_thread_ids(std::string log) {
     for (size_t at = log.find(kStarted); at != std::string::npos; at = log.find(kStarted, at + 1)) {
@@ -98,107 +98,6 @@ std::string masked_thread_ids(std::string log) {
             log.replace(from, to - from, "*");
     }
     return log;
-}
-
-// A child process with its own environment; killed at the end if still running.
-class Child {
-  public:
-    Child(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-        std::vector<char*> argv, envp;
-        for (auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        for (auto& e : env)
-            envp.push_back(const_cast<char*>(e.c_str()));
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, "stderr.txt", O_WRONLY | O_CREAT | O_APPEND,
-                                         0644);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Child() {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    // Sends the signal once the program has installed its handler for it (as its
-    // /proc/<pid>/status shows), so a signal is never sent into the start of the process.
-    void signal(int sig) {
-        for (int i = 0; i < 3000 && !catches(sig); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        kill(pid_, sig);
-    }
-    pid_t pid() const { return pid_; }
-    // The exit code, or -1 when it did not end by itself within the limit.
-    int wait(int seconds = 30) {
-        for (int i = 0; i < seconds * 100; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
-    }
-
-  private:
-    bool catches(int sig) const {
-        std::string status = read_file("/proc/" + std::to_string(pid_) + "/status");
-        size_t at = status.find("SigCgt:");
-        if (at == std::string::npos)
-            return false;
-        unsigned long long mask = std::stoull(status.substr(at + 7), nullptr, 16);
-        return (mask >> (sig - 1)) & 1u;
-    }
-
-    pid_t pid_ = -1;
-    bool exited_ = false;
-};
-
-std::vector<std::string> environment_with(const std::vector<std::string>& extra) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        std::string var(*e);
-        if (var.rfind("DISPLAY=", 0) == 0 || var.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
-            var.rfind("QT_QPA_PLATFORM=", 0) == 0)
-            continue;
-        env.push_back(var);
-    }
-    env.insert(env.end(), extra.begin(), extra.end());
-    return env;
-}
-
-size_t count_of(const std::string& haystack, const std::string& text) {
-    size_t n = 0;
-    for (size_t at = haystack.find(text); at != std::string::npos; at = haystack.find(text, at + 1))
-        ++n;
-    return n;
-}
-
-// Waits until the file holds the text `times` times (the program has come up that far).
-bool wait_for_text(const std::string& file, const std::string& text, size_t times = 1,
-                   int seconds = 30) {
-    for (int i = 0; i < seconds * 100; ++i) {
-        if (count_of(read_file(file), text) >= times)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
-// Starts velmora offscreen on the simulated board, waits until its start is done, closes it
-// with SIGTERM and expects a normal end.
-void start_and_close(int seconds = 30) {
-    Child velmora({VELMORA_BINARY, "--unattended"},
-                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
-    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted, 1, seconds)) << read_file("velmora.deb");
-    velmora.signal(SIGTERM);
-    EXPECT_EQ(velmora.wait(seconds), 0) << read_file("stderr.txt");
 }
 
 TEST(Program, StartsOnTheSimulatedBoardAndSavesItsSettingsOnceOnSigterm) {
@@ -612,7 +511,13 @@ TEST(Program, FifosAsSettingsAndStateFileAreRefusedWithoutWaitingOnThem) {
     TempWorkDir dir;
     ASSERT_EQ(mkfifo("config.ini", 0644), 0);
     ASSERT_EQ(mkfifo("velmora-sim.ini", 0644), 0);
-    start_and_close(10);
+    // What the run set on the board is lost: it says so and ends with code 4.
+    start_and_close(10, 4);
+    EXPECT_NE(read_file("stderr.txt")
+                  .find("velmora: the simulated board's state could not be "
+                        "saved in velmora-sim.ini (not a regular file); what "
+                        "this run set on it is lost\n"),
+              std::string::npos);
     const std::string log = read_file("velmora.deb");
     EXPECT_NE(log.find("SIM: velmora-sim.ini is not a regular file, not read\n"
                        "VELMORA: Simulated board: "),
@@ -697,6 +602,21 @@ class VirtualDisplay {
         xcb_aux_sync();
     }
 
+    // Whether a top-level window (or one inside a frame) has exactly this title.
+    bool has_window_titled(const std::string& title) {
+        const char* before = std::getenv("DISPLAY");
+        const std::string saved = before ? before : "";
+        setenv("DISPLAY", display_.c_str(), 1);
+        bool found = false;
+        for (const std::string& t : x11_top_level_window_titles())
+            found = found || t == title;
+        if (before)
+            setenv("DISPLAY", saved.c_str(), 1);
+        else
+            unsetenv("DISPLAY");
+        return found;
+    }
+
   private:
     void xcb_aux_sync() { free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr)); }
 
@@ -739,6 +659,14 @@ TEST(Program, ASecondCopyWithoutADisplayOnTheSameBoardEndsWithCode1AndWritesNoSt
     Child second({VELMORA_BINARY, "--unattended", "-f", "170"}, environment_with({}));
     EXPECT_EQ(second.wait(), 1) << read_file("stderr.txt");
     EXPECT_EQ(read_file("velmora.deb").substr(log_size), kRefusedLog);
+    // Standard error names the copy that holds the lock.
+    EXPECT_NE(read_file("stderr.txt")
+                  .find("velmora: another copy of velmora holds the lock velmora-sim.ini.lock "
+                        "(process " +
+                        std::to_string(first.pid()) + " of user " + getpwuid(geteuid())->pw_name +
+                        "); this one ends without touching the board\n"),
+              std::string::npos)
+        << read_file("stderr.txt");
     struct stat after {};
     ASSERT_EQ(stat("velmora-sim.ini", &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);  // a save replaces the file
@@ -746,6 +674,26 @@ TEST(Program, ASecondCopyWithoutADisplayOnTheSameBoardEndsWithCode1AndWritesNoSt
 
     first.signal(SIGTERM);
     EXPECT_EQ(first.wait(), 0) << read_file("stderr.txt");
+}
+
+TEST(Program, ARefusedStartOnADesktopSaysWhyInABox) {
+    if (access("/usr/bin/Xvfb", X_OK) != 0)
+        GTEST_SKIP() << "Xvfb is not installed";
+    TempWorkDir dir;
+    VirtualDisplay x;
+    ASSERT_FALSE(x.name().empty());
+    ASSERT_EQ(symlink("elsewhere", "velmora-sim.ini.lock"), 0);
+    Child velmora({VELMORA_BINARY}, environment_with({"DISPLAY=" + x.name()}));
+    ASSERT_TRUE(wait_for_text("stderr.txt", "cannot be taken: it is a symbolic link"));
+    // The box stays until it is answered: the process is still there with a window of its own.
+    bool box = false;
+    for (int i = 0; i < 1000 && !box; ++i) {
+        box = x.has_window_titled("velmora");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(box);
+    EXPECT_EQ(velmora.wait(1), -1);
+    EXPECT_FALSE(file_exists("velmora-sim.ini"));
 }
 
 TEST(Program, AWindowThatOnlyMentionsTheKeyDoesNotBlock) {

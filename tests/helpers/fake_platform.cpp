@@ -143,14 +143,20 @@ bool FakePlatform::drop_privileges(bool keep_file_owner_caps) {
     return true;
 }
 
-FileLock FakePlatform::lock_file(const std::string& path) {
+std::string FakePlatform::machine_lock_dir(std::string& why) {
+    if (machine_locks.empty())
+        why = machine_locks_missing;
+    return machine_locks;
+}
+
+FileLock FakePlatform::lock_file(const std::string& path, unsigned, const std::string&,
+                                 std::string& note) {
     locks_asked.push_back(path);
-    for (auto& [locked, answer] : lock_answers) {
-        if (locked != path)
+    for (const LockAnswer& a : lock_answers) {
+        if (a.path != path)
             continue;
-        if (answer == FileLock::Failed)
-            error_number = lock_error;
-        return answer;
+        note = a.note;
+        return a.answer;
     }
     return FileLock::Taken;
 }

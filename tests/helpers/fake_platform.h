@@ -42,9 +42,9 @@ class FakePlatform : public Platform {
     bool grant_port_access() override;
     std::string sysfs_root() override { return sys_root; }
     std::string procfs_root() override { return proc_root; }
-    std::string machine_lock_dir() override { return machine_locks; }
-    std::string user_lock_dir() override { return user_locks; }
-    FileLock lock_file(const std::string& path) override;
+    std::string machine_lock_dir(std::string& why) override;
+    FileLock lock_file(const std::string& path, unsigned new_file_mode, const std::string& me,
+                       std::string& note) override;
     ProcessPrivileges process_privileges() override { return privileges; }
     bool drop_privileges(bool keep_file_owner_caps) override;
 
@@ -88,12 +88,16 @@ class FakePlatform : public Platform {
     // Relative to the working directory, so a test's temporary directory holds the trees.
     std::string sys_root = "sys";
     std::string proc_root = "proc";
-    // Lock files: the folders, the answer for each path (Taken when not listed; a failure
-    // leaves lock_error behind) and every path asked for, in order.
-    std::string machine_locks = "run/lock";
-    std::string user_locks = "run/user";
-    std::vector<std::pair<std::string, FileLock>> lock_answers;
-    uint32_t lock_error = 13;  // EACCES
+    // Lock files: the machine's folder (empty: none, for the reason given), the answer and
+    // note for each path (Taken when not listed) and every path asked for, in order.
+    std::string machine_locks = "run/velmora";
+    std::string machine_locks_missing = "it does not exist";
+    struct LockAnswer {
+        std::string path;
+        FileLock answer;
+        std::string note;
+    };
+    std::vector<LockAnswer> lock_answers;
     std::vector<std::string> locks_asked;
 
     ProcessPrivileges privileges;  // an ordinary user's by default

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/port_setup.h"
+#include "diag/append_file.h"
 #include "helpers/fake_platform.h"
 #include "helpers/temp_dir.h"
 #include "hw/direct_port_backend.h"
@@ -52,7 +53,10 @@ TEST(PortBackends, TheTraceHoldsEveryAccessInOrder) {
     ScriptedPortBackend ports;
     ports.defaults[0x5101] = 0x80;
     {
-        TracingPortBackend tracing(ports, "ports.trace");
+        int fd = -1;
+        std::string why;
+        ASSERT_EQ(open_for_append("ports.trace", fd, why), AppendOpen::Opened);
+        TracingPortBackend tracing(ports, fd);
         ASSERT_TRUE(tracing.is_open());
         install_port_backend(&tracing);
         port_out8(0x6E, 0x5102);

@@ -1,0 +1,309 @@
+// The program in a folder that may belong to someone else, as root or as another user: what it
+// appends to, reads, locks and leaves behind, and how it ends when it could not keep the board.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "e2e/program.h"
+#include "helpers/temp_dir.h"
+
+namespace {
+
+constexpr uid_t kOther = 65534;  // nobody: the owner of the folder, or the one who plants links
+constexpr uid_t kThird = 65533;  // a user who owns neither the folder nor the program
+
+bool as_root() {
+    return geteuid() == 0;
+}
+
+const std::vector<std::string> kOffscreen = {"QT_QPA_PLATFORM=offscreen"};
+const std::string kVictim = "root's own\n";
+
+// A file only its owner may read, standing for root's shell start-up file.
+void make_victim() {
+    write_file("victim.txt", kVictim);
+    chmod("victim.txt", 0600);
+}
+
+// A link that `owner` planted.
+void plant_link(const std::string& to, const std::string& name, uid_t owner) {
+    ASSERT_EQ(symlink(to.c_str(), name.c_str()), 0);
+    if (as_root()) {
+        ASSERT_EQ(lchown(name.c_str(), owner, owner), 0);
+    }
+}
+
+TEST(Files, TheLogAndTheTraceAreNeverALinkAFifoOrAnotherUsersFile) {
+    enum Kind { Link, Fifo, Folder, HardLink, ThirdUsers, FolderOwners };
+    const struct {
+        const char* name;
+        Kind kind;
+        const char* what;  // what the program says it is; empty: used
+    } cases[] = {
+        {"velmora.deb", Link, "a symbolic link"},
+        {"velmora.deb", Fifo, "a FIFO"},
+        {"velmora.deb", Folder, "a directory"},
+        {"velmora.deb", HardLink, "a hard link to another file"},
+        {"velmora.deb", ThirdUsers, "a file of another user"},
+        {"velmora.deb", FolderOwners, ""},
+        {"velmora-ports.trace", Link, "a symbolic link"},
+        {"velmora-ports.trace", Fifo, "a FIFO"},
+        {"velmora-ports.trace", ThirdUsers, "a file of another user"},
+    };
+    for (const auto& c : cases) {
+        const bool needs_root =
+            c.kind == HardLink || c.kind == ThirdUsers || c.kind == FolderOwners;
+        if (needs_root && !as_root())
+            continue;
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.kind));
+        TempWorkDir dir;
+        if (as_root()) {
+            ASSERT_EQ(chown(".", kOther, kOther), 0);
+        }
+        make_victim();
+        switch (c.kind) {
+            case Link:
+                plant_link("victim.txt", c.name, kOther);
+                break;
+            case Fifo:
+                ASSERT_EQ(mkfifo(c.name, 0666), 0);
+                break;
+            case Folder:
+                ASSERT_EQ(mkdir(c.name, 0755), 0);
+                break;
+            case HardLink:
+                ASSERT_EQ(link("victim.txt", c.name), 0);
+                break;
+            case ThirdUsers:
+            case FolderOwners:
+                write_file(c.name, "");
+                ASSERT_EQ(chown(c.name, c.kind == ThirdUsers ? kThird : kOther, kOther), 0);
+                break;
+        }
+        Child velmora({VELMORA_BINARY, "--unattended", "--trace-ports", "-f", "170"},
+                      environment_with(kOffscreen));
+        const bool trace = std::string(c.name) == "velmora-ports.trace";
+        EXPECT_EQ(velmora.wait(20), *c.what && trace ? 2 : 0) << read_file("stderr.txt");
+        EXPECT_EQ(read_file("victim.txt"), kVictim);
+        const std::string err = read_file("stderr.txt");
+        if (!*c.what) {
+            EXPECT_NE(read_file(c.name).find("NFORCE2: set_fsb(): Setting FSB to 170 done"),
+                      std::string::npos);
+        } else if (trace) {
+            EXPECT_EQ(err, std::string("velmora: the port trace velmora-ports.trace is ") + c.what +
+                               "; nothing was done\n");
+            EXPECT_FALSE(file_exists("velmora-sim.ini"));  // the board was not touched
+        } else {
+            // Said once, however many lines were lost.
+            EXPECT_EQ(count_of(err, std::string("velmora: velmora.deb is ") + c.what +
+                                        ", the run goes on without a log\n"),
+                      1u)
+                << err;
+            EXPECT_NE(read_file("velmora-ports.trace").find("out32 0x0cf8"), std::string::npos);
+        }
+    }
+}
+
+TEST(Files, ANewLogAndTraceAreMadeWithMode0644AtMostForTheRunningUser) {
+    TempWorkDir dir;
+    const mode_t mask = umask(0);
+    Child velmora({VELMORA_BINARY, "--unattended", "--trace-ports", "-f", "170"},
+                  environment_with(kOffscreen));
+    umask(mask);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    for (const char* name : {"velmora.deb", "velmora-ports.trace"}) {
+        struct stat st {};
+        ASSERT_EQ(stat(name, &st), 0) << name;
+        EXPECT_EQ(st.st_mode & 07777, 0644u) << name;
+        EXPECT_EQ(st.st_uid, geteuid()) << name;
+    }
+}
+
+// Root starts in a folder of another user who planted links to root's own files.
+TEST(Files, AsRootNothingIsReadOrReplacedThroughAnotherUsersLink) {
+    if (!as_root())
+        GTEST_SKIP() << "needs root";
+    const std::string secret = "TOPSECRET-TOKEN-12345\r\n[Main]\r\nBoard=3\r\n";
+    const struct {
+        std::function<void()> plant;
+        std::string logged;  // a line the log must hold
+        int code;
+    } cases[] = {
+        // Every file the program reads, each a link of the other user to the secret.
+        {[] {
+             for (const char* name :
+                  {"config.ini", "presets.ini", "autofan.ini", "sensor.ini", "velmora-sim.ini"})
+                 plant_link("secret.txt", name, kOther);
+         },
+         "CONFIGFILE: config.ini is a link that belongs to another user, not read\n", 4},
+        // Root's own link to a file of the other user.
+        {[] {
+             write_file("theirs.ini", "TOPSECRET-TOKEN-12345 x\r\n");
+             chown("theirs.ini", kOther, kOther);
+             plant_link("theirs.ini", "presets.ini", 0);
+         },
+         "PRESETS: Can't open presets.ini for read\n", 0},
+        // Root's own link through a folder link of the other user into root's private folder.
+        {[] {
+             mkdir("private", 0700);
+             write_file("private/config.ini", "TOPSECRET-TOKEN-12345\r\n");
+             plant_link("private", "d", kOther);
+             plant_link("d/config.ini", "config.ini", 0);
+         },
+         "CONFIGFILE: config.ini is a link that belongs to another user, not read\n", 0},
+    };
+    for (const auto& c : cases) {
+        TempWorkDir dir;
+        ASSERT_EQ(chown(".", kOther, kOther), 0);
+        write_file("secret.txt", secret);
+        chmod("secret.txt", 0600);
+        c.plant();
+        start_and_close(30, c.code);
+        const std::string log = read_file("velmora.deb");
+        EXPECT_EQ(log.find("TOPSECRET"), std::string::npos) << log;
+        EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        EXPECT_EQ(read_file("secret.txt"), secret);
+        if (file_exists("private/config.ini")) {
+            EXPECT_EQ(read_file("private/config.ini"), "TOPSECRET-TOKEN-12345\r\n");
+        }
+    }
+}
+
+TEST(Files, APresetsFileFullOfWrongWordsLogsTwentyOfThemShortAndEscaped) {
+    TempWorkDir dir;
+    std::string text = "touch\x1b[31m${IFS}x " + std::string(70, 'w') + " ";
+    for (int i = 0; i < 5000; ++i)
+        text += "bad" + std::to_string(i) + "\r\n";
+    write_file("presets.ini", text);
+    start_and_close();
+    const std::string log = read_file("velmora.deb");
+    EXPECT_EQ(count_of(log, " wrong syntax\n"), 20u);
+    EXPECT_NE(log.find("PRESETS: presets.ini line touch\\x1b[31m${IFS}x wrong syntax\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("PRESETS: 4982 more lines of presets.ini with wrong syntax not listed\n"),
+              std::string::npos);
+}
+
+TEST(Files, ALockThatCannotBeTakenKeepsTheRunFromStartingAndSaysWhy) {
+    const struct {
+        std::function<void()> make;
+        std::string why;
+        uid_t run_as;
+    } cases[] = {
+        {[] { plant_link("elsewhere", "velmora-sim.ini.lock", kOther); }, "it is a symbolic link",
+         0},
+        {[] { mkfifo("velmora-sim.ini.lock", 0666); }, "it is not a regular file", 0},
+        {[] { mkdir("velmora-sim.ini.lock", 0755); }, "Is a directory", 0},
+        // Another user's file that this one may not open.
+        {[] {
+             write_file("velmora-sim.ini.lock", "");
+             chmod("velmora-sim.ini.lock", 0600);
+             chmod(".", 0777);
+         },
+         "Permission denied", kOther},
+    };
+    for (const auto& c : cases) {
+        if (c.run_as != 0 && !as_root())
+            continue;
+        TempWorkDir dir;
+        c.make();
+        Child velmora({VELMORA_BINARY, "--unattended", "-f", "170"}, environment_with(kOffscreen),
+                      c.run_as);
+        EXPECT_EQ(velmora.wait(10), 1);
+        EXPECT_EQ(read_file("stderr.txt"),
+                  "velmora: the lock velmora-sim.ini.lock cannot be "
+                  "taken: " +
+                      c.why + "; velmora does not start without it\n");
+        EXPECT_FALSE(file_exists("velmora-sim.ini"));
+        EXPECT_FALSE(file_exists("elsewhere"));
+    }
+}
+
+// The hardware lock is held here as another copy would hold it; the run ends before any port.
+TEST(Files, AHeldHardwareLockNamesItsHolder) {
+    if (!as_root())
+        GTEST_SKIP() << "needs root";
+    TempWorkDir dir;
+    mkdir("/run/velmora", 0755);
+    const int fd = open("/run/velmora/velmora.lock", O_RDWR | O_CREAT | O_NOFOLLOW, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+    ASSERT_EQ(ftruncate(fd, 0), 0);
+    ASSERT_EQ(write(fd, "4242 ann\n", 9), 9);
+    Child velmora({VELMORA_BINARY, "--hardware", "-f", "170"}, environment_with(kOffscreen));
+    EXPECT_EQ(velmora.wait(10), 1);
+    close(fd);
+    EXPECT_EQ(read_file("stderr.txt"),
+              "velmora: another copy of velmora holds the lock /run/velmora/velmora.lock (process "
+              "4242 of user ann); this one ends without touching the board\n");
+    struct stat st {};
+    ASSERT_EQ(lstat("/run/velmora", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+}
+
+TEST(Files, WhatAKilledSaveLeftIsRemovedAtStartAndNothingElse) {
+    TempWorkDir dir;
+    write_file("config.ini.velmora-new-Ab3xYz", std::string(1 << 20, 'x'));
+    write_file("velmora-sim.ini.velmora-new-000000", "[Machine]\r\n");
+    write_file("notes.velmora-new-1", "mine");
+    plant_link("victim.txt", "presets.ini.velmora-new-qqqqqq", geteuid());
+    if (as_root()) {
+        write_file("autofan.ini.velmora-new-zzzzzz", "theirs");
+        chown("autofan.ini.velmora-new-zzzzzz", kOther, kOther);
+    }
+    start_and_close();
+    EXPECT_FALSE(file_exists("config.ini.velmora-new-Ab3xYz"));
+    EXPECT_FALSE(file_exists("velmora-sim.ini.velmora-new-000000"));
+    EXPECT_TRUE(file_exists("notes.velmora-new-1"));
+    struct stat st {};
+    EXPECT_EQ(lstat("presets.ini.velmora-new-qqqqqq", &st), 0);
+    if (as_root()) {
+        EXPECT_TRUE(file_exists("autofan.ini.velmora-new-zzzzzz"));
+    }
+}
+
+TEST(Files, ALogOrTraceOver16MbIsPutAsideAtStart) {
+    TempWorkDir dir;
+    const off_t big = 16 * 1024 * 1024 + 1;
+    for (const char* name : {"velmora.deb", "velmora-ports.trace"}) {
+        const int fd = open(name, O_WRONLY | O_CREAT, 0644);
+        ASSERT_EQ(ftruncate(fd, big), 0);
+        close(fd);
+    }
+    write_file("velmora.deb.old", "the older one");
+    Child velmora({VELMORA_BINARY, "--unattended", "--trace-ports", "-f", "170"},
+                  environment_with(kOffscreen));
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    for (const std::string name : {"velmora.deb", "velmora-ports.trace"}) {
+        struct stat st {};
+        ASSERT_EQ(stat((name + ".old").c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_size, big) << name;
+        ASSERT_EQ(stat(name.c_str(), &st), 0) << name;
+        EXPECT_GT(st.st_size, 0) << name;
+        EXPECT_LT(st.st_size, 1024 * 1024) << name;
+    }
+}
+
+TEST(Files, ABoardNumberThatIsNoWholeNumberAsksTheBiosAndIsSaidInTheLog) {
+    TempWorkDir dir;
+    write_file("config.ini", "[Main]\r\nBoard=nan\r\nReset=1e300\r\n");
+    start_and_close();
+    const std::string log = read_file("velmora.deb");
+    EXPECT_NE(log.find("VELMORA: Board=nan in [Main] of config.ini is not a whole number, not "
+                       "taken\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("VELMORA: Reset=1e300 in [Main] of config.ini is not a whole number"),
+              std::string::npos);
+    EXPECT_NE(log.find("VELMORA: Board Epox 8RDA+ Rev. 2.x nr: 7\n"), std::string::npos);
+    EXPECT_NE(read_file("config.ini").find("Board=7\r\n"), std::string::npos);
+}
+
+}  // namespace
