@@ -42,9 +42,11 @@ void push_names_front(const std::string& path, std::deque<std::string>& names) {
 }
 
 std::string joined(const std::string& folder, const std::string& name) {
-    if (folder.empty())
-        return name;
-    return folder == "/" ? "/" + name : folder + "/" + name;
+    std::string path = folder;
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    path += name;
+    return path;
 }
 
 }  // namespace
@@ -84,7 +86,7 @@ TargetCheck find_write_target(const std::string& path, WriteTarget& target) {
                 return TargetCheck::NoStatus;
             target.via_link = true;
             if (!text.empty() && text[0] == '/')
-                folder = "/";
+                folder.assign(1, '/');  // an absolute link starts from the root
             push_names_front(text, names);
             continue;
         }
