@@ -122,7 +122,7 @@ AtomicWrite write_file_atomically(const std::string& path, const std::string& by
             return fail_errno(AtomicWrite::CannotOpen, why, errno);
         if (!S_ISREG(old_st.st_mode))
             return fail(AtomicWrite::Refused, why, link_refusal_text(TargetCheck::NotRegular));
-        if (target.via_link && old_st.st_uid != ::geteuid())
+        if (target.via_link && !trusted_owner(old_st.st_uid))
             return fail(AtomicWrite::Refused, why, link_refusal_text(TargetCheck::ForeignTarget));
     }
 

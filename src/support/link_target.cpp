@@ -52,7 +52,6 @@ std::string joined(const std::string& folder, const std::string& name) {
 }  // namespace
 
 TargetCheck find_write_target(const std::string& path, WriteTarget& target) {
-    const uid_t user = ::geteuid();
     target = WriteTarget{path, false, false};
     // `folder` is the part of the path walked so far, with every link in it replaced by where
     // it leads; "" is the working folder. A ".." is kept as it is: what it follows is a real
@@ -75,7 +74,7 @@ TargetCheck find_write_target(const std::string& path, WriteTarget& target) {
             return TargetCheck::Usable;
         }
         if (S_ISLNK(st.st_mode)) {
-            if (st.st_uid != user && st.st_uid != 0)
+            if (!trusted_owner(st.st_uid))
                 return TargetCheck::ForeignLink;
             if (++links > kMaxLinks) {
                 errno = ELOOP;
@@ -101,7 +100,7 @@ TargetCheck find_write_target(const std::string& path, WriteTarget& target) {
         target.path = here;
         if (!S_ISREG(st.st_mode))
             return TargetCheck::NotRegular;
-        if (target.via_link && st.st_uid != user)
+        if (target.via_link && !trusted_owner(st.st_uid))
             return TargetCheck::ForeignTarget;
         target.exists = true;
         return TargetCheck::Usable;
@@ -119,4 +118,8 @@ const char* link_refusal_text(TargetCheck check) {
         default:
             return "not a regular file";
     }
+}
+
+bool trusted_owner(unsigned uid) {
+    return uid == ::geteuid() || uid == 0;
 }

@@ -27,14 +27,6 @@ constexpr int kReadFlags = O_RDONLY | O_BINARY;
 constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW;
 #endif
 
-unsigned current_user() {
-#ifdef _WIN32
-    return 0;
-#else
-    return ::geteuid();
-#endif
-}
-
 bool is_regular(const struct stat& st) {
     return (st.st_mode & S_IFMT) == S_IFREG;
 }
@@ -72,6 +64,18 @@ FileRead read_all(int fd, size_t expected, std::string& text) {
     return FileRead::Read;
 }
 
+// A file that a link led to must be the user's: checked again on the open file, which cannot
+// have been swapped since.
+bool reached_through_foreign_link(bool via_link, const struct stat& st) {
+#ifdef _WIN32
+    (void)via_link;
+    (void)st;
+    return false;
+#else
+    return via_link && !trusted_owner(st.st_uid);
+#endif
+}
+
 }  // namespace
 
 FileRead read_regular_file(const std::string& path, std::string& text, std::string* why) {
@@ -79,7 +83,7 @@ FileRead read_regular_file(const std::string& path, std::string& text, std::stri
     struct stat st {};
 #ifdef _WIN32
     const std::string& file = path;
-    const bool via_link = false;
+    const bool target_of_link = false;
     if (::stat(file.c_str(), &st) != 0)
         return FileRead::Missing;
     if (!is_regular(st))
@@ -105,20 +109,21 @@ FileRead read_regular_file(const std::string& path, std::string& text, std::stri
             return FileRead::Missing;
     }
     const std::string& file = target.path;
-    const bool via_link = target.via_link;
+    const bool target_of_link = target.via_link;
 #endif
     const int fd = ::open(file.c_str(), kReadFlags);
     if (fd < 0)
         return FileRead::CannotOpen;
     FileRead result = FileRead::NotRegular;
-    if (::fstat(fd, &st) != 0)
+    if (::fstat(fd, &st) != 0) {
         result = FileRead::ReadError;
-    else if (via_link && st.st_uid != current_user()) {
+    } else if (reached_through_foreign_link(target_of_link, st)) {
         result = FileRead::Refused;
         if (why)
             *why = "a link to a file of another user";
-    } else if (is_regular(st))
+    } else if (is_regular(st)) {
         result = read_all(fd, static_cast<size_t>(st.st_size), text);
+    }
     const int saved_errno = errno;
     ::close(fd);
     errno = saved_errno;
