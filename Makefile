@@ -8,9 +8,12 @@ WIN_BUILD ?= build-win
 I386_BUILD ?= build-i386
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+# Where `make install` puts velmora; DESTDIR (empty: the live system) is put in front of it.
+PREFIX ?= /usr/local
+DESTDIR ?=
 
 .PHONY: all deps-run deps-test deps-ci deps-i386 build-run build run test test-i386 test-sanitize \
-  cross-windows fuzz bench format clean
+  cross-windows fuzz bench format clean install uninstall
 
 all: build
 
@@ -40,6 +43,22 @@ run: build-run
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
 	tools/run-unprivileged-tests.sh $(BUILD)
+
+# The program, its sensor maps, menu entry, icons, metainfo, manual page and the boot-time
+# entry of the lock folder, under $(PREFIX) (see "Installing" in README.md).
+install: build-run
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Removes what the last `make install` from $(BUILD) put in place (install_manifest.txt lists
+# it, without DESTDIR), and velmora's own folders when they are left empty.
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || \
+	  { echo "$(BUILD)/install_manifest.txt: nothing was installed from $(BUILD)"; exit 1; }
+	@while IFS= read -r f || [ -n "$$f" ]; do \
+	  f="$(DESTDIR)$$f"; \
+	  if [ -e "$$f" ] || [ -L "$$f" ]; then echo "Removing $$f"; rm -f "$$f"; fi; \
+	  case "$$f" in */velmora/*) rmdir "$${f%/*}" 2>/dev/null || true ;; esac; \
+	done < $(BUILD)/install_manifest.txt
 
 test-sanitize: deps-test
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DVELMORA_SANITIZE=ON -DVELMORA_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that one kind of work needs, and only those that are missing:
 #   run   building and starting velmora (and its screenshot without a display)
-#   test  building, plus what the tests and benchmarks add
+#   test  building, plus what the tests, the installation test and the benchmarks add
 #   ci    test, plus what CI's extra targets add (the fuzz targets, the Windows cross-compile,
 #         the Socket A build)
 #   i386  the Socket A build on this machine: a Debian i386 root (what the root itself needs
@@ -22,7 +22,10 @@ build_packages=(
 )
 # The screenshot of `make run` without a display.
 run_packages=("${build_packages[@]}" x11-utils imagemagick)
-test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev locales)
+# The installation test (tools/test-install.sh) checks the menu entry, the metainfo and the
+# manual page with the tools a desktop and a software centre use.
+test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev locales
+  desktop-file-utils appstream man-db groff-base)
 i386_packages=(debootstrap binutils)
 ci_packages=(clang libclang-rt-14-dev g++-mingw-w64-i686-posix "${i386_packages[@]}")
 case "$set_name" in
