@@ -2,17 +2,29 @@
 
 #include <QApplication>
 #include <QSystemTrayIcon>
+#include <QtGlobal>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "app/instance.h"
+#include "app/long_options.h"
 #include "app/port_setup.h"
 #include "app/privileges.h"
 #include "app/prompts.h"
 #include "app/run_lock.h"
+#include "app/version.h"
 #include "diag/append_file.h"
 #include "diag/debuglog.h"
 #include "gui/close_signals.h"
@@ -26,18 +38,18 @@
 #include "sim/sim_machine.h"
 #include "support/stray_files.h"
 
-RunMode decide_run_mode(const std::vector<std::string>& args, const char* display,
-                        const char* wayland_display, const char* qpa_platform) {
+RunMode decide_run_mode(const std::vector<std::string>& args, bool display_reachable,
+                        const char* qpa_platform) {
     RunMode mode;
-    for (const std::string& arg : args)
-        if (arg == "--unattended")
-            mode.unattended = true;
+    // A read-out is for scripts: it never waits on a question.
+    mode.unattended = has_flag(args, "--unattended") || has_flag(args, "--read");
     const std::string qpa = qpa_platform ? qpa_platform : "";
-    const bool headless_qpa = qpa == "offscreen" || qpa == "minimal";
-    const bool has_display = (display && *display) || (wayland_display && *wayland_display);
-    if (headless_qpa || (qpa.empty() && !has_display)) {
+    if (qpa == "offscreen" || qpa == "minimal" ||
+        (!display_reachable && (mode.unattended || ends_without_window(args)))) {
         mode.offscreen = true;
         mode.unattended = true;
+    } else if (!display_reachable) {
+        mode.no_window = true;
     }
     return mode;
 }
@@ -60,6 +72,28 @@ void ignore_plugin_paths_when_privileged() {
         std::fprintf(stderr, "velmora: running privileged, Qt plugin paths ignored\n");
 }
 
+// Makes the folder (with its parents, for this user alone) when missing and works in it: every
+// file velmora keeps is named relative to the working folder. Empty, or why it cannot be used.
+std::string enter_folder(const std::string& folder) {
+    std::error_code error;
+    const bool made = std::filesystem::create_directories(folder, error);
+    if (error)
+        return error.message();
+#ifndef _WIN32
+    // A folder made just now keeps the settings of this user to this user.
+    if (made)
+        ::chmod(folder.c_str(), 0700);
+#endif
+    if (::chdir(folder.c_str()) != 0)
+        return std::strerror(errno);
+    return {};
+}
+
+std::string already_running_text() {
+    return std::string("another copy of velmora is running on this desktop (a window titled \"") +
+           instance_key() + "...\"); this one ends without touching the board";
+}
+
 // Whether a window could be shown: an X11 display that answers, or a Wayland one named.
 bool display_reachable() {
 #ifdef _WIN32
@@ -72,14 +106,10 @@ bool display_reachable() {
 
 // A start that is refused says why on standard error and, on a desktop, in a box; the run
 // touches nothing. The box comes from a toolkit without the process's privileges.
-void show_refusal(const std::string& text, const std::vector<std::string>& args, int argc,
-                  char** argv) {
+void show_refusal(const std::string& text, const RunMode& mode, int argc, char** argv) {
     std::fprintf(stderr, "velmora: %s\n", text.c_str());
     std::fflush(stderr);
-    const RunMode mode =
-        decide_run_mode(args, std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
-                        std::getenv("QT_QPA_PLATFORM"));
-    if (mode.unattended || !display_reachable())
+    if (mode.unattended || mode.offscreen || mode.no_window)
         return;
     drop_process_privileges();
     QApplication app(argc, argv);
@@ -91,6 +121,36 @@ void show_refusal(const std::string& text, const std::vector<std::string>& args,
 int run_application(int argc, char** argv) {
     ignore_plugin_paths_when_privileged();
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (has_flag(args, "--help")) {
+        std::fputs(full_help_text().c_str(), stdout);
+        return 0;
+    }
+    if (has_flag(args, "--version")) {
+        std::printf("velmora %s (Qt %s)\n", kVersionText, qVersion());
+        return 0;
+    }
+    for (const std::string& note : unknown_option_notes(args))
+        std::fprintf(stderr, "%s\n", note.c_str());
+    std::string folder;
+    if (config_dir_option(args, std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"), folder)) {
+        const std::string why = folder.empty() ? "no home folder is known" : enter_folder(folder);
+        if (!why.empty()) {
+            std::fprintf(stderr, "velmora: the folder %s cannot be used for the files: %s\n",
+                         folder.c_str(), why.c_str());
+            return 2;
+        }
+    }
+    const RunMode mode = decide_run_mode(args, display_reachable(), std::getenv("QT_QPA_PLATFORM"));
+    if (mode.no_window) {
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr,
+                     "velmora: no display to open the window on (%s); start it on a desktop, or "
+                     "add --unattended to run without a window\n",
+                     display && *display
+                         ? (std::string("the display ") + display + " does not answer").c_str()
+                         : "DISPLAY is not set");
+        return 1;
+    }
     const PortPlan plan = plan_port_backend(args);
     if (!plan.error.empty()) {
         std::fprintf(stderr, "%s\n", plan.error.c_str());
@@ -108,8 +168,8 @@ int run_application(int argc, char** argv) {
             debug_print("VELMORA: No lock -> Exiting now... (%s)\n", lock.refusal);
         else
             log_already_running();
-        if (!lock.refusal.empty())
-            show_refusal(lock.refusal, args, argc, argv);
+        show_refusal(lock.refusal.empty() ? already_running_text() : lock.refusal, mode, argc,
+                     argv);
         return 1;
     }
     // What an earlier run left behind: a log grown too large, files of a save cut short.
@@ -128,13 +188,14 @@ int run_application(int argc, char** argv) {
             ports.notes.log_lines.insert(ports.notes.log_lines.begin(), dropped);
     }
 
-    const RunMode mode =
-        decide_run_mode(args, std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
-                        std::getenv("QT_QPA_PLATFORM"));
-    if (mode.offscreen && !std::getenv("QT_QPA_PLATFORM")) {
-        std::fprintf(stderr,
-                     "velmora: no display found, running without a visible window; messages "
-                     "go to standard error, the log to velmora.deb\n");
+    const char* qpa = std::getenv("QT_QPA_PLATFORM");
+    if (mode.offscreen &&
+        (!qpa || (std::strcmp(qpa, "offscreen") && std::strcmp(qpa, "minimal")))) {
+        // A run that ends by itself needs no word about the window it does not show.
+        if (!ends_without_window(args))
+            std::fprintf(stderr,
+                         "velmora: no display found, running without a visible window; messages "
+                         "go to standard error, the log to velmora.deb\n");
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
 

@@ -9,11 +9,14 @@ struct RunMode {
     bool unattended = false;
     // No display to show a window on: the window lives offscreen.
     bool offscreen = false;
+    // A start that would open the window, with no display to open it on: it does not start.
+    bool no_window = false;
 };
 
-// How to run, from the long options and the environment. "--unattended" is ours; every
-// other argument is left to the command-line options of the window.
-RunMode decide_run_mode(const std::vector<std::string>& args, const char* display,
-                        const char* wayland_display, const char* qpa_platform);
+// How to run, from the options, whether a display answers, and QT_QPA_PLATFORM. A run that
+// ends by itself (a value to set, --read) or that was asked to be unattended needs no display;
+// an offscreen or minimal platform chosen in the environment is taken as asked.
+RunMode decide_run_mode(const std::vector<std::string>& args, bool display_reachable,
+                        const char* qpa_platform);
 
 int run_application(int argc, char** argv);

@@ -204,6 +204,6 @@ bool gate_kernel_drivers(const std::vector<std::string>& args, Prompts& prompts)
     }
     debug_print("VELMORA: Kernel drivers in use: %s; real hardware refused\n",
                 findings_list(found));
-    prompts.show_message(kernel_driver_refusal_text(found));
+    prompts.show_refusal(kernel_driver_refusal_text(found));
     return false;
 }

@@ -2,6 +2,12 @@
 
 #include <cstdio>
 
+void Prompts::show_refusal(const std::string& text) {
+    std::fprintf(stderr, "velmora: %s\n", text.c_str());
+    std::fflush(stderr);
+    show_message(text);
+}
+
 void UnattendedPrompts::show_message(const std::string& text) {
     std::fprintf(stderr, "velmora: %s\n", text.c_str());
     std::fflush(stderr);

@@ -12,12 +12,14 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
+#include <cstdio>
 
 #include <cerrno>
 
 #include "app/command_line.h"
 #include "app/hardware_gate.h"
 #include "app/instance.h"
+#include "app/long_options.h"
 #include "app/privileges.h"
 #include "app/prompts.h"
 #include "automation/autofan.h"
@@ -58,6 +60,10 @@ void TMain::Startup() {
     // fight it over the same chips.
     if (is_already_running(instance_key())) {
         log_already_running();
+        std::fprintf(stderr,
+                     "velmora: another copy of velmora is running on this desktop (a window "
+                     "titled \"%s...\"); this one ends without touching the board\n",
+                     instance_key().c_str());
         current_platform().exit_process(1);
         return;
     }
@@ -78,13 +84,23 @@ void TMain::Startup() {
 
     AnnounceBoardSource();
 
+    // A read-out prints what the start read and ends before anything could be written.
+    const bool read_out = has_flag(args_, "--read");
     if (InitValues(true)) {
+        if (read_out) {
+            ReadOut(true);
+            return;
+        }
         StartServices();
         // The settings shown on the way set status texts of their own: say again which
         // board this is.
         if (!notes_.simulated_board.empty())
             StatusBar1->showMessage(LabelBoardSource->text());
     } else {
+        if (read_out) {
+            ReadOut(false);
+            return;
+        }
         ShowWithoutBoard();
     }
     command_line_consumed = true;
@@ -96,7 +112,7 @@ bool TMain::OpenPortsNt() {
         return true;
     port_access_result = open_giveio();
     if (port_access_result != 0) {
-        prompts_.show_message(error_text(port_access_result));
+        prompts_.show_refusal(error_text(port_access_result));
         current_platform().exit_process(1);
         return false;
     }
@@ -117,7 +133,7 @@ bool TMain::OpenPortsLinux() {
     if (!os.grant_port_access()) {
         const uint32_t error = os.last_error();
         debug_print("VELMORA: Direct port access refused (iopl 3): %s\n", system_error_text());
-        prompts_.show_message(error == ENOSYS ? kPortAccessMissing : kPortAccessRefused);
+        prompts_.show_refusal(error == ENOSYS ? kPortAccessMissing : kPortAccessRefused);
         os.exit_process(1);
         return false;
     }

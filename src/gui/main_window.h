@@ -341,6 +341,9 @@ class TMain : public QMainWindow {
     // picked by hand) shows its help and usage texts again but applies nothing.
     bool command_line_consumed = false;
     bool ParseCommandLine();
+    // --read: prints the board as read at start (with_board: a board was found) and ends the
+    // process with 0; nothing is written (board_read_out.cpp).
+    void ReadOut(bool with_board);
     bool FindOption(const std::string& option, size_t max_length, std::string& value);
 
     // Main tab: value display and Apply (main_tab.cpp).

@@ -122,7 +122,7 @@ void TMain::RegainPortAccess() {
         failure = "I/O port access lost";
     }
     debug_print("VELMORA: Re-init GiveIO after standby failed.\n");
-    prompts_.show_message(failure);
+    prompts_.show_refusal(failure);
     current_platform().exit_process(1);
 }
 

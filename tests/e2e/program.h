@@ -37,7 +37,9 @@ class Child {
         if (as_user != 0) {
             pid_ = fork();
             if (pid_ == 0) {
+                const int out = open("stdout.txt", O_WRONLY | O_CREAT | O_APPEND, 0644);
                 const int err = open("stderr.txt", O_WRONLY | O_CREAT | O_APPEND, 0644);
+                dup2(out, 1);
                 dup2(err, 2);
                 if (setgroups(0, nullptr) != 0 || setgid(as_user) != 0 || setuid(as_user) != 0)
                     _exit(127);
@@ -48,6 +50,8 @@ class Child {
         }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "stdout.txt", O_WRONLY | O_CREAT | O_APPEND,
+                                         0644);
         posix_spawn_file_actions_addopen(&actions, 2, "stderr.txt", O_WRONLY | O_CREAT | O_APPEND,
                                          0644);
         if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)

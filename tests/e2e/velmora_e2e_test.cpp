@@ -324,15 +324,6 @@ TEST(Program, ASettingWithoutItsValueShowsTheUsageAndOpensTheWindow) {
     EXPECT_EQ(log.find("Setting VCore"), std::string::npos);
     EXPECT_TRUE(file_exists("config.ini"));  // a normal close saves
 }
-TEST(Program, WithoutADisplayItRunsOffscreenAndSaysSo) {
-    TempWorkDir dir;
-    Child velmora({VELMORA_BINARY}, environment_with({}));
-    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
-    velmora.signal(SIGINT);
-    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
-    EXPECT_NE(read_file("stderr.txt").find("velmora: no display found"), std::string::npos);
-}
-
 TEST(Program, TheSimulatedBoardKeepsItsProfileAndStateAcrossRuns) {
     TempWorkDir dir;
     const auto env = environment_with({"QT_QPA_PLATFORM=offscreen"});

@@ -319,20 +319,31 @@ TEST_F(Startup, WithoutAVidChipTheUserIsToldAndTheStartGoesOn) {
     EXPECT_NE(read_file("velmora.deb").find("ATXP1: Not found\n"), std::string::npos);
 }
 
-TEST(RunMode, NoDisplayOrAHeadlessPlatformMeansUnattendedOffscreen) {
-    const std::vector<std::string> none;
-    RunMode desk = decide_run_mode(none, ":0", nullptr, nullptr);
-    EXPECT_FALSE(desk.unattended);
-    EXPECT_FALSE(desk.offscreen);
-    RunMode asked = decide_run_mode({"-s", "1.65", "--unattended"}, ":0", nullptr, nullptr);
-    EXPECT_TRUE(asked.unattended);
-    EXPECT_FALSE(asked.offscreen);
-    RunMode ssh = decide_run_mode(none, nullptr, "", nullptr);
-    EXPECT_TRUE(ssh.unattended);
-    EXPECT_TRUE(ssh.offscreen);
-    EXPECT_FALSE(decide_run_mode(none, nullptr, "wayland-0", nullptr).offscreen);
-    EXPECT_TRUE(decide_run_mode(none, ":0", nullptr, "offscreen").unattended);
-    EXPECT_FALSE(decide_run_mode(none, nullptr, nullptr, "xcb").offscreen);
+TEST(RunMode, ARunThatEndsByItselfNeedsNoDisplayAndAWindowStartWithoutOneDoesNotStart) {
+    const std::vector<std::string> none, set = {"-f", "170"}, read = {"--read"},
+                                         unattended = {"--unattended"};
+    const struct {
+        const std::vector<std::string>& args;
+        bool display;
+        const char* qpa;
+        bool unattended, offscreen, no_window;
+    } cases[] = {
+        {none, true, nullptr, false, false, false},
+        {set, true, nullptr, false, false, false},
+        {read, true, nullptr, true, false, false},  // a read-out never waits on a question
+        {none, false, nullptr, false, false, true},
+        {set, false, nullptr, true, true, false},
+        {read, false, "xcb", true, true, false},  // a platform that cannot work is not taken
+        {unattended, false, nullptr, true, true, false},
+        {none, true, "offscreen", true, true, false},
+        {none, false, "minimal", true, true, false},
+    };
+    for (const auto& c : cases) {
+        const RunMode mode = decide_run_mode(c.args, c.display, c.qpa);
+        EXPECT_EQ(mode.unattended, c.unattended) << c.args.size() << c.display;
+        EXPECT_EQ(mode.offscreen, c.offscreen) << c.args.size() << c.display;
+        EXPECT_EQ(mode.no_window, c.no_window) << c.args.size() << c.display;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,49 @@
+// --read: the board read once and printed, with nothing written to it or to any file.
+#include <QLineEdit>
+#include <cstdio>
+
+#include "app/long_options.h"
+#include "app/read_out.h"
+#include "board/voltage.h"
+#include "diag/debuglog.h"
+#include "gui/main_window.h"
+#include "platform/platform.h"
+#include "sensors/sensor.h"
+
+void TMain::ReadOut(bool with_board) {
+    BoardReadOut r;
+    r.simulated = notes_.simulated_board;
+    if (with_board) {
+        r.board_number = board_number;
+        r.board_name = board.name;
+        r.fsb = values_read.fsb;
+        r.multiplier = cpu_multiplier;
+        // A rail is read only through the VID chip, and only where the board has a table.
+        const bool chip = board.chip.address != 0;
+        const VoltageTable* tables[4] = {nullptr, &board.vdimm, &board.vagp, &board.vdd};
+        const double read[4] = {values_read.vcore, values_read.vdimm, values_read.vagp,
+                                values_read.vdd};
+        for (int i = 0; i < 4; ++i)
+            if (chip && (!tables[i] || table_min(*tables[i]) != 0.0))
+                r.volts[i] = read[i];
+        r.timings[0] = values_read.tras;
+        r.timings[1] = values_read.trcd;
+        r.timings[2] = values_read.trp;
+        // The sensors as one tick reads them, without writing their controls back.
+        sensor_count = sensors_detect(&sensor_table());
+        if (sensor_count != 0) {
+            sensors_read_all(&sensor_table());
+            ShowSensorFields();
+        }
+        const QLineEdit* const fields[10] = {SensorTemp, SensorSysTemp, SensorVcore, SensorVdimm,
+                                             SensorVdd,  Sensor5V,      Sensor12V,   SensorFan1,
+                                             SensorFan2, SensorFan3};
+        for (int i = 0; i < 10; ++i)
+            r.sensors[i] = fields[i]->text().toStdString();
+    }
+    debug_print("VELMORA: Board read for --read, nothing written\n");
+    const std::string out = has_flag(args_, "--json") ? read_out_json(r) : read_out_text(r);
+    std::fputs(out.c_str(), stdout);
+    std::fflush(stdout);
+    current_platform().exit_process(0);
+}
