@@ -201,6 +201,9 @@ int run_application(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("velmora");
+    QApplication::setApplicationVersion(kVersionText);
+    // Lets a desktop tie the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName("org.velmora.Velmora");
     // The toolkit takes the user's locale; numbers in files and logs never do.
     std::setlocale(LC_NUMERIC, "C");
 

@@ -177,7 +177,7 @@ QWidget* TMain::CreateAboutTab() {
     auto* sheet = new QWidget;
     sheet->setObjectName("TabSheet5");
     auto* layout = new QVBoxLayout(sheet);
-    auto* name = new QLabel(kAboutVersion, sheet);
+    auto* name = new QLabel(QString("velmora ") + kVersionText, sheet);
     QFont big = name->font();
     big.setPointSize(14);
     big.setBold(true);
