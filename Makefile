@@ -13,7 +13,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 
 .PHONY: all deps-run deps-test deps-ci deps-i386 build-run build run test test-i386 test-sanitize \
-  cross-windows fuzz bench format clean install uninstall
+  cross-windows fuzz bench format clean install uninstall screenshots
 
 all: build
 
@@ -43,6 +43,11 @@ run: build-run
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
 	tools/run-unprivileged-tests.sh $(BUILD)
+
+# Pictures of every tab of the window, taken offscreen by the program itself on simulated
+# boards 4, 7, 12 and 14 (PROFILES="0 9" for others), into docs/screenshots.
+screenshots: build-run
+	QT_QPA_PLATFORM=offscreen $(BUILD)/tools/screenshots/velmora_screenshots docs/screenshots $(PROFILES)
 
 # The program, its sensor maps, menu entry, icons, metainfo, manual page and the boot-time
 # entry of the lock folder, under $(PREFIX) (see "Installing" in README.md).
