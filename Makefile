@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The two everyday commands: `make run` and `make test`. Each installs what it needs first.
 BUILD ?= build
 ASAN_BUILD ?= build-asan

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Our CPU time in the controllers' periodic work: one AutoFSB timer tick that checks and does
 // not run (what nearly every tick is), the preset lookup of a run's step, and one AutoFAN step
 // over five fan controls with their log lines. Each runs once per tick of seconds; on a 2003

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The cost of our own code in the FSB change: the PLL search, which runs once per 1 MHz step
 // between 150 ms pauses and must stay well below 1 % of a step (1.5 ms), and a whole 30 MHz
 // set_fsb against the scripted ports with a clock that does not wait. Likewise a core-voltage

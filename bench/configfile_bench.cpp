@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Cost of the settings-file engine on a config.ini of about 2 KB: every call reads the whole
 // file, and every write puts the whole file back on disk.
 #include <benchmark/benchmark.h>

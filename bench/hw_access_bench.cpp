@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The cost of our own code per hardware access: an SMBus byte read and a PCI dword read
 // through the scripted backend (which also records every access), with the virtual clock so the 50
 // ms SMBus wait costs nothing. A real port access on the LPC bus takes about a microsecond; these

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A fresh working directory for the debug log that the code under measurement writes, made
 // the current directory for the benchmark's lifetime and removed at the end.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One sensor update's read, sensors_read_all over the detected sensors, on the simulated board
 // of each monitor chip: W83627HF (profile 7), W83782D (2), IT8712F (1), LM90 beside a Winbond
 // chip (4 and 5 on bus 1, 10 on bus 0) and the BIOS's SMI sensor (12). The clock is virtual, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated machine's cost per port access (tests and the demo must never wait on the
 // simulation: it has to stay far below a microsecond), of saving its state file, and of
 // loading one that grew large (its cost has to grow with the size, not faster).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window's own cost: one Apply that changes nothing, on the simulated board, with a clock
 // that does not wait (only the CPU time of our code counts).
 #include <benchmark/benchmark.h>

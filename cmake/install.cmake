@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # What `cmake --install` (and `make install`) puts where. Included from the top-level
 # CMakeLists.txt inside its VELMORA_GUI block, where the velmora target exists.
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Cross-compiles for 32-bit Windows with Debian's mingw-w64 (package g++-mingw-w64-i686-posix):
 # the only Windows a Socket A CPU runs. The compiler's default code generation is i686 with x87
 # floating point, which every Socket A CPU runs. The posix thread model gives std::thread and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Fails when a program or library holds an instruction that a Socket A CPU cannot run.
 # Every SSE2 vector instruction names an xmm register; so does SSE, which the Athlon
 # Thunderbird and the early Durons lack as well, and which i686 code does not use. The rest of

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the Debian 12 packages that one kind of work needs, and only those that are missing:
 #   run   building and starting velmora (and its screenshot without a display)
 #   test  building, plus what the tests, the installation test and the benchmarks add

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Root writes through file permissions, so a few checks of the unit tests (unreadable and
 # read-only settings files, a read-only working directory) only run for an ordinary user.
 # When we are root, run the unit tests once more as the user "nobody".

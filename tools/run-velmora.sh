@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Starts velmora in ./run (its settings files and the debug log velmora.deb land there).
 # Without a display it runs on a virtual X display for a few seconds, saves a screenshot,
 # closes the window and shows the end of the debug log.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Socket A build: velmora for 32-bit x86 without SSE2, on the system its users run.
 #
 #  1. A Debian 12 i386 root (debootstrap, minbase) in OUT/root, made once and reused.

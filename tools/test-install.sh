@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # What `make install` puts on a machine, checked from a build folder: installs into a
 # temporary DESTDIR with the prefix /usr/local, checks that every file is in its place, lets
 # desktop-file-validate, appstreamcli and man look at the menu entry, the metainfo and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program entry: the application object, the main window and the message loop.
 #pragma once
 

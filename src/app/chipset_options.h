@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The chipset options of the "Chipset" tab away from the window: the [Chipset] section of
 // config.ini that "Set on startup" applies, and the check of what the chipset took.
 #pragma once

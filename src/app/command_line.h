@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The command-line options that set voltages, RAM timings and the FSB without the window.
 // Options are whole arguments compared byte for byte; an option's value is the argument after
 // it, which is then looked at as an argument of its own as well.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The command line as the window runs it: setting options go into the selected values and are
 // applied like the Apply button applies them.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What velmora checks on a real board before it trusts the ports: that the SMBus hosts sit
 // where an nForce2 has them, and that no kernel driver uses the same chips.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Telling a second copy apart, the first lines of every run's log, and the operating-system
 // family.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The options velmora has beside the classic short ones (-s, -f, ...): what --help lists,
 // which arguments are no option at all, and the folder --config-dir chooses.
 #pragma once

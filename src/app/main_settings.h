@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // config.ini, the main settings file: the stored numbers, their defaults, the load rules that
 // bring them into range, and the save of every key in its fixed order.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Which port backend velmora runs on, chosen once at start from the long options and the
 // machine: real ports on Windows, on Linux with an nForce2 host bridge, or when asked for with
 // --hardware; the simulated board on Linux without that bridge, or when asked for with

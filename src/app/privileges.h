@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The rights velmora gives up once it has what it needs. On real ports the I/O privilege
 // level the grant gave is all it needs, and it keeps that without any capability; the
 // simulated board needs no privilege at all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Modal message boxes and Yes/No questions, the only way velmora asks or tells the user
 // something that cannot wait for the status bar.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What --read prints: the board as velmora read it once, for a person (text) or a script
 // (JSON, numbers as numbers with their units named).
 #pragma once

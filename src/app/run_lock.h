@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One copy of velmora per board. Two copies would interleave their SMBus transactions and PLL
 // writes on the same chips, so every run that touches the board first takes a lock file, and
 // takes it before its first port access and before the simulated board's state is loaded. A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/shipped_files.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Files that come with the program (the sensor maps of the supported boards). A copy in the
 // working directory wins, so a user can keep an edited one beside the settings; otherwise the
 // copy beside the program (a build tree, an unpacked archive) or in the installed data folder

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The start-up of TMain: the order in which velmora comes up, and what it does when a step
 // fails.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fan speed from the CPU temperature: every fan PWM control of the detected monitor chips
 // follows its own straight line from (temp min, duty min) to (temp max, duty max). The list
 // of controls is built once from the sensor table; each control's settings live in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // AutoFSB: raises the FSB while the processor is busy and lowers it while it is idle or too
 // hot, between a minimum and a maximum, with the presets as stepping stones that carry the
 // core and DIMM voltages for their FSB. Two timers drive it, one per direction; each tick

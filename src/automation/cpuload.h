@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The CPU load sampler: a thread of its own that measures the processors' load in percent every
 // few seconds from the platform's cumulative system and idle times and stores it in cpu_load.
 // The GUI thread only reads cpu_load; start, retune and stop come from the GUI thread alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Presets: an FSB and the core and DIMM voltages that go with it. The user keeps them in
 // presets.ini; AutoFSB steps through them, and "Force max."/"Force min." apply the outermost.
 #pragma once

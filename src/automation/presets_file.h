@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // presets.ini: the preset store as text, one preset a line ("200:1.650:2.70"), read back word
 // by word. Numbers are written and read the same way in every locale.
 #pragma once

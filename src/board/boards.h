@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The table of supported mainboards: where each board's VID chip sits and which of its bits
 // select which voltage.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Chipset options and RAM timings of the nForce2 host bridge and its PCI and AGP bridges.
 #pragma once
 

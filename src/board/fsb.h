@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The front-side bus of the nForce2: read the running clock and move it by reprogramming the
 // host bridge's PLL (bus 0, device 0) one MHz at a time.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The order of the VID-chip writes that moves the core rail from where it is to a new VID code
 // and add-on entry. The rail is the VID voltage plus the add-on offset; no write of the
 // sequence takes it above the higher of its start and end values, and no write moves it by

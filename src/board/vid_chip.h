@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The voltage chip on the SMBus: an ATXP1 VID programming chip at 0x37 or 0x4E, or the "MS-3"
 // of the MSI board at 0x1B. Finding it, mirroring its registers into the VidChip record, and
 // writing one register.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The board's voltages in volts: VID codes, the board's voltage tables, and the four setters
 // that program them into the VID chip of the working Board.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Files that only grow: the debug log and the port trace. velmora may run as root in a folder
 // of another user, so such a file is opened without following a link and without waiting on
 // a FIFO, and kept only when it is a regular file with one name that belongs to the running

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The debug log "velmora.deb": every module's trace of what it did to the hardware.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "diag/errortext.h"
 
 const char* error_text(uint32_t code) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Error codes of the driver service and the voltage setters, and their texts.
 #pragma once
 

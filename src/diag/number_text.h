@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Numbers as velmora writes them in its texts, logs and files: the same digits in every
 // locale (a German desktop still gets "1.650").
 #pragma once

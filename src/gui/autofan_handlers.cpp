@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // AutoFAN in the window: the switch on the sensor settings tab and in the tray menu, and the
 // step each sensor tick takes while it is on.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // AutoFSB in the window: the switch (check box and tray item), the two timers that drive the
 // engine, and the sensor tick's over-temperature arming.
 #include <QAction>

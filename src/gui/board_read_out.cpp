@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // --read: the board read once and printed, with nothing written to it or to any file.
 #include <QLineEdit>
 #include <cstdio>

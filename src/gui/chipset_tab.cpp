@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Tab "Chipset" and the board list of tab "Settings": the chipset options shown, set and
 // applied at start, and the board picked by hand.
 #include <QCheckBox>

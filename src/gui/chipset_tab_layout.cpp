@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Tab "Chipset": the PCI and AGP options of the north bridge and its bridges.
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "gui/close_signals.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // SIGTERM, SIGINT and SIGHUP end the desktop session for velmora: each becomes the window's
 // close request, handled on the GUI thread like a click on the close box. Each also stops an
 // FSB walk in progress at once (see hw/stop_request.h), since the GUI thread sees the close

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Long hardware work in the window, one step per event. Each job (an Apply, an AutoFSB run, a
 // sensor tick) runs on a fiber of the GUI thread. Where the hardware code waits (the FSB's
 // 150 ms per MHz, the regulator's settling, the AutoFSB step delay) the job hands the thread

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Tab "Main" at work: the voltage and FSB track bars show and select the values, and Apply
 // writes every changed setting to the board in one go.
 #include <QAction>

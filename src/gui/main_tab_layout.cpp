@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Tab "Main": sensor fields, the voltage and FSB track bars, RAM timings, AutoFSB with the
 // presets, the clock and load display and the main buttons.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // TMain, velmora's one window: every control, the timers, the tray icon and the
 // application's state.
 //

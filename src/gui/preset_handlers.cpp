@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The presets on the main tab: the list, Add, Del and Apply, and the tray's "Force max." and
 // "Force min.", which apply the presets of the highest and the lowest FSB.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Numbers as the window shows them, from the locale-free number texts.
 #pragma once
 

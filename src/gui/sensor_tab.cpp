@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Tab "Sensor settings": which input of which sensor feeds each display item of the main tab
 // (the sensor map), the chosen input's value, the sensors' facts, and any sensor control read
 // and set by hand.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Tab "Sensor settings": which sensor input feeds each display item, the sensors' facts,
 // their controls, and the settings of the automatic fan control.
 #include <QCheckBox>

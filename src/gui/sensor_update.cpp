@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The sensors in the window: detection at start, the map of which reading each field shows,
 // the readings in the main tab's fields, and the safe state they are left in at close.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The handlers that take the AutoFSB limits, the sensor period and the load interval from their
 // controls into memory (and so into config.ini at close).
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Tab "Settings": program options and the choice of board.
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How a run ends: the settings are saved and, when asked, the values found at start-up are
 // written back to the board.
 #include <QCheckBox>

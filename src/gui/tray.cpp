@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The tray icon, its pop-up menu, and hiding the window behind it.
 #include <QAction>
 #include <QIcon>

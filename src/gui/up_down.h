@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // UpDown: the pair of arrow buttons beside a track bar. Qt has none, so this is a small
 // widget of its own with a position, a range and an increment.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "hw/direct_port_backend.h"
 
 #if defined(__x86_64__) || defined(__i386__)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Port access on the Windows NT family: the giveio kernel driver, installed and started as a
 // system service, grants the process the I/O ports once its device has been opened.
 #pragma once

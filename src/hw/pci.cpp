@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "hw/pci.h"
 
 #include "hw/port_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // PCI configuration space through configuration mechanism #1: the address register at 0xCF8
 // and the data window 0xCFC-0xCFF. No bus scan, no check that the device exists.
 #pragma once

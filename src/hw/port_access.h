@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One recorded port access, as tests compare them and traces print them.
 #pragma once
 

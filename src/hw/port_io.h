@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The six I/O-port primitives. Every hardware access of velmora ends in one of them; each is a
 // single access of exactly its width, with no delay, retry or check, made through the one
 // installed PortBackend.

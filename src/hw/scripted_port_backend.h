@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A port backend for tests and benchmarks: records every access and answers reads from a
 // script per port, then from a default per port, then from one default for all.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The two SMBus host controllers of the nForce2 south bridge: read-byte-data and
 // write-byte-data transactions with a fixed wait instead of polling.
 #pragma once

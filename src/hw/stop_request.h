@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A request to stop long hardware work, made by a signal (SIGINT, SIGTERM, SIGHUP). The FSB
 // walk looks at it between its 1 MHz steps and ends at a whole step; a command-line run then
 // ends with 128 + the signal's number, as a shell reports a process the signal ended.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Passes every port access on to another backend and appends it to a trace file, one line
 // each ("out8 0x5103 = 0x00"), flushed at once so that a board that hangs leaves a complete
 // trace for the bug report.

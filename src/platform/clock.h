@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The one clock of every hardware wait and of the millisecond counter.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A second stack on the same thread. Hardware work that must wait between its steps (an FSB
 // walk, a core-voltage sequence, an AutoFSB run) runs on one, so that each wait can hand the
 // thread back to the event loop instead of sleeping: the work pauses in the middle of its own

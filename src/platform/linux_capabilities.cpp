@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The process's capabilities, read and given up through the raw capget/capset system calls
 // and prctl, so velmora needs no capability library.
 #include <linux/capability.h>

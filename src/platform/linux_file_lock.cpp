@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Lock files on Linux: flock on a descriptor that stays open for the rest of the process, so the
 // kernel lets go of the lock however the process ends, a crash included.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Linux platform: errno texts, process exit, port access through iopl, the process's
 // capabilities, lock files, the CPU counters of /proc/stat and, through X11, the desktop's
 // window titles. Linux has no service control manager: those calls fail.

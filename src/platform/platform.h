@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the operating system provides to velmora. Every call into the OS outside the port
 // backends goes through one installed Platform, so tests can script each answer.
 #pragma once

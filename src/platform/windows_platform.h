@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Windows platform: the Win32 calls behind the single-instance check, the version query,
 // the driver service, the system's error texts and the CPU-load counters.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The fans' last word when the process dies abnormally (SIGQUIT, abort, an exception nobody
 // caught): every fan AutoFAN drives is set to full speed before the process ends, since a fan
 // left at a low duty with nothing watching the temperature may cook the CPU. A signal handler

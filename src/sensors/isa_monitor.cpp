@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "sensors/isa_monitor.h"
 
 #include "hw/port_io.h"

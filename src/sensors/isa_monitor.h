@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The hardware monitor behind the index/data port pair at 0x295/0x296 (I/O base 0x290, offsets
 // 5 and 6), as the Winbond and ITE monitors both answer it: register access, the chip id, and
 // the conversion of a fan tachometer count to revolutions per minute.

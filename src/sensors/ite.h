@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The ITE IT8712F hardware monitor, served as sensor type SENSOR_ITE: three temperatures, nine
 // voltage counts, three fans with optional 16-bit counters, the three PWM outputs and a switch
 // that hands the fans to software control.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The LM90 remote-diode temperature sensor on the chipset's SMBus: the CPU's thermal diode and
 // the chip's own die temperature, and its conversion rate as the one control.
 #pragma once

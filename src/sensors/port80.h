@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The POST-code display: a two-digit display of the last byte written to I/O port 0x80, served
 // as a pseudo-sensor with no readings and one control, the byte to show.
 #pragma once

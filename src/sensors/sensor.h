@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The sensor framework: the record each hardware-monitor driver fills for the chip it found, the
 // table of found sensors, the detection run, the dispatch of reads and control writes, and the
 // sensor map that says which reading of which sensor each display field shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the main tab's ten sensor fields show: the reading that each map pair selects, scaled
 // from converter counts to volts and formatted as the window shows it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The sensor map files: "sensor.ini" holds the user's maps, saved at close; "sensormap.ini"
 // holds the maps that come with the program. Both keep one entry per board number in section
 // "Sensormap", the 20 map bytes as ten "type:channel" pairs joined by commas.

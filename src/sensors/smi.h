@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The BIOS's SMI interface and the sensor built on it. A request writes a function number to
 // the data port 0x442F and raises the SMI by writing the interface's function code to the
 // command port 0x442E; the BIOS leaves a status byte in the data port and its answers in a

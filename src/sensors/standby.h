@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Telling a standby from the gap between two sensor updates: the clock counts the time the
 // machine was suspended, so a suspend shows as a gap far longer than the update period.
 #pragma once

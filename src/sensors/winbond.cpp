@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "sensors/winbond.h"
 
 #include "diag/debuglog.h"

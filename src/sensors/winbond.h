@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Winbond W83627HF and W83782D hardware monitors, served as sensor type SENSOR_WINBOND:
 // three temperatures, seven voltage counts, three fans, and the PWM duty and clock-select
 // controls of the fan outputs (two pairs on the W83627HF, four on the W83782D).

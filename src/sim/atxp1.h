@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The ATXP1 VID programming chip: it sits between the CPU's VID pins and the core regulator
 // and, once its enable bit is set, hands the regulator its own VID code instead. Its two GPIO
 // registers drive whatever the board maker wired to them (core voltage add-on, DIMM, chipset

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The board BIOS's request interface through the System Management Interrupt. A program asks
 // for the interface's function code at port 0x449F, writes a function number to the data port,
 // raises the SMI by writing the function code to the command port, and then finds the status

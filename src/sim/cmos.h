@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The CMOS RAM of the board's real-time clock (an MC146818-compatible block inside the
 // southbridge): 128 bytes behind an index port and a data port. Bytes 0x00-0x0D are the clock
 // and its status registers, 0x0E-0x3F the standard BIOS configuration area, 0x40-0x7F the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated CPU's stability: the highest clock it runs without errors rises with its core
 // voltage along a straight line (25 MHz per 25 mV around 1.650 V). Changes of voltage and clock
 // come in bursts (writes less than a second apart). A CPU that was stable before a burst,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The environment controller (hardware monitor) of the ITE IT8712F super-I/O chip. The BIOS
 // puts it at I/O base 0x290; software reaches its registers through the address port at
 // base + 5 and the data port at base + 6. There are no banks: the address is a full byte.

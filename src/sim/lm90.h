@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The LM90 remote-diode temperature sensor at SMBus address 0x4C: its own die temperature
 // (the board's) and the CPU's thermal diode, each as a signed whole-degree byte, with a
 // conversion rate and a configuration that software can change. Read and write addresses of

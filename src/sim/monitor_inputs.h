@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How the board's rails reach the monitor chips' 8-bit converters (4.096 V full scale, 16 mV
 // per count); the 5 V and 12 V inputs sit behind dividers.
 #pragma once

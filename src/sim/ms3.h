@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The "MS-3" voltage chip of the MSI K7N2 Delta L, at SMBus address 0x1B. Its register 0 hands
 // the core regulator a VID code like the ATXP1's (bits 4-0, 1.850 V - code x 0.025 V) once its
 // enable bit (bit 5) is set; with the bit clear the regulator follows the CPU's own VID pins.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The nForce2 chipset as PCI configuration mechanism #1 sees it: the host bridge functions
 // 00:00.0 (host/AGP controller with the FSB PLL), 00:00.1 (memory controller), 00:00.5 (boot
 // clock information), the external PCI bridge 00:08.0 and the AGP bridge 00:1E.0. The host

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The two-digit POST-code display that many boards carry on I/O port 0x80: it latches the last
 // byte written to the port. velmora puts a temperature on it while it runs and FF at the end.
 #pragma once

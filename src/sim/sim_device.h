@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The device models of the simulated board. Each is a state struct named after its datasheet
 // with documented power-on values, a read and a write that switch on the register, and a way
 // to save and load its state.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated nForce2 machine: a port backend made of device models, as a real board
 // answers the same accesses. It keeps time with the installed clock, moves its physics along
 // at every access, and keeps its registers and physical state in a state file so that, like a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How the simulated board's physical state moves with time: the CPU heats with its power
 // (Vcore squared times clock times load) and cools through its fan, the case follows more
 // slowly, and the fans spin up or down toward their PWM duty.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The boards the simulation can be: one profile per supported mainboard, each with the BIOS
 // identity it reports, where its VID chip sits and how that chip's bits are wired to the
 // regulators, its monitor chips and its boot values.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The boards the simulation can be. The wiring of each board's VID-chip bits is that board's
 // own hardware: it is written out here independently of velmora's board table, so the
 // simulation shows whether that table drives the board right.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The physical side of the simulated nForce2 board: what its regulators, clocks, sensors and
 // fans are doing right now. The device models read it to answer registers and change it when
 // a register write changes the hardware.

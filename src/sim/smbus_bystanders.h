@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The chips on SMBus 0 that velmora has no business with but a real board always has: the
 // serial presence detect EEPROMs of the memory modules (0x50-0x53) and the clock generator
 // (0x69). They answer reads like the real chips; a write to any of them would corrupt a

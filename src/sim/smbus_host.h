@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One SMBus host controller of the nForce2 south bridge, as the simulated board has two of
 // them (0x5000 and 0x5100): five byte registers, and a transaction that runs the moment the
 // protocol byte is written. Slaves are attached by their 7-bit address.

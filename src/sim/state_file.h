@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The text of the simulated board's state file: INI sections of key=value lines, written with
 // CR LF line ends like velmora's other settings files and read with either line end.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One section of the simulated board's state file: ordered key=value texts with readers that
 // say whether the stored text was valid. Numbers are written and read without the locale.
 // Keys are found through an index, so that a file with many keys loads in time linear in its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The watch on the CPU's core rail that both VID chips report to. A real regulator follows a
 // new VID code within microseconds, so the CPU sees every value the rail passes through: a
 // change of more than 0.1 V in one write, or a climb above both the starting and the final

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The hardware monitor of the Winbond W83627HF super-I/O chip, and of its stand-alone sibling
 // the W83782D, which has the same register file with two more PWM outputs. The BIOS puts the
 // monitor's I/O base at 0x290; software reaches its registers through the address port at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Replacing a whole settings or state file so that it is never lost: the new bytes go to a new
 // file beside it, created under a name of its own that nothing else can have
 // ("<name>.velmora-new-XXXXXX"), flushed to disk and only then renamed over the original. A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The atomic writer on Windows: no links or owners to look after, the new file's name is
 // made unique with a random suffix and created exclusively.
 #include <fcntl.h>

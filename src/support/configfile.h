@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Single values in sectioned settings files (config.ini, sensor.ini, sensormap.ini,
 // autofan.ini). Every call reads the whole file again; a write writes the whole file again.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "support/link_target.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Where a read or write of a settings or state file lands. A settings file may be a symbolic
 // link (a user who keeps config.ini with other dotfiles), possibly through a chain of links
 // and through folders that are links themselves. velmora follows such a path only when every

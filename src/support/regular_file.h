@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reading a settings or state file whole, but only when it is a regular file. A FIFO, device,
 // socket or directory at the path (also as the file a link leads to) is never opened for
 // reading: a FIFO would block the start until someone writes to it, a device could answer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The new files of a save that never finished. The atomic writer makes
 // "<name>.velmora-new-XXXXXX" beside the file it replaces; a run killed during a save leaves
 // it behind (a partial copy, perhaps megabytes). A start removes those of its own user that

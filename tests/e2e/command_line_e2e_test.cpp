@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program as a shell and a start-up script meet it: --help, --version, options it does not
 // know, runs without a display, --read for scripts and --config-dir.
 #include <gtest/gtest.h>

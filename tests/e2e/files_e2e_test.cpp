@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program in a folder that may belong to someone else, as root or as another user: what it
 // appends to, reads, locks and leaves behind, and how it ends when it could not keep the board.
 #include <fcntl.h>

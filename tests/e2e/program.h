@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Starting the built program as a user or a start-up script would, for the end-to-end tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The built program, started in a fresh working directory as a user or a start-up script
 // would start it.
 #include <fcntl.h>

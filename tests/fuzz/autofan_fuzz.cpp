@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target for autofan.ini: any bytes must load without a crash into entries whose
 // ranges are straight (duty min <= duty max, temp min <= temp max) and whose duty line stays
 // between the duties at every temperature, and a save must give back the same entries.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target for the command line: the input split at NUL bytes is the argument list.
 // Parsing it must not crash, take only finite voltages, leave every value alone when no
 // setting option was taken, and show a text exactly when it stops; a looked-up option's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target for the settings-file engine: any bytes as config.ini must neither crash
 // the engine nor cost the file a byte when a value is written into it.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What every fuzz target needs: a private working directory for the files it writes, and a
 // check that ends the run with a message when an invariant breaks.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target for presets.ini: any bytes must load without a crash into a store of
 // presets within the ranges the loader accepts, one per FSB, and the store must come back
 // from its own save: the same FSBs in the same order, the voltages as rounded for the file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target for the sensor map files: any bytes, as board 7's value in [Sensormap] and
 // then as the whole sensor.ini, must load without a crash, leave the map alone when there is
 // no entry, give a map the display shows without reading past a driver's arrays, and come

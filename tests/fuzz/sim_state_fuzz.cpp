@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // libFuzzer target for the simulated board's state file: any bytes must load without a crash,
 // leave every value in range, and save again to a file that loads without a problem.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // AutoFAN in the window on the simulated Winbond board: a tick drives the fan, the tab edits
 // and saves the settings, the tray item follows the check box, the close leaves full speed.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // AutoFSB in the window on the simulated board: the switch and its refusals, the timers'
 // runs as the main tab shows them, and the sensor tick's over-temperature arming.
 #include <gtest/gtest.h>

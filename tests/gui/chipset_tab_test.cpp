@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The chipset options at start, on the "Chipset" tab and in config.ini, and the board picked by
 // hand, on the simulated board.
 #include <gtest/gtest.h>

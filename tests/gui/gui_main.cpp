@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs the window tests under the offscreen platform with one application object.
 #include <gtest/gtest.h>
 

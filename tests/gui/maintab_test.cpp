@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Main tab on the simulated boards: what it shows, what its controls select, and what
 // Apply writes to the board in which order.
 #include <gtest/gtest.h>

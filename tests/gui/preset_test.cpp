@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The presets on the main tab and in the tray menu, on the simulated board 7 (1.075 - 2.2 V,
 // Vdimm 2.50 - 2.90 V, 166 MHz).
 #include <gtest/gtest.h>

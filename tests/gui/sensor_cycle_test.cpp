@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The sensor update cycle on the simulated board: what a tick shows and writes, when Timer1
 // runs, a standby, and a port grant lost inside a tick.
 #include <gtest/gtest.h>

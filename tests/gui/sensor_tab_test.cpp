@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The sensor settings tab on the simulated boards: editing the sensor map, the chosen input's
 // value, and the sensor controls read and set by hand.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Settings at start and close, the command line and the reset at exit, on the simulated board.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Long hardware work with the window's event loop running: an Apply and an AutoFSB run go one
 // step per event, sensor ticks step between them, and a close, an Apply or a hot CPU ends a
 // run after its current step.

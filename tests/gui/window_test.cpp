@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window as the form builds it: controls, groups, tray menu, and which event reaches
 // which handler. The window starts without a board (Board=255), so no start-up step moves a
 // control away from its form state.

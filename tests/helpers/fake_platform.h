@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A platform whose every answer a test scripts, and which records what it was asked to do.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A fixture for the drivers of the hardware monitor behind ports 0x295 (index) and 0x296
 // (data): scripts each register read's answer and collects the port accesses the driver is
 // expected to make, against the scripted ports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Prompts for tests: records every message and question, answers from a queue (No when the
 // queue is empty).
 #pragma once

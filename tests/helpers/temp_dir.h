@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Test helpers: a fresh working directory per test, and whole-file reads and writes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What every test of the window runs in: a fresh working directory, a scripted platform and
 // prompts, a fresh settings-file engine and a virtual clock (sleeps cost no time). A fixture
 // derives from it before its own members, so the window and the board it holds go first.

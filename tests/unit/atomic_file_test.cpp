@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The writer and reader of settings and state files against real files: links, owners, the
 // in-place fallback and paths that are no regular files. Cases with files of another user
 // need root; the unprivileged re-run covers the read-only folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // AutoFAN without hardware: the list from a sensor table, the duty line, one update step and
 // autofan.ini.
 #include "automation/autofan.h"

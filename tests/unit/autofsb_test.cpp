@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // AutoFSB: when a side arms and fires, and the runs it makes on the simulated Epox board.
 #include "automation/autofsb.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The stored chipset options of config.ini, and the check of what the chipset took.
 #include "app/chipset_options.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Chipset options and RAM timings: register by register against the scripted ports, and the
 // simulated chipset taking them.
 #include "board/chipset.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The settings-file engine against real files: every test runs in its own empty working
 // directory, where the debug log velmora.deb also lands.
 #include "support/configfile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated CPU's stability over a change of voltage and clock: the program's order (the
 // voltage up before the clock rises, down only after it fell) passes, each wrong order is a
 // fault, and a change that ends unstable is a warning the state file counts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The fans' last word: however the process dies (SIGQUIT, abort, an uncaught exception), the
 // writes worked out for AutoFAN's fans reach the ports once before it ends.
 #include "sensors/fan_failsafe.h"

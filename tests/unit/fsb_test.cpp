@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FSB and PLL: access by access against the scripted ports, and the clock of the simulated board.
 #include "board/fsb.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The driver service on the Windows NT family, branch by branch, against the platform double.
 #include "hw/giveio.h"
 

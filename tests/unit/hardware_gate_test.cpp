@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The checks before the first access to a real board, on fake kernel trees and scripted ports.
 #include "app/hardware_gate.h"
 

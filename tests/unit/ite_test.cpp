@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The ITE IT8712F driver: its port sequences against the scripted backend, the 8- and 16-bit fan
 // counts, the PWM write, and readings and writes on the simulated board.
 #include "sensors/ite.h"

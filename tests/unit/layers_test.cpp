@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The include graph points one way: nothing below the program and the window includes them or
 // the toolkit, so every module can be built and tested without Qt.
 #include <gtest/gtest.h>
@@ -58,6 +59,31 @@ TEST(Layers, IncludesPointDownwardAndNoModuleUsesQt) {
         }
     }
     EXPECT_EQ(wrong, std::vector<std::string>{});
+}
+
+// Every source file says its license in its first lines, as the LICENSE file at the top gives it.
+TEST(Sources, EachFileNamesItsLicense) {
+    const fs::path top(VELMORA_SOURCE_DIR);
+    std::error_code ec;
+    if (!fs::is_directory(top / "src", ec))
+        GTEST_SKIP() << "the source tree is not readable here";
+    std::vector<std::string> missing;
+    for (const char* folder : {"src", "tests", "bench", "tools"}) {
+        for (const auto& entry : fs::recursive_directory_iterator(top / folder, ec)) {
+            const std::string ext = entry.path().extension().string();
+            const std::string name = entry.path().filename().string();
+            if (ext != ".cpp" && ext != ".h" && ext != ".sh" && name != "CMakeLists.txt")
+                continue;
+            std::ifstream in(entry.path());
+            std::string first, second;
+            std::getline(in, first);
+            std::getline(in, second);
+            if ((first + second).find("SPDX-License-Identifier: GPL-2.0-or-later") ==
+                std::string::npos)
+                missing.push_back(entry.path().string());
+        }
+    }
+    EXPECT_EQ(missing, std::vector<std::string>{});
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The LM90 driver: exact SMBus traffic against scripted ports, a chip that stops answering, and
 // readings from the simulated boards.
 #include "sensors/lm90.h"

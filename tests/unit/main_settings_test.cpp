@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // config.ini: defaults, load rules and the save of every key in its place.
 #include "app/main_settings.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Numbers in texts: the same digits in every locale.
 #include <gtest/gtest.h>
 

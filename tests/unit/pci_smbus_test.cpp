@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // PCI configuration and SMBus transactions, access by access, against the scripted ports.
 #include <gtest/gtest.h>
 

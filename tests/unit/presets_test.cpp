@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // presets.ini: the preset text, which words are presets, and reading and writing the file.
 #include "automation/presets_file.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Which lock a run takes, and what a run that cannot have it is told.
 #include "app/run_lock.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main tab's sensor fields from the readings, and where the shipped map file is found.
 #include "sensors/sensor_display.h"
 

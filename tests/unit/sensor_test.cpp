@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The sensor framework, the port-80h pseudo-sensor and the sensor map files, against the
 // scripted port backend in a fresh working directory.
 #include "sensors/sensor.h"

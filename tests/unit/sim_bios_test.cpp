@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The BIOS SMI interface, the CMOS RAM and the port-80h display of the simulated board, driven
 // through the port primitives with the access sequences velmora's drivers use.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The whole simulated machine, driven through velmora's own access code.
 #include "sim/sim_machine.h"
 

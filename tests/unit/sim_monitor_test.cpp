@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The hardware monitors behind ports 0x295/0x296 (W83627HF, W83782D, IT8712F), driven through
 // the port primitives with the index/data sequences of velmora's sensor drivers.
 #include <gtest/gtest.h>

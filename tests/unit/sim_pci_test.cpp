@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated nForce2 PCI functions, driven through velmora's own configuration access.
 #include <gtest/gtest.h>
 

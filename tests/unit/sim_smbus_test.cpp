@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulated SMBus: both host controllers with the ATXP1, the MS-3 chip and the LM90 on
 // them, driven through velmora's own SMBus transactions.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The state-file keys that make the simulated board try the sensor drivers: monitor chip ids
 // the drivers do not know, the POST display's write count, a pinned CPU load and an LM90 that
 // stops answering. Each is checked through velmora's own drivers where they are the point.

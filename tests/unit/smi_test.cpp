@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The BIOS SMI interface and the SMI BIOS sensor: exact port sequences against scripted ports,
 // and the simulated boards' BIOSes, also standing in for BIOSes that lack or fail functions.
 #include "sensors/smi.h"

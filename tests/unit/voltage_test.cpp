@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The VID chip and the voltage setters: exact SMBus traffic against scripted ports, and what
 // they do to the simulated boards' rails.
 #include "board/voltage.h"

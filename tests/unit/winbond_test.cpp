@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Winbond W83627HF/W83782D driver: its port sequences against the scripted backend, the
 // fan conversion's edge values, and readings and writes on the simulated boards.
 #include "sensors/winbond.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // velmora_screenshots OUTDIR [PROFILE...]: pictures of every tab of the window, taken from the
 // program itself on the simulated board of each profile (default 4 7 12 14), as
 // OUTDIR/profile-<N>-<tab>.png. Each profile runs in a process of its own, as one start of
