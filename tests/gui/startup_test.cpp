@@ -155,7 +155,10 @@ TEST_F(PortGrant, AnNforce2WhosePortsAreRefusedTellsWhyAndEndsWithCode1InsteadOf
         os.port_access_error = error;
         PortSetup setup = choose_port_backend({});
         install_port_backend(&setup.active());
+        testing::internal::CaptureStderr();
         EXPECT_THROW(start(), ProcessExit);
+        // A start-up script sees the refusal too, not only a box.
+        EXPECT_EQ(testing::internal::GetCapturedStderr().rfind("velmora: ", 0), 0u);
         install_port_backend(nullptr);
     }
     EXPECT_EQ(os.exits, (std::vector<int>{1, 1}));
