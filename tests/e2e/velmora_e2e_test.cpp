@@ -549,6 +549,8 @@ TEST(Program, RunsWhenTheLogCannotBeWritten) {
 }
 
 // A virtual X display with one window whose title a test chooses.
+// -noreset: like a desktop's, the server stays as it is when its last client leaves (velmora's
+// check whether the display answers is such a client).
 class VirtualDisplay {
   public:
     VirtualDisplay() {
@@ -556,7 +558,8 @@ class VirtualDisplay {
         if (pipe(fds) != 0)
             return;
         std::string fd = std::to_string(fds[1]);
-        std::vector<std::string> args = {"/usr/bin/Xvfb", "-displayfd", fd, "-nolisten", "tcp"};
+        std::vector<std::string> args = {"/usr/bin/Xvfb", "-displayfd", fd,
+                                         "-nolisten",     "tcp",        "-noreset"};
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
