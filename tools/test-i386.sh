@@ -137,7 +137,8 @@ no_faults() {
   fi
 }
 fresh_work() { rm -rf --one-file-system "$work"; mkdir -p "$work" && mkdir -m 700 "$work/runtime"; }
-# No display: velmora runs offscreen and unattended, as over SSH.
+# No display: a setting run goes offscreen by itself; the window runs offscreen when asked to
+# with --unattended, as over SSH.
 headless=(env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/runtime")
 
 step "athlon,-sse2: velmora --sim=7 -s 1.70 -f 180"
@@ -150,7 +151,7 @@ grep -E '^(VELMORA|NFORCE2|ATXP1).*(1\.70|180)' "$work/velmora.deb" | tail -n 4
 
 step "athlon,-sse2: the window starts, reads the sensors and closes on SIGTERM"
 fresh_work
-(cd "$work" && exec "${headless[@]}" "${athlon[@]}" --sim=7 >"$work/stdout.txt" \
+(cd "$work" && exec "${headless[@]}" "${athlon[@]}" --sim=7 --unattended >"$work/stdout.txt" \
   2>"$work/stderr.txt") &
 pid=$!
 for _ in $(seq 1 600); do

@@ -74,6 +74,13 @@ void load_main_settings(MainSettings& s) {
     read_int("Sensor", "Port80", s.port80);
     read_int("Sensor", "Port80Type", s.port80_type);
     read_int("AutoFAN", "Enable", s.autofan_enable);
+    // Only from a file the reads above found: a missing config.ini was said by each of them.
+    char csv_file[kConfigValueBuffer] = {};
+    if (!configfile_held_text().empty() &&
+        configfile_read(kMainSettingsFile, "History", "CsvFile", csv_file, CONFIG_TEXT)) {
+        s.csv_file = csv_file;
+        s.csv_file_stored = true;
+    }
 }
 
 void apply_load_rules(MainSettings& s, const std::function<int32_t()>& current_fsb) {
@@ -172,6 +179,9 @@ bool save_main_settings(const SavedSettings& v, std::string* failure) {
         b("Chipset", "PCIBusLatency", v.pci_bus_latency),
         b("Chipset", "AGPBusLatency", v.agp_bus_latency),
         b("Chipset", "AGPCtrLatency", v.agp_ctr_latency),
+        ConfigEdit{"History", "CsvFile", s.csv_file.c_str(), CONFIG_TEXT},
     };
-    return configfile_write_many(kMainSettingsFile, edits, std::size(edits), failure) == 1;
+    const bool csv_file = !s.csv_file.empty() || s.csv_file_stored;
+    return configfile_write_many(kMainSettingsFile, edits, std::size(edits) - (csv_file ? 0 : 1),
+                                 failure) == 1;
 }

@@ -9,8 +9,8 @@
 
 inline constexpr const char* kMainSettingsFile = "config.ini";
 
-// The settings as config.ini holds them (all decimal integers). Defaults are those a missing
-// key leaves.
+// The settings as config.ini holds them (all decimal integers but the CSV file's name).
+// Defaults are those a missing key leaves.
 struct MainSettings {
     // [Main] (Board is the window's board number and is read by the board choice)
     int32_t reset = 0;
@@ -33,6 +33,9 @@ struct MainSettings {
     int32_t port80_type = 0;  // 0 CPU, 1 SYS
     // [AutoFAN]
     int32_t autofan_enable = 0;
+    // [History] CsvFile: the file each sensor tick appends its readings to; empty: none.
+    std::string csv_file;
+    bool csv_file_stored = false;  // config.ini has the key
 };
 
 // Everything a save writes, gathered by the window from its controls and memory.
@@ -66,6 +69,7 @@ int32_t validated_update(int32_t update);
 void keep_stored_board_settings(SavedSettings& saved);
 
 // Writes every key, from [Main] Board to [Chipset] AGPCtrLatency, in one write of config.ini
-// that leaves the bytes and log lines of one write per key. False when the file could not be
+// that leaves the bytes and log lines of one write per key; then [History] CsvFile, once it
+// names a file or config.ini has it (a file that never named one keeps its bytes). False when the file could not be
 // written (the file engine has logged it); `failure` then receives the reason.
 bool save_main_settings(const SavedSettings& saved, std::string* failure = nullptr);

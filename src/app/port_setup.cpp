@@ -82,6 +82,7 @@ void make_simulated_board(PortSetup& setup, int asked) {
     machine->save_to(kSimStateFile);
     setup.notes.simulated_board =
         std::string(profile.name) + " (profile " + std::to_string(number) + ")";
+    setup.notes.simulated_profile = number;
     setup.machine = machine.get();
     setup.backend = std::move(machine);
 }

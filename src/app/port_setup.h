@@ -17,6 +17,7 @@ class SimMachine;
 // What the start-up tells the user about the board it runs on.
 struct StartupNotes {
     std::string simulated_board;         // "Epox 8RDA+ Rev. 2.x (profile 7)"; empty on real ports
+    int simulated_profile = -1;          // 7; -1 on real ports
     std::vector<std::string> log_lines;  // written after the banner, e.g. state-file problems
 };
 

@@ -215,7 +215,8 @@ bool TMain::InitValues(bool read_hardware) {
 
     if (board.chip.address == 0 && !vid_chip_silent && !vid_chip_search(board.chip))
         prompts_.show_message(kVidChipNotFound);
-    setWindowTitle(QString::fromStdString(instance_key() + " (" + board.name + ")"));
+    setWindowTitle(QString::fromStdString(instance_key() + " (" + board.name + ")") +
+                   SimulatedTitleSuffix());
     debug_print("VELMORA: Board %s nr: %d\n", board.name, board_number);
     LoadSensorMap();
 
@@ -349,7 +350,16 @@ void TMain::StartServices() {
 }
 
 // Without a board only "Settings", where a board can be picked, and "About" stay.
+// The window title says the board is simulated for as long as the window is open; the
+// status bar's note gives way to the next status text.
+QString TMain::SimulatedTitleSuffix() const {
+    if (notes_.simulated_profile < 0)
+        return {};
+    return QString(" (simulated board, profile %1)").arg(notes_.simulated_profile);
+}
+
 void TMain::ShowWithoutBoard() {
+    setWindowTitle("velmora" + SimulatedTitleSuffix());
     {
         const QSignalBlocker quiet(PageControl1);
         for (QWidget* sheet : {TabSheet1, TabSheet2, TabSheet4})

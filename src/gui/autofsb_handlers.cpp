@@ -168,6 +168,7 @@ void TMain::AutoFsbRunEnded(int result, QTimer* timer, bool restart_timer) {
         ShowVdimm(s.vdimm);
         values_applied.vdimm = values_selected.vdimm = s.vdimm;
     }
+    MarkHistoryChanges();
     switch (result) {
         case AUTOFSB_FSB_FAILED:
             StatusBar1->showMessage("FSB setting failed, try another value.");

@@ -5,6 +5,8 @@
 
 #include "app/long_options.h"
 #include "app/read_out.h"
+#include "board/chipset.h"
+#include "board/fsb.h"
 #include "board/voltage.h"
 #include "diag/debuglog.h"
 #include "gui/main_window.h"
@@ -41,6 +43,16 @@ void TMain::ReadOut(bool with_board) {
                                              SensorFan2, SensorFan3};
         for (int i = 0; i < 10; ++i)
             r.sensors[i] = fields[i]->text().toStdString();
+    } else {
+        // Without a board the chipset still tells its clock and timings; no voltage and no
+        // sensor map can be known.
+        ChipsetSettings found{};
+        read_chipset_settings(&found);
+        r.fsb = get_fsb();
+        r.multiplier = fid_to_multiplier(found.fid);
+        r.timings[0] = found.tras;
+        r.timings[1] = found.trcd;
+        r.timings[2] = found.trp;
     }
     debug_print("VELMORA: Board read for --read, nothing written\n");
     const std::string out = has_flag(args_, "--json") ? read_out_json(r) : read_out_text(r);

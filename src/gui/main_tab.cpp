@@ -215,12 +215,22 @@ void TMain::FillMainTab() {
     for (const Rail& rail : rails) {
         QWidget* const controls[] = {rail.box, rail.max, rail.min, rail.edit, rail.bar};
         if (!chip || table_min(rail.table) == 0.0) {
+            // "... disabled" is wider than the rail's own caption: in a slightly smaller font
+            // it takes no more room, and the FSB group beside it keeps its width in the fixed
+            // window.
+            QFont narrower = TabSheet1->font();
+            if (narrower.pointSizeF() > 0)
+                narrower.setPointSizeF(narrower.pointSizeF() * 0.85);
+            else
+                narrower.setPixelSize(narrower.pixelSize() * 85 / 100);
+            rail.box->setFont(narrower);
             rail.box->setTitle(rail.disabled_caption);
             for (QWidget* control : controls)
                 control->setEnabled(false);
             continue;
         }
         if (!rail.bar->isEnabled()) {
+            rail.box->setFont(TabSheet1->font());
             rail.box->setTitle(rail.caption);
             for (QWidget* control : controls)
                 control->setEnabled(true);
@@ -334,6 +344,7 @@ void TMain::StartApply(std::function<void()> then) {
         [this, then = std::move(then)] {
             ShowActionBusy(false);
             ShowTrayHint();
+            MarkHistoryChanges();
             if (then)
                 then();
         });

@@ -236,18 +236,37 @@ QWidget* TMain::CreateMainTab() {
         presets->addWidget(ButtonPresetApply);
         grid->addLayout(presets, 4, 0, 1, 6);
         grid->setColumnStretch(3, 1);
+        // The keyboard goes down each column in turn, then along the presets.
+        form::keyboard_order({ButtonMaxFSB, EditMaxFSB, ButtonMinFSB, EditMinFSB, CheckBoxAutoFSB,
+                              CSpinEditMaxLoad, CSpinEditMinLoad, CSpinEditDelayMax,
+                              CSpinEditDelayMin, CSpinEditMaxTemp, CheckBoxTemp,
+                              ComboBoxDelayChange, ComboBoxPreset, ButtonPresetAdd, ButtonPresetDel,
+                              ButtonPresetApply});
     }
 
-    // CPU clock and load in large digits.
+    // CPU clock and load in large digits, on a dark panel: the load's red, green and yellow
+    // all read on black (on the light window yellow would not).
     GroupBoxDisplay = form::group(sheet, "GroupBoxDisplay", "");
     DisplayMhz = form::label(GroupBoxDisplay, "DisplayMhz", "1000");
     DisplayLoad = form::label(GroupBoxDisplay, "DisplayLoad", "100%");
     auto* mhz = new QLabel("MHz", GroupBoxDisplay);
     {
+        QPalette dark = GroupBoxDisplay->palette();
+        dark.setColor(QPalette::Window, kDisplayPanel);
+        dark.setColor(QPalette::WindowText, QColor(255, 255, 255));
+        GroupBoxDisplay->setAutoFillBackground(true);
+        GroupBoxDisplay->setPalette(dark);
         QFont large = DisplayMhz->font();
         large.setPixelSize(kDisplayPixels);
-        for (QLabel* shown : {DisplayMhz, DisplayLoad, mhz})
+        for (QLabel* shown : {DisplayMhz, DisplayLoad, mhz}) {
             shown->setFont(large);
+            shown->setPalette(dark);
+        }
+        // The figures change at every tick: at a fixed size a new text repaints the label
+        // alone and never lays out the tab again.
+        const QFontMetrics digits(large);
+        DisplayMhz->setFixedSize(digits.horizontalAdvance("00000") + 4, digits.height() + 2);
+        DisplayLoad->setFixedSize(digits.horizontalAdvance("100%") + 4, digits.height() + 2);
         DisplayMhz->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         DisplayLoad->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         auto* grid = new QGridLayout(GroupBoxDisplay);

@@ -133,6 +133,7 @@ TMain::TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes
     CreateControls();
     ConnectEvents();
     Startup();
+    ShowHistorySettings();
 }
 
 void TMain::CreateControls() {

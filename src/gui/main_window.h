@@ -24,10 +24,12 @@
 // To detach a handler for a moment, block the control's signals (QSignalBlocker).
 #pragma once
 
+#include <QColor>
 #include <QMainWindow>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +37,7 @@
 #include "app/main_settings.h"
 #include "app/port_setup.h"
 #include "automation/autofsb.h"
+#include "automation/history_csv.h"
 #include "board/boards.h"
 #include "board/chipset.h"
 #include "sensors/sensor.h"
@@ -42,6 +45,7 @@
 
 struct AutoFanList;
 class HardwareSteps;
+class HistoryChart;
 class Prompts;
 class QAction;
 class QCheckBox;
@@ -60,6 +64,9 @@ class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
 class UpDown;
+
+// The panel behind the clock and load figures.
+inline const QColor kDisplayPanel{0, 0, 0};
 
 class TMain : public QMainWindow {
     Q_OBJECT
@@ -345,6 +352,8 @@ class TMain : public QMainWindow {
     // --read: prints the board as read at start (with_board: a board was found) and ends the
     // process with 0; nothing is written (board_read_out.cpp).
     void ReadOut(bool with_board);
+    // " (simulated board, profile 7)" for the window title; empty on real ports.
+    QString SimulatedTitleSuffix() const;
     bool FindOption(const std::string& option, size_t max_length, std::string& value);
 
     // Main tab: value display and Apply (main_tab.cpp).
@@ -393,6 +402,29 @@ class TMain : public QMainWindow {
     // The AutoFSB switch was set from config.ini once; a later reload of the settings keeps
     // the switch's state instead of the stored one.
     bool autofsb_switch_set_ = false;  // a close request waits for hardware work to end
+
+    // ---- History (history_tab.cpp, history_chart.h) ----
+    // Every sensor tick's readings for the last hours, their charts on the History tab and the
+    // CSV log. The tab comes with the first reading, after the five others.
+    QWidget* TabSheet6 = nullptr;
+    QComboBox* ComboBoxHistoryRange = nullptr;
+    HistoryChart* HistoryChart1 = nullptr;
+    QLineEdit* EditCsvFile = nullptr;  // on the Settings tab; empty: no CSV log
+    std::unique_ptr<History> history;
+    HistoryCsv history_csv;
+    QWidget* CreateCsvFileGroup(QWidget* sheet);
+    void AddHistoryTab();
+    void ShowHistorySettings();  // the stored CSV file into its control, once
+    std::string CsvFileSetting() const;
+    void RecordHistory();  // one sample, at every tick
+    // After an Apply, a preset or an AutoFSB run: a mark for a changed FSB or core voltage.
+    void MarkHistoryChanges();
+    void HistoryRangeChange(QObject* sender = nullptr);
+    void CsvFileChange(QObject* sender = nullptr);
+    bool history_settings_shown_ = false;
+    int history_marked_fsb_ = 0;  // the FSB and core voltage the next marks start from
+    double history_marked_vcore_ = 0.0;
+    // ---- end of History ----
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -456,4 +488,9 @@ QSlider* track_bar(QWidget* parent, const char* name, int max, int position, int
 QLabel* label(QWidget* parent, const char* name, const char* text, const char* hint = nullptr);
 // A caption beside a control; the control is its buddy, so the pair can be found again.
 QLabel* caption_for(QWidget* control, const char* text);
+// The keyboard's way through a group, in the order the controls are seen.
+inline void keyboard_order(std::initializer_list<QWidget*> order) {
+    for (auto at = order.begin(); at != order.end() && at + 1 != order.end(); ++at)
+        QWidget::setTabOrder(*at, *(at + 1));
+}
 }  // namespace form

@@ -58,6 +58,8 @@ QWidget* TMain::CreateSensorTab() {
         grid->addWidget(ComboBoxPort80, 5, 1);
         grid->setColumnStretch(2, 1);
         grid->setRowStretch(6, 1);
+        form::keyboard_order({ComboBoxSensorTyp, CSpinEditSensor, CSpinEditSensorInput,
+                              CSpinEditSensorUpdate, CheckBoxPort80, ComboBoxPort80});
     }
 
     // Name and input counts of the sensor chosen above.
@@ -139,6 +141,9 @@ QWidget* TMain::CreateSensorTab() {
         grid->addWidget(CheckBoxFANCtl, 6, 0, 1, 4);
         grid->setColumnStretch(3, 1);
         grid->setRowStretch(7, 1);
+        form::keyboard_order({CSpinEditCtlFAN, CheckBoxFanEnable, CSpinEditFanmin, CSpinEditFanmax,
+                              CSpinEditFanTmin, CSpinEditFanTmax, CheckBoxFanAA, ButtonFANSet,
+                              CheckBoxFANCtl});
     }
 
     GroupBoxSensorLimits = form::group(sheet, "GroupBoxSensorLimits", "Sensor limits");

@@ -100,6 +100,7 @@ void TMain::SensorTick(QObject* sender) {
     DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
     ShowLoad();
     ShowTrayHint();
+    RecordHistory();
     ArmOverTemperature();
     if (sender == Timer1 && CheckBoxFANCtl->isChecked())
         AutoFanStep();

@@ -57,6 +57,7 @@ QWidget* TMain::CreateSettingsTab() {
     auto* page = new QVBoxLayout(sheet);
     page->setContentsMargins(6, 6, 6, 6);
     page->addWidget(GroupBox1);
+    page->addWidget(CreateCsvFileGroup(sheet));
     page->addStretch(1);
     return sheet;
 }

@@ -34,6 +34,8 @@ void TMain::SaveSettings() {
     saved.main.port80 = CheckBoxPort80->isChecked() ? 1 : 0;
     saved.main.port80_type = ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
     saved.main.autofan_enable = CheckBoxFANCtl->isChecked() ? 1 : 0;
+    if (history_settings_shown_)
+        saved.main.csv_file = CsvFileSetting();
     saved.chipset_load = CheckBoxChipset->isChecked() ? 1 : 0;
     saved.auto_precharge = chipset.auto_precharge;
     saved.stpgnt = chipset.stpgnt;

@@ -695,6 +695,21 @@ TEST(Program, ARefusedStartOnADesktopSaysWhyInABox) {
     EXPECT_FALSE(file_exists("velmora-sim.ini"));
 }
 
+TEST(Program, OnADesktopTheTitleSaysTheBoardIsSimulated) {
+    if (access("/usr/bin/Xvfb", X_OK) != 0)
+        GTEST_SKIP() << "Xvfb is not installed";
+    TempWorkDir dir;
+    VirtualDisplay x;
+    ASSERT_FALSE(x.name().empty());
+    Child velmora({VELMORA_BINARY, "--unattended", "--sim=7"},
+                  environment_with({"DISPLAY=" + x.name()}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    EXPECT_TRUE(x.has_window_titled(
+        "velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x) (simulated board, profile 7)"));
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0);
+}
+
 TEST(Program, AWindowThatOnlyMentionsTheKeyDoesNotBlock) {
     if (access("/usr/bin/Xvfb", X_OK) != 0)
         GTEST_SKIP() << "Xvfb is not installed";

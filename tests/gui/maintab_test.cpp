@@ -3,6 +3,7 @@
 // Apply writes to the board in which order.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QImage>
@@ -11,10 +12,13 @@
 #include <QLocale>
 #include <QSlider>
 #include <QStatusBar>
+#include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <memory>
 #include <tuple>
 
+#include "automation/cpuload.h"
 #include "board/chipset.h"
 #include "board/fsb.h"
 #include "diag/errortext.h"
@@ -323,6 +327,65 @@ TEST_F(MainTab, TheRegulatorOffCodeIsSetOnlyWhenTheUserSaysYes) {
     EXPECT_TRUE(machine->world().stopped);
     EXPECT_EQ(machine->world().faults,
               Texts{"VID code 11111 switched the core regulator off: the PC stopped"});
+}
+
+// The groups share the fixed window: no control of the tab may lie outside it, whichever rails a
+// board can set (a disabled rail's caption is wider than its enabled one).
+TEST_F(MainTab, NoControlIsCutOffOnAnyBoard) {
+    for (int number = 0; number < kSimProfileCount; ++number) {
+        main.reset();
+        start(*sim_profile(number));
+        main->show();
+        QApplication::processEvents();
+        for (QWidget* control : main->TabSheet1->findChildren<QWidget*>()) {
+            if (!control->isVisible())
+                continue;
+            const QRect placed(control->mapTo(main.get(), QPoint(0, 0)), control->size());
+            EXPECT_TRUE(main->rect().contains(placed))
+                << "profile " << number << ": " << control->objectName().toStdString() << " at "
+                << placed.x() << "+" << placed.width() << " in " << main->width();
+        }
+    }
+}
+
+// The contrast of two colours as the accessibility guidelines measure it (1 to 21).
+double contrast(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The load's colours read on the panel behind it. Red and yellow reach 4.5:1; the load's green
+// (0, 128, 0) reaches 4.1:1 on black, the most any background gives it, above the 3:1 that
+// figures of this size need.
+TEST_F(MainTab, TheLoadReadsInEachOfItsColoursOnItsPanel) {
+    start(*sim_profile(7));
+    main->settings.max_load = 90;
+    main->settings.min_load = 10;
+    const QColor panel = main->GroupBoxDisplay->palette().color(QPalette::Window);
+    EXPECT_TRUE(main->GroupBoxDisplay->autoFillBackground());
+    const struct {
+        int load;
+        QColor colour;
+        double least;
+    } cases[] = {{95, QColor(255, 0, 0), 4.5}, {50, QColor(255, 255, 0), 4.5},
+                 {5, QColor(0, 128, 0), 4.0}};
+    for (const auto& c : cases) {
+        cpu_load.store(c.load);
+        main->ShowLoad();
+        const QColor shown = main->DisplayLoad->palette().color(QPalette::WindowText);
+        EXPECT_EQ(shown, c.colour) << c.load;
+        EXPECT_GE(contrast(shown, panel), c.least) << c.load;
+        EXPECT_EQ(main->DisplayLoad->palette().color(QPalette::Window), panel);
+    }
+    cpu_load.store(0);
+    EXPECT_GE(contrast(main->DisplayMhz->palette().color(QPalette::WindowText), panel), 4.5);
 }
 
 }  // namespace

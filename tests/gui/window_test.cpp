@@ -649,4 +649,51 @@ TEST_F(Window, TheLongestValuesFitTheirFields) {
     }
 }
 
+// Tab goes through each group as the eye does: from the control where the keyboard enters the
+// group, each next one lies further down or further right, never up and back to the left.
+TEST_F(Window, TheKeyboardFollowsEachGroupInTheOrderItIsSeen) {
+    show_every_tab();
+    main->show();
+    auto in_box = [](QWidget* w, QGroupBox* box) {
+        return w->isVisible() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy() &&
+               place_of(w) == box->objectName().toStdString();
+    };
+    for (int i = 0; i < main->PageControl1->count(); ++i) {
+        main->PageControl1->setCurrentIndex(i);
+        QApplication::processEvents();
+        for (QGroupBox* box : main->PageControl1->widget(i)->findChildren<QGroupBox*>()) {
+            std::vector<QWidget*> chain;
+            for (QWidget* w : box->findChildren<QWidget*>())
+                if (in_box(w, box)) {
+                    chain.push_back(w);
+                    break;
+                }
+            for (QWidget* w = chain.empty() ? nullptr : chain[0]->nextInFocusChain();
+                 w && w != chain[0] && chain.size() < 64; w = w->nextInFocusChain())
+                if (in_box(w, box))
+                    chain.push_back(w);
+            // Start where the keyboard comes in: after a control outside the group.
+            for (size_t k = 0; k < chain.size(); ++k) {
+                QWidget* before = chain[k]->previousInFocusChain();
+                while (before != chain[k] &&
+                       !(before->isVisible() && (before->focusPolicy() & Qt::TabFocus) &&
+                         !before->focusProxy()))
+                    before = before->previousInFocusChain();
+                if (!in_box(before, box)) {
+                    std::rotate(chain.begin(), chain.begin() + static_cast<long>(k), chain.end());
+                    break;
+                }
+            }
+            for (size_t k = 0; k + 1 < chain.size(); ++k) {
+                const QPoint a = chain[k]->mapTo(main.get(), QPoint());
+                const QPoint b = chain[k + 1]->mapTo(main.get(), QPoint());
+                EXPECT_TRUE(b.y() > a.y() + 2 || b.x() > a.x() + 4)
+                    << box->objectName().toStdString() << ": "
+                    << chain[k]->objectName().toStdString() << " -> "
+                    << chain[k + 1]->objectName().toStdString();
+            }
+        }
+    }
+}
+
 }  // namespace

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "automation/history_csv.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <cstdio>
+
+#include "diag/append_file.h"
+#include "diag/debuglog.h"
+#include "diag/number_text.h"
+
+namespace {
+
+// "2026-12-08T12:30:05": integers only, so no locale can change it.
+void append_local_time(std::time_t when, std::string& out) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &when);
+#else
+    localtime_r(&when, &local);
+#endif
+    char text[80];  // room for any int in each field
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    out += text;
+}
+
+// Everything or nothing of the text reaches the file, as far as the system lets one call do.
+void write_all(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const auto n = ::write(fd, text.data() + done, static_cast<unsigned>(text.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += static_cast<size_t>(n);
+    }
+}
+
+}  // namespace
+
+std::string history_csv_header() {
+    std::string header = "time";
+    for (int item = 0; item < kHistoryItems; ++item)
+        header += std::string(",") + history_item_info(item).column;
+    return header + "\n";
+}
+
+void history_csv_line(std::time_t when, const HistoryValues& values, std::string& line) {
+    line.clear();
+    append_local_time(when, line);
+    for (int item = 0; item < kHistoryItems; ++item) {
+        line += ',';
+        if (!history_missing(values[item]))
+            line += fixed_text(values[item], history_item_info(item).decimals);
+    }
+    line += '\n';
+}
+
+void HistoryCsv::set_path(const std::string& path) {
+    if (path == path_)
+        return;
+    path_ = path;
+    refused_ = false;
+    failure_said_ = false;
+}
+
+void HistoryCsv::append(std::time_t when, const HistoryValues& values) {
+    if (path_.empty() || refused_)
+        return;
+    int fd = -1;
+    std::string why;
+    const AppendOpen opened = open_for_append(path_, fd, why);
+    if (opened != AppendOpen::Opened) {
+        refused_ = opened == AppendOpen::Refused;
+        if (!failure_said_)
+            debug_print("HISTORY: %s is %s, readings not logged\n", log_excerpt(path_), why);
+        failure_said_ = true;
+        return;
+    }
+    failure_said_ = false;
+    // An empty file is a new one: it gets the header, in the same write as the line.
+    const bool empty = ::lseek(fd, 0, SEEK_END) == 0;
+    history_csv_line(when, values, line_);
+    if (empty)
+        line_.insert(0, history_csv_header());
+    write_all(fd, line_);
+    ::close(fd);
+}

@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The History tab and the CSV log in the window: every sensor tick's readings go into the ring,
+// the CSV file and the charts; Apply, presets and AutoFSB runs leave their marks.
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <cmath>
+#include <ctime>
+#include <iterator>
+
+#include "automation/cpuload.h"
+#include "diag/number_text.h"
+#include "gui/hardware_steps.h"
+#include "gui/history_chart.h"
+#include "gui/main_window.h"
+#include "platform/clock.h"
+#include "sensors/sensor_display.h"
+#include "support/configfile.h"
+
+namespace {
+
+constexpr struct {
+    const char* text;
+    uint32_t seconds;
+} kRanges[] = {{"10 min", 600}, {"1 h", 3600}, {"6 h", 6 * 3600}};
+
+// config.ini gives back at most this many bytes of a value.
+constexpr int kCsvFileBytes = static_cast<int>(kConfigValueBuffer) - 1;
+
+const char* const kArrow = " \xE2\x86\x92 ";  // " → "
+
+// A file name as the line edit holds it: blanks around it and control characters dropped.
+std::string csv_file_name(const QString& shown) {
+    QString text = shown.trimmed();
+    text.remove(QRegularExpression("[\\x00-\\x1f\\x7f]"));
+    return text.toStdString();
+}
+
+}  // namespace
+
+// The tab comes with the first reading, after the five others: a window without a board has no
+// readings, and shows only its Settings and About tabs.
+void TMain::AddHistoryTab() {
+    history = std::make_unique<History>();
+    history_marked_fsb_ = values_applied.fsb;
+    history_marked_vcore_ = values_applied.vcore;
+
+    TabSheet6 = new QWidget;
+    TabSheet6->setObjectName("TabSheet6");
+    QStringList ranges;
+    for (const auto& range : kRanges)
+        ranges << range.text;
+    ComboBoxHistoryRange = form::fixed_list(TabSheet6, "ComboBoxHistoryRange", ranges);
+    HistoryChart1 = new HistoryChart(*history, TabSheet6);
+    HistoryChart1->setObjectName("HistoryChart1");
+    HistoryChart1->set_window_seconds(kRanges[0].seconds);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(form::caption_for(ComboBoxHistoryRange, "Show the last"));
+    row->addWidget(ComboBoxHistoryRange);
+    row->addStretch(1);
+    auto* page = new QVBoxLayout(TabSheet6);
+    page->setContentsMargins(6, 6, 6, 6);
+    page->addLayout(row);
+    page->addWidget(HistoryChart1, 1);
+    PageControl1->addTab(TabSheet6, "History");
+
+    connect(ComboBoxHistoryRange, qOverload<int>(&QComboBox::activated), this, [this] {
+        Raise("HistoryRangeChange", &TMain::HistoryRangeChange, ComboBoxHistoryRange);
+    });
+}
+
+// On the Settings tab: the file the readings are logged to. No hint and no buddy caption: the
+// placeholder says what an empty one means.
+QWidget* TMain::CreateCsvFileGroup(QWidget* sheet) {
+    QGroupBox* group = form::group(sheet, "GroupBoxHistory", "History");
+    EditCsvFile = new QLineEdit(group);
+    EditCsvFile->setObjectName("EditCsvFile");
+    EditCsvFile->setMaxLength(kCsvFileBytes);
+    EditCsvFile->setPlaceholderText("empty: readings not logged");
+    auto* row = new QHBoxLayout(group);
+    row->setContentsMargins(8, 6, 8, 8);
+    row->addWidget(new QLabel("Log readings to CSV file:", group));
+    row->addWidget(EditCsvFile, 1);
+    connect(EditCsvFile, &QLineEdit::editingFinished, this,
+            [this] { Raise("CsvFileChange", &TMain::CsvFileChange, EditCsvFile); });
+    return group;
+}
+
+// Once, with the settings loaded: at the first tick, or after the start for a run without one.
+void TMain::ShowHistorySettings() {
+    if (history_settings_shown_)
+        return;
+    history_settings_shown_ = true;
+    EditCsvFile->setText(QString::fromStdString(settings.csv_file));
+    history_csv.set_path(settings.csv_file);
+}
+
+// The name as config.ini can give it back (at most kCsvFileBytes bytes of UTF-8); a longer one
+// keeps the file in use.
+std::string TMain::CsvFileSetting() const {
+    const std::string name = csv_file_name(EditCsvFile->text());
+    return name.size() <= static_cast<size_t>(kCsvFileBytes) ? name : history_csv.path();
+}
+
+void TMain::CsvFileChange(QObject*) {
+    if (csv_file_name(EditCsvFile->text()).size() > static_cast<size_t>(kCsvFileBytes))
+        StatusBar1->showMessage("CSV file name too long: at most 79 bytes.");
+    history_csv.set_path(CsvFileSetting());
+}
+
+void TMain::HistoryRangeChange(QObject*) {
+    const int index = ComboBoxHistoryRange->currentIndex();
+    if (index >= 0 && index < static_cast<int>(std::size(kRanges)))
+        HistoryChart1->set_window_seconds(kRanges[index].seconds);
+}
+
+// One sample per tick, as the main tab shows it; the charts repaint only when in sight.
+void TMain::RecordHistory() {
+    ShowHistorySettings();
+    if (!history)
+        AddHistoryTab();
+    const HistoryValues values =
+        history_values(sensor_fields(sensor_table(), sensor_map), values_applied.fsb,
+                       cpu_multiplier, cpu_load.load());
+    const uint32_t period_ms = static_cast<uint32_t>(CSpinEditSensorUpdate->value()) * 1000u;
+    history->add(current_clock().now_ms(), values, period_ms);
+    history_csv.append(std::time(nullptr), values);
+    // Between actions the marks start from what the board runs now.
+    if (!steps_->busy(HardwareSteps::Kind::Action)) {
+        history_marked_fsb_ = values_applied.fsb;
+        history_marked_vcore_ = values_applied.vcore;
+    }
+    if (HistoryChart1->isVisible())
+        HistoryChart1->update();
+}
+
+// After an Apply, a preset or an AutoFSB run: what it changed of the FSB and the core voltage.
+void TMain::MarkHistoryChanges() {
+    if (!history)
+        return;
+    const uint32_t now = current_clock().now_ms();
+    if (values_applied.fsb != history_marked_fsb_ && history_marked_fsb_ > 0 &&
+        values_applied.fsb > 0)
+        history->mark(now, HISTORY_FSB,
+                      "FSB " + whole_text(history_marked_fsb_) + kArrow +
+                          whole_text(values_applied.fsb) + " MHz");
+    if (std::lround(values_applied.vcore * 1000) != std::lround(history_marked_vcore_ * 1000) &&
+        history_marked_vcore_ > 0.0 && values_applied.vcore > 0.0)
+        history->mark(now, HISTORY_VCORE,
+                      "Vcore " + fixed_text(history_marked_vcore_, 3) + kArrow +
+                          fixed_text(values_applied.vcore, 3) + " V");
+    history_marked_fsb_ = values_applied.fsb;
+    history_marked_vcore_ = values_applied.vcore;
+    if (HistoryChart1->isVisible())
+        HistoryChart1->update();
+}
