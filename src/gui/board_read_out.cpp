@@ -10,6 +10,7 @@
 #include "board/voltage.h"
 #include "diag/debuglog.h"
 #include "gui/main_window.h"
+#include "gui/rail_view.h"
 #include "platform/platform.h"
 #include "sensors/sensor.h"
 
@@ -26,9 +27,11 @@ void TMain::ReadOut(bool with_board) {
         const VoltageTable* tables[4] = {nullptr, &board.vdimm, &board.vagp, &board.vdd};
         const double read[4] = {values_read.vcore, values_read.vdimm, values_read.vagp,
                                 values_read.vdd};
+        // As the bars show them: the DFI boards' AGP add-on as the rail it gives.
         for (int i = 0; i < 4; ++i)
             if (chip && (!tables[i] || table_min(*tables[i]) != 0.0))
-                r.volts[i] = read[i];
+                r.volts[i] =
+                    tables[i] ? shown_volts(rail_view(*tables[i], i == 2), read[i]) : read[i];
         r.timings[0] = values_read.tras;
         r.timings[1] = values_read.trcd;
         r.timings[2] = values_read.trp;

@@ -34,7 +34,10 @@ constexpr HistoryStrip kStrips[] = {
 };
 constexpr int kStripCount = static_cast<int>(std::size(kStrips));
 
-constexpr int kLegendWidth = 168;
+// The legend is as wide as its longest usual text: "Vcore 1.650 V (1.625–1.700)".
+const char* const kWidestLegends[] = {"Vcore 1.650 V (1.625\u20131.700)",
+                                      "Clock 2300 MHz (1826\u20132300)"};
+constexpr int kSwatchWidth = 16;
 constexpr int kAxisWidth = 40;
 constexpr int kStripGap = 5;
 
@@ -139,7 +142,12 @@ void HistoryChart::paintEvent(QPaintEvent*) {
     const uint32_t now = current_clock().now_ms();
     const int line = fontMetrics().height();
     const int strip_height = (height() - line - 2 - (kStripCount - 1) * kStripGap) / kStripCount;
-    const int left = kLegendWidth + kAxisWidth;
+    legend_width_ = 0;
+    for (const char* text : kWidestLegends)
+        legend_width_ =
+            std::max(legend_width_,
+                     kSwatchWidth + 6 + fontMetrics().horizontalAdvance(QString::fromUtf8(text)));
+    const int left = legend_width_ + kAxisWidth;
     QRect plot;
     for (int i = 0; i < kStripCount; ++i) {
         plot =
@@ -179,21 +187,23 @@ void HistoryChart::paint_strip(QPainter& painter, const HistoryStrip& strip, con
 
     painter.fillRect(plot, palette().base());
     paint_time_grid(painter, plot);
+    // The values keep clear of the frame, so that a line at the top or bottom shows.
+    const QRect area = plot.adjusted(0, 3, 0, -3);
     const QColor text = palette().color(QPalette::WindowText);
-    paint_value_axis(painter, plot, scale, false, text);
+    paint_value_axis(painter, area, scale, false, text);
     Scale right_scale{};
     if (strip.right >= 0) {
         const HistoryStats& r = stats[strip.left_count];
         right_scale =
             nice_scale(r.any ? r.low : 0.0, r.any ? r.high : 0.0, kLooks[strip.right].min_span);
-        paint_value_axis(painter, plot, right_scale, true, kLooks[strip.right].color);
+        paint_value_axis(painter, area, right_scale, true, kLooks[strip.right].color);
     }
 
     painter.setClipRect(plot);
     for (int k = 0; k < count; ++k) {
         const int item = k < strip.left_count ? strip.left[k] : strip.right;
         painter.setPen(QPen(kLooks[item].color, 1));
-        paint_line(painter, points_[k], plot, k < strip.left_count ? scale : right_scale);
+        paint_line(painter, points_[k], area, k < strip.left_count ? scale : right_scale);
     }
     painter.setClipping(false);
     painter.setPen(palette().color(QPalette::Mid));
@@ -206,8 +216,8 @@ void HistoryChart::paint_strip(QPainter& painter, const HistoryStrip& strip, con
         const int y = plot.top() + k * line;
         painter.fillRect(QRect(2, y + line / 2 - 1, 10, 3), kLooks[item].color);
         painter.setPen(text);
-        painter.drawText(QRect(16, y, kLegendWidth - 16, line), Qt::AlignLeft | Qt::AlignVCenter,
-                         legend(item, stats[k]));
+        painter.drawText(QRect(kSwatchWidth, y, legend_width_ - kSwatchWidth, line),
+                         Qt::AlignLeft | Qt::AlignVCenter, legend(item, stats[k]));
     }
 }
 
@@ -228,7 +238,7 @@ void HistoryChart::paint_value_axis(QPainter& painter, const QRect& plot, const 
         }
         if (i % every != 0)
             continue;
-        const int top = std::clamp(y - line / 2, plot.top() - 2, plot.bottom() - line + 3);
+        const int top = std::clamp(y - line / 2, plot.top() - 3, plot.bottom() + 4 - line);
         const QRect box = right ? QRect(plot.right() + 4, top, kAxisWidth - 4, line)
                                 : QRect(plot.left() - kAxisWidth, top, kAxisWidth - 4, line);
         painter.setPen(color);

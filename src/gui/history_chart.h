@@ -59,6 +59,7 @@ class HistoryChart : public QWidget {
 
     const History& history_;
     uint32_t window_ms_ = 600000;
+    int legend_width_ = 0;  // worked out from the font at each redraw
     // Reused at every redraw: no allocation once they have grown.
     std::vector<HistoryPoint> points_[3];
     std::vector<QLine> lines_;

@@ -28,6 +28,7 @@
 #include "gui/hardware_steps.h"
 #include "gui/main_window.h"
 #include "gui/qt_number_text.h"
+#include "gui/rail_view.h"
 #include "gui/up_down.h"
 #include "hw/stop_request.h"
 
@@ -78,11 +79,11 @@ double vcore_at(const Board& board, int position) {
 }
 
 // The table value that position shows: the highest on top. False outside the table.
-bool table_value_at(const VoltageTable& table, int position, double& value) {
-    const int index = table_count(table) - 1 - position;
-    if (index < 0 || index >= table_count(table))
+bool table_value_at(const RailView& rail, int position, double& value) {
+    const int index = entry_at(rail, position);
+    if (index < 0 || index >= table_count(rail.table))
         return false;
-    value = table.values[index];
+    value = rail.table.values[index];
     return true;
 }
 
@@ -98,13 +99,13 @@ void move_track_bar(TMain& main, QSlider* bar, int position, void (TMain::*handl
     }
 }
 
-void show_table_voltage(TMain& main, QSlider* bar, QLineEdit* edit, const VoltageTable& table,
+void show_table_voltage(TMain& main, QSlider* bar, QLineEdit* edit, const RailView& rail,
                         double v) {
-    if (table_count(table) == 0)
+    if (table_count(rail.table) == 0)
         return;  // the board has no such control; its group says so
-    move_track_bar(main, bar, table_count(table) - table_index_of(table, v) - 1,
+    move_track_bar(main, bar, position_of(rail, table_index_of(rail.table, v)),
                    &TMain::TrackBarChange);
-    edit->setText(TMain::FormatVolts(v, 2));
+    edit->setText(TMain::FormatVolts(shown_volts(rail, v), 2));
 }
 
 // Marks the Vcore track bar from position 0 down to its selection end: the voltages above
@@ -235,9 +236,10 @@ void TMain::FillMainTab() {
             for (QWidget* control : controls)
                 control->setEnabled(true);
         }
+        const RailView view = rail_view(rail.table, rail.bar == TrackBarVagp);
         rail.bar->setMaximum(table_count(rail.table) - 1);
-        rail.min->setText(FormatVolts(table_min(rail.table), 2));
-        rail.max->setText(FormatVolts(table_max(rail.table), 2));
+        rail.min->setText(FormatVolts(bottom_volts(view), 2));
+        rail.max->setText(FormatVolts(top_volts(view), 2));
         (this->*rail.show)(rail.read);
     }
     ComboBoxBoard->setCurrentIndex(board_number);
@@ -263,15 +265,15 @@ void TMain::ShowVcore(double v) {
 }
 
 void TMain::ShowVdimm(double v) {
-    show_table_voltage(*this, TrackBarVdimm, EditVdimm, board.vdimm, v);
+    show_table_voltage(*this, TrackBarVdimm, EditVdimm, rail_view(board.vdimm, false), v);
 }
 
 void TMain::ShowVagp(double v) {
-    show_table_voltage(*this, TrackBarVagp, EditVagp, board.vagp, v);
+    show_table_voltage(*this, TrackBarVagp, EditVagp, rail_view(board.vagp, true), v);
 }
 
 void TMain::ShowVdd(double v) {
-    show_table_voltage(*this, TrackBarVdd, EditVdd, board.vdd, v);
+    show_table_voltage(*this, TrackBarVdd, EditVdd, rail_view(board.vdd, false), v);
 }
 
 void TMain::ShowFsb(int fsb) {
@@ -296,10 +298,11 @@ void TMain::TrackBarChange(QObject* sender) {
                  {TrackBarVagp, EditVagp, board.vagp, values_selected.vagp},
                  {TrackBarVdd, EditVdd, board.vdd, values_selected.vdd}};
     for (const auto& rail : rails) {
+        const RailView view = rail_view(rail.table, rail.bar == TrackBarVagp);
         double v = 0.0;
-        if (sender == rail.bar && table_value_at(rail.table, rail.bar->value(), v)) {
+        if (sender == rail.bar && table_value_at(view, rail.bar->value(), v)) {
             rail.selected = v;
-            rail.edit->setText(FormatVolts(v, 2));
+            rail.edit->setText(FormatVolts(shown_volts(view, v), 2));
         }
     }
 }

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -20,6 +21,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/version.h"
 #include "automation/cpuload.h"
@@ -170,9 +172,31 @@ void TMain::CreateControls() {
 
     CreateTray();
 
-    setFixedSize(kClientWidth, kClientHeight);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    FitToScreen(screen ? screen->availableGeometry() : QRect(0, 0, kClientWidth, kClientHeight));
+}
+
+// The window has its fixed size where the screen holds it. Where it does not (a small screen,
+// or large scaling: 1024 x 768 at 150 % leaves 683 x 512), it may be resized and scrolls its
+// tabs instead of lying partly off the screen.
+void TMain::FitToScreen(const QRect& room) {
+    if (room.width() >= kClientWidth && room.height() >= kClientHeight) {
+        setFixedSize(kClientWidth, kClientHeight);
+        move(room.center() - rect().center());
+        return;
+    }
+    const int bar = StatusBar1->sizeHint().height();
+    PageControl1->setMinimumSize(kClientWidth, kClientHeight - bar);
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName("ScrollBoxMain");
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(takeCentralWidget());
+    setCentralWidget(scroller);
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    // What the window's frame needs is unknown before it is shown: a little is left for it.
+    resize(std::min(room.width(), kClientWidth), std::min(room.height() - 30, kClientHeight));
+    move(room.topLeft());
 }
 
 QWidget* TMain::CreateAboutTab() {

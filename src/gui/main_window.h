@@ -25,6 +25,7 @@
 #pragma once
 
 #include <QColor>
+#include <QIcon>
 #include <QMainWindow>
 #include <QStringList>
 #include <cstdint>
@@ -48,6 +49,7 @@ class HardwareSteps;
 class HistoryChart;
 class Prompts;
 class QAction;
+class QRect;
 class QCheckBox;
 class QCloseEvent;
 class QComboBox;
@@ -67,6 +69,9 @@ class UpDown;
 
 // The panel behind the clock and load figures.
 inline const QColor kDisplayPanel{0, 0, 0};
+
+// The tray's chip icon with a temperature across it (tray.cpp).
+QIcon tray_icon_with_temperature(int celsius);
 
 class TMain : public QMainWindow {
     Q_OBJECT
@@ -313,6 +318,9 @@ class TMain : public QMainWindow {
     bool in_sensor_update_ = false;  // a nested dialog's event loop must not start a second tick
     void ShowLoad();
     void ShowTrayHint();
+    void ShowTrayTemperature();  // tray.cpp
+    QString tray_number_;        // the number the tray icon shows; empty: none
+    QIcon tray_number_drawn_;
     void ShowPort80Temperature();
     // The controllers' parts of a tick: over-temperature arming for AutoFSB, one AutoFAN step.
     void ArmOverTemperature();
@@ -354,6 +362,8 @@ class TMain : public QMainWindow {
     void ReadOut(bool with_board);
     // " (simulated board, profile 7)" for the window title; empty on real ports.
     QString SimulatedTitleSuffix() const;
+    // The fixed size where the screen's free area holds it, else a resizable, scrolling one.
+    void FitToScreen(const QRect& room);
     bool FindOption(const std::string& option, size_t max_length, std::string& value);
 
     // Main tab: value display and Apply (main_tab.cpp).

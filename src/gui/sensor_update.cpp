@@ -149,6 +149,7 @@ void TMain::ShowLoad() {
 
 // While an FSB walk steps, a last line says where it is.
 void TMain::ShowTrayHint() {
+    ShowTrayTemperature();
     const QString progress = HardwareProgressText();
     const QString cpu =
         cpu_temperature_known ? format_whole(cpu_temperature) + " \u00B0C" : QString("NA");

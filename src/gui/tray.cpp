@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The tray icon, its pop-up menu, and hiding the window behind it.
 #include <QAction>
+#include <QFont>
 #include <QIcon>
 #include <QMenu>
 #include <QPainter>
@@ -10,8 +11,9 @@
 #include "gui/main_window.h"
 
 namespace {
-// A small chip, drawn at run time so that no image file has to ship with the program.
-QIcon chip_icon() {
+// A small chip, drawn at run time so that no image file has to ship with the program; with a
+// number, the CPU temperature in white across its body.
+QIcon chip_icon(const QString& number = QString()) {
     QIcon icon;
     for (int size : {16, 32, 64}) {
         QPixmap pixmap(size, size);
@@ -36,6 +38,17 @@ QIcon chip_icon() {
         paint.drawEllipse(QRectF(8.5, 8.5, 3, 3));
         paint.setBrush(QColor(60, 190, 90));
         paint.drawRect(QRectF(13, 13, 8, 8));
+        if (!number.isEmpty()) {
+            // The number covers the core: two digits fill the body, three a little smaller.
+            paint.setBrush(QColor(40, 44, 52));
+            paint.drawRoundedRect(QRectF(6, 6, 20, 20), 2, 2);
+            QFont digits = paint.font();
+            digits.setPixelSize(number.size() > 2 ? 11 : 15);
+            digits.setBold(true);
+            paint.setFont(digits);
+            paint.setPen(QColor(255, 255, 255));
+            paint.drawText(QRectF(3, 6, 26, 20), Qt::AlignCenter, number);
+        }
         paint.end();
         icon.addPixmap(pixmap);
     }
@@ -68,6 +81,23 @@ void TMain::CreateTray() {
     TrayIcon1->setObjectName("TrayIcon1");
     TrayIcon1->setToolTip("velmora");
     TrayIcon1->setContextMenu(PopupMenu1);
+}
+
+QIcon tray_icon_with_temperature(int celsius) {
+    return chip_icon(QString::number(celsius));
+}
+
+// The tray icon shows the CPU temperature as a number; the plain chip while none is known.
+// Drawn only when the number changes, and only where a tray shows it.
+void TMain::ShowTrayTemperature() {
+    if (!TrayIcon1->isVisible())
+        return;
+    const QString number = cpu_temperature_known ? QString::number(cpu_temperature) : QString();
+    if (number == tray_number_ && !tray_number_drawn_.isNull())
+        return;
+    tray_number_ = number;
+    tray_number_drawn_ = number.isEmpty() ? chip_icon() : chip_icon(number);
+    TrayIcon1->setIcon(tray_number_drawn_);
 }
 
 bool TMain::ShowTrayIcon() {

@@ -704,8 +704,14 @@ TEST(Program, OnADesktopTheTitleSaysTheBoardIsSimulated) {
     Child velmora({VELMORA_BINARY, "--unattended", "--sim=7"},
                   environment_with({"DISPLAY=" + x.name()}));
     ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
-    EXPECT_TRUE(x.has_window_titled(
-        "velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x) (simulated board, profile 7)"));
+    // The window is shown once the start-up is over.
+    bool titled = false;
+    for (int i = 0; i < 1000 && !titled; ++i) {
+        titled = x.has_window_titled(
+            "velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x) (simulated board, profile 7)");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(titled);
     velmora.signal(SIGTERM);
     EXPECT_EQ(velmora.wait(), 0);
 }

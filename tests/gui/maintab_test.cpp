@@ -374,8 +374,8 @@ TEST_F(MainTab, TheLoadReadsInEachOfItsColoursOnItsPanel) {
         int load;
         QColor colour;
         double least;
-    } cases[] = {{95, QColor(255, 0, 0), 4.5}, {50, QColor(255, 255, 0), 4.5},
-                 {5, QColor(0, 128, 0), 4.0}};
+    } cases[] = {
+        {95, QColor(255, 0, 0), 4.5}, {50, QColor(255, 255, 0), 4.5}, {5, QColor(0, 128, 0), 4.0}};
     for (const auto& c : cases) {
         cpu_load.store(c.load);
         main->ShowLoad();
@@ -386,6 +386,20 @@ TEST_F(MainTab, TheLoadReadsInEachOfItsColoursOnItsPanel) {
     }
     cpu_load.store(0);
     EXPECT_GE(contrast(main->DisplayMhz->palette().color(QPalette::WindowText), panel), 4.5);
+}
+
+// The DFI boards' AGP bits add to the rail's 1.5 V: the bar shows the rail, highest on top, and
+// selects the table's own add-on value.
+TEST_F(MainTab, TheDfiAgpBarShowsTheRailWithItsHighestVoltageOnTop) {
+    start(*sim_profile(4));
+    EXPECT_EQ(main->LabelVagpMax->text(), "1.90 V");
+    EXPECT_EQ(main->LabelVagpMin->text(), "1.50 V");
+    main->TrackBarVagp->setValue(0);
+    EXPECT_EQ(main->EditVagp->text(), "1.90 V");
+    EXPECT_DOUBLE_EQ(main->values_selected.vagp, 0.4);
+    main->TrackBarVagp->setValue(1);
+    EXPECT_EQ(main->EditVagp->text(), "1.50 V");
+    EXPECT_DOUBLE_EQ(main->values_selected.vagp, 0.0);
 }
 
 }  // namespace

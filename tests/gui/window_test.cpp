@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyle>
@@ -694,6 +695,34 @@ TEST_F(Window, TheKeyboardFollowsEachGroupInTheOrderItIsSeen) {
             }
         }
     }
+}
+
+// 1024 x 768 at 150 % leaves 683 x 512: the window fits the screen and scrolls its tabs.
+TEST_F(Window, OnAScreenTooSmallTheWindowScrollsInsteadOfLyingOffIt) {
+    const QSize fixed = main->size();
+    main->FitToScreen(QRect(0, 0, 683, 512));
+    auto* scroller = qobject_cast<QScrollArea*>(main->centralWidget());
+    ASSERT_NE(scroller, nullptr);
+    EXPECT_EQ(scroller->widget(), main->PageControl1);
+    EXPECT_LE(main->width(), 683);
+    EXPECT_LE(main->height(), 512);
+    EXPECT_EQ(main->pos(), QPoint(0, 0));
+    EXPECT_NE(main->minimumSize(), main->maximumSize());  // the user may resize it
+    EXPECT_GE(main->PageControl1->minimumWidth(), fixed.width());
+}
+
+// The tray icon carries the CPU temperature as a number in white; the plain chip has none.
+TEST_F(Window, TheTrayIconCanCarryTheCpuTemperature) {
+    auto white = [](const QIcon& icon) {
+        const QImage image = icon.pixmap(32, 32).toImage();
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += QColor(image.pixel(x, y)).lightness() > 240 && qAlpha(image.pixel(x, y)) > 200;
+        return n;
+    };
+    EXPECT_EQ(white(main->TrayIcon1->icon()), 0);
+    EXPECT_GT(white(tray_icon_with_temperature(57)), 20);
 }
 
 }  // namespace
