@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "diag/debuglog.h"
 #include "support/configfile.h"
@@ -80,6 +81,25 @@ void load_main_settings(MainSettings& s) {
         configfile_read(kMainSettingsFile, "History", "CsvFile", csv_file, CONFIG_TEXT)) {
         s.csv_file = csv_file;
         s.csv_file_stored = true;
+    }
+    if (!configfile_held_text().empty()) {
+        for (auto [key, limit] :
+             {std::pair{"CpuLimit", &s.cpu_limit}, std::pair{"SysLimit", &s.sys_limit}}) {
+            if (!configfile_read(kMainSettingsFile, "Alarms", key, nullptr, CONFIG_INT))
+                continue;
+            s.alarms_stored = true;
+            int32_t value = 0;
+            if (!read_whole_number("Alarms", key, value))
+                continue;
+            if (outside(value, 0, kAlarmLimitTop)) {
+                debug_print(
+                    "VELMORA: %s=%d in [Alarms] of config.ini out of range 0 to %d, "
+                    "alarm off\n",
+                    key, value, kAlarmLimitTop);
+                value = 0;
+            }
+            *limit = value;
+        }
     }
 }
 
@@ -179,9 +199,15 @@ bool save_main_settings(const SavedSettings& v, std::string* failure) {
         b("Chipset", "PCIBusLatency", v.pci_bus_latency),
         b("Chipset", "AGPBusLatency", v.agp_bus_latency),
         b("Chipset", "AGPCtrLatency", v.agp_ctr_latency),
-        ConfigEdit{"History", "CsvFile", s.csv_file.c_str(), CONFIG_TEXT},
     };
-    const bool csv_file = !s.csv_file.empty() || s.csv_file_stored;
-    return configfile_write_many(kMainSettingsFile, edits, std::size(edits) - (csv_file ? 0 : 1),
-                                 failure) == 1;
+    // The sections added later are written once they hold something or the file has them, so
+    // that a config.ini that never used them keeps its bytes.
+    std::vector<ConfigEdit> all(std::begin(edits), std::end(edits));
+    if (!s.csv_file.empty() || s.csv_file_stored)
+        all.push_back(ConfigEdit{"History", "CsvFile", s.csv_file.c_str(), CONFIG_TEXT});
+    if (s.cpu_limit != 0 || s.sys_limit != 0 || s.alarms_stored) {
+        all.push_back(i("Alarms", "CpuLimit", s.cpu_limit));
+        all.push_back(i("Alarms", "SysLimit", s.sys_limit));
+    }
+    return configfile_write_many(kMainSettingsFile, all.data(), all.size(), failure) == 1;
 }

@@ -36,7 +36,14 @@ struct MainSettings {
     // [History] CsvFile: the file each sensor tick appends its readings to; empty: none.
     std::string csv_file;
     bool csv_file_stored = false;  // config.ini has the key
+    // [Alarms] CpuLimit, SysLimit: the temperatures (°C) whose passing is told; 0 = off.
+    int32_t cpu_limit = 0;
+    int32_t sys_limit = 0;
+    bool alarms_stored = false;  // config.ini has the section's keys
 };
+
+// The highest temperature limit an alarm takes.
+inline constexpr int32_t kAlarmLimitTop = 127;
 
 // Everything a save writes, gathered by the window from its controls and memory.
 struct SavedSettings {
@@ -70,6 +77,7 @@ void keep_stored_board_settings(SavedSettings& saved);
 
 // Writes every key, from [Main] Board to [Chipset] AGPCtrLatency, in one write of config.ini
 // that leaves the bytes and log lines of one write per key; then [History] CsvFile, once it
-// names a file or config.ini has it (a file that never named one keeps its bytes). False when the file could not be
+// names a file or config.ini has it (a file that never named one keeps its bytes), and
+// [Alarms] CpuLimit and SysLimit the same way. False when the file could not be
 // written (the file engine has logged it); `failure` then receives the reason.
 bool save_main_settings(const SavedSettings& saved, std::string* failure = nullptr);

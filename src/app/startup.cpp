@@ -283,6 +283,8 @@ void TMain::ShowSettings() {
     CheckBoxPort80->setChecked(settings.port80 != 0);
     ComboBoxPort80->setCurrentIndex(settings.port80_type);
     CheckBoxFANCtl->setChecked(settings.autofan_enable != 0);
+    CSpinEditCpuLimit->setValue(settings.cpu_limit);
+    CSpinEditSysLimit->setValue(settings.sys_limit);
     CheckBoxTemp->setChecked(settings.down_mt > 0);
     EditMaxFSB->setText(format_whole(settings.max_fsb) + " MHz");
     EditMinFSB->setText(format_whole(settings.min_fsb) + " MHz");

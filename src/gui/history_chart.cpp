@@ -300,11 +300,14 @@ void HistoryChart::paint_time_labels(QPainter& painter, const QRect& plot, int t
 }
 
 // A dashed line at each change in every strip; its text in the strip of what changed, moved to
-// the line's left near the right end and down a row where it would cover the text before it.
+// the line's left near the right end and down a row (of the three at most that fit) where it
+// would cover a text before it; where none is free, the line stands alone.
 void HistoryChart::paint_marks(QPainter& painter, const HistoryStrip& strip, const QRect& plot,
                                uint32_t now_ms) {
     const int line = painter.fontMetrics().height();
-    QRect taken[2];
+    constexpr int kRows = 3;
+    const int rows = std::clamp((plot.height() - 2) / line, 1, kRows);
+    QRect taken[kRows];
     for (int i = 0; i < history_.mark_count(); ++i) {
         const HistoryMark& mark = history_.mark_at(i);
         const uint32_t age = now_ms - mark.time_ms;
@@ -321,7 +324,7 @@ void HistoryChart::paint_marks(QPainter& painter, const HistoryStrip& strip, con
         const QString text = QString::fromStdString(mark.text);
         const int width = painter.fontMetrics().horizontalAdvance(text) + 4;
         const int at = x + 2 + width <= plot.right() ? x + 2 : x - 2 - width;
-        for (int row = 0; row < 2; ++row) {
+        for (int row = 0; row < rows; ++row) {
             const QRect box(at, plot.top() + 1 + row * line, width, line);
             if (box.intersects(taken[row]))
                 continue;

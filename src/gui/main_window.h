@@ -37,6 +37,7 @@
 
 #include "app/main_settings.h"
 #include "app/port_setup.h"
+#include "automation/alarms.h"
 #include "automation/autofsb.h"
 #include "automation/history_csv.h"
 #include "board/boards.h"
@@ -249,6 +250,8 @@ class TMain : public QMainWindow {
     QPushButton* ButtonFANSet = nullptr;
     QCheckBox* CheckBoxFANCtl = nullptr;
     QGroupBox* GroupBoxSensorLimits = nullptr;
+    QSpinBox* CSpinEditCpuLimit = nullptr;  // °C, 0 = off
+    QSpinBox* CSpinEditSysLimit = nullptr;
 
     // Tab "Chipset".
     QGroupBox* GroupBoxPCI = nullptr;
@@ -319,7 +322,10 @@ class TMain : public QMainWindow {
     void ShowLoad();
     void ShowTrayHint();
     void ShowTrayTemperature();  // tray.cpp
-    QString tray_number_;        // the number the tray icon shows; empty: none
+    // The temperature alarms of a tick (alarms_handlers.cpp): CPU and SYS against their limits.
+    void CheckAlarms();
+    Alarm alarms_[2];
+    QString tray_number_;  // the number the tray icon shows; empty: none
     QIcon tray_number_drawn_;
     void ShowPort80Temperature();
     // The controllers' parts of a tick: over-temperature arming for AutoFSB, one AutoFAN step.

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -147,6 +148,24 @@ QWidget* TMain::CreateSensorTab() {
     }
 
     GroupBoxSensorLimits = form::group(sheet, "GroupBoxSensorLimits", "Sensor limits");
+    CSpinEditCpuLimit =
+        form::spin_edit(GroupBoxSensorLimits, "CSpinEditCpuLimit", 0, kAlarmLimitTop, 1, 0,
+                        "An alarm when the CPU temperature passes it; 0 = off");
+    CSpinEditSysLimit =
+        form::spin_edit(GroupBoxSensorLimits, "CSpinEditSysLimit", 0, kAlarmLimitTop, 1, 0,
+                        "An alarm when the SYS temperature passes it; 0 = off");
+    for (QSpinBox* spin : {CSpinEditCpuLimit, CSpinEditSysLimit})
+        spin->setFixedWidth(kSpinWidth);
+    {
+        auto* row = new QHBoxLayout(GroupBoxSensorLimits);
+        row->setContentsMargins(6, 4, 6, 6);
+        row->addWidget(form::caption_for(CSpinEditCpuLimit, "CPU max. (\u00B0C)"));
+        row->addWidget(CSpinEditCpuLimit);
+        row->addSpacing(16);
+        row->addWidget(form::caption_for(CSpinEditSysLimit, "SYS max. (\u00B0C)"));
+        row->addWidget(CSpinEditSysLimit);
+        row->addStretch(1);
+    }
 
     auto* page = new QGridLayout(sheet);
     page->setContentsMargins(6, 6, 6, 6);

@@ -97,6 +97,7 @@ void TMain::SensorTick(QObject* sender) {
         RegainPortAccess();
     }
     ShowSensorFields();
+    CheckAlarms();
     DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
     ShowLoad();
     ShowTrayHint();

@@ -34,6 +34,11 @@ void TMain::SaveSettings() {
     saved.main.port80 = CheckBoxPort80->isChecked() ? 1 : 0;
     saved.main.port80_type = ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
     saved.main.autofan_enable = CheckBoxFANCtl->isChecked() ? 1 : 0;
+    // Without a board the limits were never shown: what config.ini held stays.
+    if (board_number != NO_BOARD) {
+        saved.main.cpu_limit = CSpinEditCpuLimit->value();
+        saved.main.sys_limit = CSpinEditSysLimit->value();
+    }
     if (history_settings_shown_)
         saved.main.csv_file = CsvFileSetting();
     saved.chipset_load = CheckBoxChipset->isChecked() ? 1 : 0;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <memory>
@@ -46,6 +47,13 @@ class LosablePorts : public PortBackend {
     }
     SimMachine& m_;
 };
+
+size_t count_in(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
 
 class SensorCycle : public ::testing::Test, protected WindowWorld {
   protected:
@@ -165,6 +173,42 @@ TEST_F(SensorCycle, APortGrantLostInATickIsRegainedOrEndsTheProgram) {
               std::string::npos);
     EXPECT_NE(log().find("VELMORA: Re-init GiveIO after standby failed.\n"), std::string::npos);
     EXPECT_EQ(prompts.messages.size(), 1u);
+}
+
+// A limit passed is told once (the log, and the status bar without a tray) and its field turns
+// red; 3 °C below the limit it is armed again. The limits go to [Alarms] at close.
+TEST_F(SensorCycle, ATemperaturePastItsLimitIsToldOnceAndArmedAgainThreeDegreesBelow) {
+    write_file("config.ini",
+               "\r\n[Main]\r\nBoard=7\r\n[Alarms]\r\nCpuLimit=300\r\nSysLimit=90\r\n");
+    start();
+    EXPECT_EQ(main->CSpinEditCpuLimit->value(), 0);  // out of range: off, and said
+    EXPECT_NE(log().find("VELMORA: CpuLimit=300 in [Alarms] of config.ini out of range 0 to 127, "
+                         "alarm off\n"),
+              std::string::npos);
+    tick();
+    const int cpu = main->cpu_temperature;
+    ASSERT_TRUE(main->cpu_temperature_known);
+    main->CSpinEditCpuLimit->setValue(cpu - 1);
+    tick();
+    tick();
+    const std::string told = "ALARM: CPU temperature " + std::to_string(cpu) +
+                             " \u00B0C passed its limit of " + std::to_string(cpu - 1) +
+                             " \u00B0C\n";
+    EXPECT_EQ(count_in(log(), "ALARM: "), 1u) << log();
+    EXPECT_NE(log().find(told), std::string::npos) << log();
+    EXPECT_TRUE(main->StatusBar1->currentMessage().startsWith("CPU temperature"));
+    EXPECT_EQ(main->SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
+    main->CSpinEditCpuLimit->setValue(cpu + 2);  // 2 °C below: still raised
+    tick();
+    EXPECT_EQ(main->SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
+    main->CSpinEditCpuLimit->setValue(cpu + 3);
+    tick();
+    EXPECT_NE(main->SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
+    main->close();
+    EXPECT_NE(read_file("config.ini")
+                  .find("[Alarms]\r\nCpuLimit=" + std::to_string(cpu + 3) + "\r\nSysLimit=90\r\n"),
+              std::string::npos)
+        << read_file("config.ini");
 }
 
 }  // namespace

@@ -152,7 +152,8 @@ TEST_F(Window, GroupsHoldTheirControlsUnderTheirCaptions) {
     }
     for (const QString& name : words("ButtonApply ButtonExit ButtonReset"))
         EXPECT_EQ(place_of(get<QPushButton>(qPrintable(name))), "TabSheet1");
-    EXPECT_TRUE(get<QGroupBox>("GroupBoxSensorLimits")->findChildren<QWidget*>().empty());
+    for (const char* limit : {"CSpinEditCpuLimit", "CSpinEditSysLimit"})
+        EXPECT_EQ(place_of(get<QSpinBox>(limit)), "GroupBoxSensorLimits");
 }
 
 TEST_F(Window, SpinEditsHaveTheirRangesStepsAndStartValuesAndTakeNoTyping) {
@@ -170,7 +171,8 @@ TEST_F(Window, SpinEditsHaveTheirRangesStepsAndStartValuesAndTakeNoTyping) {
         {"CSpinEditFanTmin", 0, 60, 1, 30},        {"CSpinEditFanTmax", 0, 80, 1, 50},
         {"CSpinEditPCILatency", 0, 248, 8, 32},    {"CSpinEditAGPLatency", 0, 255, 1, 32},
         {"CSpinEditAGPBusLatency", 0, 255, 1, 32}, {"CSpinEditAGPApSize", 32, 512, 32, 128},
-        {"CSpinEditLoadUpdate", 1, 60, 1, 5}};
+        {"CSpinEditLoadUpdate", 1, 60, 1, 5},      {"CSpinEditCpuLimit", 0, 127, 1, 0},
+        {"CSpinEditSysLimit", 0, 127, 1, 0}};
     EXPECT_EQ(main->findChildren<QSpinBox*>().size(), qsizetype(std::size(spins)));
     for (const auto& spin : spins) {
         auto* edit = get<QSpinBox>(spin.name);
@@ -333,7 +335,9 @@ TEST_F(Window, EveryHintIsOnItsControlAndNowhereElse) {
         {"CSpinEditAGPApSize", "AGP aperture size (MB)"},
         {"CSpinEditLoadUpdate", "The CPU load is measured in average over this time (s)"},
         {"CheckBoxReset", "Resets all values before exit"},
-        {"CheckBoxMinimized", "Start velmora minimized"}};
+        {"CheckBoxMinimized", "Start velmora minimized"},
+        {"CSpinEditCpuLimit", "An alarm when the CPU temperature passes it; 0 = off"},
+        {"CSpinEditSysLimit", "An alarm when the SYS temperature passes it; 0 = off"}};
     std::map<QString, QString> found;
     for (QWidget* widget : main->findChildren<QWidget*>())
         if (!widget->toolTip().isEmpty())
@@ -363,7 +367,8 @@ TEST_F(Window, EveryCaptionStandsBesideItsControl) {
         {"LabelFanDuty", "Current:"}, {"CSpinEditPCILatency", "PCI bus latency"},
         {"CSpinEditAGPLatency", "AGP controller latency"},
         {"CSpinEditAGPBusLatency", "AGP bus latency"}, {"CSpinEditAGPApSize", "AGP aperture size"},
-        {"CSpinEditLoadUpdate", "CPU load measure time"}, {"ComboBoxBoard", "Board:"}};
+        {"CSpinEditLoadUpdate", "CPU load measure time"}, {"ComboBoxBoard", "Board:"},
+        {"CSpinEditCpuLimit", "CPU max. (\u00B0C)"}, {"CSpinEditSysLimit", "SYS max. (\u00B0C)"}};
     // clang-format on
     std::map<QString, QString> found;
     for (QLabel* label : main->findChildren<QLabel*>())
@@ -481,7 +486,8 @@ TEST_F(Window, EveryEventReachesItsHandlerWithItsControlAsSender) {
          "ComboBoxPort80 CSpinEditCTLvalue CSpinEditFanmin CSpinEditFanmax CSpinEditFanTmin "
          "CSpinEditFanTmax CheckBoxFanEnable CheckBoxFanAA CheckBoxSTPGNT CheckBoxAGP "
          "CSpinEditPCILatency CSpinEditAGPLatency CSpinEditAGPBusLatency CSpinEditAGPApSize "
-         "CheckBoxChipset CheckBoxReset CheckBoxMinimized ComboBoxBoard"}};
+         "CheckBoxChipset CheckBoxReset CheckBoxMinimized ComboBoxBoard CSpinEditCpuLimit "
+         "CSpinEditSysLimit"}};
     std::set<QString> covered;
     for (const auto& [handler, controls] : wiring) {
         for (const QString& name : words(controls)) {
