@@ -87,12 +87,18 @@ void append_text(std::string& out, const LogArg& arg) {
     }
 }
 
-// The working folder as the file system knows it, whatever name it was reached by.
-std::string folder_identity() {
+// What is at the log's name now, as the file system knows it: the same identity as a refused
+// one means the same refused thing, whatever folder name led there.
+std::string identity_at(const char* path) {
     struct stat st {};
-    if (::stat(".", &st) != 0)
-        return "?";
-    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+#ifdef _WIN32
+    if (::stat(path, &st) != 0)
+#else
+    if (::lstat(path, &st) != 0)
+#endif
+        return {};
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
+           std::to_string(st.st_mode);
 }
 
 }  // namespace
@@ -149,9 +155,9 @@ std::string log_excerpt(const std::string& text, size_t max) {
 }
 
 void debug_write(const std::string& text) {
-    // A log refused once stays unused while the run stays in that folder: the user was told.
-    static std::string refused_in;
-    if (!refused_in.empty() && refused_in == folder_identity())
+    // A refused log stays unused while the same thing is at its name: the user was told once.
+    static std::string refused;
+    if (!refused.empty() && refused == identity_at(kDebugLogName))
         return;
     int fd = -1;
     std::string why;
@@ -159,7 +165,7 @@ void debug_write(const std::string& text) {
         case AppendOpen::Opened:
             break;
         case AppendOpen::Refused:
-            refused_in = folder_identity();
+            refused = identity_at(kDebugLogName);
             std::fprintf(stderr, "velmora: %s is %s, the run goes on without a log\n",
                          kDebugLogName, why.c_str());
             std::fflush(stderr);
