@@ -16,6 +16,7 @@
 #include "app/prompts.h"
 #include "automation/history.h"
 #include "automation/history_csv.h"
+#include "bench_world.h"
 #include "gui/history_chart.h"
 #include "gui/main_window.h"
 #include "hw/port_io.h"
@@ -24,19 +25,6 @@
 #include "sim/sim_machine.h"
 
 namespace {
-
-class NullClock : public Clock {
-  public:
-    void sleep_ms(uint32_t ms) override { now += ms; }
-    uint32_t now_ms() override { return now; }
-    uint32_t now = 0;
-};
-
-class QuietPrompts : public Prompts {
-  public:
-    void show_message(const std::string&) override {}
-    bool ask_yes_no(const std::string&, const std::string&) override { return false; }
-};
 
 SensorFields fields_of_a_tick() {
     SensorFields fields;

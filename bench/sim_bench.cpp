@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_world.h"
 #include "hw/pci.h"
 #include "hw/port_io.h"
 #include "hw/smbus.h"
@@ -14,13 +15,6 @@
 #include "sim/sim_machine.h"
 
 namespace {
-
-class NullClock : public Clock {
-  public:
-    void sleep_ms(uint32_t ms) override { now += ms; }
-    uint32_t now_ms() override { return now; }
-    uint32_t now = 0;
-};
 
 void BM_SimPciDwordRead(benchmark::State& state) {
     SimMachine machine(*sim_profile(kDefaultSimProfile));

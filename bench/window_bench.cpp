@@ -12,6 +12,7 @@
 
 #include "app/prompts.h"
 #include "automation/cpuload.h"
+#include "bench_world.h"
 #include "gui/main_window.h"
 #include "hw/port_io.h"
 #include "platform/clock.h"
@@ -19,39 +20,41 @@
 
 namespace {
 
-class NullClock : public Clock {
+// The window on the default simulated board, in a scratch folder, with a clock that never
+// waits; everything put back at the end.
+class WindowOnBoard {
   public:
-    void sleep_ms(uint32_t ms) override { now += ms; }
-    uint32_t now_ms() override { return now; }
-    uint32_t now = 0;
-};
+    explicit WindowOnBoard(const char* folder)
+        : dir_(std::filesystem::temp_directory_path() / folder),
+          previous_(std::filesystem::current_path()) {
+        std::filesystem::create_directories(dir_);
+        std::filesystem::current_path(dir_);
+        install_clock(&clock);
+        machine.set_cpu_load(0);
+        install_port_backend(&machine);
+        main = std::make_unique<TMain>(prompts, std::vector<std::string>{});
+    }
+    ~WindowOnBoard() {
+        main.reset();
+        install_port_backend(nullptr);
+        install_clock(nullptr);
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(dir_);
+    }
 
-class QuietPrompts : public Prompts {
-  public:
-    void show_message(const std::string&) override {}
-    bool ask_yes_no(const std::string&, const std::string&) override { return false; }
+    NullClock clock;
+    SimMachine machine{*sim_profile(kDefaultSimProfile)};
+    QuietPrompts prompts;
+    std::unique_ptr<TMain> main;
+
+  private:
+    std::filesystem::path dir_, previous_;
 };
 
 void BM_ApplyWithNothingChanged(benchmark::State& state) {
-    const auto dir = std::filesystem::temp_directory_path() / "velmora-window-bench";
-    std::filesystem::create_directories(dir);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
-    NullClock clock;
-    install_clock(&clock);
-    SimMachine machine(*sim_profile(kDefaultSimProfile));
-    machine.set_cpu_load(0);
-    install_port_backend(&machine);
-    QuietPrompts prompts;
-    {
-        TMain main(prompts, {});
-        for (auto _ : state)
-            main.Apply();
-    }
-    install_port_backend(nullptr);
-    install_clock(nullptr);
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(dir);
+    WindowOnBoard world("velmora-window-bench");
+    for (auto _ : state)
+        world.main->Apply();
 }
 BENCHMARK(BM_ApplyWithNothingChanged);
 
@@ -70,38 +73,23 @@ class PaintCounter : public QObject {
 // every tick, as it does on a busy machine. Reports the paint events per tick beside the CPU
 // time.
 void BM_SensorTickOfTheShownWindow(benchmark::State& state) {
-    const auto dir = std::filesystem::temp_directory_path() / "velmora-tick-bench";
-    std::filesystem::create_directories(dir);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir);
-    NullClock clock;
-    install_clock(&clock);
-    SimMachine machine(*sim_profile(kDefaultSimProfile));
-    machine.set_cpu_load(0);
-    install_port_backend(&machine);
-    QuietPrompts prompts;
-    {
-        TMain main(prompts, {});
-        main.show();
+    WindowOnBoard world("velmora-tick-bench");
+    TMain& main = *world.main;
+    main.show();
+    QApplication::processEvents();
+    PaintCounter counter;
+    qApp->installEventFilter(&counter);
+    int load = 0;
+    for (auto _ : state) {
+        cpu_load.store(load = (load + 37) % 100);
+        world.clock.now += 1000;
+        main.UpdateSensor(main.Timer1);
         QApplication::processEvents();
-        PaintCounter counter;
-        qApp->installEventFilter(&counter);
-        int load = 0;
-        for (auto _ : state) {
-            cpu_load.store(load = (load + 37) % 100);
-            clock.now += 1000;
-            main.UpdateSensor(main.Timer1);
-            QApplication::processEvents();
-        }
-        qApp->removeEventFilter(&counter);
-        state.counters["paints_per_tick"] =
-            benchmark::Counter(static_cast<double>(counter.paints) / state.iterations());
     }
+    qApp->removeEventFilter(&counter);
+    state.counters["paints_per_tick"] =
+        benchmark::Counter(static_cast<double>(counter.paints) / state.iterations());
     cpu_load.store(0);
-    install_port_backend(nullptr);
-    install_clock(nullptr);
-    std::filesystem::current_path(previous);
-    std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_SensorTickOfTheShownWindow);
 

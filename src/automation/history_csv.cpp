@@ -30,19 +30,6 @@ void append_local_time(std::time_t when, std::string& out) {
     out += text;
 }
 
-// Everything or nothing of the text reaches the file, as far as the system lets one call do.
-void write_all(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const auto n = ::write(fd, text.data() + done, static_cast<unsigned>(text.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        done += static_cast<size_t>(n);
-    }
-}
-
 }  // namespace
 
 std::string history_csv_header() {
@@ -90,6 +77,6 @@ void HistoryCsv::append(std::time_t when, const HistoryValues& values) {
     history_csv_line(when, values, line_);
     if (empty)
         line_.insert(0, history_csv_header());
-    write_all(fd, line_);
+    write_whole(fd, line_);
     ::close(fd);
 }

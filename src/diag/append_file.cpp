@@ -14,6 +14,19 @@
 #include <unistd.h>
 #endif
 
+bool write_whole(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const auto n = ::write(fd, text.data() + done, static_cast<unsigned>(text.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 #ifdef _WIN32
 
 // Windows has no links or owners to look after here. Text mode: each "\n" lands as CR LF.

@@ -21,6 +21,10 @@ enum class AppendOpen {
 // is ("a symbolic link", "a FIFO", "not writable (Permission denied)").
 AppendOpen open_for_append(const std::string& path, int& fd, std::string& why);
 
+// Writes the whole text to a descriptor opened by open_for_append, resuming after a signal; false
+// when the system took less (a full disk).
+bool write_whole(int fd, const std::string& text);
+
 // The size at which a log or trace is put aside at start.
 inline constexpr uint64_t kRotateAtBytes = 16u * 1024u * 1024u;
 

@@ -173,14 +173,6 @@ void debug_write(const std::string& text) {
         case AppendOpen::CannotOpen:
             return;
     }
-    size_t done = 0;
-    while (done < text.size()) {
-        const auto n = ::write(fd, text.data() + done, static_cast<unsigned>(text.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
+    write_whole(fd, text);
     ::close(fd);
 }
