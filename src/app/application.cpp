@@ -90,11 +90,6 @@ std::string enter_folder(const std::string& folder) {
     return {};
 }
 
-std::string already_running_text() {
-    return std::string("another copy of velmora is running on this desktop (a window titled \"") +
-           instance_key() + "...\"); this one ends without touching the board";
-}
-
 // Whether a window could be shown: an X11 display that answers, or a Wayland one named.
 bool display_reachable() {
 #ifdef _WIN32

@@ -34,6 +34,11 @@ void log_banner() {
     debug_print("VELMORA: Version %s\n", instance_key());
 }
 
+std::string already_running_text() {
+    return "another copy of velmora is running on this desktop (a window titled \"" +
+           instance_key() + "...\"); this one ends without touching the board";
+}
+
 void log_already_running() {
     debug_print("VELMORA: Already running! -> Exiting now...\n");
 }

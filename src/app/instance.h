@@ -18,5 +18,8 @@ void log_banner();
 // The log line of a second copy, which then ends with exit code 1.
 void log_already_running();
 
+// What a second copy found by its window title says on standard error and in a box.
+std::string already_running_text();
+
 // Whether the system is of the Windows NT family.
 bool is_windows_nt();

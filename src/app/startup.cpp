@@ -61,10 +61,7 @@ void TMain::Startup() {
     // fight it over the same chips.
     if (is_already_running(instance_key())) {
         log_already_running();
-        std::fprintf(stderr,
-                     "velmora: another copy of velmora is running on this desktop (a window "
-                     "titled \"%s...\"); this one ends without touching the board\n",
-                     instance_key().c_str());
+        std::fprintf(stderr, "velmora: %s\n", already_running_text().c_str());
         current_platform().exit_process(1);
         return;
     }
