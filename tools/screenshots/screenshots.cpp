@@ -4,9 +4,16 @@
 // OUTDIR/profile-<N>-<tab>.png. Each profile runs in a process of its own, as one start of
 // velmora would: in a fresh temporary working folder (removed at the end, so no settings file
 // of the user is read or written), offscreen, with nobody at the screen to answer questions.
+//
+// Before the pictures, six minutes of a stress run are played on the simulated board at once
+// on a clock of their own: idle, a minute in a full load and the FSB and core voltage raised
+// by Apply, then idle again, one sensor update a second. The History tab shows what it drew
+// of them, and the other tabs show the board where the run left it.
 #include <QApplication>
 #include <QEventLoop>
 #include <QPixmap>
+#include <QPushButton>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
@@ -34,8 +41,10 @@
 #include "app/privileges.h"
 #include "app/prompts.h"
 #include "app/run_lock.h"
+#include "automation/cpuload.h"
 #include "gui/main_window.h"
 #include "hw/port_io.h"
+#include "platform/clock.h"
 #include "platform/platform.h"
 #include "sensors/fan_failsafe.h"
 #include "sim/sim_machine.h"
@@ -48,8 +57,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::vector<int> kDefaultProfiles = {4, 7, 12, 14};
-// Long enough for a few sensor updates and CPU-load measurements at one second each.
-constexpr int kSettleMs = 3000;
+// After the start: the window laid out and its first readings shown.
+constexpr int kSettleMs = 500;
 // After a tab comes to the front: its handler's reads and the repaint.
 constexpr int kTabSettleMs = 300;
 
@@ -83,6 +92,40 @@ std::string file_name_of_caption(const QString& caption) {
     while (!name.empty() && name.back() == '-')
         name.pop_back();
     return name.empty() ? "tab" : name;
+}
+
+// The load of the played run at second t: a few percent at idle, full while the stress runs.
+constexpr int kPlayedSeconds = 6 * 60;
+constexpr int kStressFrom = 60;
+constexpr int kRaiseAt = 150;
+constexpr int kStressUntil = 270;
+int played_load(int t) {
+    if (t >= kStressFrom && t < kStressUntil)
+        return 100 - (t * 7 % 3);
+    return 2 + (t * 13 % 5);
+}
+
+// Plays the run: the board's load and the shown load follow played_load, the clock moves a
+// second per sensor update, and at kRaiseAt an Apply raises the core voltage by 25 mV (on a
+// board that sets it) and the FSB by 5 MHz, voltage first as every Apply does.
+void play_stress_run(TMain& window, SimMachine& machine, VirtualClock& clock) {
+    window.Timer1->stop();
+    cpuload_stop();
+    for (int t = 0; t < kPlayedSeconds; ++t) {
+        const int load = played_load(t);
+        machine.set_cpu_load(load / 100.0);
+        cpu_load.store(load);
+        if (t == kRaiseAt) {
+            if (window.TrackBarVcore->isEnabled())
+                window.ShowVcore(window.values_applied.vcore + 0.025);
+            window.ShowFsb(window.values_applied.fsb + 5);
+            window.Apply(window.ButtonApply);
+        }
+        clock.advance(1000);
+        window.UpdateSensor(window.Timer1);
+        QCoreApplication::processEvents();
+    }
+    machine.follow_host_load();
 }
 
 void wait_ms(int ms) {
@@ -190,19 +233,29 @@ int shoot_profile(const std::string& shown_dir, const fs::path& out_dir, int pro
     failing_ports = &ports;
     fan_failsafe_install([] { save_simulated_board(*failing_ports); });
 
+    // The run's clock: it stands still but for the played seconds, and every wait of the
+    // hardware code passes on it at once. The window's steps run over it.
+    VirtualClock clock;
+    clock.now = RealClock().now_ms();
+    install_clock(&clock);
     UnattendedPrompts prompts;
     int written = 0;
     bool failed = false;
     try {
         TMain window(prompts, args, ports.notes);
         window.show();
+        play_stress_run(window, *ports.machine, clock);
         window.EnableHardwareStepping();
         wait_ms(kSettleMs);
-        // The readings have settled: the update periods back to what a user starts with, as
-        // the pictures show them.
+        // The update periods back to what a user starts with, as the pictures show them.
         const MainSettings defaults;
         window.CSpinEditLoadUpdate->setValue(defaults.load_update);
         window.CSpinEditSensorUpdate->setValue(defaults.update);
+        if (!ports.machine->world().faults.empty()) {
+            std::fprintf(stderr, "velmora_screenshots: profile %d: the board recorded: %s\n",
+                         profile, ports.machine->world().faults.front().c_str());
+            failed = true;
+        }
 
         QTabWidget* pages = window.PageControl1;
         for (int i = 0; i < pages->count(); ++i) {
@@ -232,6 +285,7 @@ int shoot_profile(const std::string& shown_dir, const fs::path& out_dir, int pro
     }
     const int code = run_exit_hooks(0);
     install_port_backend(nullptr);
+    install_clock(nullptr);
     if (written == 0) {
         std::fprintf(stderr, "velmora_screenshots: profile %d: no tab to take\n", profile);
         failed = true;
