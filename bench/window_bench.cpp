@@ -20,12 +20,13 @@
 
 namespace {
 
-// The window on the default simulated board, in a scratch folder, with a clock that never
-// waits; everything put back at the end.
+// The window on a simulated board (the default one unless named), in a scratch folder, with a
+// clock that never waits; everything put back at the end.
 class WindowOnBoard {
   public:
-    explicit WindowOnBoard(const char* folder)
-        : dir_(std::filesystem::temp_directory_path() / folder),
+    explicit WindowOnBoard(const char* folder, int profile = kDefaultSimProfile)
+        : machine(*sim_profile(profile)),
+          dir_(std::filesystem::temp_directory_path() / folder),
           previous_(std::filesystem::current_path()) {
         std::filesystem::create_directories(dir_);
         std::filesystem::current_path(dir_);
@@ -43,7 +44,7 @@ class WindowOnBoard {
     }
 
     NullClock clock;
-    SimMachine machine{*sim_profile(kDefaultSimProfile)};
+    SimMachine machine;
     QuietPrompts prompts;
     std::unique_ptr<TMain> main;
 
@@ -68,12 +69,13 @@ class PaintCounter : public QObject {
     long paints = 0;
 };
 
-// One sensor tick of the shown window on the simulated Epox board: the readings, the fields,
-// the clock and load display, the tray hint, and the repaints it causes. The load changes at
-// every tick, as it does on a busy machine. Reports the paint events per tick beside the CPU
+// One sensor tick of the shown window on a simulated Winbond board (the argument: the DFI,
+// whose CPU temperature comes from an LM90 besides, the Epox and the Soltek): the readings, the
+// fields, the clock and load display, the tray hint, and the repaints it causes. The load changes
+// at every tick, as it does on a busy machine. Reports the paint events per tick beside the CPU
 // time.
 void BM_SensorTickOfTheShownWindow(benchmark::State& state) {
-    WindowOnBoard world("velmora-tick-bench");
+    WindowOnBoard world("velmora-tick-bench", static_cast<int>(state.range(0)));
     TMain& main = *world.main;
     main.show();
     QApplication::processEvents();
@@ -91,7 +93,7 @@ void BM_SensorTickOfTheShownWindow(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(counter.paints) / state.iterations());
     cpu_load.store(0);
 }
-BENCHMARK(BM_SensorTickOfTheShownWindow);
+BENCHMARK(BM_SensorTickOfTheShownWindow)->Arg(4)->Arg(7)->Arg(13);
 
 }  // namespace
 
