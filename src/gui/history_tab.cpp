@@ -87,7 +87,7 @@ QWidget* TMain::CreateCsvFileGroup(QWidget* sheet) {
     EditCsvFile->setPlaceholderText("empty: readings not logged");
     auto* row = new QHBoxLayout(group);
     row->setContentsMargins(8, 6, 8, 8);
-    row->addWidget(new QLabel("Log readings to CSV file:", group));
+    row->addWidget(new QLabel("Log readings to CSV", group));
     row->addWidget(EditCsvFile, 1);
     connect(EditCsvFile, &QLineEdit::editingFinished, this,
             [this] { Raise("CsvFileChange", &TMain::CsvFileChange, EditCsvFile); });
