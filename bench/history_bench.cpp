@@ -9,7 +9,6 @@
 #include <QImage>
 #include <QTabWidget>
 #include <cmath>
-#include <cstdlib>
 #include <ctime>
 #include <memory>
 
@@ -128,11 +127,3 @@ void BM_HistoryRedraw(benchmark::State& state) {
 BENCHMARK(BM_HistoryRedraw)->Arg(600)->Arg(3600)->Arg(21600)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}

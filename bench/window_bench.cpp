@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QTimer>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -96,11 +95,3 @@ void BM_SensorTickOfTheShownWindow(benchmark::State& state) {
 BENCHMARK(BM_SensorTickOfTheShownWindow)->Arg(4)->Arg(7)->Arg(13);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
