@@ -23,10 +23,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/prompts.h"
 #include "app/version.h"
 #include "automation/cpuload.h"
+#include "diag/debuglog.h"
 #include "gui/hardware_steps.h"
 #include "gui/up_down.h"
+#include "hw/port_io.h"
 
 namespace {
 constexpr int kClientWidth = 716;
@@ -132,6 +135,7 @@ TMain::TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes
     : QMainWindow(parent), prompts_(prompts), args_(std::move(args)), notes_(std::move(notes)) {
     steps_ = std::make_unique<HardwareSteps>();
     steps_->after_action_step = [this] { ShowHardwareProgress(); };
+    steps_->on_failure = [this](std::exception_ptr failure) { HardwareJobFailed(failure); };
     CreateControls();
     ConnectEvents();
     Startup();
@@ -346,6 +350,25 @@ void TMain::closeEvent(QCloseEvent* event) {
     }
     Raise("CloseFunc", &TMain::CloseFunc, this);
     event->accept();
+}
+
+// A job that ended with an exception has already had its end handled (busy state, controls);
+// what is left is to say it. A lost port grant is recovered as a sensor tick recovers it.
+void TMain::HardwareJobFailed(std::exception_ptr failure) {
+    std::string what = "unknown error";
+    try {
+        std::rethrow_exception(failure);
+    } catch (const PortAccessLost&) {
+        RegainPortAccess();
+        return;
+    } catch (const std::exception& e) {
+        what = e.what();
+    } catch (...) {
+    }
+    debug_print("VELMORA: Hardware work failed: %s\n", what.c_str());
+    StatusBar1->showMessage(QString::fromStdString("Hardware work failed: " + what));
+    ShowTrayHint();
+    prompts_.show_message("Hardware work failed: " + what);
 }
 
 void TMain::EnableHardwareStepping() {

@@ -29,6 +29,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -411,6 +412,7 @@ class TMain : public QMainWindow {
     // AutoFSB run after its current step and then do their work.
     HardwareSteps& hardware_steps() { return *steps_; }
     void EnableHardwareStepping();
+    void HardwareJobFailed(std::exception_ptr failure);
     bool autofsb_run_active = false;
     int autofsb_run_target = 0;  // the limit the run in progress walks to, MHz
     bool close_waiting_ = false;

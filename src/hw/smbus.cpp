@@ -22,7 +22,10 @@ bool host_usable(uint8_t bus) {
     return false;
 }
 
-// The host is neither cleared nor polled: it gets a fixed 50 ms to finish. The transaction
+// One transaction is one whole operation: from the first register written through the 50 ms
+// wait to the status and, for a read, the data, nothing else touches the ports (the wait is
+// slept, never handed to other work). The host is neither cleared nor polled: it gets a fixed
+// 50 ms to finish. The transaction
 // succeeded only when the host says it is done and its outcome code is 0; a done bit with a
 // code (no acknowledge, collision) is a failure, and the data register then holds a stale byte.
 bool run_transaction(uint16_t base, uint8_t protocol) {
@@ -43,10 +46,11 @@ bool smbus_read_byte_checked(uint8_t bus, uint8_t address, uint8_t command, uint
         return false;
     const uint16_t base = smbus_base(bus);
     address_slave(base, address, command);
-    if (!run_transaction(base, SMBUS_PROTOCOL_READ_BYTE_DATA))
-        return false;
-    value = port_in8(base + SMBUS_REG_DATA);
-    return true;
+    const bool ok = run_transaction(base, SMBUS_PROTOCOL_READ_BYTE_DATA);
+    if (ok)
+        value = port_in8(base + SMBUS_REG_DATA);
+    current_clock().operation_done();
+    return ok;
 }
 
 uint8_t smbus_read_byte(uint8_t bus, uint8_t address, uint8_t command) {
@@ -60,7 +64,9 @@ uint8_t smbus_write_byte(uint8_t bus, uint8_t address, uint8_t command, uint8_t 
     const uint16_t base = smbus_base(bus);
     address_slave(base, address, command);
     port_out8(value, base + SMBUS_REG_DATA);
-    return run_transaction(base, SMBUS_PROTOCOL_WRITE_BYTE_DATA) ? 0 : 1;
+    const bool ok = run_transaction(base, SMBUS_PROTOCOL_WRITE_BYTE_DATA);
+    current_clock().operation_done();
+    return ok ? 0 : 1;
 }
 
 void smbus_block_access(bool blocked) {

@@ -32,6 +32,20 @@ uint32_t RealClock::now_ms() {
 #endif
 }
 
+uint64_t RealClock::now_us() {
+#ifdef _WIN32
+    return uint64_t{timeGetTime()} * 1000u;
+#elif defined(CLOCK_BOOTTIME)
+    timespec ts{};
+    clock_gettime(CLOCK_BOOTTIME, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000u + static_cast<uint64_t>(ts.tv_nsec) / 1000u;
+#else
+    using namespace std::chrono;
+    return static_cast<uint64_t>(
+        duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+#endif
+}
+
 namespace {
 Clock* installed = nullptr;
 }

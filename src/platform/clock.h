@@ -10,12 +10,19 @@ class Clock {
     virtual ~Clock() = default;
     // A fixed wait; the hardware interfaces need these exact pauses, never a poll.
     virtual void sleep_ms(uint32_t ms) = 0;
-    // The wait inside one SMBus transaction, between its start and its status: the bus is
-    // busy, so nothing else may run in it. A clock that lets other work run during the
-    // hardware's waits does so after it instead.
+    // The wait inside one SMBus transaction, between its start and its status. It is always
+    // slept: the transaction is one whole operation, and nothing else may touch the ports
+    // before its status and data are read.
     virtual void bus_wait_ms(uint32_t ms) { sleep_ms(ms); }
+    // Said by the hardware code right after a whole operation that waited on the bus (one SMBus
+    // transaction). A clock that runs long work step by step may hand the thread back here for
+    // a moment, but lets no other work touch the ports before the caller goes on: the caller
+    // may be in the middle of a sequence (a register read, then written back).
+    virtual void operation_done() {}
     // Milliseconds since an arbitrary start, counting on during suspend; wraps at 2^32.
     virtual uint32_t now_ms() = 0;
+    // The same clock in microseconds, for deciding whether a wait has fully passed.
+    virtual uint64_t now_us() { return uint64_t{now_ms()} * 1000u; }
 };
 
 // Sleeps for real; counts with CLOCK_BOOTTIME on Linux so that a standby shows as a gap.
@@ -23,6 +30,7 @@ class RealClock : public Clock {
   public:
     void sleep_ms(uint32_t ms) override;
     uint32_t now_ms() override;
+    uint64_t now_us() override;
 };
 
 // Advances at once and remembers each wait, for tests and benchmarks.

@@ -27,6 +27,8 @@ class Fiber {
     static void yield();
     // The fiber the calling code runs on; nullptr on the thread's own stack.
     static Fiber* current();
+    // How many stacks this thread has made so far; an ended fiber's stack serves the next.
+    static size_t stacks_made();
 
     struct Impl;
 

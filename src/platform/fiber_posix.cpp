@@ -7,6 +7,7 @@
 #include <exception>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "platform/fiber.h"
 
@@ -20,6 +21,7 @@
 #endif
 #endif
 #ifdef VELMORA_ASAN_FIBERS
+#include <sanitizer/asan_interface.h>
 #include <sanitizer/common_interface_defs.h>
 #endif
 
@@ -32,6 +34,20 @@ constexpr size_t kStackBytes = 8u << 20;
 constexpr size_t kStackBytes = 2u << 20;
 #endif
 thread_local Fiber* running_fiber = nullptr;
+
+// Stacks of ended fibers, kept for the next: a sensor tick every second would otherwise map and
+// unmap a stack each time. A stack is only ever used by one fiber at a time.
+constexpr size_t kPooledStacks = 4;
+struct SpareStacks {
+    std::vector<void*> stacks;
+    size_t bytes = 0;
+    size_t made = 0;
+    ~SpareStacks() {
+        for (void* stack : stacks)
+            munmap(stack, bytes);
+    }
+};
+thread_local SpareStacks spare;
 }  // namespace
 
 struct Fiber::Impl {
@@ -88,17 +104,33 @@ Fiber::Fiber(std::function<void()> body) : impl_(std::make_unique<Impl>()) {
     impl_->body = std::move(body);
     impl_->guard = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     impl_->stack_bytes = kStackBytes + impl_->guard;
+    if (!spare.stacks.empty()) {
+        impl_->stack = spare.stacks.back();
+        spare.stacks.pop_back();
+#ifdef VELMORA_ASAN_FIBERS
+        // The frames of the fiber that used it last are gone.
+        __asan_unpoison_memory_region(static_cast<char*>(impl_->stack) + impl_->guard, kStackBytes);
+#endif
+        return;
+    }
     void* memory = mmap(nullptr, impl_->stack_bytes, PROT_READ | PROT_WRITE,
                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
     if (memory == MAP_FAILED)
         throw std::runtime_error("no memory for a fiber stack");
     mprotect(memory, impl_->guard, PROT_NONE);
     impl_->stack = memory;
+    ++spare.made;
 }
 
 Fiber::~Fiber() {
-    if (impl_->stack)
-        munmap(impl_->stack, impl_->stack_bytes);
+    if (!impl_->stack)
+        return;
+    if (spare.stacks.size() < kPooledStacks) {
+        spare.bytes = impl_->stack_bytes;
+        spare.stacks.push_back(impl_->stack);
+        return;
+    }
+    munmap(impl_->stack, impl_->stack_bytes);
 }
 
 void Fiber::resume() {
@@ -150,4 +182,8 @@ void Fiber::yield() {
 
 Fiber* Fiber::current() {
     return running_fiber;
+}
+
+size_t Fiber::stacks_made() {
+    return spare.made;
 }

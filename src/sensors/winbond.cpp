@@ -161,7 +161,8 @@ void winbond_read_fans() {
     hwmon_write_register(W83627HF_REG_BANK, 0x04);
     c[6].value = first_clock(hwmon_read_register(W83782D_REG_PWMCLK34));
     c[7].value = second_clock(hwmon_read_register(W83782D_REG_PWMCLK34));
-    // Bank 4 stays selected: every read selects its banks itself.
+    // Back to bank 0, where a kernel driver or any later reader expects the chip.
+    hwmon_write_register(W83627HF_REG_BANK, 0x00);
 }
 
 void winbond_write() {
@@ -177,6 +178,7 @@ void winbond_write() {
     hwmon_write_register(W83782D_REG_PWM4, c[5].value);
     hwmon_write_register(W83627HF_REG_BANK, 0x04);
     write_pwm_clock(W83782D_REG_PWMCLK34, c[6].value, c[7].value);
+    hwmon_write_register(W83627HF_REG_BANK, 0x00);
 }
 
 void winbond_reset_state() {

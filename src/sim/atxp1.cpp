@@ -54,6 +54,7 @@ Atxp1::Atxp1(SimWorld& world, const SimProfile& profile)
 
 void Atxp1::reset_registers() {
     watch_.reset();
+    vid_changed_ = false;
     for (uint8_t& r : regs_)
         r = 0x00;
     // The BIOS of a board the ATXP1 belongs to sets the core voltage through it at boot: the
@@ -122,6 +123,9 @@ void Atxp1::write_byte(uint8_t command, uint8_t value) {
     }
     if (command == ATXP1_REG_CVID)
         return;  // input pins
+    const uint32_t now = current_clock().now_ms();
+    if (command == ATXP1_REG_VID && regs_[command] != value)
+        watch_vid_pace(value, now);
     const VcoreRail before = core_rail();
     if (regs_[command] != value)
         ++world_.state_changes;
@@ -134,7 +138,22 @@ void Atxp1::write_byte(uint8_t command, uint8_t value) {
         return;
     }
     watch_.write(before, core_rail());
-    sim_cpu_changed(world_, stable_before, current_clock().now_ms());
+    sim_cpu_changed(world_, stable_before, now);
+}
+
+// Stepping the core voltage code by code is only gentle when the regulator has settled on each
+// code before the next comes; codes written faster reach the CPU as one jump.
+void Atxp1::watch_vid_pace(uint8_t value, uint32_t now_ms) {
+    const uint32_t apart = now_ms - vid_changed_ms_;
+    if (vid_changed_ && apart < ATXP1_VID_SETTLE_MS) {
+        char text[112];
+        std::snprintf(text, sizeof text,
+                      "ATXP1 VID 0x%02x written %u ms after 0x%02x, before the regulator settled",
+                      value, static_cast<unsigned>(apart), regs_[ATXP1_REG_VID]);
+        world_.record_fault(text);
+    }
+    vid_changed_ = true;
+    vid_changed_ms_ = now_ms;
 }
 
 void Atxp1::save_registers(StateSection& out) const {

@@ -19,6 +19,8 @@ inline constexpr uint8_t ATXP1_REG_GPIO2 = 0x0A;  // board-wired voltage selecto
 inline constexpr uint8_t ATXP1_REG_COUNT = 0x10;
 
 inline constexpr uint8_t ATXP1_VID_MASK = 0x1F;
+// The core regulator needs this long to settle on a new VID code before the next one.
+inline constexpr uint32_t ATXP1_VID_SETTLE_MS = 100;
 inline constexpr uint8_t ATXP1_VID_ENABLE = 0x20;
 
 class Atxp1 : public SimSmbusDevice {
@@ -45,9 +47,13 @@ class Atxp1 : public SimSmbusDevice {
     uint8_t regulator_code() const;
     // Sets the rails from the registers.
     void drive_rails();
+    // Records a new VID code that follows the last one before the regulator settled.
+    void watch_vid_pace(uint8_t value, uint32_t now_ms);
 
     SimWorld& world_;
     const SimProfile& profile_;
     uint8_t regs_[ATXP1_REG_COUNT] = {};
     VcoreRailWatch watch_;
+    bool vid_changed_ = false;  // a write changed the VID register since power-on
+    uint32_t vid_changed_ms_ = 0;
 };

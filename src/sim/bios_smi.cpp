@@ -105,6 +105,7 @@ void BiosSmi::reset() {
     regs_.data = kSmiStatusOk;
     for (uint32_t& reg : regs_.mailbox)
         reg = kSmiMailboxIdle;  // filled by the BIOS at POST
+    answer_unread_ = false;
 }
 
 void BiosSmi::save(StateSection& out) const {
@@ -174,8 +175,12 @@ uint32_t BiosSmi::in(uint16_t port, int width) {
     if (width == 1 && port == kSmiQueryPort)
         return regs_.query == kSmiQueryMagic ? kSmiFunctionCode : 0xFF;
     uint32_t value = 0;
-    for (int i = 0; i < width; ++i)
-        value |= uint32_t{read_byte(static_cast<uint16_t>(port + i))} << (8 * i);
+    for (int i = 0; i < width; ++i) {
+        const auto p = static_cast<uint16_t>(port + i);
+        if (p == kSmiDataPort)
+            answer_unread_ = false;
+        value |= uint32_t{read_byte(p)} << (8 * i);
+    }
     return value;
 }
 
@@ -223,7 +228,18 @@ void BiosSmi::write_byte(uint16_t port, uint8_t value) {
     reg = (reg & ~(0xFFu << shift)) | (uint32_t{value} << shift);
 }
 
+// One request at a time: a request raised before the status of the last one was read means
+// two users of the mailbox cut into each other, and one of them takes the other's answer.
 void BiosSmi::raise_smi() {
+    if (answer_unread_) {
+        char text[96];
+        std::snprintf(text, sizeof text,
+                      "SMI request 0x%02x raised before the answer to 0x%02x was read", regs_.data,
+                      last_function_);
+        world_.record_fault(text);
+    }
+    last_function_ = regs_.data;
+    answer_unread_ = true;
     regs_.data = run(regs_.data);
 }
 

@@ -110,4 +110,7 @@ class BiosSmi : public SimIoDevice {
     std::vector<uint8_t> invalid_functions_;  // answered with kSmiStatusInvalid
     std::vector<uint8_t> failed_functions_;   // answered with kSmiStatusFailed
     SmiRegs regs_;
+    // The status of the last request is still in the data port, unread; and its function.
+    bool answer_unread_ = false;
+    uint8_t last_function_ = 0;
 };

@@ -260,6 +260,7 @@ uint32_t Nforce2Pci::in(uint16_t port, int width) {
     const uint32_t all_ones = width >= 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;
     if (port == PCI_CONFIG_ADDRESS)
         return width == 4 ? state_.config_address : all_ones;
+    state_.address_unused = false;
     const int function = selected_function();
     const bool smbus = function < 0 && selects_smbus_function(state_.config_address);
     if ((function < 0 && !smbus) || !decodes(port))
@@ -284,13 +285,29 @@ void Nforce2Pci::out(uint16_t port, int width, uint32_t value) {
         return;
     if (port == PCI_CONFIG_ADDRESS) {
         if (width == 4)
-            state_.config_address = value;
+            write_address(value);
         return;
     }
+    state_.address_unused = false;
     const int function = selected_function();
     if (function < 0 || !decodes(port))
         return;
     write_config(function, state_.config_address & 0xFC, port - PCI_CONFIG_DATA, width, value);
+}
+
+// An access is an address and then its data. A second address before the first one's data
+// means two users of the mechanism cut into each other: one of them reads or writes the
+// register the other addressed. That is recorded; writing 0 (no enable bit) closes an access.
+void Nforce2Pci::write_address(uint32_t value) {
+    if (state_.address_unused && (value & kConfigEnable)) {
+        char text[112];
+        std::snprintf(text, sizeof text,
+                      "PCI configuration address 0x%08x written before the data access of 0x%08x",
+                      value, state_.config_address);
+        world_.record_fault(text);
+    }
+    state_.config_address = value;
+    state_.address_unused = (value & kConfigEnable) != 0;
 }
 
 // Each byte lane takes its own write; read-only and absent bytes keep their value and the

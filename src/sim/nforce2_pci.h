@@ -70,10 +70,13 @@ class Nforce2Pci : public SimIoDevice {
     // Configuration mechanism #1 and the five functions' 256-byte configuration spaces.
     struct Nforce2PciState {
         uint32_t config_address = 0;
+        // An enabled address was written and no data access has used it yet.
+        bool address_unused = false;
         uint8_t config[kFunctions][256] = {};
     };
 
     void power_on_config();
+    void write_address(uint32_t value);
     void classify_bytes();
     // The function the address register selects, or -1 when it selects none.
     int selected_function() const;

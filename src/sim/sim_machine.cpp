@@ -38,8 +38,8 @@ constexpr const char* kUnstableSettingsKey = "unstable_settings";
 
 SimMachine::SimMachine(const SimProfile& profile) : profile_(profile) {
     pci_ = std::make_unique<Nforce2Pci>(world_, profile_);
-    smbus_[0] = std::make_unique<SmbusHost>(0x5000);
-    smbus_[1] = std::make_unique<SmbusHost>(0x5100);
+    smbus_[0] = std::make_unique<SmbusHost>(world_, 0x5000);
+    smbus_[1] = std::make_unique<SmbusHost>(world_, 0x5100);
     if (profile_.vid_chip == SimVidChip::Atxp1) {
         atxp1_ = std::make_unique<Atxp1>(world_, profile_);
         vid_chip_ = atxp1_.get();

@@ -14,7 +14,7 @@ constexpr const char* kKeys[SMBHOST_REG_COUNT] = {"protocol", "status", "address
 
 }  // namespace
 
-SmbusHost::SmbusHost(uint16_t base) : base_(base) {
+SmbusHost::SmbusHost(SimWorld& world, uint16_t base) : world_(world), base_(base) {
     std::snprintf(name_, sizeof name_, "SMBUS%d", ((base - kFirstHostBase) >> 8) & 0xF);
     reset();
 }
@@ -27,6 +27,8 @@ void SmbusHost::reset() {
     // Every host register powers up as 0: no protocol, no status, nobody addressed.
     for (uint8_t& r : regs_)
         r = 0;
+    unread_ = Unread::Nothing;
+    overlap_recorded_ = false;
 }
 
 bool SmbusHost::decodes(uint16_t port) const {
@@ -40,6 +42,8 @@ uint32_t SmbusHost::in(uint16_t port, int width) {
     for (int i = 0; i < width; ++i) {
         const uint16_t p = static_cast<uint16_t>(port + i);
         const uint8_t byte = decodes(p) ? regs_[p - base_] : 0xFF;
+        if (decodes(p))
+            read_register(static_cast<uint8_t>(p - base_));
         value |= static_cast<uint32_t>(byte) << (8 * i);
     }
     return value;
@@ -53,9 +57,33 @@ void SmbusHost::out(uint16_t port, int width, uint32_t value) {
     }
 }
 
+// The host runs one transaction at a time, and its registers hold that transaction's outcome
+// until the next one: software that sets up a new transaction before it read the status (and,
+// after a successful read, the data) of the last one has let two users of the bus cut into each
+// other, and one of them takes the other's byte. That is recorded.
+void SmbusHost::read_register(uint8_t reg) {
+    if (reg == SMBHOST_REG_STATUS && unread_ == Unread::Status) {
+        const bool read_ok = regs_[SMBHOST_REG_PROTOCOL] == SMBHOST_PROTOCOL_READ_BYTE_DATA &&
+                             regs_[SMBHOST_REG_STATUS] == SMBHOST_STATUS_DONE;
+        unread_ = read_ok ? Unread::Data : Unread::Nothing;
+    } else if (reg == SMBHOST_REG_DATA && unread_ == Unread::Data) {
+        unread_ = Unread::Nothing;
+    }
+}
+
 // The status register is plain storage: software may clear it, the host itself only overwrites
 // it with the outcome of the next transaction.
 void SmbusHost::write_register(uint8_t reg, uint8_t value) {
+    if (reg != SMBHOST_REG_STATUS && unread_ != Unread::Nothing && !overlap_recorded_) {
+        char text[128];
+        std::snprintf(text, sizeof text,
+                      "%s: a new transaction was set up before the %s of the last one (device "
+                      "0x%02x, register 0x%02x) was read",
+                      name_, unread_ == Unread::Status ? "status" : "data",
+                      regs_[SMBHOST_REG_ADDRESS] >> 1, regs_[SMBHOST_REG_COMMAND]);
+        world_.record_fault(text);
+        overlap_recorded_ = true;
+    }
     regs_[reg] = value;
     if (reg == SMBHOST_REG_PROTOCOL)
         run_transaction();
@@ -67,6 +95,8 @@ void SmbusHost::write_register(uint8_t reg, uint8_t value) {
 // (the data register then keeps its old byte), "unsupported protocol" for anything but the
 // two byte-data protocols, which touches no slave.
 void SmbusHost::run_transaction() {
+    unread_ = Unread::Status;
+    overlap_recorded_ = false;
     const uint8_t protocol = regs_[SMBHOST_REG_PROTOCOL];
     uint8_t& status = regs_[SMBHOST_REG_STATUS];
     if (protocol != SMBHOST_PROTOCOL_READ_BYTE_DATA &&

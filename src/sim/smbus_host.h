@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "sim/sim_device.h"
+#include "sim/sim_world.h"
 
 // Host registers, as offsets from the host's base.
 inline constexpr uint8_t SMBHOST_REG_PROTOCOL = 0;
@@ -27,7 +28,7 @@ inline constexpr uint8_t SMBHOST_STATUS_UNSUPPORTED = 0x19;  // protocol the hos
 class SmbusHost : public SimIoDevice {
   public:
     // base: 0x5000 for bus 0, 0x5100 for bus 1; the name follows ("SMBUS0", "SMBUS1").
-    explicit SmbusHost(uint16_t base);
+    SmbusHost(SimWorld& world, uint16_t base);
 
     // Puts a slave on the bus at a 7-bit address (bit 7 is dropped); nullptr removes it.
     void attach(uint8_t address, SimSmbusDevice* device);
@@ -42,10 +43,17 @@ class SmbusHost : public SimIoDevice {
     void out(uint16_t port, int width, uint32_t value) override;
 
   private:
+    // What of the last transaction's outcome software has not read yet.
+    enum class Unread : uint8_t { Nothing, Status, Data };
+
     void write_register(uint8_t reg, uint8_t value);
+    void read_register(uint8_t reg);
     void run_transaction();
 
+    SimWorld& world_;
     uint16_t base_;
+    Unread unread_ = Unread::Nothing;
+    bool overlap_recorded_ = false;  // once per transaction cut into
     char name_[8];
     uint8_t regs_[SMBHOST_REG_COUNT] = {};  // indexed by SMBHOST_REG_*
     SimSmbusDevice* slaves_[128] = {};

@@ -53,8 +53,7 @@ class Stepping : public ::testing::Test, protected WindowWorld {
     // One step of whichever job waits; what the GUI thread slept inside it, in ms (the wait
     // before it is the timer's, not the thread's).
     uint32_t step() {
-        const int64_t timer_wait =
-            std::max(steps().pending_wait(Kind::Action), steps().pending_wait(Kind::Sensors));
+        const int64_t timer_wait = steps().next_wait();
         const size_t before = clock.sleeps.size();
         EXPECT_TRUE(steps().run_next_step());
         uint32_t slept = std::accumulate(clock.sleeps.begin() + before, clock.sleeps.end(), 0u);
@@ -171,13 +170,17 @@ TEST_F(Stepping, AnAutoFsbRunStepsAndEndsOnAHotReadingOrAnApplyAfterItsCurrentSt
     EXPECT_EQ(text.find("set_fsb", text.find(stop_line)), std::string::npos);
     EXPECT_EQ(status(), "Done.");
 
-    // A close during a run: it ends after the step in progress, and the close goes on.
+    // A close during a run: it ends after the step in progress, its wait not cut, and the
+    // close goes on.
     main->AutoFSB(main->TimerAutoFSBmax);
     main->AutoFSB(main->TimerAutoFSBmax);
     ASSERT_TRUE(main->autofsb_run_active);
-    EXPECT_FALSE(main->close());
     step();
-    EXPECT_FALSE(steps().busy_at_all());
+    const uint32_t waited_before = std::accumulate(clock.sleeps.begin(), clock.sleeps.end(), 0u);
+    EXPECT_FALSE(main->close());
+    while (steps().busy_at_all())
+        step();
+    EXPECT_GE(std::accumulate(clock.sleeps.begin(), clock.sleeps.end(), 0u) - waited_before, 150u);
     EXPECT_TRUE(main->closing_);
     EXPECT_EQ(count(log(), "AUTOFSB: stopped at"), 2u);
     EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();

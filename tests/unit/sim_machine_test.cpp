@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "helpers/fake_platform.h"
 #include "helpers/temp_dir.h"
@@ -84,6 +87,7 @@ TEST_F(SimMachineTest, SettingsSurviveTheStateFileAndAPowerCycleForgetsThem) {
     SimMachine& m = boot(7);
     // Vcore 1.65 -> 1.70 in two codes, FSB taken over at 166 and raised to 167.
     smbus_write_byte(0, 0x37, 0x00, 0x27);
+    clock.advance(100);
     smbus_write_byte(0, 0x37, 0x00, 0x26);
     pci_config_write(0, 0, 0, 0xA4, 0x00103508, 4);  // N 53, M 8: 166 MHz
     pci_config_write(0, 0, 0, 0xA8, 1, 1);
@@ -270,8 +274,10 @@ TEST_F(SimMachineTest, TheCpuHeatsWithLoadAndVoltageAndCoolsWithItsFan) {
     const double busy = m.world().cpu_temp_c;
     EXPECT_GT(busy, idle + 15);
     // More volts, more heat: 1.65 -> 1.75 V in single codes.
-    for (uint8_t code = 0x27; code >= 0x24; --code)
+    for (uint8_t code = 0x27; code >= 0x24; --code) {
         smbus_write_byte(0, 0x37, 0, code);
+        clock.advance(100);
+    }
     clock.advance(300000);
     m.advance();
     EXPECT_GT(m.world().cpu_temp_c, busy + 2);
@@ -335,10 +341,104 @@ TEST_F(SimMachineTest, TheCoreRailWatchFlagsPeaksAndLargeStepsButNotSmallSteps) 
                 clock.advance(1000);
             else
                 ASSERT_EQ(smbus_write_byte(p.vid_bus, p.vid_address, reg, value), 0) << c.what;
+            clock.advance(100);  // the regulator settles before the next write
         }
         m.close_write_bursts();
         EXPECT_NEAR(m.world().vcore, c.vcore, 1e-9) << c.what;
         EXPECT_EQ(m.world().faults, c.faults) << c.what;
+    }
+}
+
+// Two users of one mechanism that cut into each other: one takes the other's answer (the harm
+// of an SMBus read whose status comes after another transaction). Whole accesses, also
+// failed ones and those of two hosts side by side, are no fault.
+TEST_F(SimMachineTest, AnAccessThatCutsIntoAnotherIsAFault) {
+    // The DFI board (4): ATXP1 (0x4E) and LM90 both on bus 1, SMI BIOS.
+    const auto start = [](uint16_t base, uint8_t address, uint8_t command, uint8_t protocol) {
+        port_out8(command, base + 3);
+        port_out8(static_cast<uint8_t>(address << 1), base + 2);
+        port_out8(protocol, base + 0);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(VirtualClock&)> accesses;
+        const char* fault;  // the start of the one fault recorded, or nullptr
+    };
+    const Case cases[] = {
+        {"a read set up before the last read's status",
+         [&](VirtualClock&) {
+             start(0x5100, 0x4E, 0x0A, 0x07);
+             start(0x5100, 0x4C, 0x00, 0x07);
+             port_in8(0x5101);
+             port_in8(0x5104);
+         },
+         "SMBUS1: a new transaction was set up before the status of the last one (device 0x4e, "
+         "register 0x0a)"},
+        {"a write set up between the last read's status and its data",
+         [&](VirtualClock&) {
+             start(0x5100, 0x4C, 0x00, 0x07);
+             port_in8(0x5101);
+             port_out8(0x0C, 0x5104);
+         },
+         "SMBUS1: a new transaction was set up before the data of the last one"},
+        {"whole transactions, a failed one without its data, two hosts side by side",
+         [&](VirtualClock&) {
+             start(0x5100, 0x4E, 0x0A, 0x07);
+             start(0x5000, 0x4C, 0x00, 0x07);
+             port_in8(0x5101);
+             port_in8(0x5104);
+             port_in8(0x5001);  // nobody at 0x4C on bus 0: no data to read
+             smbus_read_byte(1, 0x4C, 0x00);
+         },
+         nullptr},
+        {"a PCI address before the data access of the last",
+         [&](VirtualClock&) {
+             port_out32(pci_config_address(0, 0, 0, 0xA4), 0xCF8);
+             port_out32(pci_config_address(0, 0, 5, 0x48), 0xCF8);
+             port_in32(0xCFC);
+         },
+         "PCI configuration address 0x80000548 written before the data access of 0x800000a4"},
+        {"whole PCI accesses",
+         [&](VirtualClock&) {
+             uint32_t v = 0;
+             pci_config_read(0, 0, 0, 0xA4, v, 4);
+             pci_config_write(0, 0, 0, 0xA0, 0, 4);
+             pci_config_read(0, 0, 5, 0x48, v, 4);
+         },
+         nullptr},
+        {"an SMI request before the last answer was read",
+         [&](VirtualClock&) {
+             port_out8(0x01, 0x442F);
+             port_out8(0xE1, 0x442E);
+             port_out8(0x12, 0x442F);
+             port_out8(0xE1, 0x442E);
+         },
+         "SMI request 0x12 raised before the answer to 0x01 was read"},
+        {"two VID codes before the regulator settled",
+         [&](VirtualClock&) {
+             smbus_write_byte(1, 0x4E, 0x00, 0x27);
+             smbus_write_byte(1, 0x4E, 0x00, 0x26);
+         },
+         "ATXP1 VID 0x26 written 50 ms after 0x27, before the regulator settled"},
+        {"two VID codes with the regulator's pause between them",
+         [&](VirtualClock& c) {
+             smbus_write_byte(1, 0x4E, 0x00, 0x27);
+             c.advance(50);
+             smbus_write_byte(1, 0x4E, 0x00, 0x26);
+         },
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SimMachine& m = boot(4);
+        c.accesses(clock);
+        m.close_write_bursts();
+        if (!c.fault) {
+            EXPECT_EQ(m.world().faults, std::vector<std::string>{}) << c.what;
+            continue;
+        }
+        ASSERT_EQ(m.world().faults.size(), 1u) << c.what;
+        EXPECT_EQ(m.world().faults[0].rfind(c.fault, 0), 0u)
+            << c.what << ": " << m.world().faults[0];
     }
 }
 

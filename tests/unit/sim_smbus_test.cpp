@@ -67,8 +67,10 @@ class SimSmbus : public ::testing::Test {
     }
 
     uint8_t vid_read(uint8_t reg) { return smbus_read_byte(0, kAtxp1, reg); }
+    // As velmora does: each write followed by the regulator's settling time.
     void vid_write(uint8_t reg, uint8_t value) {
         ASSERT_EQ(smbus_write_byte(0, kAtxp1, reg, value), 0);
+        clock.advance(100);
     }
     // Register 0 one code at a time, both ends included.
     void vid_step(int from, int to) {
@@ -89,8 +91,8 @@ class SimSmbus : public ::testing::Test {
     SimWorld msi_world;  // the MS-3 drives a board of its own
     const SimProfile& epox = *sim_profile(7);
     const SimProfile& msi = *sim_profile(10);
-    SmbusHost bus0{0x5000};
-    SmbusHost bus1{0x5100};
+    SmbusHost bus0{world, 0x5000};
+    SmbusHost bus1{world, 0x5100};
     Atxp1 atxp1{world, epox};
     Ms3 ms3{msi_world, msi};
     Lm90 lm90{world};
@@ -262,7 +264,7 @@ TEST_F(SimSmbus, StateSurvivesSaveAndLoad) {
     ms3.save(sm);
 
     SimWorld world2, msi_world2;
-    SmbusHost host0(0x5000), host1(0x5100);
+    SmbusHost host0(world2, 0x5000), host1(world2, 0x5100);
     Atxp1 atxp1b(world2, epox);
     Lm90 lm90b(world2);
     Ms3 ms3b(msi_world2, msi);

@@ -104,7 +104,7 @@ TEST_F(Winbond, DetectionReadsTheVendorIdInBothBanksThenTheChipId) {
     EXPECT_EQ(read_file(kDebugLogName), "");
 }
 
-TEST_F(Winbond, ReadVisitsEachRegisterInTurnAndTheW83782dBank4) {
+TEST_F(Winbond, ReadVisitsEachRegisterInTurnAndTheW83782dBank4ThenBank0) {
     for (uint8_t chip : {kW83627hf, kW83782d}) {
         restart();
         ASSERT_EQ(detect(chip), 1);
@@ -137,6 +137,7 @@ TEST_F(Winbond, ReadVisitsEachRegisterInTurnAndTheW83782dBank4) {
             wr(0x4E, 0x04);
             rd(0x5C, 0x43);
             rd(0x5C, 0x43);
+            wr(0x4E, 0x00);  // left in bank 0
         }
         winbond_read();
         EXPECT_EQ(ports_.accesses, expected_) << int(chip);
@@ -174,6 +175,7 @@ TEST_F(Winbond, WriteMergesTheClockSelectsInTwoStepsAndCoversTheW83782dSecondPai
             rd(0x5C, 0xFF);
             wr(0x5C, 0xF9);  // reserved bits 3 and 7 kept
             wr(0x5C, 0xB9);  // 0x13 keeps its three select bits
+            wr(0x4E, 0x00);  // left in bank 0
         }
         winbond_write();
         EXPECT_EQ(ports_.accesses, expected_) << int(chip);
