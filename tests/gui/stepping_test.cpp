@@ -6,18 +6,23 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
+#include <csignal>
+#include <cstdio>
 #include <memory>
 #include <numeric>
+#include <stdexcept>
 #include <string>
 
 #include "automation/cpuload.h"
 #include "automation/presets.h"
 #include "board/fsb.h"
+#include "gui/close_signals.h"
 #include "gui/hardware_steps.h"
 #include "gui/main_window.h"
 #include "helpers/window_world.h"
@@ -209,6 +214,127 @@ TEST_F(Stepping, OnTheLm90BoardsASensorTickReadsOneTransactionPerStep) {
         main.reset();
         install_port_backend(&machine);
     }
+}
+
+// Every kind of job, ended by each kind of request: an Apply and an AutoFSB run stop at their
+// next whole step, a sensor tick and a board change (they only read) run to their end; the
+// close then saves the files, and the board holds what the window shows as applied.
+TEST_F(Stepping, EachKindOfJobEndsAtAWholeStepOnEachKindOfRequest) {
+    enum class Job { Apply, AutoFsbRun, BoardChange, SensorTick };
+    enum class End { Close, Sigterm, Standby };
+    const std::pair<Job, End> cases[] = {
+        {Job::Apply, End::Close},        {Job::Apply, End::Sigterm},
+        {Job::Apply, End::Standby},      {Job::AutoFsbRun, End::Close},
+        {Job::AutoFsbRun, End::Sigterm}, {Job::AutoFsbRun, End::Standby},
+        {Job::BoardChange, End::Close},  {Job::BoardChange, End::Sigterm},
+        {Job::SensorTick, End::Close},   {Job::SensorTick, End::Sigterm},
+    };
+    for (const auto& [job, end] : cases) {
+        const std::string what = std::to_string(int(job)) + "/" + std::to_string(int(end));
+        SimMachine board{*sim_profile(4)};  // the LM90 on the VID chip's bus
+        install_port_backend(&board);
+        write_file("sensormap.ini", read_file(VELMORA_SOURCE_DIR "/data/sensormap.ini"));
+        const size_t log_start = log().size();
+        start("MinFSB=166\r\nMaxFSB=190\r\nDelayChange=1000\r\n", sim_profile(4)->number);
+        CloseSignals close_signals;
+        close_signals.attach(main.get());
+        main->UpdateSensor(main->Timer1);  // the tick a standby is measured from
+        while (steps().busy_at_all())
+            step();
+        switch (job) {
+            case Job::Apply:
+                main->ShowFsb(190);
+                main->Apply(main->ButtonApply);
+                break;
+            case Job::AutoFsbRun:
+                main->CheckBoxAutoFSB->setChecked(true);
+                cpu_load.store(95);
+                main->AutoFSB(main->TimerAutoFSBmax);
+                main->AutoFSB(main->TimerAutoFSBmax);
+                break;
+            case Job::BoardChange:
+                main->PageControl1->setCurrentWidget(main->TabSheet3);
+                main->Button1->click();
+                break;
+            case Job::SensorTick:
+                main->UpdateSensor(main->Timer1);
+                break;
+        }
+        ASSERT_TRUE(steps().busy_at_all()) << what;
+        for (int i = 0; i < 4 && steps().busy_at_all(); ++i)
+            step();
+        std::remove("config.ini");
+        const size_t sleeps_before_end = clock.sleeps.size();
+        switch (end) {
+            case End::Close:
+                main->close();
+                break;
+            case End::Sigterm:
+                raise(SIGTERM);
+                QCoreApplication::processEvents();
+                break;
+            case End::Standby:
+                clock.advance(200000);
+                main->UpdateSensor(main->Timer1);
+                break;
+        }
+        for (int i = 0; i < 2000 && steps().busy_at_all(); ++i)
+            step();
+        EXPECT_FALSE(steps().busy_at_all()) << what;
+        // The step in progress had its whole wait: 150 ms per MHz, or the run's step delay.
+        const uint32_t slept_to_end =
+            std::accumulate(clock.sleeps.begin() + sleeps_before_end, clock.sleeps.end(), 0u);
+        if ((job == Job::Apply || job == Job::AutoFsbRun) && end != End::Standby) {
+            EXPECT_GE(slept_to_end, 150u) << what;
+        }
+        EXPECT_TRUE(board.world().faults.empty()) << what << ": " << board.world().faults[0];
+        EXPECT_DOUBLE_EQ(board.world().fsb_mhz, main->values_applied.fsb) << what;
+        const std::string text = log().substr(log_start);
+        EXPECT_EQ(text.find("failed"), std::string::npos) << what;
+        if (end == End::Standby) {
+            EXPECT_NE(text.find("VELMORA: Standby detected\n"), std::string::npos) << what;
+            EXPECT_TRUE(main->ButtonApply->isEnabled()) << what;
+        } else {
+            EXPECT_TRUE(main->closing_) << what;
+            EXPECT_NE(read_file("config.ini").find("[Main]"), std::string::npos) << what;
+        }
+        main.reset();
+        install_port_backend(&machine);
+    }
+}
+
+// An exception inside a job reaches the window after the job's own end: the controls of an
+// action come back, the progress gives way to the error, and the user is told.
+TEST_F(Stepping, AJobThatThrowsEndsItsBusyStateAndIsToldWhatWentWrong) {
+    // The bus fails on the third PLL step of the walk.
+    struct FailingBus : PortBackend {
+        SimMachine& inner;
+        int data_writes = 0;
+        explicit FailingBus(SimMachine& m) : inner(m) {}
+        uint8_t in8(uint16_t p) override { return inner.in8(p); }
+        uint16_t in16(uint16_t p) override { return inner.in16(p); }
+        uint32_t in32(uint16_t p) override { return inner.in32(p); }
+        void out8(uint16_t p, uint8_t v) override { inner.out8(p, v); }
+        void out16(uint16_t p, uint16_t v) override { inner.out16(p, v); }
+        void out32(uint16_t p, uint32_t v) override {
+            if (p == 0xCFC && ++data_writes > 200)
+                throw std::runtime_error("the bus went away");
+            inner.out32(p, v);
+        }
+    } failing{machine};
+    start("");
+    install_port_backend(&failing);
+    main->ShowFsb(200);
+    main->Apply(main->ButtonApply);
+    while (steps().busy_at_all())
+        step();
+    EXPECT_TRUE(main->ButtonApply->isEnabled());
+    EXPECT_TRUE(main->ButtonPresetApply->isEnabled());
+    EXPECT_EQ(fsb_walk_progress().target, 0);
+    EXPECT_EQ(status(), "Hardware work failed: the bus went away");
+    EXPECT_EQ(prompts.messages.back(), "Hardware work failed: the bus went away");
+    EXPECT_NE(log().find("VELMORA: Hardware work failed: the bus went away\n"), std::string::npos);
+    install_port_backend(&machine);
 }
 
 // The A7N8X's question inside an Apply runs an event loop of its own: sensor ticks go on in

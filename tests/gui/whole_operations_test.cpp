@@ -4,12 +4,14 @@
 // least as long as the hardware needs.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QEventLoop>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -182,8 +184,10 @@ TEST_F(WholeOperations, NoWaitBetweenStepsIsShorterThanTheHardwareNeeds) {
     EXPECT_EQ(main->StatusBar1->currentMessage().toStdString(), "Done.");
     ASSERT_EQ(timed.pll_steps.size(), 6u);  // the running clock, then five steps
     ASSERT_EQ(timed.vid_writes.size(), 6u);
-    EXPECT_GE(shortest_gap(timed.pll_steps), 150000u);
-    EXPECT_GE(shortest_gap(timed.vid_writes), 150000u);
+    const std::vector<uint64_t> pll = timed.pll_steps;
+    const uint64_t vid = shortest_gap(timed.vid_writes);
+    EXPECT_GE(shortest_gap(pll), 150000u);
+    EXPECT_GE(vid, 150000u);
 
     // Down again, and the window closed while the VID steps: the codes keep their pace.
     timed.vid_writes.clear();
@@ -193,9 +197,35 @@ TEST_F(WholeOperations, NoWaitBetweenStepsIsShorterThanTheHardwareNeeds) {
     main->close();
     ASSERT_TRUE(run_until([this] { return !main->hardware_steps().busy_at_all(); }, 5000));
     EXPECT_EQ(timed.vid_writes.size(), 6u);
-    EXPECT_GE(shortest_gap(timed.vid_writes), 150000u);
+    const uint64_t vid_after_close = shortest_gap(timed.vid_writes);
+    EXPECT_GE(vid_after_close, 150000u);
     EXPECT_NEAR(machine.world().vcore, vcore, 1e-9);
     EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults[0];
+    std::printf(
+        "shortest gaps: PLL steps %.1f ms, VID codes %.1f ms, VID codes after a close "
+        "%.1f ms\n",
+        shortest_gap(pll) / 1000.0, vid / 1000.0, vid_after_close / 1000.0);
+}
+
+// An AutoFSB run of two 1 MHz steps with the slow change delay: between the two new PLL values
+// lie the first step's 150 ms, the whole second of the delay and the second step's 150 ms.
+TEST_F(WholeOperations, AnAutoFsbRunWaitsItsWholeStepDelay) {
+    SimMachine machine{*sim_profile(7)};
+    TimedWrites timed{machine};
+    write_file("sensormap.ini", read_file(VELMORA_SOURCE_DIR "/data/sensormap.ini"));
+    start(machine, timed, "\r\n[AutoFSB]\r\nMinFSB=166\r\nMaxFSB=168\r\nDelayChange=1000\r\n");
+    main->CheckBoxAutoFSB->setChecked(true);
+    cpu_load.store(95);
+    main->AutoFSB(main->TimerAutoFSBmax);  // arms
+    main->AutoFSB(main->TimerAutoFSBmax);  // runs
+    ASSERT_TRUE(main->autofsb_run_active);
+    ASSERT_TRUE(run_until([this] { return !main->autofsb_run_active; }, 10000));
+    EXPECT_EQ(main->values_applied.fsb, 168);
+    ASSERT_EQ(timed.pll_steps.size(), 3u);  // the running clock, 167, 168
+    const uint64_t gap = timed.pll_steps[2] - timed.pll_steps[1];
+    EXPECT_GE(gap, 1300000u);
+    EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults[0];
+    std::printf("AutoFSB: %.1f ms between two steps (150 + 1000 + 150 prescribed)\n", gap / 1000.0);
 }
 
 }  // namespace
