@@ -24,9 +24,10 @@ build_packages=(
 # The screenshot of `make run` without a display.
 run_packages=("${build_packages[@]}" x11-utils imagemagick)
 # The installation test (tools/test-install.sh) checks the menu entry, the metainfo and the
-# manual page with the tools a desktop and a software centre use.
+# manual page with the tools a desktop and a software centre use; xdotool types into the window
+# as a user does.
 test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev locales
-  desktop-file-utils appstream man-db groff-base)
+  desktop-file-utils appstream man-db groff-base xdotool)
 i386_packages=(debootstrap binutils)
 ci_packages=(clang libclang-rt-14-dev g++-mingw-w64-i686-posix "${i386_packages[@]}")
 case "$set_name" in

@@ -12,7 +12,9 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -727,6 +729,90 @@ TEST(Program, AWindowThatOnlyMentionsTheKeyDoesNotBlock) {
     ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
     velmora.signal(SIGTERM);
     EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+}
+
+// Keys typed into velmora's window on the display, as a user types them; xdotool's exit code.
+int type_into_window(const std::string& display, std::vector<std::string> keys) {
+    std::vector<std::string> args = {
+        "/usr/bin/xdotool", "search", "--sync", "--name",   "^velmora 0", "windowfocus",
+        "--sync",           "%1",     "key",    "--window", "%1"};
+    args.insert(args.end(), keys.begin(), keys.end());
+    Child xdotool(args, environment_with({"DISPLAY=" + display}));
+    return xdotool.wait(10);
+}
+
+// What a port trace shows of the SMBus hosts: transactions, and those set up while the last
+// one's status or data was still unread (two users of one host cutting into each other).
+struct SmbusTrace {
+    int transactions = 0;
+    int overlaps = 0;
+    std::vector<int> atxp1_0a_writes;  // the bytes written to the ATXP1's register 0x0A
+};
+
+SmbusTrace read_smbus_trace(const std::string& trace) {
+    SmbusTrace seen;
+    enum { Nothing, Status, Data } unread[2] = {Nothing, Nothing};
+    int regs[2][5] = {};
+    std::istringstream lines(trace);
+    std::string line;
+    while (std::getline(lines, line)) {
+        char kind[8] = {};
+        unsigned port = 0, value = 0;
+        if (std::sscanf(line.c_str(), "%7s 0x%x = 0x%x", kind, &port, &value) != 3)
+            continue;
+        const int bus = port >= 0x5100 && port <= 0x5104   ? 1
+                        : port >= 0x5000 && port <= 0x5004 ? 0
+                                                           : -1;
+        if (bus < 0)
+            continue;
+        const int reg = port & 0xFF;
+        if (std::strcmp(kind, "out8") == 0) {
+            if (reg != 1 && unread[bus] != Nothing)
+                ++seen.overlaps;
+            regs[bus][reg] = static_cast<int>(value);
+            if (reg == 0) {
+                ++seen.transactions;
+                unread[bus] = Status;
+                if (value == 0x06 && regs[bus][2] == (0x4E << 1) && regs[bus][3] == 0x0A)
+                    seen.atxp1_0a_writes.push_back(regs[bus][4]);
+            }
+        } else if (reg == 1 && unread[bus] == Status) {
+            unread[bus] = regs[bus][0] == 0x07 && value == 0x80 ? Data : Nothing;
+        } else if (reg == 4 && unread[bus] == Data) {
+            unread[bus] = Nothing;
+        }
+    }
+    return seen;
+}
+
+// The Vdd bar moved and Apply pressed forty times by keyboard on the DFI board, whose LM90
+// shares the ATXP1's bus, with a sensor tick every second: no transaction cuts into another,
+// and the ATXP1's register 0x0A only ever changes in its Vdd bit.
+TEST(Program, FortyVddAppliesBesideSensorTicksLeaveNoOverlapInThePortTrace) {
+    if (access("/usr/bin/Xvfb", X_OK) != 0 || access("/usr/bin/xdotool", X_OK) != 0)
+        GTEST_SKIP() << "Xvfb or xdotool is not installed";
+    TempWorkDir dir;
+    VirtualDisplay x;
+    ASSERT_FALSE(x.name().empty());
+    write_file("config.ini", "\r\n[Sensor]\r\nUpdate=1\r\n");
+    Child velmora({VELMORA_BINARY, "--sim=4", "--trace-ports=trace.txt"},
+                  environment_with({"DISPLAY=" + x.name()}));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    ASSERT_EQ(type_into_window(x.name(), {"Tab", "Tab", "Tab", "Tab"}), 0);  // the Vdd bar
+    for (int i = 1; i <= 40; ++i) {
+        ASSERT_EQ(type_into_window(x.name(), {i % 2 ? "Up" : "Down", "alt+a"}), 0);
+        ASSERT_TRUE(wait_for_text("velmora.deb", "VELMORA: Setting Vdd to ", i, 20)) << i;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the Apply's last steps
+    }
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    const SmbusTrace trace = read_smbus_trace(read_file("trace.txt"));
+    EXPECT_GT(trace.transactions, 400);
+    EXPECT_EQ(trace.overlaps, 0);
+    ASSERT_EQ(trace.atxp1_0a_writes.size(), 40u);
+    for (int value : trace.atxp1_0a_writes)
+        EXPECT_EQ(value & ~0x01, trace.atxp1_0a_writes[0] & ~0x01) << std::hex << value;
+    EXPECT_EQ(read_file("velmora.deb").find("SIM: "), std::string::npos);
 }
 
 }  // namespace
