@@ -78,6 +78,11 @@ HardwareSteps::HardwareSteps()
 }
 
 HardwareSteps::~HardwareSteps() {
+    finish_all();
+    install_clock(underneath_ == clock_.get() ? nullptr : underneath_);
+}
+
+void HardwareSteps::finish_all() {
     on_failure = nullptr;
     if (!jobs_.empty())
         request_action_end();
@@ -91,7 +96,6 @@ HardwareSteps::~HardwareSteps() {
         }
     }
     clear_action_end();
-    install_clock(underneath_ == clock_.get() ? nullptr : underneath_);
 }
 
 void HardwareSteps::set_stepping(bool on) {

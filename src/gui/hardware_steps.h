@@ -63,6 +63,10 @@ class HardwareSteps : public QObject {
     // reads) and runs then once none is left; at once when none runs.
     void end_all(std::function<void()> then);
 
+    // For the window's end: every job ends now (stop asked, the remaining steps at once, those
+    // not begun dropped, a failure not told), while the window they report to is still whole.
+    void finish_all();
+
     // The next step, at once: what is left of its wait goes to the clock underneath (a virtual
     // clock in tests). False when no job can step. Tests step with it; the destructor drains.
     bool run_next_step();

@@ -328,7 +328,9 @@ void TMain::TabShown(int index) {
 
 // Every close request (close box, system menu, Exit, the session's end) runs CloseFunc.
 TMain::~TMain() {
-    // Work still stepping ends here, with the window's state still there for it.
+    // Work still stepping ends here, with the window's state (the steps included) still there
+    // for it.
+    steps_->finish_all();
     steps_.reset();
     cpuload_stop();
 }

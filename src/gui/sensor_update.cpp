@@ -85,7 +85,13 @@ void TMain::SensorTick(QObject* sender) {
         // An action stepping when the machine slept ends first: its values would otherwise
         // be read again under it.
         if (steps_->busy(HardwareSteps::Kind::Action))
-            steps_->end_action([this] { InitValues(true); });
+            steps_->end_action([this] {
+                // A job of its own: read step by step like any other.
+                ShowActionBusy(true);
+                steps_->start(
+                    HardwareSteps::Kind::Action, [this] { InitValues(true); },
+                    [this] { ShowActionBusy(false); });
+            });
         else
             InitValues(true);
     }

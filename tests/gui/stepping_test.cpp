@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -214,6 +215,52 @@ TEST_F(Stepping, OnTheLm90BoardsASensorTickReadsOneTransactionPerStep) {
         main.reset();
         install_port_backend(&machine);
     }
+}
+
+// A handler only queues hardware work, to run at a later turn of the event loop; and once a
+// job has begun a sequence of transactions (the Vdd setter reads the ATXP1, then writes one of
+// its registers back), a sensor tick waits until that job reaches a pause of its own or ends.
+TEST_F(Stepping, AJobStartsAtALaterTurnAndKeepsThePortsThroughItsSequence) {
+    SimMachine dfi{*sim_profile(4)};  // the LM90 on the ATXP1's bus
+    install_port_backend(&dfi);
+    write_file("sensormap.ini", read_file(VELMORA_SOURCE_DIR "/data/sensormap.ini"));
+    start("", sim_profile(4)->number);
+    main->ShowVdd(1.7);
+    const size_t sleeps = clock.sleeps.size();
+    main->Apply(main->ButtonApply);
+    EXPECT_EQ(clock.sleeps.size(), sleeps);  // nothing touched the board yet
+    step();                                  // the first of its transactions
+    main->UpdateSensor(main->Timer1);
+    EXPECT_EQ(clock.sleeps.size(), sleeps + 1);
+    while (steps().busy(Kind::Action)) {
+        EXPECT_TRUE(steps().busy(Kind::Sensors));
+        step();
+    }
+    EXPECT_NEAR(dfi.world().vdd, 1.7, 1e-9);
+    while (steps().busy_at_all())
+        step();
+    EXPECT_TRUE(dfi.world().faults.empty()) << dfi.world().faults[0];
+    main.reset();
+    install_port_backend(&machine);
+}
+
+// Under the real event loop a step waits for the clock, not for its timer: a timer that fires
+// before the clock shows the whole wait passed is armed again for the rest.
+TEST_F(Stepping, AStepGoesOnOnlyOnceTheClockShowsItsWholeWait) {
+    start("");
+    main->ShowFsb(170);
+    main->Apply(main->ButtonApply);
+    const auto run_loop = [](int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    run_loop(400);  // the virtual clock stands still: the walk stays at its first step
+    EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, 166.0);
+    clock.advance(150);
+    run_loop(100);
+    EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, 167.0);
+    main.reset();
 }
 
 // Every kind of job, ended by each kind of request: an Apply and an AutoFSB run stop at their
