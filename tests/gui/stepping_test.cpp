@@ -26,6 +26,7 @@
 #include "gui/close_signals.h"
 #include "gui/hardware_steps.h"
 #include "gui/main_window.h"
+#include "helpers/passing_ports.h"
 #include "helpers/window_world.h"
 #include "sim/sim_machine.h"
 
@@ -354,19 +355,12 @@ TEST_F(Stepping, EachKindOfJobEndsAtAWholeStepOnEachKindOfRequest) {
 // action come back, the progress gives way to the error, and the user is told.
 TEST_F(Stepping, AJobThatThrowsEndsItsBusyStateAndIsToldWhatWentWrong) {
     // The bus fails on the third PLL step of the walk.
-    struct FailingBus : PortBackend {
-        SimMachine& inner;
+    struct FailingBus : PassingPorts {
+        using PassingPorts::PassingPorts;
         int data_writes = 0;
-        explicit FailingBus(SimMachine& m) : inner(m) {}
-        uint8_t in8(uint16_t p) override { return inner.in8(p); }
-        uint16_t in16(uint16_t p) override { return inner.in16(p); }
-        uint32_t in32(uint16_t p) override { return inner.in32(p); }
-        void out8(uint16_t p, uint8_t v) override { inner.out8(p, v); }
-        void out16(uint16_t p, uint16_t v) override { inner.out16(p, v); }
-        void out32(uint16_t p, uint32_t v) override {
-            if (p == 0xCFC && ++data_writes > 200)
+        void before_write(uint16_t port, uint32_t) override {
+            if (port == 0xCFC && ++data_writes > 200)
                 throw std::runtime_error("the bus went away");
-            inner.out32(p, v);
         }
     } failing{machine};
     start("");

@@ -23,6 +23,7 @@
 #include "board/voltage.h"
 #include "gui/hardware_steps.h"
 #include "gui/main_window.h"
+#include "helpers/passing_ports.h"
 #include "helpers/window_world.h"
 #include "hw/pci.h"
 #include "sim/sim_machine.h"
@@ -33,27 +34,20 @@ using Kind = HardwareSteps::Kind;
 
 // Passes every access on to the simulated board and notes, with the real clock's time, when
 // the PLL got a new value and when the VID register of the ATXP1 was written.
-class TimedWrites : public PortBackend {
+class TimedWrites : public PassingPorts {
   public:
-    explicit TimedWrites(SimMachine& inner) : inner_(inner) {}
-    uint8_t in8(uint16_t port) override { return inner_.in8(port); }
-    uint16_t in16(uint16_t port) override { return inner_.in16(port); }
-    uint32_t in32(uint16_t port) override { return inner_.in32(port); }
-    void out8(uint16_t port, uint8_t value) override {
+    explicit TimedWrites(SimMachine& inner) : PassingPorts(inner) {}
+    std::vector<uint64_t> pll_steps, vid_writes;
+
+  private:
+    void before_write(uint16_t port, uint32_t value) override {
         const int bus = port >= 0x5100 && port < 0x5105   ? 1
                         : port >= 0x5000 && port < 0x5005 ? 0
                                                           : -1;
-        if (bus >= 0) {
-            const int reg = port & 0xFF;
-            if (reg == 3)
-                command_[bus] = value;
-            if (reg == 0 && value == 0x06 && command_[bus] == 0)
-                vid_writes.push_back(current_clock().now_us());
-        }
-        inner_.out8(port, value);
-    }
-    void out16(uint16_t port, uint16_t value) override { inner_.out16(port, value); }
-    void out32(uint16_t port, uint32_t value) override {
+        if (bus >= 0 && (port & 0xFF) == 3)
+            command_[bus] = static_cast<uint8_t>(value);
+        if (bus >= 0 && (port & 0xFF) == 0 && value == 0x06 && command_[bus] == 0)
+            vid_writes.push_back(current_clock().now_us());
         if (port == PCI_CONFIG_ADDRESS)
             address_ = value;
         if (port == PCI_CONFIG_DATA && address_ == pci_config_address(0, 0, 0, 0xA4) &&
@@ -61,13 +55,8 @@ class TimedWrites : public PortBackend {
             pll_steps.push_back(current_clock().now_us());
             last_pll_ = value;
         }
-        inner_.out32(port, value);
     }
 
-    std::vector<uint64_t> pll_steps, vid_writes;
-
-  private:
-    SimMachine& inner_;
     uint8_t command_[2] = {0xFF, 0xFF};
     uint32_t address_ = 0;
     uint32_t last_pll_ = 0;
