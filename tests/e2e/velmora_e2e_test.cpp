@@ -733,9 +733,10 @@ TEST(Program, AWindowThatOnlyMentionsTheKeyDoesNotBlock) {
 
 // Keys typed into velmora's window on the display, as a user types them; xdotool's exit code.
 int type_into_window(const std::string& display, std::vector<std::string> keys) {
+    // The window is found once it is shown (the log's last start-up line comes before that).
     std::vector<std::string> args = {
-        "/usr/bin/xdotool", "search", "--sync", "--name",   "^velmora 0", "windowfocus",
-        "--sync",           "%1",     "key",    "--window", "%1"};
+        "/usr/bin/xdotool", "search", "--sync", "--onlyvisible", "--name",   "^velmora 0",
+        "windowfocus",      "--sync", "%1",     "key",           "--window", "%1"};
     args.insert(args.end(), keys.begin(), keys.end());
     Child xdotool(args, environment_with({"DISPLAY=" + display}));
     return xdotool.wait(10);
