@@ -9,34 +9,12 @@
 
 #include "diag/debuglog.h"
 #include "support/configfile.h"
+#include "support/whole_number.h"
 
 namespace {
 
 void read_int(const char* section, const char* key, int32_t& value) {
     read_whole_number(section, key, value);
-}
-
-// Blanks around it, an optional sign, digits, within 32 bits.
-bool whole_number(const char* text, int32_t& out) {
-    const char* p = text;
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    const char* start = p;
-    if (*p == '+' || *p == '-')
-        ++p;
-    const char* digits = p;
-    while (*p >= '0' && *p <= '9')
-        ++p;
-    const char* end = p;
-    while (*p == ' ' || *p == '\t')
-        ++p;
-    if (end == digits || *p != '\0' || end - digits > 10)
-        return false;
-    const long long v = std::strtoll(std::string(start, end).c_str(), nullptr, 10);
-    if (v < INT32_MIN || v > INT32_MAX)
-        return false;
-    out = static_cast<int32_t>(v);
-    return true;
 }
 
 bool outside(int32_t v, int32_t low, int32_t high) {
@@ -49,7 +27,7 @@ bool read_whole_number(const char* section, const char* key, int32_t& value) {
     char text[kConfigValueBuffer] = {};
     if (!configfile_read(kMainSettingsFile, section, key, text, CONFIG_TEXT))
         return false;
-    if (whole_number(text, value))
+    if (parse_whole_number(text, value))
         return true;
     debug_print("VELMORA: %s=%s in [%s] of config.ini is not a whole number, not taken\n", key,
                 log_excerpt(text), section);

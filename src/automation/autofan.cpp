@@ -11,6 +11,7 @@
 #include "sensors/ite.h"
 #include "sensors/winbond.h"
 #include "support/configfile.h"
+#include "support/whole_number.h"
 
 namespace {
 
@@ -78,12 +79,20 @@ int autofan_find(SensorTable* sensors, int sensor_count, AutoFanList** out) {
 }
 
 namespace {
-// One key of a section, read whole and kept only when it fits the byte it is stored in: 256
-// would otherwise become 0 and -40 become 216, values nobody wrote. Result 1 when taken.
+// One key of a section, kept only when it is a whole number that fits the byte it is stored
+// in: "nan" or an empty value would otherwise become duty 0 and stop the fan, 256 become 0
+// and -40 become 216, values nobody wrote. The field then keeps its value (a duty its default
+// of full speed). Result 1 when taken.
 int read_byte_key(const char* section, const char* key, uint8_t& field) {
-    int32_t value = 0;
-    if (configfile_read(kAutoFanFile, section, key, &value, CONFIG_INT) == 0)
+    char text[kConfigValueBuffer] = {};
+    if (configfile_read(kAutoFanFile, section, key, text, CONFIG_TEXT) == 0)
         return 0;
+    int32_t value = 0;
+    if (!parse_whole_number(text, value)) {
+        debug_print("AUTOFAN: %s=%s in [%s] of autofan.ini is not a whole number, value kept\n",
+                    key, log_excerpt(text), section);
+        return 0;
+    }
     if (value < 0 || value > 255) {
         debug_print("AUTOFAN: %s=%d in [%s] of autofan.ini out of range 0 to 255, value kept\n",
                     key, value, section);

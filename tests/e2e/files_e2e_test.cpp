@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -312,6 +313,35 @@ TEST(Files, ABoardNumberThatIsNoWholeNumberAsksTheBiosAndIsSaidInTheLog) {
               std::string::npos);
     EXPECT_NE(log.find("VELMORA: Board Epox 8RDA+ Rev. 2.x nr: 7\n"), std::string::npos);
     EXPECT_NE(read_file("config.ini").find("Board=7\r\n"), std::string::npos);
+}
+
+// A duty in autofan.ini that is no whole number is not taken: the fan keeps full speed, and the
+// log says which value was passed over. Before, "nan" or an empty value became duty 0 and the
+// fan stopped while the CPU heated.
+TEST(Program, ADutyThatIsNoWholeNumberLeavesTheFanAtFullSpeed) {
+    for (const std::string bad : {"nan", "abc", "", "0x80", "1e400", "12abc"}) {
+        TempWorkDir dir;
+        write_file("config.ini",
+                   "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
+                   "[AutoFAN]\r\nEnable=1\r\n");
+        write_file("autofan.ini",
+                   "\r\n[ID1.0]\r\nenabled=1\r\nduty_min=" + bad + "\r\nduty_max=" + bad + "\r\n");
+        Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"}, environment_with(kOffscreen));
+        ASSERT_TRUE(wait_for_text("velmora.deb", "AUTOFAN: New speed for fan control 1 is "))
+            << bad;
+        velmora.signal(SIGTERM);
+        EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+        const std::string log = read_file("velmora.deb");
+        EXPECT_NE(log.find("AUTOFAN: duty_min=" + bad +
+                           " in [ID1.0] of autofan.ini is not a whole number, value kept\n"),
+                  std::string::npos)
+            << bad;
+        EXPECT_NE(log.find("AUTOFAN: New speed for fan control 1 is 255\n"), std::string::npos)
+            << bad;
+        EXPECT_EQ(count_of(log, "AUTOFAN: New speed for fan control 1 is "),
+                  count_of(log, "AUTOFAN: New speed for fan control 1 is 255\n"))
+            << bad;
+    }
 }
 
 }  // namespace
