@@ -27,16 +27,22 @@ struct CommandLineTargets {
 // applied, kExitNotApplied when one was refused or could not be set.
 inline constexpr int kExitApplied = 0;
 inline constexpr int kExitNotApplied = 3;
+// A setting option's value that is no number in the option's form: nothing is set.
+inline constexpr int kExitRefusedValue = 2;
 
 enum class CommandLineResult {
     NothingTaken,  // no setting option: the window opens as usual
     Taken,         // at least one setting option: the caller applies them and ends
     HelpShown,     // "-h": the help text was shown, nothing is applied
     Stopped,       // a usage text was shown: nothing is applied
+    Refused,       // a value was no number in its option's form: said, nothing is applied
 };
 
 // Walks the arguments (without the program name) and stores each setting option's value,
-// logging it; "-h" shows the help text, a setting option without a value its usage text.
+// logging it; "-h" shows the help text, a setting option without a value its usage text. A
+// value that is not wholly a number of the option's kind ("1.8.5", "1.70abc" for volts;
+// "200abc", "166.6" for a whole number) is refused with the option named: a voltage or a clock
+// is never set from a part of what was typed.
 CommandLineResult parse_setting_options(const std::vector<std::string>& args,
                                         CommandLineTargets targets, Prompts& prompts);
 

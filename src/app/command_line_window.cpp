@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "diag/debuglog.h"
 #include "gui/main_window.h"
+#include "platform/platform.h"
 
 bool TMain::ParseCommandLine() {
     debug_print("VELMORA: Parsing command-line options\n");
@@ -25,6 +26,12 @@ bool TMain::ParseCommandLine() {
     if (command_line_consumed) {
         if (result == CommandLineResult::Taken)
             debug_print("VELMORA: Command-line settings were for the start, not applied again\n");
+        return false;
+    }
+    if (result == CommandLineResult::Refused) {
+        // Nothing of the line is set: a start-up script learns it from the exit code.
+        values_selected = values_read;
+        current_platform().exit_process(kExitRefusedValue);
         return false;
     }
     if (result != CommandLineResult::Taken) {

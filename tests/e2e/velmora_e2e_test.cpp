@@ -149,9 +149,9 @@ TEST(Program, ACommandLineValueThatIsNotSetEndsWithCode3AndSaysWhyOnStandardErro
         std::vector<std::string> options;
         std::string why;
     } cases[] = {
-        {{"-s", "nan"}, "ERROR: velmora -> Invalid VCore.\n"},
-        {{"-f", "99999999999"}, "FSB setting failed, try another value.\n"},
-        {{"-s", "1,70", "-f", "200"},
+        {{"-s", "0.5"}, "ERROR: velmora -> Invalid VCore.\n"},
+        {{"-f", "400"}, "FSB setting failed, try another value.\n"},
+        {{"-s", "2.5", "-f", "200"},
          "ERROR: velmora -> Invalid VCore.\nFSB not raised: the core voltage was not set.\n"},
         {{"-f", "170", "-q", "257"}, "Tras 257 is out of range (1 to 31), nothing applied.\n"},
     };
@@ -163,6 +163,29 @@ TEST(Program, ACommandLineValueThatIsNotSetEndsWithCode3AndSaysWhyOnStandardErro
         EXPECT_EQ(velmora.wait(), 3) << c.options[1];
         EXPECT_NE(read_file("stderr.txt").find(c.why), std::string::npos)
             << read_file("stderr.txt");
+    }
+}
+
+// A value that is no number in its option's form ends the run with 2 before anything is set:
+// before, "-s 1.8.5" set 1.800 V and "-f 200abc" 200 MHz.
+TEST(Program, ACommandLineValueThatIsNoNumberEndsWithCode2AndSetsNothing) {
+    for (const std::vector<std::string>& options : {std::vector<std::string>{"-s", "1.8.5"},
+                                                    {"-s", "1.70abc"},
+                                                    {"-f", "200abc"},
+                                                    {"-f", "170", "-s", "1.60x"},
+                                                    {"-f", "166.6"}}) {
+        TempWorkDir dir;
+        std::vector<std::string> args = {VELMORA_BINARY, "--sim=7"};
+        args.insert(args.end(), options.begin(), options.end());
+        Child velmora(args, environment_with({"QT_QPA_PLATFORM=offscreen"}));
+        EXPECT_EQ(velmora.wait(), 2) << options[1];
+        const std::string named = options[options.size() - 2] + " " + options.back() + ": not a";
+        EXPECT_NE(read_file("stderr.txt").find("velmora: " + named), std::string::npos)
+            << read_file("stderr.txt");
+        const std::string log = read_file("velmora.deb");
+        EXPECT_EQ(log.find("set_fsb"), std::string::npos) << log;
+        EXPECT_EQ(log.find("Setting Vcore"), std::string::npos) << log;
+        EXPECT_EQ(log.find("writing"), std::string::npos) << log;
     }
 }
 

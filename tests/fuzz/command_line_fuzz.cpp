@@ -97,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         case CommandLineResult::HelpShown:
         case CommandLineResult::Stopped:
+        case CommandLineResult::Refused:
             check(prompts.messages == 1, "a stopped parse did not show exactly one text");
             break;
     }

@@ -39,7 +39,7 @@ TEST_F(CommandLine, SettingOptionsSelectTheirValuesAndLogThem) {
               "VELMORA: command-line option -q 6\n");
     EXPECT_TRUE(prompts.messages.empty());
 
-    // A value equal to an option is an option too, and the last one given wins.
+    // An option in a value's place is that option, not a value; the last value given wins.
     EXPECT_EQ(
         parse({"-s", "-s", "1.7", "-r", "2.7", "-a", "1.6", "-v", "1.8", "-w", "3", "-e", "2"}),
         CommandLineResult::Taken);
@@ -57,7 +57,7 @@ TEST_F(CommandLine, HelpAndMissingValuesStopWithTheirTexts) {
     EXPECT_DOUBLE_EQ(selected.vcore, 1.6);  // selected, but nothing will be applied
 
     EXPECT_EQ(parse({"-s", "-h"}), CommandLineResult::HelpShown);
-    EXPECT_DOUBLE_EQ(selected.vcore, 0.0);  // "-h" was its value first
+    EXPECT_DOUBLE_EQ(selected.vcore, 1.6);  // "-h" is no value of "-s"
     EXPECT_EQ(prompts.messages.back(),
               "Available options:\n -s [VCore]\n -r [VDimm]\n -a [VAgp]\n -v [Vdd]\n -q [Tras]\n"
               " -w [Trcd]\n -e [Trp]\n -f [FSB]\n -A enable AutoFSB\n -l Enable Port80 LED CPU "
@@ -78,12 +78,12 @@ TEST_F(CommandLine, OtherArgumentsArePassedOver) {
 
 TEST_F(CommandLine, ValuesAreCutThenConvertedWithoutTheLocale) {
     const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
-    parse({"-s", "1.7000000000000000000000009999", "-r", "2,8", "-a", " +1.5e0x", "-f", "12abc"});
+    EXPECT_EQ(parse({"-s", "1.7000000000000000000000009999", "-a", " +1.5e0 ", "-f", "+170"}),
+              CommandLineResult::Taken);
     std::setlocale(LC_ALL, "C");
     EXPECT_DOUBLE_EQ(selected.vcore, 1.7);  // cut to 25 characters first
-    EXPECT_DOUBLE_EQ(selected.vdimm, 2.0);
     EXPECT_DOUBLE_EQ(selected.vagp, 1.5);
-    EXPECT_EQ(selected.fsb, 12);
+    EXPECT_EQ(selected.fsb, 170);
     if (german) {
         EXPECT_NE(read_file("velmora.deb").find("-s 1.700\n"), std::string::npos);
     }
@@ -91,6 +91,34 @@ TEST_F(CommandLine, ValuesAreCutThenConvertedWithoutTheLocale) {
     EXPECT_DOUBLE_EQ(decimal_to_double("-.5"), -0.5);
     EXPECT_DOUBLE_EQ(decimal_to_double("inf"), 0.0);
     EXPECT_DOUBLE_EQ(decimal_to_double("0x10"), 0.0);
+}
+
+// A voltage or a clock is never set from a part of what was typed: the option is named, and
+// the parse stops there.
+TEST_F(CommandLine, AValueThatIsNotWhollyANumberOfItsKindIsRefused) {
+    const struct {
+        std::vector<std::string> args;
+        std::string said;
+    } cases[] = {
+        {{"-s", "1.8.5"}, "-s 1.8.5: not a number of volts (such as 1.650), nothing applied"},
+        {{"-s", "1.70abc"}, "-s 1.70abc: not a number of volts (such as 1.650), nothing applied"},
+        {{"-r", "2,8"}, "-r 2,8: not a number of volts (such as 1.650), nothing applied"},
+        {{"-v", "nan"}, "-v nan: not a number of volts (such as 1.650), nothing applied"},
+        {{"-a", "1e400"}, "-a 1e400: not a number of volts (such as 1.650), nothing applied"},
+        {{"-s", "."}, "-s .: not a number of volts (such as 1.650), nothing applied"},
+        {{"-f", "200abc"}, "-f 200abc: not a whole number, nothing applied"},
+        {{"-f", "166.6"}, "-f 166.6: not a whole number, nothing applied"},
+        {{"-f", "99999999999"}, "-f 99999999999: not a whole number, nothing applied"},
+        {{"-s", "1.7", "-q", ""}, "-q : not a whole number, nothing applied"},
+        {{"-e", "\x1b]0;x"}, "-e \\x1b]0;x: not a whole number, nothing applied"},
+    };
+    for (const auto& c : cases) {
+        prompts.messages.clear();
+        EXPECT_EQ(parse(c.args), CommandLineResult::Refused) << c.said;
+        EXPECT_EQ(prompts.messages, std::vector<std::string>{c.said});
+    }
+    EXPECT_EQ(selected.fsb, 166);
+    EXPECT_EQ(selected.tras, 11);
 }
 
 TEST(FindOption, TakesTheFirstOccurrenceAndCutsItsValue) {
