@@ -95,7 +95,9 @@ int preset_load(const char* file) {
     // A file of any size may be read: the log lists its first bad words and counts the rest.
     constexpr int kListed = 20;
     int wrong = 0;
-    size_t at = 0;
+    // An editor's byte-order mark is no part of the first preset.
+    constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+    size_t at = text.rfind(kByteOrderMark, 0) == 0 ? std::strlen(kByteOrderMark) : 0;
     while (true) {
         while (at < text.size() && is_blank(text[at]))
             ++at;

@@ -344,4 +344,23 @@ TEST(Program, ADutyThatIsNoWholeNumberLeavesTheFanAtFullSpeed) {
     }
 }
 
+// Files saved by an editor that starts them with a UTF-8 byte-order mark are read from their
+// first line: the board of config.ini, the first preset, the first fan entry. Before, each of
+// these first lines was lost.
+TEST(Program, AByteOrderMarkAtTheStartOfASettingsFileIsPassedOver) {
+    TempWorkDir dir;
+    const std::string bom = "\xEF\xBB\xBF";
+    write_file("config.ini", bom + "[Main]\r\nBoard=4\r\n\r\n[AutoFAN]\r\nEnable=1\r\n");
+    write_file("presets.ini", bom + "166:1.650:2.60\n200:1.700:2.70\n");
+    write_file("autofan.ini", bom + "[ID1.0]\r\nenabled=1\r\nduty_min=90\r\nduty_max=90\r\n");
+    Child velmora({VELMORA_BINARY, "--sim=4", "--unattended"}, environment_with(kOffscreen));
+    ASSERT_TRUE(wait_for_text("velmora.deb", "AUTOFAN: New speed for fan control 1 is 90\n"))
+        << read_file("velmora.deb");
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    const std::string log = read_file("velmora.deb");
+    EXPECT_NE(log.find("VELMORA: Board DFI Infinity NFII Ultra nr: 4\n"), std::string::npos);
+    EXPECT_EQ(log.find("wrong syntax"), std::string::npos) << log;
+}
+
 }  // namespace
