@@ -81,25 +81,33 @@ void load_main_settings(MainSettings& s) {
     }
 }
 
+// A stored value outside its range is replaced, and the log says so: every default is inside,
+// so what is outside came from the file.
 void apply_load_rules(MainSettings& s, const std::function<int32_t()>& current_fsb) {
-    if (outside(s.load_update, 1, 60))
-        s.load_update = 5;
-    if (outside(s.min_fsb, 50, 300))
-        s.min_fsb = current_fsb();
-    if (outside(s.max_fsb, 50, 300))
-        s.max_fsb = current_fsb();
-    if (s.max_fsb < s.min_fsb)
-        s.max_fsb = s.min_fsb = current_fsb();
-    if (outside(s.max_load, 10, 95))
-        s.max_load = 90;
-    if (outside(s.min_load, 5, 90))
-        s.min_load = 10;
-    if (outside(s.max_delay, 5, 90))
-        s.max_delay = 15;
-    if (outside(s.min_delay, 5, 90))
-        s.min_delay = 30;
-    if (outside(s.max_temp, 20, 65))
-        s.max_temp = 45;
+    auto rule = [](const char* key, int32_t& value, int32_t low, int32_t high,
+                   const std::function<int32_t()>& replacement) {
+        if (!outside(value, low, high))
+            return;
+        const int32_t taken = replacement();
+        debug_print("VELMORA: %s=%d in config.ini out of range %d to %d, %d taken\n", key, value,
+                    low, high, taken);
+        value = taken;
+    };
+    auto fixed = [](int32_t v) { return [v] { return v; }; };
+    rule("LoadUpdate", s.load_update, 1, 60, fixed(5));
+    rule("MinFSB", s.min_fsb, 50, 300, current_fsb);
+    rule("MaxFSB", s.max_fsb, 50, 300, current_fsb);
+    if (s.max_fsb < s.min_fsb) {
+        const int32_t fsb = current_fsb();
+        debug_print("VELMORA: MaxFSB=%d below MinFSB=%d in config.ini, both %d taken\n", s.max_fsb,
+                    s.min_fsb, fsb);
+        s.max_fsb = s.min_fsb = fsb;
+    }
+    rule("MaxLoad", s.max_load, 10, 95, fixed(90));
+    rule("MinLoad", s.min_load, 5, 90, fixed(10));
+    rule("MaxDelay", s.max_delay, 5, 90, fixed(15));
+    rule("MinDelay", s.min_delay, 5, 90, fixed(30));
+    rule("MaxTemp", s.max_temp, 20, 65, fixed(45));
     // The step delay of an AutoFSB run: one of the list's three (Fast, Medium, Slow). Any other
     // number would be slept between FSB steps as it stands, up to 24.8 days.
     if (s.delay_change != 0 && s.delay_change != 1000 && s.delay_change != 2500) {

@@ -363,4 +363,21 @@ TEST(Program, AByteOrderMarkAtTheStartOfASettingsFileIsPassedOver) {
     EXPECT_EQ(log.find("wrong syntax"), std::string::npos) << log;
 }
 
+// A stored value outside its range is replaced as before, and now the log says so, once.
+TEST(Program, AStoredValueOutsideItsRangeIsReplacedAndSaidOnce) {
+    TempWorkDir dir;
+    write_file("config.ini",
+               "\r\n[Main]\r\nBoard=7\r\n\r\n[AutoFSB]\r\nMaxTemp=90\r\nMinLoad=-3\r\n");
+    Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"}, environment_with(kOffscreen));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    const std::string log = read_file("velmora.deb");
+    EXPECT_EQ(count_of(log, "VELMORA: MaxTemp=90 in config.ini out of range 20 to 65, 45 taken\n"),
+              1u);
+    EXPECT_EQ(count_of(log, "VELMORA: MinLoad=-3 in config.ini out of range 5 to 90, 10 taken\n"),
+              1u);
+    EXPECT_NE(read_file("config.ini").find("MaxTemp=45\r\n"), std::string::npos);
+}
+
 }  // namespace

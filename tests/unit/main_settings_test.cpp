@@ -63,6 +63,16 @@ TEST_F(MainSettingsTest, LoadRulesRepairWhatIsOutOfRangeInTheirOrder) {
     EXPECT_EQ(s.update, 61);       // validated where it is shown and used
     EXPECT_EQ(validated_update(s.update), 5);
     EXPECT_EQ(validated_update(0), 0);
+    // Each replacement is said once.
+    const std::string log = read_file("velmora.deb");
+    for (const char* said : {"LoadUpdate=0 in config.ini out of range 1 to 60, 5 taken\n",
+                             "MaxFSB=400 in config.ini out of range 50 to 300, 180 taken\n",
+                             "MinLoad=95 in config.ini out of range 5 to 90, 10 taken\n",
+                             "MaxDelay=91 in config.ini out of range 5 to 90, 15 taken\n",
+                             "MinDelay=4 in config.ini out of range 5 to 90, 30 taken\n",
+                             "MaxTemp=19 in config.ini out of range 20 to 65, 45 taken\n"})
+        EXPECT_EQ(log.find(std::string("VELMORA: ") + said), log.rfind(said) - 9) << said;
+    EXPECT_EQ(log.find("MaxLoad"), std::string::npos);
 
     // The current FSB below the minimum, or crossed limits: both become the current FSB.
     write_file("config.ini", "\r\n[AutoFSB]\r\nMaxFSB=400\r\nMinFSB=100\r\n");
@@ -73,6 +83,9 @@ TEST_F(MainSettingsTest, LoadRulesRepairWhatIsOutOfRangeInTheirOrder) {
     s = load_with_rules(166);
     EXPECT_EQ(s.max_fsb, 166);
     EXPECT_EQ(s.min_fsb, 166);
+    EXPECT_NE(read_file("velmora.deb")
+                  .find("VELMORA: MaxFSB=150 below MinFSB=180 in config.ini, both 166 taken\n"),
+              std::string::npos);
 }
 
 // The step delay of an AutoFSB run is one of the three the list offers; any other number
