@@ -56,7 +56,15 @@ void load_main_settings(MainSettings& s) {
     // Only from a file the reads above found: a missing config.ini was said by each of them.
     char csv_file[kConfigValueBuffer] = {};
     if (!configfile_held_text().empty() &&
-        configfile_read(kMainSettingsFile, "History", "CsvFile", csv_file, CONFIG_TEXT)) {
+        configfile_value_length(kMainSettingsFile, "History", "CsvFile") >= kConfigValueBuffer) {
+        // Cut to what fits it would name another file: no CSV log, and the key stays as written.
+        debug_print(
+            "VELMORA: CsvFile in [History] of config.ini is longer than %d bytes, readings not "
+            "logged\n",
+            static_cast<int>(kConfigValueBuffer - 1));
+        s.csv_file_too_long = true;
+    } else if (!configfile_held_text().empty() &&
+               configfile_read(kMainSettingsFile, "History", "CsvFile", csv_file, CONFIG_TEXT)) {
         s.csv_file = csv_file;
         s.csv_file_stored = true;
     }

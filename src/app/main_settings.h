@@ -36,6 +36,9 @@ struct MainSettings {
     // [History] CsvFile: the file each sensor tick appends its readings to; empty: none.
     std::string csv_file;
     bool csv_file_stored = false;  // config.ini has the key
+    // config.ini's key is longer than a value read can be: not used, and not written over
+    // unless the user sets another name.
+    bool csv_file_too_long = false;
     // [Alarms] CpuLimit, SysLimit: the temperatures (°C) whose passing is told; 0 = off.
     int32_t cpu_limit = 0;
     int32_t sys_limit = 0;

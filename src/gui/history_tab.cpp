@@ -101,6 +101,8 @@ void TMain::ShowHistorySettings() {
     history_settings_shown_ = true;
     EditCsvFile->setText(QString::fromStdString(settings.csv_file));
     history_csv.set_path(settings.csv_file);
+    if (settings.csv_file_too_long)
+        StatusBar1->showMessage("CSV file name in config.ini too long: at most 79 bytes.");
 }
 
 // The name as config.ini can give it back (at most kCsvFileBytes bytes of UTF-8); a longer one

@@ -228,6 +228,17 @@ int32_t configfile_decimal(const char* text) {
     return static_cast<int32_t>(v);
 }
 
+size_t configfile_value_length(const char* file, const char* section, const char* key) {
+    Outcome outcome;
+    if (configfile_load(file, outcome) != LoadResult::Loaded)
+        return 0;
+    auto v = configfile_find_key(section, key);
+    if (!v)
+        return 0;
+    const size_t eol = state.text.find(kCrLf, *v);
+    return eol == std::string::npos ? 0 : eol - *v;
+}
+
 int configfile_read(const char* file, const char* section, const char* key, void* value,
                     uint8_t kind) {
     Outcome outcome;

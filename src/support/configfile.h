@@ -29,6 +29,10 @@ inline constexpr size_t kConfigValueBuffer = 80;  // a value read is at most 79 
 int configfile_read(const char* file, const char* section, const char* key, void* value,
                     uint8_t kind);
 
+// The whole length of the key's value in the file, also past what configfile_read gives back;
+// 0 when the key is not there.
+size_t configfile_value_length(const char* file, const char* section, const char* key);
+
 // 1 when the file was written out with the value replaced or added; 0 when it could not be,
 // in which case the file on disk is unchanged.
 int configfile_write(const char* file, const char* section, const char* key, const void* value,

@@ -7,10 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/program.h"
@@ -378,6 +380,30 @@ TEST(Program, AStoredValueOutsideItsRangeIsReplacedAndSaidOnce) {
     EXPECT_EQ(count_of(log, "VELMORA: MinLoad=-3 in config.ini out of range 5 to 90, 10 taken\n"),
               1u);
     EXPECT_NE(read_file("config.ini").find("MaxTemp=45\r\n"), std::string::npos);
+}
+
+// A CSV path in config.ini longer than a value read can be is not cut to another file's name:
+// no readings are logged, the log says why, and the close leaves the key as it was written.
+TEST(Program, ACsvPathTooLongForTheSettingsIsNotCutToAnotherFile) {
+    TempWorkDir dir;
+    const std::string path = "readings-" + std::string(80, 'x') + ".csv";
+    const std::string config =
+        "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
+        "[History]\r\nCsvFile=" +
+        path + "\r\n";
+    write_file("config.ini", config);
+    Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"}, environment_with(kOffscreen));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // two ticks
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    EXPECT_NE(read_file("velmora.deb")
+                  .find("VELMORA: CsvFile in [History] of config.ini is longer than 79 bytes, "
+                        "readings not logged\n"),
+              std::string::npos);
+    EXPECT_FALSE(file_exists(path.substr(0, 79)));
+    EXPECT_FALSE(file_exists(path));
+    EXPECT_NE(read_file("config.ini").find("CsvFile=" + path + "\r\n"), std::string::npos);
 }
 
 }  // namespace
