@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/run_lock.h"
 
+#include "diag/debuglog.h"
 #include "platform/platform.h"
 
 #ifndef _WIN32
@@ -11,6 +12,8 @@
 namespace {
 
 // "812 ann" as "process 812 of user ann"; a note that is not one is shown as it is, cut short.
+// The note is the holder's text, written by whoever holds the lock: its control bytes are shown
+// as "\xNN", never sent to the terminal or the box as they are.
 std::string shown_holder(const std::string& note) {
     const size_t blank = note.find(' ');
     if (note.empty())
@@ -19,8 +22,9 @@ std::string shown_holder(const std::string& note) {
     for (size_t i = 0; digits && i < blank; ++i)
         digits = note[i] >= '0' && note[i] <= '9';
     if (!digits)
-        return "\"" + note.substr(0, 40) + "\"";
-    return "process " + note.substr(0, blank) + " of user " + note.substr(blank + 1, 32);
+        return "\"" + log_excerpt(note, 40) + "\"";
+    return "process " + note.substr(0, blank) + " of user " +
+           log_excerpt(note.substr(blank + 1), 32);
 }
 
 RunLock take(const std::string& path, unsigned new_file_mode, const std::string& how_to) {

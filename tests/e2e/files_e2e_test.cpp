@@ -406,4 +406,20 @@ TEST(Program, ACsvPathTooLongForTheSettingsIsNotCutToAnotherFile) {
     EXPECT_NE(read_file("config.ini").find("CsvFile=" + path + "\r\n"), std::string::npos);
 }
 
+// The lock's note is written by whoever holds the lock: its control bytes reach standard error
+// escaped, so a holder cannot send escape sequences to the terminal of the run it turns away.
+TEST(Program, TheLockHoldersNoteReachesTheTerminalEscaped) {
+    TempWorkDir dir;
+    write_file("velmora-sim.ini.lock", "4242 \x1b]0;owned\x07");
+    const int fd = open("velmora-sim.ini.lock", O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+    Child velmora({VELMORA_BINARY, "--sim=7", "--read"}, environment_with(kOffscreen));
+    EXPECT_EQ(velmora.wait(), 1) << read_file("stderr.txt");
+    close(fd);
+    const std::string said = read_file("stderr.txt");
+    EXPECT_NE(said.find("(process 4242 of user \\x1b]0;owned\\x07)"), std::string::npos) << said;
+    EXPECT_EQ(said.find('\x1b'), std::string::npos);
+}
+
 }  // namespace
