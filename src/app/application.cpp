@@ -37,6 +37,7 @@
 #endif
 #include "sensors/fan_failsafe.h"
 #include "sim/sim_machine.h"
+#include "support/link_target.h"
 #include "support/stray_files.h"
 
 RunMode decide_run_mode(const std::vector<std::string>& args, bool display_reachable,
@@ -76,6 +77,17 @@ void ignore_plugin_paths_when_privileged() {
 // Makes the folder (with its parents, for this user alone) when missing and works in it: every
 // file velmora keeps is named relative to the working folder. Empty, or why it cannot be used.
 std::string enter_folder(const std::string& folder) {
+#ifndef _WIN32
+    // The link rule of every file holds for the folder of them all: a link on the way, or the
+    // folder it leads to, must be the user's (root's own count as root's).
+    WriteTarget target;
+    const TargetCheck check = find_write_target(folder, target);
+    if (check == TargetCheck::ForeignLink)
+        return link_refusal_text(check);
+    struct stat st {};
+    if (target.via_link && ::stat(target.path.c_str(), &st) == 0 && !trusted_owner(st.st_uid))
+        return "a link to a folder of another user";
+#endif
     std::error_code error;
     const bool made = std::filesystem::create_directories(folder, error);
     if (error)

@@ -422,4 +422,29 @@ TEST(Program, TheLockHoldersNoteReachesTheTerminalEscaped) {
     EXPECT_EQ(said.find('\x1b'), std::string::npos);
 }
 
+// --config-dir walks its folder as every file is walked: another user's link to root's own
+// folder is refused with 2 before anything is read or made there.
+TEST(Files, AConfigFolderReachedThroughAnotherUsersLinkIsRefused) {
+    if (!as_root())
+        GTEST_SKIP() << "needs root and a second user";
+    TempWorkDir dir;
+    ASSERT_EQ(mkdir("private", 0700), 0);  // root's own
+    ASSERT_EQ(mkdir("home", 0755), 0);
+    ASSERT_EQ(chown("home", kOther, kOther), 0);
+    plant_link("../private", "home/settings", kOther);
+    Child velmora({VELMORA_BINARY, "--config-dir", "home/settings", "--read"},
+                  environment_with(kOffscreen));
+    EXPECT_EQ(velmora.wait(), 2) << read_file("stderr.txt");
+    EXPECT_EQ(read_file("stderr.txt"),
+              "velmora: the folder home/settings cannot be used for the files: a link that "
+              "belongs to another user\n");
+    EXPECT_TRUE(std::filesystem::is_empty("private"));
+    // The user's own link to a folder is followed.
+    ASSERT_EQ(lchown("home/settings", 0, 0), 0);
+    Child own({VELMORA_BINARY, "--config-dir", "home/settings", "--read"},
+              environment_with(kOffscreen));
+    EXPECT_EQ(own.wait(), 0) << read_file("stderr.txt");
+    EXPECT_TRUE(file_exists("private/velmora.deb"));
+}
+
 }  // namespace
