@@ -201,6 +201,7 @@ int autofan_update(AutoFanList* list, SensorTable* sensors, int32_t t) {
         uint8_t duty = trusted ? autofan_duty(e, t) : 255;
         if (e.last_duty >= 0 && e.last_duty < kSpinUpBelow && duty > e.last_duty)
             duty = 255;
+        const bool changed = duty != e.last_duty;
         e.last_duty = duty;
         if (SensorControl* control = autofan_control(e, sensors))
             control->value = sensor_pwm_value(e.sensor_type, duty);
@@ -208,7 +209,10 @@ int autofan_update(AutoFanList* list, SensorTable* sensors, int32_t t) {
             e.temp_max = static_cast<uint8_t>(std::max<int32_t>(e.temp_max, t));
             e.temp_min = static_cast<uint8_t>(std::min<int32_t>(e.temp_min, t));
         }
-        debug_print("AUTOFAN: New speed for fan control %d is %d\n", i, duty);
+        // Said when the speed changes, not at every tick: a window left open for a day would
+        // otherwise fill the log with the same line.
+        if (changed)
+            debug_print("AUTOFAN: New speed for fan control %d is %d\n", i, duty);
         ++served;
     }
     // A chip's software fan switch is on while any of its controls is driven here, whichever

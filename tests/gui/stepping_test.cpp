@@ -134,10 +134,11 @@ TEST_F(Stepping, AnAutoFsbRunStepsAndEndsOnAHotReadingOrAnApplyAfterItsCurrentSt
     main->AutoFSB(main->TimerAutoFSBmax);  // starts the run: 1 MHz per step, 1 s apart
     ASSERT_TRUE(main->autofsb_run_active);
     EXPECT_TRUE(main->ButtonApply->isEnabled());  // Apply ends a run, so it stays on
+    int ticks = 0;
     while (machine.world().fsb_mhz < 177.0) {
         EXPECT_LE(step(), 50u);
         const size_t fan_steps = count(log(), "AUTOFAN: New speed for fan control 1");
-        sensor_tick_between_steps(45.0);
+        sensor_tick_between_steps(ticks++ % 2 ? 45.0 : 42.0);  // a new speed each tick
         EXPECT_EQ(count(log(), "AUTOFAN: New speed for fan control 1"), fan_steps + 1);
         // The timers' ticks are skipped while the run steps.
         const size_t checks = log().size();

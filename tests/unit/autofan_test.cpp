@@ -116,6 +116,13 @@ TEST_F(AutoFan, UpdateDrivesEnabledEntriesAndTheSwitchOfTheirChip) {
               std::string::npos)
         << log();
 
+    // The same speed again is set, but not said again; a new one is.
+    const size_t said = log().size();
+    EXPECT_EQ(autofan_update(list, &table, 40), 2);
+    EXPECT_EQ(log().size(), said);
+    EXPECT_EQ(autofan_update(list, &table, 41), 2);
+    EXPECT_EQ(log().substr(said), "AUTOFAN: New speed for fan control 0 is 182\n");
+
     // All of the chip's entries disabled: its switch goes off, the duties stay.
     list->entries[3].enabled = 0;
     EXPECT_EQ(autofan_update(list, &table, 40), 1);
