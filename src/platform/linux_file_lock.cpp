@@ -73,6 +73,13 @@ FileLock LinuxPlatform::lock_file(const std::string& path, unsigned new_file_mod
         ::close(fd);
         return FileLock::Failed;
     }
+    // A second name would make the holder's note overwrite a file somewhere else, perhaps one
+    // only the running user may write.
+    if (st.st_nlink > 1) {
+        note = "it is a hard link to another file";
+        ::close(fd);
+        return FileLock::Failed;
+    }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         note = error == EWOULDBLOCK ? read_holder(fd) : std::strerror(error);

@@ -88,6 +88,9 @@ bool take_owner_and_mode(int fd, const struct stat* old) {
 // before a byte of the file has changed.
 AtomicWrite rewrite_in_place(int fd, const struct stat& old, const std::string& bytes,
                              std::string* why, const std::string& cause) {
+    // A second name is a hard link: the bytes would land in a file somewhere else.
+    if (old.st_nlink > 1)
+        return fail(AtomicWrite::Refused, why, "a hard link to another file");
     if (bytes.size() > static_cast<size_t>(old.st_size)) {
         const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes.size()));
         if (error != 0)

@@ -11,6 +11,7 @@
 #endif
 
 #include <cerrno>
+#include <string>
 
 #ifndef _WIN32
 #include "support/link_target.h"
@@ -77,6 +78,30 @@ bool reached_through_foreign_link(bool via_link, const struct stat& st) {
 #endif
 }
 
+// Why a file the user's settings folder holds is not the user's to read: a second name (a hard
+// link to a file somewhere else, perhaps one only the running user may read) or a third user's
+// file. Empty when it may be read: the running user's, or the folder owner's.
+const char* foreign_file(const std::string& path, const struct stat& st) {
+#ifdef _WIN32
+    (void)path;
+    (void)st;
+    return nullptr;
+#else
+    if (st.st_nlink > 1)
+        return "a hard link to another file";
+    if (st.st_uid == ::geteuid())
+        return nullptr;
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
+    struct stat owner {};
+    if (::stat(folder.c_str(), &owner) == 0 && owner.st_uid == st.st_uid)
+        return nullptr;
+    return "a file of another user";
+#endif
+}
+
 }  // namespace
 
 FileRead read_regular_file(const std::string& path, std::string& text, std::string* why) {
@@ -122,6 +147,10 @@ FileRead read_regular_file(const std::string& path, std::string& text, std::stri
         result = FileRead::Refused;
         if (why)
             *why = "a link to a file of another user";
+    } else if (const char* foreign = is_regular(st) ? foreign_file(file, st) : nullptr) {
+        result = FileRead::Refused;
+        if (why)
+            *why = foreign;
     } else if (is_regular(st)) {
         result = read_all(fd, static_cast<size_t>(st.st_size), text);
     }

@@ -447,4 +447,37 @@ TEST(Files, AConfigFolderReachedThroughAnotherUsersLinkIsRefused) {
     EXPECT_TRUE(file_exists("private/velmora.deb"));
 }
 
+// In another user's folder, a hard link to root's own file is neither the lock (its note would
+// overwrite the file) nor a settings file (its bytes would reach the log).
+TEST(Files, AHardLinkToRootsFileIsNeitherTheLockNorASettingsFile) {
+    if (!as_root())
+        GTEST_SKIP() << "needs root and a second user";
+    for (const char* name : {"velmora-sim.ini.lock", "config.ini", "presets.ini"}) {
+        SCOPED_TRACE(name);
+        TempWorkDir dir;
+        ASSERT_EQ(chown(".", kOther, kOther), 0);
+        write_file("victim.txt", "\r\n[Main]\r\nBoard=ROOTSECRET1\r\n");
+        chmod("victim.txt", 0600);
+        const std::string victim = read_file("victim.txt");
+        ASSERT_EQ(link("victim.txt", name), 0);
+        Child velmora({VELMORA_BINARY, "--sim=7", "--read"}, environment_with(kOffscreen));
+        const bool lock = std::string(name) == "velmora-sim.ini.lock";
+        EXPECT_EQ(velmora.wait(), lock ? 1 : 0) << read_file("stderr.txt");
+        EXPECT_EQ(read_file("victim.txt"), victim);
+        EXPECT_EQ(read_file("velmora.deb").find("ROOTSECRET1"), std::string::npos);
+        if (lock) {
+            EXPECT_NE(read_file("stderr.txt").find("it is a hard link to another file"),
+                      std::string::npos)
+                << read_file("stderr.txt");
+        } else {
+            const std::string said = std::string(name) == "config.ini"
+                                         ? "CONFIGFILE: config.ini is a hard link to another "
+                                           "file, not read\n"
+                                         : "PRESETS: Can't open presets.ini for read\n";
+            EXPECT_NE(read_file("velmora.deb").find(said), std::string::npos)
+                << read_file("velmora.deb");
+        }
+    }
+}
+
 }  // namespace
