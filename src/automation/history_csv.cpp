@@ -4,6 +4,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -13,6 +14,9 @@
 #include "diag/append_file.h"
 #include "diag/debuglog.h"
 #include "diag/number_text.h"
+#ifndef _WIN32
+#include "support/link_target.h"
+#endif
 
 namespace {
 
@@ -50,6 +54,36 @@ void history_csv_line(std::time_t when, const HistoryValues& values, std::string
     line += '\n';
 }
 
+namespace {
+
+// The CSV path comes from config.ini, which the owner of the settings folder writes. The whole
+// path is walked with the link rule, and a run with more rights than that owner (root in a
+// user's folder) writes only inside the folder or to a file of the owner's: else the user
+// could have root append to, or create, a file the user may not touch. Empty when it may.
+std::string outside_the_owners_reach(const std::string& path) {
+#ifdef _WIN32
+    (void)path;
+    return {};
+#else
+    WriteTarget target;
+    const TargetCheck check = find_write_target(path, target);
+    if (check == TargetCheck::ForeignLink || check == TargetCheck::ForeignTarget)
+        return link_refusal_text(check);
+    struct stat folder {};
+    if (::stat(".", &folder) != 0 || folder.st_uid == ::geteuid())
+        return {};
+    const std::string& at = target.path;
+    const bool inside = !at.empty() && at[0] != '/' && at != ".." && at.rfind("../", 0) != 0 &&
+                        at.find("/../") == std::string::npos;
+    struct stat st {};
+    if (inside || (target.exists && ::stat(at.c_str(), &st) == 0 && st.st_uid == folder.st_uid))
+        return {};
+    return "outside the settings folder and not its owner's";
+#endif
+}
+
+}  // namespace
+
 void HistoryCsv::set_path(const std::string& path) {
     if (path == path_)
         return;
@@ -58,18 +92,18 @@ void HistoryCsv::set_path(const std::string& path) {
     failure_said_ = false;
 }
 
-void HistoryCsv::append(std::time_t when, const HistoryValues& values) {
+bool HistoryCsv::append(std::time_t when, const HistoryValues& values) {
     if (path_.empty() || refused_)
-        return;
+        return false;
     int fd = -1;
-    std::string why;
-    const AppendOpen opened = open_for_append(path_, fd, why);
+    std::string why = outside_the_owners_reach(path_);
+    const AppendOpen opened = why.empty() ? open_for_append(path_, fd, why) : AppendOpen::Refused;
     if (opened != AppendOpen::Opened) {
         refused_ = opened == AppendOpen::Refused;
         if (!failure_said_)
             debug_print("HISTORY: %s is %s, readings not logged\n", log_excerpt(path_), why);
         failure_said_ = true;
-        return;
+        return refused_;
     }
     failure_said_ = false;
     // An empty file is a new one: it gets the header, in the same write as the line.
@@ -79,4 +113,5 @@ void HistoryCsv::append(std::time_t when, const HistoryValues& values) {
         line_.insert(0, history_csv_header());
     write_whole(fd, line_);
     ::close(fd);
+    return false;
 }

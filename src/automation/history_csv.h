@@ -31,7 +31,8 @@ class HistoryCsv {
     // ("HISTORY: <file> is <why>, readings not logged") and nothing more is tried until the
     // path changes; one that cannot be opened now (a missing folder, a full disk) is said once
     // and tried again at the next tick.
-    void append(std::time_t when, const HistoryValues& values);
+    // True when this call found the file refused (said once): the window shows it too.
+    bool append(std::time_t when, const HistoryValues& values);
 
   private:
     std::string path_;

@@ -134,7 +134,8 @@ void TMain::RecordHistory() {
                        cpu_multiplier, cpu_load.load());
     const uint32_t period_ms = static_cast<uint32_t>(CSpinEditSensorUpdate->value()) * 1000u;
     history->add(current_clock().now_ms(), values, period_ms);
-    history_csv.append(std::time(nullptr), values);
+    if (history_csv.append(std::time(nullptr), values))
+        StatusBar1->showMessage("CSV log refused: velmora.deb says why.");
     // Between actions the marks start from what the board runs now.
     if (!steps_->busy(HardwareSteps::Kind::Action)) {
         history_marked_fsb_ = values_applied.fsb;

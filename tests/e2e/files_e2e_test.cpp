@@ -480,4 +480,53 @@ TEST(Files, AHardLinkToRootsFileIsNeitherTheLockNorASettingsFile) {
     }
 }
 
+// Root in another user's folder logs readings only inside that folder or to a file of that
+// user's: the user's config.ini does not choose a root file to append to, or a root-only folder
+// to create one in, nor does a folder link of the user's lead there.
+TEST(Files, RootWritesTheCsvLogOnlyWhereTheSettingsOwnerMay) {
+    if (!as_root())
+        GTEST_SKIP() << "needs root and a second user";
+    const struct {
+        const char* csv;
+        bool written;
+    } cases[] = {
+        {"ROOT/secret.csv", false},  // root's own 0600 file
+        {"ROOT/new.csv", false},     // a new file in root's folder
+        {"link/secret.csv", false},  // the user's folder link to it
+        {"readings.csv", true},      // inside the folder: made, and the user's to read
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.csv);
+        TempWorkDir dir;
+        const std::string root = std::filesystem::current_path().string() + "/root-only";
+        ASSERT_EQ(mkdir("root-only", 0700), 0);
+        write_file("root-only/secret.csv", kVictim);
+        chmod("root-only/secret.csv", 0600);
+        ASSERT_EQ(mkdir("home", 0755), 0);
+        ASSERT_EQ(chdir("home"), 0);
+        ASSERT_EQ(chown(".", kOther, kOther), 0);
+        plant_link(root, "link", kOther);
+        std::string csv = c.csv;
+        if (csv.rfind("ROOT/", 0) == 0)
+            csv = root + csv.substr(4);
+        write_file("config.ini",
+                   "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
+                   "[History]\r\nCsvFile=" +
+                       csv + "\r\n");
+        ASSERT_EQ(chown("config.ini", kOther, kOther), 0);
+        Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"}, environment_with(kOffscreen));
+        ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        velmora.signal(SIGTERM);
+        EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+        EXPECT_EQ(read_file(root + "/secret.csv"), kVictim);
+        EXPECT_FALSE(file_exists(root + "/new.csv"));
+        EXPECT_EQ(file_exists("readings.csv"), c.written);
+        if (!c.written) {
+            EXPECT_NE(read_file("velmora.deb").find("readings not logged"), std::string::npos)
+                << read_file("velmora.deb");
+        }
+    }
+}
+
 }  // namespace
