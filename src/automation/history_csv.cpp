@@ -112,6 +112,11 @@ bool HistoryCsv::append(std::time_t when, const HistoryValues& values) {
     if (empty)
         line_.insert(0, history_csv_header());
     write_whole(fd, line_);
+    const bool large = file_size(fd) > kRotateAtBytes;
     ::close(fd);
+    // Months of readings stay bounded: past the size the file is put aside ("<file>.old") and
+    // the next tick begins a new one with its header.
+    if (large)
+        rotate_when_large(path_);
     return false;
 }

@@ -27,6 +27,16 @@ bool write_whole(int fd, const std::string& text) {
     return true;
 }
 
+uint64_t file_size(int fd) {
+#ifdef _WIN32
+    struct _stat64 st {};
+    return _fstat64(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+#else
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+#endif
+}
+
 #ifdef _WIN32
 
 // Windows has no links or owners to look after here. Text mode: each "\n" lands as CR LF.
@@ -89,10 +99,10 @@ AppendOpen open_for_append(const std::string& path, int& fd, std::string& why) {
                 0644);
     if (fd < 0) {
         const int error = errno;
-        why = error == ELOOP    ? "a symbolic link"
+        why = error == ELOOP ? "a symbolic link"
               : error == EISDIR ? "a directory"
-              : error == ENXIO  ? "a FIFO"
-                                : std::string("not writable (") + std::strerror(error) + ")";
+              : error == ENXIO ? "a FIFO"
+                               : std::string("not writable (") + std::strerror(error) + ")";
         return error == ELOOP || error == EISDIR || error == ENXIO ? AppendOpen::Refused
                                                                    : AppendOpen::CannotOpen;
     }

@@ -25,7 +25,10 @@ AppendOpen open_for_append(const std::string& path, int& fd, std::string& why);
 // when the system took less (a full disk).
 bool write_whole(int fd, const std::string& text);
 
-// The size at which a log or trace is put aside at start.
+// The size of the file behind a descriptor; 0 when it cannot be told.
+uint64_t file_size(int fd);
+
+// The size at which a log, trace or CSV log is put aside, at start and while running.
 inline constexpr uint64_t kRotateAtBytes = 16u * 1024u * 1024u;
 
 // At start: when `path` is such a file and holds more than `limit` bytes, it is renamed to

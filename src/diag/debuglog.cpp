@@ -174,5 +174,10 @@ void debug_write(const std::string& text) {
             return;
     }
     write_whole(fd, text);
+    const bool large = file_size(fd) > kRotateAtBytes;
     ::close(fd);
+    // A window or a service left running for months keeps its log bounded too, not only a
+    // start: past the size, the log is put aside as at a start and the next line begins anew.
+    if (large)
+        rotate_when_large(kDebugLogName);
 }

@@ -529,4 +529,26 @@ TEST(Files, RootWritesTheCsvLogOnlyWhereTheSettingsOwnerMay) {
     }
 }
 
+// The CSV log is put aside past 16 MB while the window runs, and the next tick begins a new one
+// with its header: a window left open for months keeps it bounded.
+TEST(Program, TheCsvLogIsPutAsideWhileRunningOnceItPassesItsSize) {
+    TempWorkDir dir;
+    write_file("readings.csv", std::string(16u * 1024u * 1024u - 50u, ','));
+    write_file("config.ini",
+               "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
+               "[History]\r\nCsvFile=readings.csv\r\n");
+    Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"}, environment_with(kOffscreen));
+    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
+    // The tick that passes the size puts the file aside; the next one starts the new file.
+    const auto begun = [] {
+        return file_exists("readings.csv.old") && read_file("readings.csv").rfind("time,", 0) == 0;
+    };
+    for (int i = 0; i < 100 && !begun(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    EXPECT_GT(std::filesystem::file_size("readings.csv.old"), 16u * 1024u * 1024u);
+    EXPECT_EQ(read_file("readings.csv").rfind("time,", 0), 0u) << read_file("readings.csv");
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "diag/debuglog.h"
+#include "diag/append_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -109,6 +110,17 @@ TEST(ErrorText, SystemTextIsThePlatformsTextForItsLastError) {
     EXPECT_EQ(system_error_text(), "Access is denied.\r\n");
     os.error_number = 1275;
     EXPECT_EQ(system_error_text(), "");
+}
+
+// A log that grows past 16 MB while the program runs is put aside at once, as at a start.
+TEST(DebugLogRotation, ALogPastItsSizeIsPutAsideWhileRunning) {
+    TempWorkDir dir;
+    debug_write(std::string(kRotateAtBytes, 'x'));
+    EXPECT_FALSE(file_exists("velmora.deb.old"));
+    debug_write("VELMORA: one more\n");
+    EXPECT_TRUE(file_exists("velmora.deb.old"));
+    debug_write("VELMORA: the next\n");
+    EXPECT_EQ(read_file("velmora.deb"), "VELMORA: the next\n");
 }
 
 }  // namespace
