@@ -154,7 +154,72 @@ std::string log_excerpt(const std::string& text, size_t max) {
     return out;
 }
 
+namespace {
+
+// The line written last and how often it came again since: a line said many times in a row
+// (a missing file asked for key by key) is written once, and its count when another follows.
+struct Repeats {
+    std::string line;
+    int more = 0;
+    std::string where;  // the log's identity and size after that line: the same file, unchanged
+};
+
+// The log as it is now: which file, and how long. Another file (a new folder, a new log after
+// a rotation) or other writes in between end a run of repeats.
+std::string log_state() {
+    struct stat st {};
+#ifdef _WIN32
+    if (::stat(kDebugLogName, &st) != 0)
+#else
+    if (::lstat(kDebugLogName, &st) != 0)
+#endif
+        return {};
+    return identity_at(kDebugLogName) + ":" + std::to_string(st.st_size);
+}
+Repeats& repeats() {
+    static Repeats r;
+    return r;
+}
+
+void append_to_log(const std::string& text);
+
+// "CONFIGFILE: ... 17 more times": the repeated line's tag, then the count.
+void write_count(Repeats& r) {
+    if (r.more == 0)
+        return;
+    const size_t tag = r.line.find(": ");
+    std::string count = (tag == std::string::npos ? std::string() : r.line.substr(0, tag + 2)) +
+                        "... " + std::to_string(r.more) +
+                        (r.more == 1 ? " more time\n" : " more times\n");
+    r.more = 0;
+    append_to_log(count);
+}
+
+}  // namespace
+
 void debug_write(const std::string& text) {
+    Repeats& r = repeats();
+    if (!text.empty() && text == r.line && !r.where.empty() && r.where == log_state()) {
+        ++r.more;
+        return;
+    }
+    if (r.where == log_state())
+        write_count(r);
+    r.more = 0;
+    r.line = text;
+    append_to_log(text);
+    r.where = log_state();
+}
+
+void debug_flush_repeats() {
+    Repeats& r = repeats();
+    if (r.where == log_state())
+        write_count(r);
+    r = Repeats{};
+}
+
+namespace {
+void append_to_log(const std::string& text) {
     // A refused log stays unused while the same thing is at its name: the user was told once.
     static std::string refused;
     if (!refused.empty() && refused == identity_at(kDebugLogName))
@@ -181,3 +246,4 @@ void debug_write(const std::string& text) {
     if (large)
         rotate_when_large(kDebugLogName);
 }
+}  // namespace

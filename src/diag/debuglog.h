@@ -46,6 +46,10 @@ std::string debug_format(const char* format, std::initializer_list<LogArg> args)
 // and the run goes on without a log.
 void debug_write(const std::string& text);
 
+// A line written again and again in a row is written once; when another line follows, or at
+// the end of the run (this call), "<TAG>: ... N more times" says how often it came again.
+void debug_flush_repeats();
+
 template <typename... Args>
 void debug_print(const char* format, const Args&... args) {
     debug_write(debug_format(format, {LogArg(args)...}));

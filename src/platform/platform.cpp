@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "platform/platform.h"
 
+#include "diag/debuglog.h"
+
 #include <atomic>
 #include <vector>
 
@@ -48,6 +50,8 @@ int run_exit_hooks(int code) {
         if (code == 0)
             code = failed;
     }
+    // A line repeated up to the end still gets its count.
+    debug_flush_repeats();
     return code;
 }
 

@@ -87,10 +87,11 @@ TEST_F(ConfigFileTest, NewKeysInMissingFileFollowAnEmptyLineInReverseOrder) {
     EXPECT_EQ(read_int("AutoFSB", "Board"), std::nullopt);
     EXPECT_EQ(debug_log(), stat_line);
 
-    // Every load of a missing file logs anew.
+    // Every load of a missing file logs anew (the same line twice in a row is counted).
     fs::remove(kConfig);
     EXPECT_EQ(read_int("Main", "Board"), std::nullopt);
-    EXPECT_EQ(debug_log(), stat_line + stat_line);
+    debug_flush_repeats();
+    EXPECT_EQ(debug_log(), stat_line + "CONFIGFILE: ... 1 more time\n");
 }
 
 TEST_F(ConfigFileTest, SettingsWrittenKeyByKeyFromNothingMatchGolden) {
@@ -341,7 +342,8 @@ TEST_F(ConfigFileTest, EmptyFileIsLoggedOnEveryLoadAndWrittenAsIfMissing) {
 
     EXPECT_EQ(config(), "\r\n[Main]\r\nBoard=3\r\n");
     const std::string line = "CONFIGFILE: Can't read from config.ini\n";
-    EXPECT_EQ(debug_log(), line + line + line);
+    debug_flush_repeats();
+    EXPECT_EQ(debug_log(), line + "CONFIGFILE: ... 2 more times\n");
 }
 
 TEST_F(ConfigFileTest, OverlongSectionAndKeyNamesAreNeverFound) {

@@ -123,4 +123,25 @@ TEST(DebugLogRotation, ALogPastItsSizeIsPutAsideWhileRunning) {
     EXPECT_EQ(read_file("velmora.deb"), "VELMORA: the next\n");
 }
 
+// The same line in a row is written once; the next other line, or the end of the run, says how
+// often it came again. A log that is not the one written last (another folder) starts anew.
+TEST(DebugLogRepeats, ALineSaidAgainAndAgainIsWrittenOnceWithItsCount) {
+    {
+        TempWorkDir dir;
+        for (int i = 0; i < 18; ++i)
+            debug_print("CONFIGFILE: Can't stat %s\n", "config.ini");
+        debug_print("VELMORA: Board %d\n", 7);
+        debug_print("VELMORA: Board %d\n", 7);
+        debug_flush_repeats();
+        EXPECT_EQ(read_file("velmora.deb"),
+                  "CONFIGFILE: Can't stat config.ini\nCONFIGFILE: ... 17 more times\n"
+                  "VELMORA: Board 7\nVELMORA: ... 1 more time\n");
+        debug_print("VELMORA: Board %d\n", 7);
+    }
+    TempWorkDir other;
+    debug_print("VELMORA: Board %d\n", 7);
+    EXPECT_EQ(read_file("velmora.deb"), "VELMORA: Board 7\n");
+    debug_flush_repeats();
+}
+
 }  // namespace

@@ -175,7 +175,7 @@ TEST_F(SensorTest, MissingEntriesAndFailedSavesLogTheNotFoundLine) {
     EXPECT_EQ(sensormap_load("share/velmora/sensormap.ini", &map, 3), 1);
     EXPECT_EQ(sensor_log(),
               "SENSOR: Map for board 3 not found in sensor.ini\n"
-              "SENSOR: Map for board 3 not found in sensor.ini\n"
+              "SENSOR: ... 1 more time\n"
               "SENSOR: Map for board 3 not found in saved.ini\n"
               "SENSOR: Map for board 4 not found in sensormap.ini\n"
               "SENSOR: Wrong value count for board 3 in file sensormap.ini\n");
