@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <mutex>
 
 uint32_t LogArg::bits() const {
     switch (kind_) {
@@ -181,6 +182,12 @@ Repeats& repeats() {
     return r;
 }
 
+// The load sampler's thread may write a line too (when it gives up): one writer at a time.
+std::mutex& writer() {
+    static std::mutex m;
+    return m;
+}
+
 void append_to_log(const std::string& text);
 
 // "CONFIGFILE: ... 17 more times": the repeated line's tag, then the count.
@@ -198,6 +205,7 @@ void write_count(Repeats& r) {
 }  // namespace
 
 void debug_write(const std::string& text) {
+    const std::lock_guard<std::mutex> one_at_a_time(writer());
     Repeats& r = repeats();
     if (!text.empty() && text == r.line && !r.where.empty() && r.where == log_state()) {
         ++r.more;
@@ -212,6 +220,7 @@ void debug_write(const std::string& text) {
 }
 
 void debug_flush_repeats() {
+    const std::lock_guard<std::mutex> one_at_a_time(writer());
     Repeats& r = repeats();
     if (r.where == log_state())
         write_count(r);
