@@ -19,11 +19,33 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$top/build-i386}")
 root=$out/root
-mirror=${VELMORA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-security_mirror=${VELMORA_DEBIAN_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
-
 step() { printf '\n== i386: %s\n' "$*"; }
 fail() { printf 'i386: FAILED: %s\n' "$*" >&2; exit 1; }
+
+# The machine's own mirror for a suite, read from its apt sources (one-line "deb" entries and
+# deb822 stanzas alike): the root and the emulator come from where this machine's packages come.
+apt_mirror() {
+  local suite=$1 files=() f
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] && files+=("$f")
+  done
+  [ ${#files[@]} -gt 0 ] || return 0
+  awk -v suite="$suite" '
+    /^[ \t]*$/ { uri = ""; next }
+    /^URIs:/ { uri = $2; next }
+    /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == suite && uri != "") { print uri; exit } next }
+    /^deb[ \t]/ {
+      i = 2
+      if ($i ~ /^\[/) { while (i <= NF && $i !~ /\]$/) i++; i++ }
+      if ($(i + 1) == suite) { print $i; exit }
+    }
+  ' "${files[@]}"
+}
+mirror=${VELMORA_DEBIAN_MIRROR:-$(apt_mirror bookworm)}
+security_mirror=${VELMORA_DEBIAN_SECURITY_MIRROR:-$(apt_mirror bookworm-security)}
+[ -n "$mirror" ] || fail "no bookworm mirror in this machine's apt sources; set VELMORA_DEBIAN_MIRROR"
+[ -n "$security_mirror" ] ||
+  fail "no bookworm-security mirror in this machine's apt sources; set VELMORA_DEBIAN_SECURITY_MIRROR"
 
 [ "$(id -u)" -eq 0 ] || fail "the i386 root needs root (debootstrap, chroot, mounts); run it with sudo"
 
