@@ -315,6 +315,10 @@ int configfile_write_many(const char* file, const ConfigEdit* edits, size_t coun
             state.held = true;
         }
     }
+    // An editor's byte-order mark was passed over on reading; the file goes back without it,
+    // as this program writes every file.
+    if (text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0)
+        text.erase(0, kByteOrderMark.size());
     Outcome write;
     const bool written = replace_file(file, text, write);
     // The writes after the first: a failed one leaves the file as it was, so each would have

@@ -6,7 +6,7 @@
 // "[Section]" CR LF begins a section; "key=value" CR LF is an entry, no blanks around '='.
 // Names compare byte for byte. A section's body runs to the next '[' in the text. Headers and
 // entries count only where they begin a line; a UTF-8 byte-order mark at the start of the file
-// counts as the start of the first line (and stays when the file is written back). Any other
+// counts as the start of the first line and is left out when the file is written back. Any other
 // line is carried through unchanged. Only regular files are read or written: a FIFO, device or
 // directory at the path is refused and logged.
 #pragma once

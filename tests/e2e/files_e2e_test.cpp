@@ -348,7 +348,7 @@ TEST(Program, ADutyThatIsNoWholeNumberLeavesTheFanAtFullSpeed) {
 
 // Files saved by an editor that starts them with a UTF-8 byte-order mark are read from their
 // first line: the board of config.ini, the first preset, the first fan entry. Before, each of
-// these first lines was lost.
+// these first lines was lost, and config.ini was saved with the mark.
 TEST(Program, AByteOrderMarkAtTheStartOfASettingsFileIsPassedOver) {
     TempWorkDir dir;
     const std::string bom = "\xEF\xBB\xBF";
@@ -363,6 +363,9 @@ TEST(Program, AByteOrderMarkAtTheStartOfASettingsFileIsPassedOver) {
     const std::string log = read_file("velmora.deb");
     EXPECT_NE(log.find("VELMORA: Board DFI Infinity NFII Ultra nr: 4\n"), std::string::npos);
     EXPECT_EQ(log.find("wrong syntax"), std::string::npos) << log;
+    // Saved at the close without the mark, as every file this program writes.
+    EXPECT_EQ(read_file("config.ini").rfind(bom, 0), std::string::npos);
+    EXPECT_EQ(read_file("config.ini").rfind("[Main]\r\n", 0), 0u);
 }
 
 // A stored value outside its range is replaced as before, and now the log says so, once.

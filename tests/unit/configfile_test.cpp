@@ -239,13 +239,13 @@ TEST_F(ConfigFileTest, HeadersAndEntriesAreFoundOnlyWhereTheyBeginALine) {
     EXPECT_EQ(read_int("Map", "11"), 7);
 }
 
-TEST_F(ConfigFileTest, AByteOrderMarkStartsTheFirstLineAndStaysWhenWritten) {
+TEST_F(ConfigFileTest, AByteOrderMarkStartsTheFirstLineAndIsLeftOutWhenWritten) {
     const std::string bom = "\xEF\xBB\xBF";
     write_file(kConfig, bom + "[Main]\r\nBoard=3\r\n");
     EXPECT_EQ(read_int("Main", "Board"), 3);
     EXPECT_EQ(write_int("Main", "Reset", 1), 1);
     EXPECT_EQ(write_int("Main", "Board", 4), 1);
-    EXPECT_EQ(config(), bom + "[Main]\r\nReset=1\r\nBoard=4\r\n");
+    EXPECT_EQ(config(), "[Main]\r\nReset=1\r\nBoard=4\r\n");
 
     // Anywhere else the three bytes are text of their line.
     write_file(kConfig, "\r\n" + bom + "[Main]\r\nBoard=3\r\n");
