@@ -73,10 +73,18 @@ std::string outside_the_owners_reach(const std::string& path) {
     if (::stat(".", &folder) != 0 || folder.st_uid == ::geteuid())
         return {};
     const std::string& at = target.path;
-    const bool inside = !at.empty() && at[0] != '/' && at != ".." && at.rfind("../", 0) != 0 &&
-                        at.find("/../") == std::string::npos;
+    const bool below = !at.empty() && at[0] != '/' && at != ".." && at.rfind("../", 0) != 0 &&
+                       at.find("/../") == std::string::npos;
+    // A path written out in full (as a file dialog gives it) may name the folder itself.
+    const size_t slash = at.rfind('/');
+    const std::string parent = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : at.substr(0, slash);
     struct stat st {};
-    if (inside || (target.exists && ::stat(at.c_str(), &st) == 0 && st.st_uid == folder.st_uid))
+    const bool in_folder = ::stat(parent.c_str(), &st) == 0 && st.st_dev == folder.st_dev &&
+                           st.st_ino == folder.st_ino;
+    if (below || in_folder ||
+        (target.exists && ::stat(at.c_str(), &st) == 0 && st.st_uid == folder.st_uid))
         return {};
     return "outside the settings folder and not its owner's";
 #endif

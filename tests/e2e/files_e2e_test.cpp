@@ -493,10 +493,11 @@ TEST(Files, RootWritesTheCsvLogOnlyWhereTheSettingsOwnerMay) {
         const char* csv;
         bool written;
     } cases[] = {
-        {"ROOT/secret.csv", false},  // root's own 0600 file
-        {"ROOT/new.csv", false},     // a new file in root's folder
-        {"link/secret.csv", false},  // the user's folder link to it
-        {"readings.csv", true},      // inside the folder: made, and the user's to read
+        {"ROOT/secret.csv", false},   // root's own 0600 file
+        {"ROOT/new.csv", false},      // a new file in root's folder
+        {"link/secret.csv", false},   // the user's folder link to it
+        {"readings.csv", true},       // inside the folder: made, and the user's to read
+        {"HOME/readings.csv", true},  // the same, its path written out in full
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.csv);
@@ -512,6 +513,8 @@ TEST(Files, RootWritesTheCsvLogOnlyWhereTheSettingsOwnerMay) {
         std::string csv = c.csv;
         if (csv.rfind("ROOT/", 0) == 0)
             csv = root + csv.substr(4);
+        if (csv.rfind("HOME/", 0) == 0)
+            csv = std::filesystem::current_path().string() + csv.substr(4);
         write_file("config.ini",
                    "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
                    "[History]\r\nCsvFile=" +
