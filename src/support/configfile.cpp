@@ -202,6 +202,22 @@ bool replace_file(const char* file, const std::string& text, Outcome& outcome) {
     return false;
 }
 
+// Where the key's value lies in the file's text: from its first byte to its line end (npos for
+// a last line without one). Nothing when the file cannot be read or has no such key.
+struct ValueSpan {
+    size_t begin;
+    size_t end;
+};
+std::optional<ValueSpan> value_in_file(const char* file, const char* section, const char* key) {
+    Outcome outcome;
+    if (configfile_load(file, outcome) != LoadResult::Loaded)
+        return std::nullopt;
+    const auto v = configfile_find_key(section, key);
+    if (!v)
+        return std::nullopt;
+    return ValueSpan{*v, state.text.find(kCrLf, *v)};
+}
+
 void log_again(const Outcome& outcome) {
     if (!outcome.note.empty())
         debug_write(outcome.note);
@@ -229,33 +245,23 @@ int32_t configfile_decimal(const char* text) {
 }
 
 size_t configfile_value_length(const char* file, const char* section, const char* key) {
-    Outcome outcome;
-    if (configfile_load(file, outcome) != LoadResult::Loaded)
-        return 0;
-    auto v = configfile_find_key(section, key);
-    if (!v)
-        return 0;
-    const size_t eol = state.text.find(kCrLf, *v);
-    return eol == std::string::npos ? 0 : eol - *v;
+    const auto v = value_in_file(file, section, key);
+    return v && v->end != std::string::npos ? v->end - v->begin : 0;
 }
 
 int configfile_read(const char* file, const char* section, const char* key, void* value,
                     uint8_t kind) {
-    Outcome outcome;
-    if (configfile_load(file, outcome) != LoadResult::Loaded)
-        return 0;
-    auto v = configfile_find_key(section, key);
+    const auto v = value_in_file(file, section, key);
     if (!v)
         return 0;
     if (!value)
         return 1;
-    size_t eol = state.text.find(kCrLf, *v);
-    if (eol == std::string::npos)
+    if (v->end == std::string::npos)
         return 0;
     // Longer values are cut to what the caller's 80-byte buffer holds.
-    size_t len = std::min(eol - *v, kConfigValueBuffer - 1);
+    size_t len = std::min(v->end - v->begin, kConfigValueBuffer - 1);
     char text[kConfigValueBuffer];
-    std::memcpy(text, state.text.data() + *v, len);
+    std::memcpy(text, state.text.data() + v->begin, len);
     text[len] = '\0';
     switch (kind) {
         case CONFIG_INT: {
@@ -310,15 +316,15 @@ int configfile_write_many(const char* file, const ConfigEdit* edits, size_t coun
         if (!e.value)
             continue;
         text = compose(e.section, e.key, format_value(e.value, e.kind));
+        // An editor's byte-order mark was passed over on reading; the file goes back without
+        // it, as this program writes every file.
+        if (text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0)
+            text.erase(0, kByteOrderMark.size());
         if (++done < writes) {
             state.text.swap(text);
             state.held = true;
         }
     }
-    // An editor's byte-order mark was passed over on reading; the file goes back without it,
-    // as this program writes every file.
-    if (text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0)
-        text.erase(0, kByteOrderMark.size());
     Outcome write;
     const bool written = replace_file(file, text, write);
     // The writes after the first: a failed one leaves the file as it was, so each would have
