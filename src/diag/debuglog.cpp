@@ -89,8 +89,9 @@ void append_text(std::string& out, const LogArg& arg) {
 }
 
 // What is at the log's name now, as the file system knows it: the same identity as a refused
-// one means the same refused thing, whatever folder name led there.
-std::string identity_at(const char* path) {
+// one means the same refused thing, whatever folder name led there. With its size, the same
+// file unchanged since.
+std::string identity_at(const char* path, bool with_size = false) {
     struct stat st {};
 #ifdef _WIN32
     if (::stat(path, &st) != 0)
@@ -99,7 +100,7 @@ std::string identity_at(const char* path) {
 #endif
         return {};
     return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
-           std::to_string(st.st_mode);
+           std::to_string(st.st_mode) + (with_size ? ":" + std::to_string(st.st_size) : "");
 }
 
 }  // namespace
@@ -168,14 +169,7 @@ struct Repeats {
 // The log as it is now: which file, and how long. Another file (a new folder, a new log after
 // a rotation) or other writes in between end a run of repeats.
 std::string log_state() {
-    struct stat st {};
-#ifdef _WIN32
-    if (::stat(kDebugLogName, &st) != 0)
-#else
-    if (::lstat(kDebugLogName, &st) != 0)
-#endif
-        return {};
-    return identity_at(kDebugLogName) + ":" + std::to_string(st.st_size);
+    return identity_at(kDebugLogName, true);
 }
 Repeats& repeats() {
     static Repeats r;
