@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "gui/main_window.h"
+#include "helpers/passing_ports.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
 #include "helpers/window_world.h"
@@ -36,15 +37,9 @@ constexpr Reg kOptionRegs[] = {kCpuCtrl,    kSba,           kAperture,      kPre
                                kPciLatency, kAgpBusLatency, kAgpCtrLatency, kTiming};
 
 // The simulated machine, with a note of every chipset register written through it.
-class RecordingBackend : public PortBackend {
+class RecordingBackend : public PassingPorts {
   public:
-    explicit RecordingBackend(SimMachine& m) : m_(m) {}
-    uint8_t in8(uint16_t p) override { return m_.in8(p); }
-    uint16_t in16(uint16_t p) override { return m_.in16(p); }
-    uint32_t in32(uint16_t p) override { return m_.in32(p); }
-    void out8(uint16_t p, uint8_t v) override { note(p, v), m_.out8(p, v); }
-    void out16(uint16_t p, uint16_t v) override { note(p, v), m_.out16(p, v); }
-    void out32(uint16_t p, uint32_t v) override { note(p, v), m_.out32(p, v); }
+    explicit RecordingBackend(SimMachine& m) : PassingPorts(m) {}
 
     // The option registers written since the last call.
     std::vector<Reg> option_writes() {
@@ -59,7 +54,7 @@ class RecordingBackend : public PortBackend {
     std::vector<Reg> writes;
 
   private:
-    void note(uint16_t port, uint32_t value) {
+    void before_write(uint16_t port, uint32_t value) override {
         if (port == 0xCF8)
             address_ = value;
         else if (port >= 0xCFC && port <= 0xCFF && (address_ & 0x80000000u))
@@ -67,7 +62,6 @@ class RecordingBackend : public PortBackend {
                               static_cast<uint8_t>(address_ >> 8 & 7),
                               static_cast<uint8_t>((address_ & 0xFC) | (port & 3))});
     }
-    SimMachine& m_;
     uint32_t address_ = 0;
 };
 
