@@ -3,7 +3,6 @@
 
 #include "app/main_settings.h"
 #include "diag/debuglog.h"
-#include "support/configfile.h"
 
 namespace {
 
@@ -11,8 +10,18 @@ constexpr const char* kSection = "Chipset";
 constexpr int kApertureUnitMb = 32;
 constexpr int32_t kApertureCode512Mb = 16;  // read from a chipset at 512 MB, never written
 
+// A value that is no whole number, or does not fit the register, leaves the chipset's value:
+// cut to a byte it would set another latency.
 void read_byte(const char* key, uint8_t& field) {
-    configfile_read(kMainSettingsFile, kSection, key, &field, CONFIG_BYTE);
+    int32_t value = 0;
+    if (!read_whole_number(kSection, key, value))
+        return;
+    if (value < 0 || value > 255) {
+        debug_print("VELMORA: %s %d in config.ini out of range 0 to 255, chipset value kept\n", key,
+                    value);
+        return;
+    }
+    field = static_cast<uint8_t>(value);
 }
 
 void append(std::string& text, const std::string& sentence) {
@@ -25,7 +34,7 @@ void append(std::string& text, const std::string& sentence) {
 
 int32_t read_chipset_load() {
     int32_t load = 0;
-    configfile_read(kMainSettingsFile, kSection, "Load", &load, CONFIG_INT);
+    read_whole_number(kSection, "Load", load);
     return load;
 }
 
@@ -39,7 +48,7 @@ void read_stored_chipset_options(ChipsetSettings& record) {
     read_byte("AGPSB", record.agp_sba);
     // Read whole, so that a number past 255 is not cut down to some other code that passes.
     int32_t aperture = 0;
-    if (configfile_read(kMainSettingsFile, kSection, "AGPAP", &aperture, CONFIG_INT)) {
+    if (read_whole_number(kSection, "AGPAP", aperture)) {
         if (stored_aperture_valid(aperture))
             record.agp_aperture = static_cast<uint8_t>(aperture);
         else if (aperture == kApertureCode512Mb && record.agp_aperture == kApertureCode512Mb)
