@@ -133,14 +133,13 @@ int32_t validated_update(int32_t update) {
 void keep_stored_board_settings(SavedSettings& v) {
     auto keep = [](const char* section, const char* key, int32_t& value) {
         int32_t stored = 0;
-        if (configfile_read(kMainSettingsFile, section, key, &stored, CONFIG_INT))
+        if (read_whole_number(section, key, stored))
             value = stored;
     };
     // Byte keys are taken only as bytes: a number past 255 keeps the value in `saved`.
     auto keep_byte = [](const char* key, uint8_t& value) {
         int32_t stored = 0;
-        if (configfile_read(kMainSettingsFile, "Chipset", key, &stored, CONFIG_INT) &&
-            stored >= 0 && stored <= 255)
+        if (read_whole_number("Chipset", key, stored) && stored >= 0 && stored <= 255)
             value = static_cast<uint8_t>(stored);
     };
     keep("AutoFSB", "DownMT", v.main.down_mt);
