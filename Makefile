@@ -14,7 +14,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 
 .PHONY: all deps-run deps-test deps-ci deps-i386 build-run build run test test-i386 test-sanitize \
-  cross-windows fuzz bench format clean install uninstall screenshots
+  cross-windows fuzz bench format clean install uninstall screenshots mutants
 
 all: build
 
@@ -44,6 +44,12 @@ run: build-run
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure
 	tools/run-unprivileged-tests.sh $(BUILD)
+
+# Our own mutation check: each fault of tools/mutants.list put into a copy of the tree, the
+# suite run against it, the score and the faults that got through printed. Long (a build and
+# a test run per fault), so not part of CI; MUTANTS="id ..." runs only those entries.
+mutants: deps-test
+	tools/mutants.py $(MUTANTS)
 
 # Pictures of every tab of the window, taken offscreen by the program itself on simulated
 # boards 4, 7, 12 and 14 (PROFILES="0 9" for others), into docs/screenshots.
@@ -105,4 +111,4 @@ format:
 
 # --one-file-system: a mount left inside the i386 root by a killed run is never descended into.
 clean:
-	$(SUDO) rm -rf --one-file-system $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(I386_BUILD)
+	$(SUDO) rm -rf --one-file-system $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) $(I386_BUILD) build-mutants

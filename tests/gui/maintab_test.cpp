@@ -281,6 +281,7 @@ TEST_F(MainTab, ApplyWritesOnlyWhatWasAskedForAndCanBeSet) {
     // rising FSB waits for a Vcore that cannot be set.
     main.reset();
     start(*sim_profile(2), true, 7);
+    ASSERT_FALSE(prompts.messages.empty());
     EXPECT_EQ(prompts.messages.back(), "ATXP1 not found\nVoltage adjustments not working");
     EXPECT_FALSE(main->GroupBoxVCore->isEnabled());
     EXPECT_EQ(main->EditVCore->text(), "NA");

@@ -149,6 +149,7 @@ TEST_F(Lifecycle, ACommandLineRunAppliesItsSettingsAndEndsWithoutSaving) {
 TEST_F(Lifecycle, AStoppedCommandLineLeavesNothingSelectedForALaterApply) {
     write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
     auto main = start({"-f", "200", "-s"});
+    ASSERT_FALSE(prompts.messages.empty());
     EXPECT_EQ(prompts.messages.back(), "-s [VCORE]");
     EXPECT_EQ(main->values_selected.fsb, 166);
     main->Apply();

@@ -374,6 +374,7 @@ TEST_F(Stepping, AJobThatThrowsEndsItsBusyStateAndIsToldWhatWentWrong) {
     EXPECT_TRUE(main->ButtonPresetApply->isEnabled());
     EXPECT_EQ(fsb_walk_progress().target, 0);
     EXPECT_EQ(status(), "Hardware work failed: the bus went away");
+    ASSERT_FALSE(prompts.messages.empty());
     EXPECT_EQ(prompts.messages.back(), "Hardware work failed: the bus went away");
     EXPECT_NE(log().find("VELMORA: Hardware work failed: the bus went away\n"), std::string::npos);
     install_port_backend(&machine);

@@ -58,12 +58,14 @@ TEST_F(CommandLine, HelpAndMissingValuesStopWithTheirTexts) {
 
     EXPECT_EQ(parse({"-s", "-h"}), CommandLineResult::HelpShown);
     EXPECT_DOUBLE_EQ(selected.vcore, 1.6);  // "-h" is no value of "-s"
+    ASSERT_FALSE(prompts.messages.empty());
     EXPECT_EQ(prompts.messages.back(),
               "Available options:\n -s [VCore]\n -r [VDimm]\n -a [VAgp]\n -v [Vdd]\n -q [Tras]\n"
               " -w [Trcd]\n -e [Trp]\n -f [FSB]\n -A enable AutoFSB\n -l Enable Port80 LED CPU "
               "temp\n");
     for (const char* usage : {"-f", "-e", "-w", "-q", "-v", "-a"}) {
         parse({usage});
+        ASSERT_FALSE(prompts.messages.empty());
         EXPECT_EQ(prompts.messages.back()[1], usage[1]);
     }
 }

@@ -39,6 +39,7 @@ TEST_F(GiveIo, ARunningServiceOnlyNeedsTheDeviceOpened) {
     EXPECT_EQ(open_giveio(), 0u);
     EXPECT_EQ(log(), kManagerOpened +
                          "GIVEIO: Service giveio exists\nGIVEIO: Service giveio is running\n");
+    ASSERT_FALSE(os.calls.empty());
     EXPECT_EQ(os.calls.back(), "open_device \\\\.\\giveio");
     EXPECT_EQ(std::count(os.calls.begin(), os.calls.end(), "start_service"), 0);
 }

@@ -124,6 +124,7 @@ TEST(History, AfterSixHoursTheOldestSamplesAndMarksMakeRoom) {
         if (!p.joins)
             line_starts.push_back(p.column);
     EXPECT_EQ(line_starts, (std::vector<int>{0, 23, 55}));
+    ASSERT_FALSE(points.empty());
     EXPECT_EQ(points.back().column, 99);
 
     for (int i = 0; i < History::kMarkCapacity + 3; ++i)

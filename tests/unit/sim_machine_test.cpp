@@ -104,6 +104,7 @@ TEST_F(SimMachineTest, SettingsSurviveTheStateFileAndAPowerCycleForgetsThem) {
     EXPECT_TRUE(report.problems.empty()) << report.problems.front();
     EXPECT_DOUBLE_EQ(again.world().vcore, 1.70);
     EXPECT_DOUBLE_EQ(again.world().fsb_mhz, fsb);
+    ASSERT_FALSE(again.world().faults.empty());
     EXPECT_EQ(again.world().faults.back(), "kept");
     EXPECT_EQ(sim_state_profile(), 7);
     EXPECT_EQ(again.state_text(), m.state_text());

@@ -171,6 +171,7 @@ TEST_F(SimSmbus, VidCodeAndAddOnBitsSetVcore) {
 
 TEST_F(SimSmbus, WritesToRegistersTheChipsDoNotHaveAreFaults) {
     EXPECT_EQ(smbus_write_byte(0, kAtxp1, 0x10, 0x55), 0);
+    ASSERT_FALSE(world.faults.empty());
     EXPECT_EQ(world.faults.back(), "ATXP1 register 0x10 does not exist");
     EXPECT_NE(read_file("velmora.deb").find("SIM: ATXP1 register 0x10 does not"),
               std::string::npos);

@@ -409,6 +409,7 @@ TEST_F(VoltageTest, UnsettableVcoreIsRefusedWithoutAnyWrite) {
     EXPECT_EQ(set_vcore(epox, 1.075), ERR_INVALID_VCORE);
     EXPECT_TRUE(writes().empty());
     EXPECT_EQ(set_vcore(epox, 1.065, true), ERR_NONE);
+    ASSERT_FALSE(writes().empty());
     EXPECT_EQ(writes().back(), std::pair(0, 0x3F));
 }
 
@@ -526,11 +527,13 @@ TEST(VcorePlan, TheAddOnStepsWhereItCarriesTheRailTowardTheTarget) {
     // offset rises while there is room below that, then VID and add-on take turns.
     const auto [order, rails] = planned(epox, 8, 0, 14, 7);
     EXPECT_EQ(order, "AAAAVVVAVVAVVA");
+    ASSERT_FALSE(rails.empty());
     EXPECT_EQ(rails.back(), 1850);
     EXPECT_LE(*std::max_element(rails.begin(), rails.end()), 1850);
     // Back to 1.850 V without offset: the VID rises only where the falling add-on made room.
     const auto down = planned(epox, 14, 7, 0, 0).second;
     EXPECT_LE(*std::max_element(down.begin(), down.end()), 1850);
+    ASSERT_FALSE(down.empty());
     EXPECT_EQ(down.back(), 1850);
 }
 
