@@ -204,9 +204,17 @@ TEST_F(SensorCycle, ATemperaturePastItsLimitIsToldOnceAndArmedAgainThreeDegreesB
     main->CSpinEditCpuLimit->setValue(cpu + 3);
     tick();
     EXPECT_NE(main->SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
+    // Its twin: only the SYS limit is passed, and only SYS is told and red.
+    main->CSpinEditSysLimit->setValue(1);
+    tick();
+    EXPECT_EQ(count_in(log(), "ALARM: SYS temperature "), 1u) << log();
+    EXPECT_NE(log().find(" \u00B0C passed its limit of 1 \u00B0C\n"), std::string::npos) << log();
+    EXPECT_EQ(count_in(log(), "ALARM: "), 2u) << log();
+    EXPECT_EQ(main->SensorSysTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
+    EXPECT_NE(main->SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
     main->close();
     EXPECT_NE(read_file("config.ini")
-                  .find("[Alarms]\r\nCpuLimit=" + std::to_string(cpu + 3) + "\r\nSysLimit=90\r\n"),
+                  .find("[Alarms]\r\nCpuLimit=" + std::to_string(cpu + 3) + "\r\nSysLimit=1\r\n"),
               std::string::npos)
         << read_file("config.ini");
 }
