@@ -5,6 +5,7 @@
 
 #include <clocale>
 
+#include "app/long_options.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
 
@@ -135,3 +136,30 @@ TEST(FindOption, TakesTheFirstOccurrenceAndCutsItsValue) {
 }
 
 }  // namespace
+
+TEST(ConfigDirOption, EachFormNamesItsFolderOrTheDesktopsOne) {
+    using Args = std::vector<std::string>;
+    const struct {
+        Args args;
+        const char* xdg;
+        bool given;
+        const char* dir;
+    } cases[] = {
+        {{"--read"}, "/x", false, ""},
+        {{"--config-dir", "my"}, "/x", true, "my"},
+        {{"--config-dir=my"}, "/x", true, "my"},
+        {{"--config-dir=m"}, "/x", true, "m"},  // the shortest value
+        {{"--config-dir"}, "/x", true, "/x/velmora"},
+        {{"--config-dir="}, "/x", true, "/x/velmora"},
+        {{"--config-dir", "-s", "1.6"}, "/x", true, "/x/velmora"},  // an option is no folder
+        {{"--config-dir"}, "relative", true, "/home/u/.config/velmora"},
+        {{"--config-dir"}, nullptr, true, "/home/u/.config/velmora"},
+        {{"--config-dir", "a", "--config-dir=b"}, "/x", true, "a"},  // the first one counts
+        {{"--config-dirx"}, "/x", false, ""},
+    };
+    for (const auto& c : cases) {
+        std::string dir = "left";
+        EXPECT_EQ(config_dir_option(c.args, c.xdg, "/home/u", dir), c.given) << c.args[0];
+        EXPECT_EQ(dir, c.dir) << c.args[0] << " " << (c.args.size() > 1 ? c.args[1] : "");
+    }
+}
