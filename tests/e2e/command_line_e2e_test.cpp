@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "e2e/program.h"
+#include "helpers/strict_json.h"
 #include "helpers/temp_dir.h"
 
 namespace {
@@ -120,6 +121,11 @@ TEST(CommandLine, ReadPrintsTheBoardAsSetAndWritesNothing) {
     const QJsonDocument doc =
         QJsonDocument::fromJson(QByteArray::fromStdString(read_file("stdout.txt")), &error);
     ASSERT_EQ(error.error, QJsonParseError::NoError) << read_file("stdout.txt");
+    // As a script's parser reads it, and byte for byte as on every run before.
+    for (const char* loose : {"{\"a\": 166.}", "[1,]", "{\"a\": 01}", "\"\t\"", "{} x"})
+        ASSERT_FALSE(StrictJson::valid(loose)) << loose;
+    EXPECT_TRUE(StrictJson::valid(read_file("stdout.txt"))) << read_file("stdout.txt");
+    EXPECT_EQ(read_file("stdout.txt"), golden("read_json_profile7.json"));
     const QJsonObject r = doc.object();
     EXPECT_EQ(r["board"].toObject()["number"].toInt(), 7);
     EXPECT_EQ(r["fsb"].toObject()["value"].toDouble(), 170.0);
