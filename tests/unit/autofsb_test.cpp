@@ -232,8 +232,9 @@ TEST_F(AutoFsb, HeatHoldsTheWayUpUntilTheCpuHasCooledAndEndsARunningOne) {
     EXPECT_EQ(autofsb_run(s, board), AUTOFSB_STOPPED);
     clear_action_end();
     EXPECT_EQ(s.fsb, 166);
-    ASSERT_FALSE(lines().empty());
-    EXPECT_EQ(lines().back(), "AUTOFSB: stopped at 166 MHz");
+    const Lines said = lines();
+    ASSERT_FALSE(said.empty());
+    EXPECT_EQ(said.back(), "AUTOFSB: stopped at 166 MHz");
     EXPECT_TRUE(machine.world().faults.empty());
 }
 
