@@ -34,6 +34,11 @@ class Lifecycle : public ::testing::Test, protected WindowWorld {
         return std::make_unique<TMain>(prompts, std::move(args));
     }
     std::string log() { return read_file("velmora.deb"); }
+    static std::string read_setting(const char* section, const char* key) {
+        char text[kConfigValueBuffer] = {};
+        configfile_read("config.ini", section, key, text, CONFIG_TEXT);
+        return text;
+    }
 
     std::unique_ptr<SimMachine> machine;
 };
@@ -202,6 +207,66 @@ TEST_F(Lifecycle, AStoredValueReachesMemoryOnlyWhenItsSpinEditShowsAChange) {
     write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n\r\n[AutoFSB]\r\nMaxLoad=90\r\n");
     auto second = start();
     EXPECT_EQ(second->CSpinEditMinLoad->maximum(), 85);
+}
+
+// Each control of the window that config.ini keeps, set to a value of its own, is found under
+// its own key after the close.
+TEST_F(Lifecycle, EveryKeptControlReachesItsOwnKeyAtTheClose) {
+    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
+    auto main = start();
+    auto flip = [](QCheckBox* box) {
+        box->setChecked(!box->isChecked());
+        return box->isChecked() ? 1 : 0;
+    };
+    main->TrackBarFSB->setValue(300 - 181);
+    main->ButtonMaxFSB->click();
+    main->TrackBarFSB->setValue(300 - 151);
+    main->ButtonMinFSB->click();
+    main->CSpinEditMaxLoad->setValue(81);
+    main->CSpinEditMinLoad->setValue(21);
+    main->CSpinEditDelayMax->setValue(26);
+    main->CSpinEditDelayMin->setValue(41);
+    main->ComboBoxDelayChange->setCurrentIndex(2);
+    main->ComboBoxDelayChange->activated(2);  // as a choice in the list raises it
+    main->CSpinEditMaxTemp->setValue(51);
+    main->CSpinEditLoadUpdate->setValue(7);
+    main->CSpinEditSensorUpdate->setValue(3);
+    main->ComboBoxPort80->setCurrentIndex(1);
+    main->CSpinEditCpuLimit->setValue(91);
+    main->CSpinEditSysLimit->setValue(61);
+    main->EditCsvFile->setText("readings.csv");
+    main->EditCsvFile->editingFinished();
+    const struct {
+        const char* section;
+        const char* key;
+        int value;
+    } kept[] = {
+        {"AutoFSB", "MaxFSB", 181},
+        {"AutoFSB", "MinFSB", 151},
+        {"AutoFSB", "MaxLoad", 81},
+        {"AutoFSB", "MinLoad", 21},
+        {"AutoFSB", "MaxDelay", 26},
+        {"AutoFSB", "MinDelay", 41},
+        {"AutoFSB", "DelayChange", 2500},
+        {"AutoFSB", "MaxTemp", 51},
+        {"AutoFSB", "DownMT", flip(main->CheckBoxTemp)},
+        {"Main", "LoadUpdate", 7},
+        {"Main", "Reset", flip(main->CheckBoxReset)},
+        {"Main", "Minimized", flip(main->CheckBoxMinimized)},
+        {"Sensor", "Update", 3},
+        {"Sensor", "Port80", flip(main->CheckBoxPort80)},
+        {"Sensor", "Port80Type", 1},
+        {"AutoFAN", "Enable", flip(main->CheckBoxFANCtl)},
+        {"Chipset", "Load", flip(main->CheckBoxChipset)},
+        {"Alarms", "CpuLimit", 91},
+        {"Alarms", "SysLimit", 61},
+    };
+    main->close();
+    const std::string saved = read_file("config.ini");
+    for (const auto& k : kept)
+        EXPECT_EQ(read_setting(k.section, k.key), std::to_string(k.value)) << k.key << "\n"
+                                                                           << saved;
+    EXPECT_EQ(read_setting("History", "CsvFile"), "readings.csv");
 }
 
 }  // namespace
