@@ -226,6 +226,8 @@ TEST_F(Lifecycle, EveryKeptControlReachesItsOwnKeyAtTheClose) {
     main->CSpinEditMinLoad->setValue(21);
     main->CSpinEditDelayMax->setValue(26);
     main->CSpinEditDelayMin->setValue(41);
+    EXPECT_EQ(main->TimerAutoFSBmax->interval(), 26000);  // and the timers take them
+    EXPECT_EQ(main->TimerAutoFSBmin->interval(), 41000);
     main->ComboBoxDelayChange->setCurrentIndex(2);
     main->ComboBoxDelayChange->activated(2);  // as a choice in the list raises it
     main->CSpinEditMaxTemp->setValue(51);
