@@ -16,9 +16,11 @@
 #include "helpers/temp_dir.h"
 #include "hw/scripted_port_backend.h"
 #include "hw/smbus.h"
+#include "platform/clock.h"
 #include "sensors/port80.h"
 #include "sensors/sensor_map.h"
 #include "sensors/smi.h"
+#include "sensors/standby.h"
 #include "support/configfile.h"
 
 namespace {
@@ -182,3 +184,24 @@ TEST_F(SensorTest, MissingEntriesAndFailedSavesLogTheNotFoundLine) {
 }
 
 }  // namespace
+
+// A gap between two ticks is a standby only past the limit, counted in whole seconds with one
+// second's grace: 11 s apart is still a tick of a 10 s limit, 12 s is not.
+TEST(Standby, AGapIsAStandbyOnlyPastTheLimitWithOneSecondsGrace) {
+    TempWorkDir dir;
+    VirtualClock clock;
+    install_clock(&clock);
+    standby_reset();
+    EXPECT_EQ(standby_detect(10), 0);  // the first tick has nothing to compare with
+    const struct {
+        uint32_t gap_ms;
+        int standby;
+    } ticks[] = {{1000, 0}, {11999, 0}, {11000, 0}, {12000, 1}, {0, 0}, {600000, 1}};
+    for (const auto& t : ticks) {
+        clock.advance(t.gap_ms);
+        EXPECT_EQ(standby_detect(10), t.standby) << t.gap_ms;
+    }
+    EXPECT_NE(read_file(kDebugLogName).find("ENUM: Time diff: 11s, should be max 10s\n"),
+              std::string::npos);
+    install_clock(nullptr);
+}
