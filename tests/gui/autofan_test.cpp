@@ -110,11 +110,22 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
     EXPECT_NE(saved.find("[ID1.1]\r\n"), std::string::npos) << saved;
     main->UpdateSensor(main->Timer1);
     EXPECT_EQ(reg(0x5A), 100);
+    // Each box reaches its own key: no two of them the same.
+    main->CSpinEditFanmax->setValue(201);
+    main->CSpinEditFanmin->setValue(61);
+    main->CSpinEditFanTmax->setValue(56);
+    main->CSpinEditFanTmin->setValue(36);
+    main->ButtonFANSet->click();
+    EXPECT_NE(read_file(kAutoFanFile)
+                  .find("[ID1.0]\r\ntemp_max=56\r\ntemp_min=36\r\nauto_adjust=0\r\nenabled=1\r\n"
+                        "duty_min=61\r\nduty_max=201\r\n"),
+              std::string::npos)
+        << read_file(kAutoFanFile);
 
     main->close();
     EXPECT_EQ(reg(0x5A), 0xFF);
     EXPECT_EQ(reg(0x5B), 0xFF);
-    EXPECT_EQ(main->autofan_list->entries[1].duty_max, 100);
+    EXPECT_EQ(main->autofan_list->entries[1].duty_max, 201);
 }
 
 // "Set" keeps a stored temperature past a box's usual range, and writes every entry in the
