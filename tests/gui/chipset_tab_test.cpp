@@ -215,6 +215,20 @@ TEST_F(ChipsetTab, TheTabShowsTheChipsetAndSetWritesOnlyWhatChanged) {
     EXPECT_TRUE(logged("VELMORA: AGP aperture size 8\n"));
     EXPECT_EQ(main->StatusBar1->currentMessage(), "Done.");
 
+    // The three latencies, each its own value, each in its own register.
+    main->CSpinEditPCILatency->setValue(40);
+    main->CSpinEditAGPLatency->setValue(48);
+    main->CSpinEditAGPBusLatency->setValue(56);
+    main->ButtonChipsetSet->click();
+    EXPECT_EQ(ports->option_writes(),
+              (std::vector<Reg>{kPciLatency, kAgpBusLatency, kAgpCtrLatency}));
+    EXPECT_EQ(reg(kPciLatency), 40u);
+    EXPECT_EQ(reg(kAgpCtrLatency), 48u);
+    EXPECT_EQ(reg(kAgpBusLatency), 56u);
+    EXPECT_TRUE(
+        logged("VELMORA: PCI bridge latency 40\nVELMORA: AGP controller latency 48\n"
+               "VELMORA: AGP bus latency 56\n"));
+
     // 512 MB is code 16, which the aperture register cannot be set to.
     main->CSpinEditAGPApSize->setValue(512);
     main->ButtonChipsetSet->click();
