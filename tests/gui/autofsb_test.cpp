@@ -151,8 +151,13 @@ TEST_F(AutoFsbTab, TimerRunsShowTheirValuesAsAppliedAndAHotCpuSendsTheFsbDown) {
     EXPECT_EQ(status(), "FSB setting failed, try another value.");
     EXPECT_EQ(main->values_applied.fsb, 170);
 
-    // Too hot with a middling load: the sensor tick arms the way down, whose next tick runs.
+    // At the ceiling itself nothing is armed; past it, the sensor tick arms the way down, whose
+    // next tick runs.
     cpu_load.store(50);
+    machine.world().cpu_temp_c = main->settings.max_temp;
+    main->UpdateSensor(main->Timer1);
+    ASSERT_EQ(main->cpu_temperature, main->settings.max_temp);
+    EXPECT_EQ(log().find("max. CPU temp reached"), std::string::npos);
     machine.world().cpu_temp_c = 70.0;
     main->UpdateSensor(main->Timer1);
     ASSERT_GT(main->cpu_temperature, main->settings.max_temp);
