@@ -296,25 +296,39 @@ TEST(Program, SigintStopsACommandLineFsbWalkAtAWholeStepAndEndsWithCode130) {
 }
 
 // A run that dies of SIGQUIT, abort or an uncaught exception leaves the fans AutoFAN drove
-// at full speed; the other fans as they were.
+// at full speed, on a Winbond board and on an ITE one.
 TEST(Program, ADyingRunLeavesAutoFansFansAtFullSpeed) {
-    TempWorkDir dir;
-    write_file("config.ini",
-               "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
-               "[AutoFAN]\r\nEnable=1\r\n");
-    write_file("autofan.ini", "\r\n[ID1.0]\r\nenabled=1\r\nduty_min=60\r\nduty_max=60\r\n");
-    Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"},
-                  environment_with({"QT_QPA_PLATFORM=offscreen"}));
-    ASSERT_TRUE(wait_for_text("velmora.deb", "AUTOFAN: New speed for fan control 1 is 60\n"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    velmora.signal(SIGQUIT);
-    EXPECT_EQ(velmora.wait(10), 128 + SIGQUIT) << read_file("stderr.txt");
+    const struct {
+        int profile;
+        const char* entry;
+        const char* driven;
+        int fan;  // the fan that entry drives
+    } boards[] = {
+        {7, "[ID1.0]", "AUTOFAN: New speed for fan control 1 is 60\n", 0},
+        {1, "[ID2.0]", "AUTOFAN: New speed for fan control 2 is 60\n", 0},
+    };
+    for (const auto& b : boards) {
+        SCOPED_TRACE(b.profile);
+        TempWorkDir dir;
+        const std::string profile = std::to_string(b.profile);
+        write_file("config.ini", "\r\n[Main]\r\nBoard=" + profile +
+                                     "\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
+                                     "[AutoFAN]\r\nEnable=1\r\n");
+        write_file("autofan.ini", "\r\n" + std::string(b.entry) +
+                                      "\r\nenabled=1\r\nduty_min=60\r\nduty_max=60\r\n");
+        Child velmora({VELMORA_BINARY, "--sim=" + profile, "--unattended"},
+                      environment_with({"QT_QPA_PLATFORM=offscreen"}));
+        ASSERT_TRUE(wait_for_text("velmora.deb", b.driven));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        velmora.signal(SIGQUIT);
+        EXPECT_EQ(velmora.wait(10), 128 + SIGQUIT) << read_file("stderr.txt");
 
-    SimMachine board(*sim_profile(7));
-    SimLoadReport report;
-    ASSERT_TRUE(sim_load_state(board, report));
-    EXPECT_EQ(board.world().fan_duty[0], 255);
-    EXPECT_TRUE(board.world().faults.empty());
+        SimMachine board(*sim_profile(b.profile));
+        SimLoadReport report;
+        ASSERT_TRUE(sim_load_state(board, report));
+        EXPECT_EQ(board.world().fan_duty[b.fan], 255);
+        EXPECT_TRUE(board.world().faults.empty());
+    }
 }
 
 TEST(Program, AsRootItGivesUpItsCapabilitiesAndLoadsNoPluginsFromTheEnvironment) {
