@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// presets.ini: the preset text, which words are presets, and reading and writing the file.
+// presets.ini: the preset text, which words are presets, and reading and writing the file;
+// the search for the nearest preset.
 #include "automation/presets_file.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "automation/presets.h"
 #include "helpers/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -135,3 +137,23 @@ TEST_F(PresetsFile, AFailedSaveKeepsTheOldFile) {
 }
 
 }  // namespace
+
+// The nearest preset above or below a clock: one 1 MHz away is the nearest, the clock's own is
+// neither above nor below it.
+TEST(PresetSearch, TheNearestPresetOnEachSideCountsFromOneMhzAway) {
+    presets_reset_state();
+    for (int fsb : {150, 166, 167, 200})
+        preset_add({static_cast<int16_t>(fsb), 1.65, 2.6});
+    const struct {
+        int fsb, above, found;
+    } cases[] = {
+        {166, 1, 167}, {167, 0, 166}, {166, 0, 150}, {167, 1, 200},
+        {149, 1, 150}, {201, 0, 200}, {200, 1, 0},   {150, 0, 0},
+    };
+    for (const auto& c : cases) {
+        Preset p{};
+        const int found = preset_find_nearest(c.fsb, &p, c.above);
+        EXPECT_EQ(found ? p.fsb : 0, c.found) << c.fsb << (c.above ? " up" : " down");
+    }
+    presets_reset_state();
+}
