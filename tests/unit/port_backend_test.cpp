@@ -92,6 +92,9 @@ TEST(PortSetupChoice, RealPortsOnWindowsOnAnNforce2OrWhenForcedWithoutAskingForT
         {OsFamily::Windows, "0x8086\n", {"--sim"}, false},
         {OsFamily::Linux, "0x10de\n", {}, true},
         {OsFamily::Linux, "0x10de\n", {"--sim=3"}, false},
+        {OsFamily::Linux, "0x10de\n", {"--sim=0"}, false},  // the first and last profiles
+        {OsFamily::Linux, "0x10de\n", {"--sim=14"}, false},
+        {OsFamily::Linux, "0x10de\n", {"--sim"}, false},
         {OsFamily::Linux, "0x8086\n", {}, false},
         {OsFamily::Linux, "0x8086\n", {"--hardware"}, true},
     };
