@@ -175,6 +175,24 @@ TEST_F(SensorCycle, APortGrantLostInATickIsRegainedOrEndsTheProgram) {
     EXPECT_EQ(prompts.messages.size(), 1u);
 }
 
+// When the first reading never came through (the port grant was lost in it), the close writes
+// no fan control: the controls never held what the chips were set to.
+TEST_F(SensorCycle, ACloseBeforeAnyReadingCameThroughLeavesTheFansAsTheyAre) {
+    start();
+    auto fan2 = [&](int value) {
+        machine.out8(0x295, 0x4E);
+        machine.out8(0x296, 0x00);
+        machine.out8(0x295, 0x5B);
+        if (value >= 0)
+            machine.out8(0x296, static_cast<uint8_t>(value));
+        return machine.in8(0x296);
+    };
+    fan2(0x40);
+    main->sensors_read_once = false;
+    main->close();
+    EXPECT_EQ(fan2(-1), 0x40);
+}
+
 // A limit passed is told once (the log, and the status bar without a tray) and its field turns
 // red; 3 °C below the limit it is armed again. The limits go to [Alarms] at close.
 TEST_F(SensorCycle, ATemperaturePastItsLimitIsToldOnceAndArmedAgainThreeDegreesBelow) {
