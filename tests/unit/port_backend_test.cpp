@@ -130,4 +130,25 @@ TEST(PortSetupChoice, UnknownProfilesAreRefused) {
               "General board (profile 14)");
 }
 
+TEST(PortSetupChoice, EachFormOfTheTraceOptionNamesItsFile) {
+    const struct {
+        std::vector<std::string> args;
+        const char* file;
+    } forms[] = {
+        {{"--trace-ports"}, "velmora-ports.trace"},
+        {{"--trace-ports="}, "velmora-ports.trace"},
+        {{"--trace-ports=t"}, "t"},                                       // the shortest name
+        {{"--trace-ports=a.trace", "--trace-ports=b.trace"}, "b.trace"},  // the last one counts
+    };
+    for (const auto& f : forms) {
+        TempWorkDir dir;
+        std::vector<std::string> args = f.args;
+        args.insert(args.begin(), "--sim");
+        PortSetup setup = choose_port_backend(args);
+        ASSERT_NE(setup.backend, nullptr) << f.args.back();
+        setup.active().in8(0x80);
+        EXPECT_NE(read_file(f.file), "") << f.args.back();
+    }
+}
+
 }  // namespace
