@@ -121,12 +121,12 @@ TEST_F(Winbond, ReadVisitsEachRegisterInTurnAndTheW83782dBank4ThenBank0) {
         rd(0x47, 0x90);  // fan 1: exponent bits 1-0 = 1
         rd(0x5D, 0x20);  // and bit 2: divisor 32
         rd(0x28, 10);
-        rd(0x47, 0x90);  // fan 2: divisor 4
-        rd(0x5D, 0x20);
+        rd(0x47, 0x90);  // fan 2: bits 7-6 = 2
+        rd(0x5D, 0x40);  // and bit 6 alone: divisor 64
         rd(0x29, 135);
-        rd(0x4B, 0xC0);  // fan 3: divisor 8, stopped
-        rd(0x5D, 0x20);
-        rd(0x2A, 255);
+        rd(0x4B, 0x60);  // fan 3: bits 7-6 = 1 beside a set bit 5
+        rd(0x5D, 0xA0);  // and bit 7 beside a clear bit 6: divisor 32
+        rd(0x2A, 90);
         rd(0x5A, 0x80);
         rd(0x5B, 0x40);
         rd(0x5C, 0x31);
@@ -145,7 +145,7 @@ TEST_F(Winbond, ReadVisitsEachRegisterInTurnAndTheW83782dBank4ThenBank0) {
                   (std::vector<int>{-40, 25, 30}));
         EXPECT_EQ(slot_.voltages[0], 100.0);
         EXPECT_EQ(slot_.voltages[6], 106.0);
-        EXPECT_EQ(std::vector<int>(slot_.fans, slot_.fans + 3), (std::vector<int>{4218, 2500, 0}));
+        EXPECT_EQ(std::vector<int>(slot_.fans, slot_.fans + 3), (std::vector<int>{4218, 156, 468}));
         std::vector<int> values;
         for (int i = 0; i < 8; ++i)
             values.push_back(slot_.controls[i].value);
