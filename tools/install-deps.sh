@@ -47,8 +47,18 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # A mirror in the middle of its sync serves index files that do not match their release
+  # file; a later try finds it done.
+  for try in 1 2 3; do
+    if $sudo apt-get update -qq &&
+      DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"; then
+      break
+    fi
+    [ "$try" -lt 3 ] || { echo "install-deps: the packages could not be installed" >&2; exit 1; }
+    echo "install-deps: the package mirror did not answer whole; trying again in 60 s" >&2
+    sleep 60
+  done
 fi
 
 # A German locale lets the tests show that numbers never follow the user's locale.

@@ -78,15 +78,18 @@ if [ ! -f "$root/.velmora-root" ]; then
   mkdir -p "$out"
   debootstrap --arch=i386 --variant=minbase bookworm "$root" "$mirror" >"$out/debootstrap.log" 2>&1 ||
     { tail -n 20 "$out/debootstrap.log"; fail "debootstrap"; }
-  cat >"$root/etc/apt/sources.list" <<EOF
-deb $mirror bookworm bookworm-updates main
-deb $security_mirror bookworm-security main
-EOF
   # No services start inside the root.
   printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
   chmod +x "$root/usr/sbin/policy-rc.d"
   touch "$root/.velmora-root"
 fi
+# The root's package sources, written at every run so that a root made earlier takes the
+# machine's mirrors as they are now: the release, its updates and its security fixes.
+cat >"$root/etc/apt/sources.list" <<EOF
+deb $mirror bookworm main
+deb $mirror bookworm-updates main
+deb $security_mirror bookworm-security main
+EOF
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 mount_all
 
