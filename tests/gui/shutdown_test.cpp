@@ -233,6 +233,7 @@ TEST_F(Lifecycle, EveryKeptControlReachesItsOwnKeyAtTheClose) {
     main->CSpinEditMaxTemp->setValue(51);
     main->CSpinEditLoadUpdate->setValue(7);
     main->CSpinEditSensorUpdate->setValue(3);
+    EXPECT_EQ(main->Timer1->interval(), 3000);
     main->ComboBoxPort80->setCurrentIndex(1);
     main->CSpinEditCpuLimit->setValue(91);
     main->CSpinEditSysLimit->setValue(61);
