@@ -217,6 +217,16 @@ TEST_F(Chipset, TheSimulatedChipsetTakesNewSettingsAndReportsThemBack) {
     pci_config_read(0, 0, 1, 0x90, timing, 4);
     EXPECT_EQ(timing, 0x20330000u);
 
+    // Each timing's last legal values, at both ends, are written and read back.
+    for (const uint8_t edge : {31, 1}) {
+        ChipsetSettings timings = again;
+        timings.tras = edge;
+        timings.trcd = timings.trp = edge == 31 ? 7 : 1;
+        ChipsetSettings taken = timings;  // comes back as the chipset holds it
+        ASSERT_EQ(write_chipset_settings(&taken), 1);
+        EXPECT_EQ(taken, timings) << int(edge);
+    }
+
     // And the switches off again.
     again.auto_precharge = again.stpgnt = again.agp_sba = 0;
     write_chipset_settings(&again);
