@@ -378,6 +378,12 @@ TEST_F(Stepping, AJobThatThrowsEndsItsBusyStateAndIsToldWhatWentWrong) {
     EXPECT_EQ(prompts.messages.back(), "Hardware work failed: the bus went away");
     EXPECT_NE(log().find("VELMORA: Hardware work failed: the bus went away\n"), std::string::npos);
     install_port_backend(&machine);
+
+    // With no one to tell, the failure leaves the step that ran into it: never swallowed.
+    steps().on_failure = nullptr;
+    steps().start(Kind::Sensors, [] { throw std::runtime_error("no one listens"); });
+    EXPECT_THROW(steps().run_next_step(), std::runtime_error);
+    EXPECT_FALSE(steps().busy_at_all());
 }
 
 // The A7N8X's question inside an Apply runs an event loop of its own: sensor ticks go on in
