@@ -47,18 +47,19 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  # A mirror in the middle of its sync serves index files that do not match their release
-  # file; a later try finds it done.
+  # A mirror in the middle of its sync serves an index that does not match its release file;
+  # a later try may find it done. If one list stays broken, the packages come from the lists
+  # that could be fetched (apt keeps the old one or leaves that source out).
   for try in 1 2 3; do
-    if $sudo apt-get update -qq &&
-      DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}"; then
+    $sudo apt-get update -qq && break
+    if [ "$try" -eq 3 ]; then
+      echo "install-deps: some package lists could not be fetched; installing from the others" >&2
       break
     fi
-    [ "$try" -lt 3 ] || { echo "install-deps: the packages could not be installed" >&2; exit 1; }
-    echo "install-deps: the package mirror did not answer whole; trying again in 60 s" >&2
-    sleep 60
+    echo "install-deps: the package mirror did not answer whole; trying again in 30 s" >&2
+    sleep 30
   done
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 # A German locale lets the tests show that numbers never follow the user's locale.
