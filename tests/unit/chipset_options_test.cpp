@@ -37,7 +37,7 @@ TEST(ChipsetOptions, OnlyPresentKeysAndApertureCodesOneToFifteenReplaceTheChipse
         {"Load=1\r\nAGPAP=-3\r\n", 1, 4, 0, 32},
         // Not whole numbers, or past a byte: the chipset's value, never a cut or zero one.
         {"Load=1x\r\nAGPAP=8abc\r\nPCIBusLatency=abc\r\n", 0, 4, 0, 32},
-        {"Load=1\r\nStpGnt=256\r\nPCIBusLatency=288\r\n", 1, 4, 0, 32},
+        {"Load=1\r\nStpGnt=256\r\nPCIBusLatency=256\r\n", 1, 4, 0, 32},
         {"Load=1\r\nStpGnt=1\r\nPCIBusLatency=255\r\n", 1, 4, 1, 255},
         {"Load=1\r\nPCIBusLatency=-1\r\n", 1, 4, 0, 32},
         {"Load=1\r\nPCIBusLatency=\r\n", 1, 4, 0, 32},
