@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -153,8 +155,14 @@ TEST(History, SamplesAreTheFieldsAsShownAndTheirCsvLines) {
         fields.text[i] = texts[i];
     HistoryValues v = history_values(fields, 200, 11.5, 42);
     std::string line;
-    history_csv_line(0, v, line);
-    EXPECT_EQ(line.substr(line.find(',')), ",-5,,3013,0,,1.650,2.63,,5.03,12.10,200,2300,42\n");
+    const char* zone = std::getenv("TZ");
+    const std::string old_zone = zone ? zone : "";
+    setenv("TZ", "UTC", 1);
+    tzset();
+    history_csv_line(86399, v, line);
+    zone ? setenv("TZ", old_zone.c_str(), 1) : unsetenv("TZ");
+    tzset();
+    EXPECT_EQ(line, "1970-01-01T23:59:59,-5,,3013,0,,1.650,2.63,,5.03,12.10,200,2300,42\n");
     EXPECT_EQ(history_csv_header(),
               "time,cpu_c,sys_c,fan1_rpm,fan2_rpm,fan3_rpm,vcore_v,vdimm_v,vdd_v,v5_v,v12_v,"
               "fsb_mhz,cpu_mhz,load_pct\n");
