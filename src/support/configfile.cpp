@@ -317,8 +317,10 @@ int configfile_write_many(const char* file, const ConfigEdit* edits, size_t coun
             continue;
         text = compose(e.section, e.key, format_value(e.value, e.kind));
         // An editor's byte-order mark was passed over on reading; the file goes back without
-        // it, as this program writes every file.
-        if (text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0)
+        // it, as this program writes every file. Not when a second mark follows: the line
+        // behind it would then begin the file and count as a header or entry it was not.
+        if (text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0 &&
+            text.compare(kByteOrderMark.size(), kByteOrderMark.size(), kByteOrderMark) != 0)
             text.erase(0, kByteOrderMark.size());
         if (++done < writes) {
             state.text.swap(text);

@@ -247,9 +247,14 @@ TEST_F(ConfigFileTest, AByteOrderMarkStartsTheFirstLineAndIsLeftOutWhenWritten) 
     EXPECT_EQ(write_int("Main", "Board", 4), 1);
     EXPECT_EQ(config(), "[Main]\r\nReset=1\r\nBoard=4\r\n");
 
-    // Anywhere else the three bytes are text of their line.
+    // Anywhere else the three bytes are text of their line, and a second mark keeps the first:
+    // without it the second line would begin the file.
     write_file(kConfig, "\r\n" + bom + "[Main]\r\nBoard=3\r\n");
     EXPECT_EQ(read_int("Main", "Board"), std::nullopt);
+    write_file(kConfig, bom + bom + "[Main]\r\nBoard=3\r\n");
+    EXPECT_EQ(write_int("Main", "Board", 4), 1);
+    EXPECT_EQ(config(), bom + bom + "[Main]\r\nBoard=3\r\n\r\n[Main]\r\nBoard=4\r\n");
+    EXPECT_EQ(read_int("Main", "Board"), 4);
 }
 
 TEST_F(ConfigFileTest, NumbersConvertTheirLeadingDigitsAndSaturate) {
