@@ -110,6 +110,20 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
     EXPECT_NE(saved.find("[ID1.1]\r\n"), std::string::npos) << saved;
     main->UpdateSensor(main->Timer1);
     EXPECT_EQ(reg(0x5A), 100);
+    // Each box reaches both ends of its range (moved past them, as a held arrow key goes).
+    for (int end : {0, 1}) {
+        for (QSpinBox* box : {main->CSpinEditFanTmax, main->CSpinEditFanTmin, main->CSpinEditFanmax,
+                              main->CSpinEditFanmin})
+            box->setValue(end ? box->value() + 300 : -1);
+        main->ButtonFANSet->click();
+        EXPECT_NE(read_file(kAutoFanFile)
+                      .find(end ? "[ID1.0]\r\ntemp_max=80\r\ntemp_min=60\r\nauto_adjust=0\r\n"
+                                  "enabled=1\r\nduty_min=255\r\nduty_max=255\r\n"
+                                : "[ID1.0]\r\ntemp_max=0\r\ntemp_min=0\r\nauto_adjust=0\r\n"
+                                  "enabled=1\r\nduty_min=0\r\nduty_max=0\r\n"),
+                  std::string::npos)
+            << read_file(kAutoFanFile);
+    }
     // Each box reaches its own key: no two of them the same.
     main->CSpinEditFanmax->setValue(201);
     main->CSpinEditFanmin->setValue(61);

@@ -9,6 +9,8 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTimer>
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include "gui/main_window.h"
@@ -270,6 +272,46 @@ TEST_F(Lifecycle, EveryKeptControlReachesItsOwnKeyAtTheClose) {
         EXPECT_EQ(read_setting(k.section, k.key), std::to_string(k.value)) << k.key << "\n"
                                                                            << saved;
     EXPECT_EQ(read_setting("History", "CsvFile"), "readings.csv");
+}
+
+// Each spin box that config.ini keeps reaches both ends of its range, and each end reaches
+// its key at the close; the timers take the ends too (0 s stops the sensor updates). The two
+// load boxes keep 5 apart, so the one moved first opens the other's far end.
+TEST_F(Lifecycle, EverySpinBoxEndReachesItsKeyAtTheClose) {
+    const struct {
+        const char* section;
+        const char* key;
+        QSpinBox* TMain::*box;
+        int low, high;
+    } boxes[] = {
+        {"AutoFSB", "MinLoad", &TMain::CSpinEditMinLoad, 5, 90},
+        {"AutoFSB", "MaxLoad", &TMain::CSpinEditMaxLoad, 10, 95},
+        {"AutoFSB", "MaxDelay", &TMain::CSpinEditDelayMax, 5, 90},
+        {"AutoFSB", "MinDelay", &TMain::CSpinEditDelayMin, 5, 90},
+        {"AutoFSB", "MaxTemp", &TMain::CSpinEditMaxTemp, 25, 65},
+        {"Main", "LoadUpdate", &TMain::CSpinEditLoadUpdate, 1, 60},
+        {"Sensor", "Update", &TMain::CSpinEditSensorUpdate, 0, 60},
+        {"Alarms", "CpuLimit", &TMain::CSpinEditCpuLimit, 0, 127},
+        {"Alarms", "SysLimit", &TMain::CSpinEditSysLimit, 0, 127},
+    };
+    for (bool high : {false, true}) {
+        write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n\r\n[Alarms]\r\nCpuLimit=50\r\n");
+        auto main = start();
+        const auto move = [&](const auto& b) {  // past the end, as a held arrow key goes
+            (main.get()->*b.box)->setValue(high ? b.high + 1 : b.low - 1);
+        };
+        if (high)
+            std::for_each(std::rbegin(boxes), std::rend(boxes), move);
+        else
+            std::for_each(std::begin(boxes), std::end(boxes), move);
+        EXPECT_EQ(main->TimerAutoFSBmax->interval(), high ? 90000 : 5000);
+        EXPECT_EQ(main->TimerAutoFSBmin->interval(), high ? 90000 : 5000);
+        EXPECT_EQ(main->Timer1->isActive(), high);
+        main->close();
+        for (const auto& b : boxes)
+            EXPECT_EQ(read_setting(b.section, b.key), std::to_string(high ? b.high : b.low))
+                << b.key;
+    }
 }
 
 }  // namespace

@@ -98,7 +98,7 @@ TEST_F(Fsb, ReadsTheBootClockUntilTakenOverAndAgainAfterANewBoot) {
     EXPECT_EQ(ports.accesses.size(), 20u);
 }
 
-TEST_F(Fsb, OutOfRangeTargetsTouchNothing) {
+TEST_F(Fsb, BothEndsOfTheRangeAreReachedAndOnePastThemTouchesNothing) {
     EXPECT_EQ(set_fsb(49), 2);
     EXPECT_EQ(set_fsb(301), 2);
     EXPECT_TRUE(ports.accesses.empty());
@@ -106,6 +106,16 @@ TEST_F(Fsb, OutOfRangeTargetsTouchNothing) {
     EXPECT_EQ(read_file("velmora.deb"),
               "NFORCE2: set_fsb(): FSB 49 out of range!\n"
               "NFORCE2: set_fsb(): FSB 301 out of range!\n");
+
+    SimMachine machine(*sim_profile(7));
+    machine.set_cpu_load(0.0);
+    install_port_backend(&machine);
+    for (int end : {50, 300}) {
+        EXPECT_EQ(set_fsb(end), 0) << end;
+        EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, end);
+        EXPECT_EQ(get_fsb(), end);
+    }
+    install_port_backend(&ports);
 }
 
 TEST_F(Fsb, TheCurrentFsbWritesNoStepButStillCompletesAndATakeOverLoadsTheRunningClock) {

@@ -493,6 +493,44 @@ TEST_F(VoltageTest, TableVoltagesChangeOnlyTheirOwnBits) {
     EXPECT_EQ(set_vdimm(b, 2.5), ERR_SMB_WRITE);
 }
 
+// Each table's first and last value reach the simulated rail on every board that has the
+// table, and a hundredth of a volt beyond either end is refused with nothing written.
+TEST_F(VoltageTest, EveryTableTakesBothEndsAndRefusesWhatLiesBeyond) {
+    const struct {
+        const char* name;
+        VoltageTable Board::*table;
+        int (*set)(Board&, double);
+        double SimWorld::*rail;
+        int refusal;
+    } kinds[] = {{"Vdimm", &Board::vdimm, set_vdimm, &SimWorld::vdimm, ERR_INVALID_VDIMM},
+                 {"Vdd", &Board::vdd, set_vdd, &SimWorld::vdd, ERR_INVALID_VDD},
+                 {"Vagp", &Board::vagp, set_vagp, &SimWorld::vagp, ERR_INVALID_VAGP}};
+    int ends = 0;
+    for (int n = 0; n < kSimProfileCount; ++n) {
+        for (const auto& k : kinds) {
+            const VoltageTable& table = boards[n].*k.table;
+            if (table_count(table) == 0 || table_min(table) > table_max(table))
+                continue;
+            SimMachine& m = boot(n);
+            Board b = boards[n];
+            if (b.chip.address == 0) {
+                ASSERT_EQ(vid_chip_search(b.chip), 1);
+            }
+            for (double v : {table_min(table), table_max(table)}) {
+                EXPECT_EQ(k.set(b, v), ERR_NONE) << n << " " << k.name << " " << v;
+                EXPECT_DOUBLE_EQ(m.world().*k.rail, v) << n << " " << k.name;
+                ++ends;
+            }
+            install_port_backend(&ports);
+            ports.accesses.clear();
+            EXPECT_EQ(k.set(b, table_min(table) - 0.01), k.refusal) << n << " " << k.name;
+            EXPECT_EQ(k.set(b, table_max(table) + 0.01), k.refusal) << n << " " << k.name;
+            EXPECT_TRUE(ports.accesses.empty()) << n << " " << k.name;
+        }
+    }
+    EXPECT_GE(ends, 10);
+}
+
 }  // namespace
 
 namespace {
