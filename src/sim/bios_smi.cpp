@@ -25,6 +25,12 @@ uint32_t clamp_u16(double value) {
     return static_cast<uint32_t>(std::lround(std::clamp(value, 0.0, 65535.0)));
 }
 
+// The BIOS answers a 16-bit reading in the low word of a mailbox register; the high word keeps
+// what an earlier request left there (the board name's characters, the board version).
+void set_low_word(uint32_t& reg, double value) {
+    reg = (reg & 0xFFFF0000u) | clamp_u16(value);
+}
+
 // A temperature as the BIOS's signed byte.
 uint32_t temperature_byte(double celsius) {
     long t = std::lround(std::clamp(celsius, -128.0, 127.0));
@@ -273,10 +279,10 @@ uint8_t BiosSmi::run(uint8_t function) {
         case kSmiFnVoltages:
             return voltages();
         case kSmiFnFan1Speed:
-            mb[1] = clamp_u16(world_.fan_rpm[0]);
+            set_low_word(mb[1], world_.fan_rpm[0]);
             return kSmiStatusOk;
         case kSmiFnFan2Speed:
-            mb[1] = clamp_u16(world_.fan_rpm[1]);
+            set_low_word(mb[1], world_.fan_rpm[1]);
             return kSmiStatusOk;
         case kSmiFnPwm1:
             if ((mb[1] >> 16) == 0)
@@ -319,11 +325,11 @@ uint8_t BiosSmi::multiplier_location() {
 
 uint8_t BiosSmi::voltages() {
     uint32_t* mb = regs_.mailbox;
-    mb[1] = clamp_u16(world_.vcore / kCountLowRail);
-    mb[2] = clamp_u16(world_.vdimm / kCountLowRail);
-    mb[3] = clamp_u16(world_.vdd / kCountLowRail);
-    mb[4] = clamp_u16(world_.v5 / kCount5V);
-    mb[5] = clamp_u16(world_.v12 / kCount12V);
+    set_low_word(mb[1], world_.vcore / kCountLowRail);
+    set_low_word(mb[2], world_.vdimm / kCountLowRail);
+    set_low_word(mb[3], world_.vdd / kCountLowRail);
+    set_low_word(mb[4], world_.v5 / kCount5V);
+    set_low_word(mb[5], world_.v12 / kCount12V);
     return kSmiStatusOk;
 }
 

@@ -128,7 +128,9 @@ TEST_F(Chipset, ChangedFieldsAreWrittenInOrderEachAfterItsOwnReadKeepingTheOther
     ports.accesses.clear();
     // Answers of the reads before the writes; the re-read afterwards gets the defaults.
     ports.script[0xCFE] = {0xFFFFFF00};
-    ports.script[0xCFC] = {0x12345678, 0x70558000, 0x70578000, 0x70378000};
+    // Trcd's field (bits 23-20) holds 0xD and Trp's (31-28) 0xF: their top bits differ from
+    // the values written.
+    ports.script[0xCFC] = {0x12345678, 0x70D58000, 0x70D78000, 0xF0378000};
     ports.script[0xCFD] = {0xF2};
 
     s.auto_precharge = 2;  // any non-zero value sets the bit
@@ -152,11 +154,11 @@ TEST_F(Chipset, ChangedFieldsAreWrittenInOrderEachAfterItsOwnReadKeepingTheOther
     write_reg(expected, 0, 0, 0x80, 1, 0x0C);  // whole byte, no read first
     write_reg(expected, 8, 0, 0x1B, 1, 0x40);
     write_reg(expected, 30, 0, 0x1B, 1, 0x20);
-    read_reg(expected, 0, 1, 0x90, 4, 0x70558000);
-    write_reg(expected, 0, 1, 0x90, 4, 0x70578000);  // Tras 15
-    read_reg(expected, 0, 1, 0x90, 4, 0x70578000);
+    read_reg(expected, 0, 1, 0x90, 4, 0x70D58000);
+    write_reg(expected, 0, 1, 0x90, 4, 0x70D78000);  // Tras 15
+    read_reg(expected, 0, 1, 0x90, 4, 0x70D78000);
     write_reg(expected, 0, 1, 0x90, 4, 0x70378000);  // Trcd 3
-    read_reg(expected, 0, 1, 0x90, 4, 0x70378000);
+    read_reg(expected, 0, 1, 0x90, 4, 0xF0378000);
     write_reg(expected, 0, 1, 0x90, 4, 0x20378000);  // Trp 2
     // Then the twelve reads back.
     ASSERT_EQ(ports.accesses.size(), expected.size() + 24);
@@ -191,6 +193,7 @@ TEST(ChipsetFid, MultiplierCodesMapToTheProcessorsMultipliers) {
     EXPECT_EQ(fid_to_multiplier(2), 12.0);
     EXPECT_EQ(fid_to_multiplier(3), 12.5);
     EXPECT_EQ(fid_to_multiplier(4), 5.0);
+    EXPECT_EQ(fid_to_multiplier(8), 7.0);  // code 0 but for its top bit
     EXPECT_EQ(fid_to_multiplier(13), 9.5);
     EXPECT_EQ(fid_to_multiplier(15), 10.5);
     EXPECT_EQ(fid_to_multiplier(0x32), 12.0);  // only the low nibble is the code

@@ -80,6 +80,12 @@ TEST_F(Lm90Test, DetectionAsksBusZeroThenOneForTheMakerId) {
          {{0, R, 0xFE}, {1, R, 0xFE}, {1, R, 0xFF}},
          "LM90: Found an LM99 (rev: 3a) on Bus 1, 16 degrees added to its CPU reading\n"},
         {{0x4D}, {0x02}, 0, {{0, R, 0xFE}, {1, R, 0xFE}}, ""},
+        // The family is the whole high nibble: 0xB3 differs from 0x3x in its top bit only.
+        {{0x01, 0xB3},
+         {},
+         1,
+         {{0, R, 0xFE}, {0, R, 0xFF}},
+         "LM90: Found an LM90 (rev: b3) on Bus 0\n"},
     };
     for (const Case& c : cases) {
         std::filesystem::remove(kDebugLogName);

@@ -196,14 +196,15 @@ TEST_F(SimBios, SensorFunctionsAnswerFromTheBoardsPhysics) {
     EXPECT_EQ(smi.results[1], 52u | kSmiCpuTempSocket);
     ASSERT_TRUE(smi.request(0x13));
     EXPECT_EQ(smi.results[1], 0xFDu);  // -3 as a signed byte
-    // Converter counts in the units the display scales them by.
+    // Converter counts in the units the display scales them by, in the low words; the high
+    // words keep what the request left there (all ones here).
     ASSERT_TRUE(smi.request(0x24));
     EXPECT_EQ(std::vector<uint32_t>(smi.results + 1, smi.results + 6),
-              (std::vector<uint32_t>{103, 163, 100, 186, 197}));
+              (std::vector<uint32_t>{0xFFFF0067, 0xFFFF00A3, 0xFFFF0064, 0xFFFF00BA, 0xFFFF00C5}));
     ASSERT_TRUE(smi.request(0x02));
-    EXPECT_EQ(smi.results[1], 3012u);
+    EXPECT_EQ(smi.results[1], 0xFFFF0000u | 3012u);
     ASSERT_TRUE(smi.request(0x06));
-    EXPECT_EQ(smi.results[1], 0xFFFFu);
+    EXPECT_EQ(smi.results[1], 0xFFFFFFFFu);
     // PWM reads leave the duty alone.
     ASSERT_TRUE(smi.request(0x03));
     EXPECT_EQ(smi.results[1], 200u);
