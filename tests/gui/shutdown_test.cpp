@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -11,7 +12,10 @@
 #include <QTimer>
 #include <algorithm>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "gui/main_window.h"
 #include "helpers/scripted_prompts.h"
@@ -272,6 +276,43 @@ TEST_F(Lifecycle, EveryKeptControlReachesItsOwnKeyAtTheClose) {
         EXPECT_EQ(read_setting(k.section, k.key), std::to_string(k.value)) << k.key << "\n"
                                                                            << saved;
     EXPECT_EQ(read_setting("History", "CsvFile"), "readings.csv");
+}
+
+// Under the real event loop each timer raises its own handler with itself as the sender, and
+// keeps doing so: Timer1 the sensor update, each AutoFSB timer its check, restarted after it.
+TEST_F(Lifecycle, EachTimerRaisesItsOwnHandlerAgainAndAgainUnderTheEventLoop) {
+    write_file(
+        "config.ini",
+        "\r\n[Main]\r\nBoard=7\r\n\r\n[AutoFSB]\r\nEnable=1\r\nMinFSB=166\r\nMaxFSB=180\r\n");
+    install_clock(nullptr);  // the waits of the sensor reads pass in real time
+    auto main = start();
+    ASSERT_TRUE(main->Timer1->isActive());
+    ASSERT_TRUE(main->TimerAutoFSBmax->isActive());
+    ASSERT_TRUE(main->TimerAutoFSBmin->isActive());
+    std::map<std::pair<std::string, QObject*>, int> raised;
+    main->on_handler = [&](const char* handler, QObject* sender) { ++raised[{handler, sender}]; };
+    // Periods short enough for a test; the boxes' periods are checked where they are set.
+    main->Timer1->setInterval(20);
+    main->TimerAutoFSBmax->setInterval(30);
+    main->TimerAutoFSBmin->setInterval(40);
+    const std::pair<std::string, QObject*> expected[] = {{"UpdateSensor", main->Timer1},
+                                                         {"AutoFSB", main->TimerAutoFSBmax},
+                                                         {"AutoFSB", main->TimerAutoFSBmin}};
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (std::all_of(std::begin(expected), std::end(expected),
+                        [&](const auto& e) { return raised[e] >= 3; }))
+            loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);  // a limit, not a measure
+    loop.exec();
+    for (const auto& e : expected)
+        EXPECT_GE(raised[e], 3) << e.first;
+    EXPECT_EQ(raised.size(), 3u);  // no timer raises another's handler, nor anything else
+    main->close();
+    install_clock(&clock);
 }
 
 // Each spin box that config.ini keeps reaches both ends of its range, and each end reaches
