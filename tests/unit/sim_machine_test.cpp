@@ -96,7 +96,11 @@ TEST_F(SimMachineTest, SettingsSurviveTheStateFileAndAPowerCycleForgetsThem) {
     EXPECT_DOUBLE_EQ(fsb, 167.0);
     EXPECT_TRUE(m.world().faults.empty());
     m.world().faults.push_back("kept");
+    m.world().cpu_temp_c = 40.5;  // values every FPU prints alike
+    m.world().sys_temp_c = 30.25;
     ASSERT_TRUE(sim_save_state(m));
+    EXPECT_EQ(read_file(kSimStateFile),
+              read_file(VELMORA_GOLDEN_DIR "/sim_state_profile7_settings.ini"));
 
     SimMachine again(*sim_profile(7));
     SimLoadReport report;
