@@ -163,3 +163,35 @@ TEST(ConfigDirOption, EachFormNamesItsFolderOrTheDesktopsOne) {
         EXPECT_EQ(dir, c.dir) << c.args[0] << " " << (c.args.size() > 1 ? c.args[1] : "");
     }
 }
+
+// Standard error names each argument that is no option, once, in every form an option takes:
+// with its value after it or after "=", with "=" alone, repeated, and at the end.
+TEST(UnknownOptionNotes, EachFormOfAnOptionIsKnownAndEverythingElseNamedOnce) {
+    using Args = std::vector<std::string>;
+    const auto unknown = [](const char* arg) {
+        return "velmora: unknown option " + std::string(arg) + " passed over (see --help)";
+    };
+    const struct {
+        Args args;
+        Args notes;
+    } cases[] = {
+        {{"--read", "--json", "--hardware", "--unattended", "--ignore-kernel-drivers", "--help",
+          "-h", "--version", "--sim", "--trace-ports", "--config-dir"},
+         {}},
+        {{"--sim=3", "--sim=", "--trace-ports=f",
+          "--trace-ports=", "--config-dir=", "--config-dir=d"},
+         {}},
+        {{"-s", "1.7", "-f", "200", "-m", "11.5", "-platform", "offscreen", "-s", "1.8"}, {}},
+        {{"--config-dir", "dir", "-S"}, {unknown("-S")}},  // the folder is its value
+        {{"--config-dir", "-S"}, {unknown("-S")}},         // an option is no folder
+        {{"--read=1", "--jsonx", "--Read"},
+         {unknown("--read=1"), unknown("--jsonx"), unknown("--Read")}},
+        {{"-A", "-l", "-A"},
+         {"velmora: option -A does nothing, passed over (see --help)",
+          "velmora: option -l does nothing, passed over (see --help)"}},
+        {{"-", "word", "-x"}, {unknown("-x")}},
+        {{"-f"}, {}},  // a value option at the end: its usage is said elsewhere
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(unknown_option_notes(c.args), c.notes) << c.args[0];
+}
