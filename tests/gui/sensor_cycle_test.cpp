@@ -117,6 +117,12 @@ TEST_F(SensorCycle, ATickShowsTheReadingsTheLoadAndTheHintAndWritesOnlyWhenAsked
     const int t = main->cpu_temperature;
     EXPECT_EQ(machine.port80().last(), (t % 10) | ((t / 10) << 4)) << t;
     EXPECT_GT(machine.port80().write_count(), writes);
+    // The SYS temperature when the list says so, a reading of its own.
+    main->ComboBoxPort80->setCurrentIndex(1);
+    tick();
+    const int sys = main->SensorSysTemp->text().section(' ', 0, 0).toInt();
+    ASSERT_NE(sys, t);
+    EXPECT_EQ(machine.port80().last(), (sys % 10) | ((sys / 10) << 4)) << sys;
 }
 
 TEST_F(SensorCycle, Timer1RunsOnlyWithAPeriodAndAPauseIsNoStandby) {

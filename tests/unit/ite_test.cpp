@@ -246,3 +246,22 @@ TEST_F(Ite, TheSimulatedChipReadsPlausiblyAndTakesItsDuties) {
 }
 
 }  // namespace
+
+namespace {
+
+// The fail-safe's writes for each fan: its own PWM register at full manual speed; the enable
+// control or a fan past the third has none.
+TEST(IteFullSpeed, EachFanGetsItsOwnRegister) {
+    for (int control = -1; control <= 3; ++control) {
+        PortWrite out[2]{};
+        const bool fan = control >= 0 && control < 3;
+        ASSERT_EQ(ite_full_speed_writes(control, out), fan ? 2 : 0) << control;
+        if (fan) {
+            EXPECT_EQ(std::vector<int>({out[0].port, out[0].value, out[1].port, out[1].value}),
+                      std::vector<int>({0x295, 0x15 + control, 0x296, 0x7F}))
+                << control;
+        }
+    }
+}
+
+}  // namespace

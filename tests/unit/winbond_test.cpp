@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "diag/debuglog.h"
@@ -252,6 +253,30 @@ TEST_F(Winbond, EveryPwmClockIsReachedFromEveryOther) {
     const SimWorld& w = machine.world();
     EXPECT_TRUE(w.faults.empty()) << w.faults.front();
     install_port_backend(&ports_);
+}
+
+}  // namespace
+
+namespace {
+
+// The fail-safe's writes for each control: its own duty register at 0xFF in bank 0; a clock
+// select or a control past the last has none.
+TEST(WinbondFullSpeed, EachDutyControlGetsItsOwnRegister) {
+    const int duty_register[] = {0x5A, 0x5B, 0, 0, 0x5E, 0x5F, 0, 0};
+    for (int control = -1; control <= 8; ++control) {
+        PortWrite out[4]{};
+        const int reg = control >= 0 && control < 8 ? duty_register[control] : 0;
+        ASSERT_EQ(winbond_full_speed_writes(control, out), reg ? 4 : 0) << control;
+        if (reg == 0)
+            continue;
+        const std::vector<std::pair<int, int>> writes = {{out[0].port, out[0].value},
+                                                         {out[1].port, out[1].value},
+                                                         {out[2].port, out[2].value},
+                                                         {out[3].port, out[3].value}};
+        EXPECT_EQ(writes, (std::vector<std::pair<int, int>>{
+                              {0x295, 0x4E}, {0x296, 0x00}, {0x295, reg}, {0x296, 0xFF}}))
+            << control;
+    }
 }
 
 }  // namespace
