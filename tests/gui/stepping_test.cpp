@@ -28,6 +28,7 @@
 #include "gui/main_window.h"
 #include "helpers/passing_ports.h"
 #include "helpers/window_world.h"
+#include "hw/stop_request.h"
 #include "sim/sim_machine.h"
 
 namespace {
@@ -384,6 +385,17 @@ TEST_F(Stepping, AJobThatThrowsEndsItsBusyStateAndIsToldWhatWentWrong) {
     steps().start(Kind::Sensors, [] { throw std::runtime_error("no one listens"); });
     EXPECT_THROW(steps().run_next_step(), std::runtime_error);
     EXPECT_FALSE(steps().busy_at_all());
+    // Run at once (as the close runs its reset), an action that throws still has its end: the
+    // end request is cleared and its own end runs before the failure goes on.
+    steps().set_stepping(false);
+    bool ended = false;
+    request_action_end();
+    EXPECT_THROW(
+        steps().start(
+            Kind::Action, [] { throw std::runtime_error("at once"); }, [&] { ended = true; }),
+        std::runtime_error);
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(stop_pending());
 }
 
 // The A7N8X's question inside an Apply runs an event loop of its own: sensor ticks go on in
