@@ -135,17 +135,18 @@ TEST_F(ChipsetTab, TheCloseSavesWhatTheChipsetHoldsSoStoredOptionsStay) {
     } cases[] = {
         {"Load=1\r\n",
          {"Load=1\r\n", "AGPAP=8\r\n", "PCIBusLatency=64\r\n", "StpGnt=1\r\n",
-          "AutoPrecharge=1\r\n"}},
+          "AutoPrecharge=1\r\n", "AGPSB=1\r\n", "AGPBusLatency=72\r\n", "AGPCtrLatency=80\r\n"}},
         // Not set at start: the values read from the chipset are saved.
         {"Load=0\r\n",
          {"Load=0\r\n", "AGPAP=4\r\n", "PCIBusLatency=32\r\n", "StpGnt=0\r\n",
-          "AutoPrecharge=0\r\n"}},
+          "AutoPrecharge=0\r\n", "AGPSB=0\r\n", "AGPBusLatency=32\r\n", "AGPCtrLatency=32\r\n"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.load);
         machine->power_on();
         auto main = start(kBoard7 + "\r\n[Chipset]\r\n" + c.load +
-                          "AGPAP=8\r\nPCIBusLatency=64\r\nStpGnt=1\r\nAutoPrecharge=1\r\n");
+                          "AGPAP=8\r\nPCIBusLatency=64\r\nStpGnt=1\r\nAutoPrecharge=1\r\n"
+                          "AGPSB=1\r\nAGPBusLatency=72\r\nAGPCtrLatency=80\r\n");
         // The main tab shows the auto-precharge now set, and its Apply keeps it.
         EXPECT_EQ(main->CheckBoxAutoPC->isChecked(), c.load[5] == '1');
         main->Apply();
