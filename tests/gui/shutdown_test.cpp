@@ -259,6 +259,7 @@ TEST_F(Lifecycle, EveryKeptControlReachesItsOwnKeyAtTheClose) {
         {"AutoFSB", "DelayChange", 2500},
         {"AutoFSB", "MaxTemp", 51},
         {"AutoFSB", "DownMT", flip(main->CheckBoxTemp)},
+        {"AutoFSB", "Enable", flip(main->CheckBoxAutoFSB)},
         {"Main", "LoadUpdate", 7},
         {"Main", "Reset", flip(main->CheckBoxReset)},
         {"Main", "Minimized", flip(main->CheckBoxMinimized)},
