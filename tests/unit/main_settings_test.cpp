@@ -62,7 +62,6 @@ TEST_F(MainSettingsTest, LoadRulesRepairWhatIsOutOfRangeInTheirOrder) {
     EXPECT_EQ(s.delay_change, 0);  // not one the list offers
     EXPECT_EQ(s.update, 61);       // validated where it is shown and used
     EXPECT_EQ(validated_update(s.update), 5);
-    EXPECT_EQ(validated_update(0), 0);
     // Each replacement is said once.
     const std::string log = read_file("velmora.deb");
     for (const char* said : {"LoadUpdate=0 in config.ini out of range 1 to 60, 5 taken\n",
@@ -86,6 +85,43 @@ TEST_F(MainSettingsTest, LoadRulesRepairWhatIsOutOfRangeInTheirOrder) {
     EXPECT_NE(read_file("velmora.deb")
                   .find("VELMORA: MaxFSB=150 below MinFSB=180 in config.ini, both 166 taken\n"),
               std::string::npos);
+}
+
+// Each ranged key takes both ends of its range; one past either end gets its replacement.
+TEST_F(MainSettingsTest, EachRangeTakesBothEndsAndReplacesOnePastThem) {
+    const struct {
+        const char* section;
+        const char* key;
+        int32_t MainSettings::*value;
+        int32_t low, high, replacement;
+        const char* beside = "";  // keeps the FSB limits from crossing
+    } keys[] = {
+        {"Main", "LoadUpdate", &MainSettings::load_update, 1, 60, 5},
+        {"AutoFSB", "MinFSB", &MainSettings::min_fsb, 50, 300, 170, "MaxFSB=300\r\n"},
+        {"AutoFSB", "MaxFSB", &MainSettings::max_fsb, 50, 300, 170, "MinFSB=50\r\n"},
+        {"AutoFSB", "MaxLoad", &MainSettings::max_load, 10, 95, 90},
+        {"AutoFSB", "MinLoad", &MainSettings::min_load, 5, 90, 10},
+        {"AutoFSB", "MaxDelay", &MainSettings::max_delay, 5, 90, 15},
+        {"AutoFSB", "MinDelay", &MainSettings::min_delay, 5, 90, 30},
+        {"AutoFSB", "MaxTemp", &MainSettings::max_temp, 20, 65, 45},
+        {"Alarms", "CpuLimit", &MainSettings::cpu_limit, 0, 127, 0},
+        {"Alarms", "SysLimit", &MainSettings::sys_limit, 0, 127, 0},
+    };
+    for (const auto& k : keys) {  // 170: the current FSB, which replaces an FSB limit
+        for (const auto& [stored, taken] : {std::pair{k.low, k.low},
+                                            {k.high, k.high},
+                                            {k.low - 1, k.replacement},
+                                            {k.high + 1, k.replacement}}) {
+            configfile_reset();
+            write_file("config.ini", std::string("\r\n[") + k.section + "]\r\n" + k.key + "=" +
+                                         std::to_string(stored) + "\r\n" + k.beside);
+            EXPECT_EQ(load_with_rules(170).*k.value, taken) << k.key << "=" << stored;
+        }
+    }
+    EXPECT_EQ(validated_update(0), 0);
+    EXPECT_EQ(validated_update(60), 60);
+    EXPECT_EQ(validated_update(-1), 5);
+    EXPECT_EQ(validated_update(61), 5);
 }
 
 // The step delay of an AutoFSB run is one of the three the list offers; any other number
