@@ -209,12 +209,17 @@ TEST_F(AutoFan, SettingsGoToAutofanIniAndComeBack) {
 }
 
 // A value past a byte is refused with a line in the log, not wrapped: duty_max=256 would become
-// 0 and hold the fan at duty_min whatever the temperature.
+// 0 and hold the fan at duty_min whatever the temperature. Both ends of a byte are taken.
 TEST_F(AutoFan, ValuesPastAByteAreRefusedNotWrapped) {
     write_file(kAutoFanFile,
-               "[ID1.0]\r\nduty_max=256\r\ntemp_min=-40\r\nduty_min=90\r\nenabled=1\r\n");
+               "[ID1.0]\r\nduty_max=256\r\ntemp_min=-40\r\nduty_min=90\r\nenabled=1\r\n"
+               "[ID1.1]\r\nduty_min=0\r\nduty_max=255\r\ntemp_min=0\r\ntemp_max=255\r\n"
+               "auto_adjust=-1\r\n");
     ASSERT_EQ(autofan_find(&table, 1, &list), 2);
-    EXPECT_EQ(autofan_load(list), 2);
+    EXPECT_EQ(autofan_load(list), 6);
+    const AutoFanEntry& ends = list->entries[0];
+    EXPECT_EQ((std::array{ends.duty_min, ends.duty_max, ends.temp_min, ends.temp_max}),
+              (std::array<uint8_t, 4>{0, 255, 0, 255}));
     const AutoFanEntry& e = list->entries[1];  // the list runs last control first
     EXPECT_EQ((std::array{e.enabled, e.duty_min, e.duty_max, e.temp_min}),
               (std::array<uint8_t, 4>{1, 90, 255, 20}));

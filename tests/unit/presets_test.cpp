@@ -42,22 +42,15 @@ TEST_F(PresetsFile, WordsArePresetsOnlyWhenEveryFieldIsAWholeNumberInRange) {
         const char* text;  // the preset formatted again
     };
     const Case cases[] = {
-        {"200:1.650:2.70", true, "200:1.650:2.70"},
-        {"99:1.6:2.8", true, "99:1.600:2.80"},
+        {"200:1.650:2.70", true, "200:1.650:2.70"}, {"99:1.6:2.8", true, "99:1.600:2.80"},
         {"50:0:0", true, "50:0.000:0.00"},  // a board without Vdimm control
-        {"300:5:5", true, "300:5.000:5.00"},
-        {"166:1.6504:2.695", true, "166:1.650:2.69"},
-        {"166:nan:2.70", false, nullptr},
-        {"166:1e300:2.70", false, nullptr},
-        {"166:5.001:2.70", false, nullptr},
-        {"166:-0.1:2.70", false, nullptr},
-        {"70000:1.65:2.70", false, nullptr},
-        {"49:1.65:2.70", false, nullptr},
-        {"166:1,650:2.70", false, nullptr},
-        {"166:1.650:2.70x", false, nullptr},
-        {"166.0:1.650:2.70", false, nullptr},
-        {"166:1.650:2.70:1", false, nullptr},
-        {"extra", false, nullptr},
+        {"300:5:5", true, "300:5.000:5.00"},        {"166:1.6504:2.695", true, "166:1.650:2.69"},
+        {"166:nan:2.70", false, nullptr},           {"166:1e300:2.70", false, nullptr},
+        {"166:5.001:2.70", false, nullptr},         {"166:-0.1:2.70", false, nullptr},
+        {"70000:1.65:2.70", false, nullptr},        {"49:1.65:2.70", false, nullptr},
+        {"301:1.65:2.70", false, nullptr},          {"166:1,650:2.70", false, nullptr},
+        {"166:1.650:2.70x", false, nullptr},        {"166.0:1.650:2.70", false, nullptr},
+        {"166:1.650:2.70:1", false, nullptr},       {"extra", false, nullptr},
     };
     // A German desktop writes and reads the same digits.
     const bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
