@@ -46,6 +46,9 @@ class Stepping : public ::testing::Test, protected WindowWorld {
         write_file("sensor.ini", "[Sensormap]\r\n7=1:0,1:2,1:0,1:1,1:5,1:3,1:4,1:0,1:1,1:2\r\n");
     }
     ~Stepping() override {
+        // A test that stopped early may have left a board of its own installed, gone by now:
+        // the window closes on the fixture's board.
+        install_port_backend(&machine);
         main.reset();
         install_port_backend(nullptr);
         presets_reset_state();

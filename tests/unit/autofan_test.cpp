@@ -240,6 +240,14 @@ TEST(AutoFanOnTheBoard, AStoppedFanIsKickedAndAnIteDutyStaysInSoftwareMode) {
     TempWorkDir dir;
     VirtualClock clock;
     install_clock(&clock);
+    // A failed assertion leaves the test early: nothing it installed may outlive it.
+    struct Restore {
+        ~Restore() {
+            install_port_backend(nullptr);
+            install_clock(nullptr);
+            autofan_reset_state();
+        }
+    } restore;
     for (int profile : {7, 1}) {
         configfile_reset();
         autofan_reset_state();
@@ -275,8 +283,6 @@ TEST(AutoFanOnTheBoard, AStoppedFanIsKickedAndAnIteDutyStaysInSoftwareMode) {
         EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
         install_port_backend(nullptr);
     }
-    install_clock(nullptr);
-    autofan_reset_state();
 }
 
 }  // namespace
