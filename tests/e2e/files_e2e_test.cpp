@@ -30,6 +30,19 @@ bool as_root() {
 const std::vector<std::string> kOffscreen = {"QT_QPA_PLATFORM=offscreen"};
 const std::string kVictim = "root's own\n";
 
+// config.ini of board 7 with sensor ticks every second; the sections that follow are a test's.
+const std::string kTicking = "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n";
+
+// Runs velmora offscreen on simulated board 7 until its log holds `text`, lets it run `more`
+// longer, and closes it with SIGTERM, which it ends with 0.
+void run_on_board_7(const std::string& text, std::chrono::milliseconds more = {}) {
+    Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"}, environment_with(kOffscreen));
+    ASSERT_TRUE(wait_for_text("velmora.deb", text)) << read_file("velmora.deb");
+    std::this_thread::sleep_for(more);
+    velmora.signal(SIGTERM);
+    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+}
+
 // A file only its owner may read, standing for root's shell start-up file.
 void make_victim() {
     write_file("victim.txt", kVictim);
@@ -112,21 +125,6 @@ TEST(Files, TheLogAndTheTraceAreNeverALinkAFifoOrAnotherUsersFile) {
                 << err;
             EXPECT_NE(read_file("velmora-ports.trace").find("out32 0x0cf8"), std::string::npos);
         }
-    }
-}
-
-TEST(Files, ANewLogAndTraceAreMadeWithMode0644AtMostForTheRunningUser) {
-    TempWorkDir dir;
-    const mode_t mask = umask(0);
-    Child velmora({VELMORA_BINARY, "--unattended", "--trace-ports", "-f", "170"},
-                  environment_with(kOffscreen));
-    umask(mask);
-    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
-    for (const char* name : {"velmora.deb", "velmora-ports.trace"}) {
-        struct stat st {};
-        ASSERT_EQ(stat(name, &st), 0) << name;
-        EXPECT_EQ(st.st_mode & 07777, 0644u) << name;
-        EXPECT_EQ(st.st_uid, geteuid()) << name;
     }
 }
 
@@ -280,7 +278,8 @@ TEST(Files, WhatAKilledSaveLeftIsRemovedAtStartAndNothingElse) {
     }
 }
 
-TEST(Files, ALogOrTraceOver16MbIsPutAsideAtStart) {
+// The new files are made even with no umask to narrow them.
+TEST(Files, ALogOrTraceOver16MbIsPutAsideAtStartAndTheNewOneIsMode0644OfTheRunningUser) {
     TempWorkDir dir;
     const off_t big = 16 * 1024 * 1024 + 1;
     for (const char* name : {"velmora.deb", "velmora-ports.trace"}) {
@@ -289,8 +288,10 @@ TEST(Files, ALogOrTraceOver16MbIsPutAsideAtStart) {
         close(fd);
     }
     write_file("velmora.deb.old", "the older one");
+    const mode_t mask = umask(0);
     Child velmora({VELMORA_BINARY, "--unattended", "--trace-ports", "-f", "170"},
                   environment_with(kOffscreen));
+    umask(mask);
     EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
     for (const std::string name : {"velmora.deb", "velmora-ports.trace"}) {
         struct stat st {};
@@ -299,12 +300,18 @@ TEST(Files, ALogOrTraceOver16MbIsPutAsideAtStart) {
         ASSERT_EQ(stat(name.c_str(), &st), 0) << name;
         EXPECT_GT(st.st_size, 0) << name;
         EXPECT_LT(st.st_size, 1024 * 1024) << name;
+        EXPECT_EQ(st.st_mode & 07777, 0644u) << name;
+        EXPECT_EQ(st.st_uid, geteuid()) << name;
     }
 }
 
-TEST(Files, ABoardNumberThatIsNoWholeNumberAsksTheBiosAndIsSaidInTheLog) {
+// A board number that is no whole number asks the BIOS; a stored value outside its range is
+// replaced as before. The log says each, once.
+TEST(Files, AStoredValueThatIsNoWholeNumberOrOutOfRangeIsReplacedAndSaidInTheLog) {
     TempWorkDir dir;
-    write_file("config.ini", "[Main]\r\nBoard=nan\r\nReset=1e300\r\n");
+    write_file("config.ini",
+               "[Main]\r\nBoard=nan\r\nReset=1e300\r\n\r\n[AutoFSB]\r\nMaxTemp=90\r\n"
+               "MinLoad=-3\r\n");
     start_and_close();
     const std::string log = read_file("velmora.deb");
     EXPECT_NE(log.find("VELMORA: Board=nan in [Main] of config.ini is not a whole number, not "
@@ -315,6 +322,11 @@ TEST(Files, ABoardNumberThatIsNoWholeNumberAsksTheBiosAndIsSaidInTheLog) {
               std::string::npos);
     EXPECT_NE(log.find("VELMORA: Board Epox 8RDA+ Rev. 2.x nr: 7\n"), std::string::npos);
     EXPECT_NE(read_file("config.ini").find("Board=7\r\n"), std::string::npos);
+    EXPECT_EQ(count_of(log, "VELMORA: MaxTemp=90 in config.ini out of range 20 to 65, 45 taken\n"),
+              1u);
+    EXPECT_EQ(count_of(log, "VELMORA: MinLoad=-3 in config.ini out of range 5 to 90, 10 taken\n"),
+              1u);
+    EXPECT_NE(read_file("config.ini").find("MaxTemp=45\r\n"), std::string::npos);
 }
 
 // A duty in autofan.ini that is no whole number is not taken: the fan keeps full speed, and the
@@ -322,17 +334,12 @@ TEST(Files, ABoardNumberThatIsNoWholeNumberAsksTheBiosAndIsSaidInTheLog) {
 // fan stopped while the CPU heated.
 TEST(Program, ADutyThatIsNoWholeNumberLeavesTheFanAtFullSpeed) {
     for (const std::string bad : {"nan", "abc", "", "0x80", "1e400", "12abc"}) {
+        SCOPED_TRACE(bad);
         TempWorkDir dir;
-        write_file("config.ini",
-                   "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
-                   "[AutoFAN]\r\nEnable=1\r\n");
+        write_file("config.ini", kTicking + "[AutoFAN]\r\nEnable=1\r\n");
         write_file("autofan.ini",
                    "\r\n[ID1.0]\r\nenabled=1\r\nduty_min=" + bad + "\r\nduty_max=" + bad + "\r\n");
-        Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"}, environment_with(kOffscreen));
-        ASSERT_TRUE(wait_for_text("velmora.deb", "AUTOFAN: New speed for fan control 1 is "))
-            << bad;
-        velmora.signal(SIGTERM);
-        EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+        ASSERT_NO_FATAL_FAILURE(run_on_board_7("AUTOFAN: New speed for fan control 1 is "));
         const std::string log = read_file("velmora.deb");
         EXPECT_NE(log.find("AUTOFAN: duty_min=" + bad +
                            " in [ID1.0] of autofan.ini is not a whole number, value kept\n"),
@@ -368,38 +375,13 @@ TEST(Program, AByteOrderMarkAtTheStartOfASettingsFileIsPassedOver) {
     EXPECT_EQ(read_file("config.ini").rfind("[Main]\r\n", 0), 0u);
 }
 
-// A stored value outside its range is replaced as before, and now the log says so, once.
-TEST(Program, AStoredValueOutsideItsRangeIsReplacedAndSaidOnce) {
-    TempWorkDir dir;
-    write_file("config.ini",
-               "\r\n[Main]\r\nBoard=7\r\n\r\n[AutoFSB]\r\nMaxTemp=90\r\nMinLoad=-3\r\n");
-    Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"}, environment_with(kOffscreen));
-    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
-    velmora.signal(SIGTERM);
-    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
-    const std::string log = read_file("velmora.deb");
-    EXPECT_EQ(count_of(log, "VELMORA: MaxTemp=90 in config.ini out of range 20 to 65, 45 taken\n"),
-              1u);
-    EXPECT_EQ(count_of(log, "VELMORA: MinLoad=-3 in config.ini out of range 5 to 90, 10 taken\n"),
-              1u);
-    EXPECT_NE(read_file("config.ini").find("MaxTemp=45\r\n"), std::string::npos);
-}
-
 // A CSV path in config.ini longer than a value read can be is not cut to another file's name:
 // no readings are logged, the log says why, and the close leaves the key as it was written.
 TEST(Program, ACsvPathTooLongForTheSettingsIsNotCutToAnotherFile) {
     TempWorkDir dir;
     const std::string path = "readings-" + std::string(80, 'x') + ".csv";
-    const std::string config =
-        "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
-        "[History]\r\nCsvFile=" +
-        path + "\r\n";
-    write_file("config.ini", config);
-    Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"}, environment_with(kOffscreen));
-    ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // two ticks
-    velmora.signal(SIGTERM);
-    EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+    write_file("config.ini", kTicking + "[History]\r\nCsvFile=" + path + "\r\n");
+    ASSERT_NO_FATAL_FAILURE(run_on_board_7(kStarted, std::chrono::milliseconds(2500)));  // 2 ticks
     EXPECT_NE(read_file("velmora.deb")
                   .find("VELMORA: CsvFile in [History] of config.ini is longer than 79 bytes, "
                         "readings not logged\n"),
@@ -515,16 +497,9 @@ TEST(Files, RootWritesTheCsvLogOnlyWhereTheSettingsOwnerMay) {
             csv = root + csv.substr(4);
         if (csv.rfind("HOME/", 0) == 0)
             csv = std::filesystem::current_path().string() + csv.substr(4);
-        write_file("config.ini",
-                   "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
-                   "[History]\r\nCsvFile=" +
-                       csv + "\r\n");
+        write_file("config.ini", kTicking + "[History]\r\nCsvFile=" + csv + "\r\n");
         ASSERT_EQ(chown("config.ini", kOther, kOther), 0);
-        Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"}, environment_with(kOffscreen));
-        ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
-        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-        velmora.signal(SIGTERM);
-        EXPECT_EQ(velmora.wait(), 0) << read_file("stderr.txt");
+        ASSERT_NO_FATAL_FAILURE(run_on_board_7(kStarted, std::chrono::milliseconds(2500)));
         EXPECT_EQ(read_file(root + "/secret.csv"), kVictim);
         EXPECT_FALSE(file_exists(root + "/new.csv"));
         EXPECT_EQ(file_exists("readings.csv"), c.written);
@@ -540,9 +515,7 @@ TEST(Files, RootWritesTheCsvLogOnlyWhereTheSettingsOwnerMay) {
 TEST(Program, TheCsvLogIsPutAsideWhileRunningOnceItPassesItsSize) {
     TempWorkDir dir;
     write_file("readings.csv", std::string(16u * 1024u * 1024u - 50u, ','));
-    write_file("config.ini",
-               "\r\n[Main]\r\nBoard=7\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
-               "[History]\r\nCsvFile=readings.csv\r\n");
+    write_file("config.ini", kTicking + "[History]\r\nCsvFile=readings.csv\r\n");
     Child velmora({VELMORA_BINARY, "--sim=7", "--unattended"}, environment_with(kOffscreen));
     ASSERT_TRUE(wait_for_text("velmora.deb", kStarted));
     // The tick that passes the size puts the file aside; the next one starts the new file.
