@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/application.h"
+#include "gui/application.h"
 #include "app/port_setup.h"
 #include "gui/main_window.h"
 #include "helpers/fake_platform.h"

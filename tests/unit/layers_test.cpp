@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The include graph points one way: nothing below the program and the window includes them or
-// the toolkit, so every module can be built and tested without Qt.
+// The include graph points one way: nothing below the window includes it or the toolkit, so
+// every module, the application's core in app/ among them, can be built and tested without Qt.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -28,6 +28,7 @@ TEST(Layers, IncludesPointDownwardAndNoModuleUsesQt) {
         {"sensors", {"diag", "platform", "support", "hw", "board"}},
         {"sim", {"diag", "platform", "support", "hw"}},
         {"automation", {"diag", "platform", "support", "hw", "board", "sensors"}},
+        {"app", {"diag", "platform", "support", "hw", "board", "sensors", "sim", "automation"}},
     };
     const fs::path src = fs::path(VELMORA_SOURCE_DIR) / "src";
     std::error_code ec;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/application.h"
+#include "gui/application.h"
 
 int main(int argc, char** argv) {
     return run_application(argc, argv);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/application.h"
+#include "gui/application.h"
 
 #include <QApplication>
 #include <QSystemTrayIcon>
