@@ -12,13 +12,6 @@
 
 namespace {
 
-// Voltages read from the chip, taken from the track bar and read back from presets.ini
-// ("%.3f") differ in their last bits; whole millivolts, finer than any board sets, decide
-// what is the same voltage.
-bool same_volts(double a, double b) {
-    return std::lround(a * 1000.0) == std::lround(b * 1000.0);
-}
-
 void step_pause(const AutoFsbState& state) {
     if (state.step_delay > 0)
         current_clock().sleep_ms(static_cast<uint32_t>(state.step_delay));

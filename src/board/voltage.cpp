@@ -86,6 +86,10 @@ int voltage_to_vid(double v) {
     return static_cast<int>(std::trunc((kVidTopVolts - v) * kVidCodesPerVolt + 0.5));
 }
 
+bool same_volts(double a, double b) {
+    return std::lround(a * 1000.0) == std::lround(b * 1000.0);
+}
+
 double table_min(const VoltageTable& table) {
     return slots_before_end(table) > 0 ? table.values[0] : 0.0;
 }

@@ -18,6 +18,11 @@ double vid_to_voltage(int code);
 // about 1.0625 V it exceeds 31, above about 1.8875 V it is negative.
 int voltage_to_vid(double v);
 
+// Whether two voltages are the same in whole millivolts, finer than any board sets: values
+// read from the chip, taken from a track bar and read back from a file ("%.3f") differ in
+// their last bits.
+bool same_volts(double a, double b);
+
 // The values of a table are those before TABLE_END.
 double table_min(const VoltageTable& table);  // the first value; 0.0 for an empty table
 double table_max(const VoltageTable& table);  // the last value; 0.0 for an empty table

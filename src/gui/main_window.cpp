@@ -132,7 +132,11 @@ QLabel* caption_for(QWidget* control, const char* text) {
 }  // namespace form
 
 TMain::TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes, QWidget* parent)
-    : QMainWindow(parent), prompts_(prompts), args_(std::move(args)), notes_(std::move(notes)) {
+    : QMainWindow(parent),
+      Session(prompts, *this),
+      prompts_(prompts),
+      args_(std::move(args)),
+      notes_(std::move(notes)) {
     steps_ = std::make_unique<HardwareSteps>();
     steps_->after_action_step = [this] { ShowHardwareProgress(); };
     steps_->on_failure = [this](std::exception_ptr failure) { HardwareJobFailed(failure); };

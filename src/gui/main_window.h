@@ -38,6 +38,7 @@
 
 #include "app/main_settings.h"
 #include "app/port_setup.h"
+#include "app/session.h"
 #include "automation/alarms.h"
 #include "automation/autofsb.h"
 #include "automation/history_csv.h"
@@ -75,7 +76,9 @@ inline const QColor kDisplayPanel{0, 0, 0};
 // The tray's chip icon with a temperature across it (tray.cpp).
 QIcon tray_icon_with_temperature(int celsius);
 
-class TMain : public QMainWindow {
+// The window is a view of its session: the state and the sequences it shares with the command
+// line live in Session (app/session.h), and the window shows what the session tells it.
+class TMain : public QMainWindow, private SessionView, public Session {
     Q_OBJECT
 
   public:
@@ -289,10 +292,8 @@ class TMain : public QMainWindow {
 
     // Application state.
     uint32_t port_access_result = 0;
-    int32_t board_number = NO_BOARD;
     int32_t board_count = 0;
     std::vector<Board> board_list;
-    Board board;
     // The board's fixed VID-chip address answered none of its registers at the last reading:
     // the chip counts as not found.
     bool vid_chip_silent = false;
@@ -340,15 +341,7 @@ class TMain : public QMainWindow {
     static constexpr int kFanTempMaxTop = 80;
     // At close: the port-80h display shows FF and every fan runs at full speed.
     void LeaveSensorsSafe();
-    ChipsetSettings chipset{};
     double cpu_multiplier = 0.0;
-    // The eight adjustable quantities: as the hardware held them when last read, as the
-    // controls or the command line select them, and as Apply last sent them.
-    struct MainValues {
-        double vcore = 0.0, vdimm = 0.0, vdd = 0.0, vagp = 0.0;
-        int32_t fsb = 0, tras = 0, trcd = 0, trp = 0;
-    };
-    MainValues values_read, values_selected, values_applied;
 
     // config.ini: the stored settings (startup.cpp, shutdown.cpp).
     MainSettings settings;
@@ -375,19 +368,11 @@ class TMain : public QMainWindow {
 
     // Main tab: value display and Apply (main_tab.cpp).
     // -- main tab declarations --
-    // What the last voltage setter run by Apply returned: 0, or an error code.
-    int last_setter_result = 0;
-    // Why the last Apply left a selected value unset, one text each in the order they
-    // happened: a setter's error text, a refusal, a warning answered No. Empty when every
-    // selected value was applied.
-    std::vector<std::string> apply_failures;
     // Sets the voltage controls up for the working Board (ranges, limit labels, the groups of
     // controls the board lacks disabled) and shows the read values.
     void FillMainTab();
     // The voltages and the FSB selected as read, whatever position their controls snapped to.
     void KeepReadSelections();
-    // A core voltage that failed to set: no FSB rises on it until a setting succeeds.
-    bool vcore_unsettled = false;
     // Move the controls to a value; their change handlers then select it and show its text.
     void ShowVcore(double v);
     void ShowVdimm(double v);
@@ -468,9 +453,12 @@ class TMain : public QMainWindow {
     void ShowWithoutBoard();
     void TabShown(int index);
 
-    // Apply's work, run as an action; then runs once it ended.
+    // Apply's work (Session::ApplySteps), run as an action; then runs once it ended.
     void StartApply(std::function<void()> then);
-    void ApplySteps();
+    // What the session tells the window: the status bar's text, and the auto-precharge box.
+    void show_status(const std::string& text) override;
+    void append_status(const std::string& text) override;
+    bool auto_precharge_selected() override;
     // While an Apply or a preset steps, the controls that would start another action are off.
     void ShowActionBusy(bool busy);
     // The FSB walk in progress, in the status bar and the tray hint.
