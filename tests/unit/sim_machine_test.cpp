@@ -99,8 +99,7 @@ TEST_F(SimMachineTest, SettingsSurviveTheStateFileAndAPowerCycleForgetsThem) {
     m.world().cpu_temp_c = 40.5;  // values every FPU prints alike
     m.world().sys_temp_c = 30.25;
     ASSERT_TRUE(sim_save_state(m));
-    EXPECT_EQ(read_file(kSimStateFile),
-              read_file(VELMORA_GOLDEN_DIR "/sim_state_profile7_settings.ini"));
+    EXPECT_EQ(read_file(kSimStateFile), golden("sim_state_profile7_settings.ini"));
 
     SimMachine again(*sim_profile(7));
     SimLoadReport report;
