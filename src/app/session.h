@@ -3,12 +3,15 @@
 // sequences that work on it without a widget. What a sequence has to tell or ask its user goes
 // through SessionView and Prompts, which the window (or a test) provides.
 //
-// So far: the working board, the chipset record, the three sets of main values, and Apply's
-// decisions and their order (apply.cpp). The rest of the window's state follows.
+// So far: the working board, the chipset record, the three sets of main values, Apply's
+// decisions and their order (apply.cpp) and the command line's setting run
+// (command_line_run.cpp). The rest of the window's state follows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/boards.h"
@@ -26,11 +29,15 @@ class SessionView {
     virtual void append_status(const std::string& text) = 0;
     // Whether auto-precharge is selected (read when Apply writes the chipset, at its end).
     virtual bool auto_precharge_selected() = 0;
+    // Runs Apply as its button does; at the start, before the stepping, it ends before this
+    // returns.
+    virtual void apply() = 0;
 };
 
 class Session {
   public:
-    Session(Prompts& prompts, SessionView& view) : prompts_(prompts), view_(view) {}
+    Session(Prompts& prompts, SessionView& view, std::vector<std::string> args)
+        : args_(std::move(args)), prompts_(prompts), view_(view) {}
     virtual ~Session() = default;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -60,6 +67,17 @@ class Session {
     // voltages and the RAM timings. Straight-line hardware code: the window runs it as a
     // stepped job, the command line to its end.
     void ApplySteps();
+
+    // The command line (command_line_run.cpp). Its setting options belong to the start: once
+    // the start-up is over (with a board or without), a later StartServices (a board picked by
+    // hand) shows its help and usage texts again but applies nothing.
+    bool command_line_consumed = false;
+    // Takes the setting options into the selected values and applies them; true when it did.
+    bool ParseCommandLine();
+    bool FindOption(const std::string& option, size_t max_length, std::string& value);
+
+  protected:
+    std::vector<std::string> args_;
 
   private:
     Prompts& prompts_;

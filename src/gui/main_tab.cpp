@@ -367,3 +367,7 @@ void TMain::append_status(const std::string& text) {
 bool TMain::auto_precharge_selected() {
     return CheckBoxAutoPC->isChecked();
 }
+
+void TMain::apply() {
+    Apply();
+}

@@ -133,9 +133,8 @@ QLabel* caption_for(QWidget* control, const char* text) {
 
 TMain::TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes, QWidget* parent)
     : QMainWindow(parent),
-      Session(prompts, *this),
+      Session(prompts, *this, std::move(args)),
       prompts_(prompts),
-      args_(std::move(args)),
       notes_(std::move(notes)) {
     steps_ = std::make_unique<HardwareSteps>();
     steps_->after_action_step = [this] { ShowHardwareProgress(); };

@@ -352,11 +352,6 @@ class TMain : public QMainWindow, private SessionView, public Session {
     bool closing_ = false;  // CloseFunc has run
     void ShowSettings();
     void SaveSettings();
-    // The command line (command_line_window.cpp). Its setting options belong to the start:
-    // once the start-up is over (with a board or without), a later StartServices (a board
-    // picked by hand) shows its help and usage texts again but applies nothing.
-    bool command_line_consumed = false;
-    bool ParseCommandLine();
     // --read: prints the board as read at start (with_board: a board was found) and ends the
     // process with 0; nothing is written (board_read_out.cpp).
     void ReadOut(bool with_board);
@@ -364,7 +359,6 @@ class TMain : public QMainWindow, private SessionView, public Session {
     QString SimulatedTitleSuffix() const;
     // The fixed size where the screen's free area holds it, else a resizable, scrolling one.
     void FitToScreen(const QRect& room);
-    bool FindOption(const std::string& option, size_t max_length, std::string& value);
 
     // Main tab: value display and Apply (main_tab.cpp).
     // -- main tab declarations --
@@ -459,6 +453,7 @@ class TMain : public QMainWindow, private SessionView, public Session {
     void show_status(const std::string& text) override;
     void append_status(const std::string& text) override;
     bool auto_precharge_selected() override;
+    void apply() override;
     // While an Apply or a preset steps, the controls that would start another action are off.
     void ShowActionBusy(bool busy);
     // The FSB walk in progress, in the status bar and the tray hint.
@@ -470,7 +465,6 @@ class TMain : public QMainWindow, private SessionView, public Session {
 
     std::unique_ptr<HardwareSteps> steps_;
     Prompts& prompts_;
-    std::vector<std::string> args_;
     StartupNotes notes_;
 };
 

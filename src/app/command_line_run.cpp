@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The command line as the window runs it: setting options go into the selected values and are
-// applied like the Apply button applies them.
+// The command line's setting run: setting options go into the selected values and are applied
+// like the Apply button applies them.
 #include <unistd.h>
 
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/session.h"
 #include "diag/debuglog.h"
-#include "gui/main_window.h"
 #include "platform/platform.h"
 
-bool TMain::ParseCommandLine() {
+bool Session::ParseCommandLine() {
     debug_print("VELMORA: Parsing command-line options\n");
     // After the start the options are only looked at: a board picked by hand must not set
     // values and end the process behind the user's back.
@@ -40,7 +40,7 @@ bool TMain::ParseCommandLine() {
         values_selected = values_read;
         return false;
     }
-    Apply();
+    view_.apply();
     // A start-up script sees why a value was not set, one line each; the exit code says that.
     for (const std::string& failure : apply_failures)
         std::fprintf(stderr, "%s\n", failure.c_str());
@@ -48,6 +48,6 @@ bool TMain::ParseCommandLine() {
     return true;
 }
 
-bool TMain::FindOption(const std::string& option, size_t max_length, std::string& value) {
+bool Session::FindOption(const std::string& option, size_t max_length, std::string& value) {
     return find_option(args_, option, max_length, value);
 }
