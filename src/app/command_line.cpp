@@ -190,6 +190,23 @@ CommandLineResult parse_setting_options(const std::vector<std::string>& args,
     return taken ? CommandLineResult::Taken : CommandLineResult::NothingTaken;
 }
 
+bool setting_run_asked(const std::vector<std::string>& args) {
+    bool taken = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-h")
+            return false;
+        for (const SettingOption& o : kOptions) {
+            if (args[i] != o.option)
+                continue;
+            if (i + 1 >= args.size())
+                return false;
+            if (!is_option_text(args[i + 1]))
+                taken = true;
+        }
+    }
+    return taken;
+}
+
 bool find_option(const std::vector<std::string>& args, const std::string& option, size_t max_length,
                  std::string& value) {
     for (size_t i = 0; i < args.size(); ++i) {

@@ -46,6 +46,10 @@ enum class CommandLineResult {
 CommandLineResult parse_setting_options(const std::vector<std::string>& args,
                                         CommandLineTargets targets, Prompts& prompts);
 
+// Whether parse_setting_options would take at least one value (or refuse one) rather than
+// show a help or usage text or find nothing: the run then ends by itself. Looks only.
+bool setting_run_asked(const std::vector<std::string>& args);
+
 // The value after the first argument equal to `option`, cut to max_length characters. True
 // when the option is there and, unless max_length is 0 (a plain flag), a value follows it.
 bool find_option(const std::vector<std::string>& args, const std::string& option, size_t max_length,

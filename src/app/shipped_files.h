@@ -14,3 +14,6 @@ inline constexpr const char* kInstalledDataDir = "../share/velmora";
 // `program_dir`/`name`, else `program_dir`/../share/velmora/`name`, each only when it is there.
 // When none is, `name` itself, so that the reader reports the file missing under its own name.
 std::string shipped_file_path(const std::string& name, const std::string& program_dir);
+
+// The folder the running program lies in; empty when the system does not say.
+std::string program_folder();

@@ -19,6 +19,9 @@ bool preset_parse(const std::string& word, Preset* out);
 // the new one cannot be written. 1 when written, 0 otherwise (logged).
 int preset_save(const char* file);
 
+// The file the presets are kept in, in the working folder.
+inline constexpr const char* kPresetFile = "presets.ini";
+
 // Adds every preset the file holds to the store (one with an FSB already stored replaces it);
 // words that are no preset are logged and skipped. 1 when the file was read, 0 (logged) when
 // it cannot be.

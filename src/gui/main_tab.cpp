@@ -14,17 +14,18 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTimer>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <initializer_list>
 
 #include "board/fsb.h"
+#include "board/rail_view.h"
 #include "board/voltage.h"
 #include "gui/hardware_steps.h"
 #include "gui/main_window.h"
 #include "gui/qt_number_text.h"
-#include "gui/rail_view.h"
 #include "gui/up_down.h"
 
 namespace {
@@ -370,4 +371,8 @@ bool TMain::auto_precharge_selected() {
 
 void TMain::apply() {
     Apply();
+}
+
+bool TMain::autofsb_running() {
+    return TimerAutoFSBmax->isActive();
 }

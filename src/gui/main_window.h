@@ -290,23 +290,6 @@ class TMain : public QMainWindow, private SessionView, public Session {
     QAction* TrayAutoFan = nullptr;
     QAction* Exit1 = nullptr;
 
-    // Application state.
-    uint32_t port_access_result = 0;
-    int32_t board_count = 0;
-    std::vector<Board> board_list;
-    // The board's fixed VID-chip address answered none of its registers at the last reading:
-    // the chip counts as not found.
-    bool vid_chip_silent = false;
-    SmiInterface smi;
-    // Sensors (sensor_update.cpp): how many were found, which reading each sensor field shows,
-    // the CPU temperature as last shown, and whether the readings were refreshed at least
-    // once (before that the control values are not the chips', and nothing is written back).
-    int32_t sensor_count = 0;
-    SensorMap sensor_map{};
-    int32_t cpu_temperature = 0;
-    bool cpu_temperature_known = false;  // the CPU item is mapped and gave a reading
-    bool sensors_read_once = false;
-    void LoadSensorMap();
     void DetectSensors();
     void ShowSensorFields();
     // Sensor settings tab (sensor_tab.cpp): the chosen input's range and current value; an
@@ -341,20 +324,13 @@ class TMain : public QMainWindow, private SessionView, public Session {
     static constexpr int kFanTempMaxTop = 80;
     // At close: the port-80h display shows FF and every fan runs at full speed.
     void LeaveSensorsSafe();
-    double cpu_multiplier = 0.0;
 
-    // config.ini: the stored settings (startup.cpp, shutdown.cpp).
-    MainSettings settings;
     // AutoFSB (autofsb_handlers.cpp): the engine's state. Its settings are copied in from
     // `settings` at each tick; the armed flags live here between ticks.
     AutoFsbState autofsb;
-    void LoadSettings();
     bool closing_ = false;  // CloseFunc has run
     void ShowSettings();
     void SaveSettings();
-    // --read: prints the board as read at start (with_board: a board was found) and ends the
-    // process with 0; nothing is written (board_read_out.cpp).
-    void ReadOut(bool with_board);
     // " (simulated board, profile 7)" for the window title; empty on real ports.
     QString SimulatedTitleSuffix() const;
     // The fixed size where the screen's free area holds it, else a resizable, scrolling one.
@@ -393,12 +369,9 @@ class TMain : public QMainWindow, private SessionView, public Session {
     void EnableHardwareStepping();
     void HardwareJobFailed(std::exception_ptr failure);
     bool autofsb_run_active = false;
-    int autofsb_run_target = 0;  // the limit the run in progress walks to, MHz
-    bool close_waiting_ = false;
+    int autofsb_run_target = 0;   // the limit the run in progress walks to, MHz
+    bool close_waiting_ = false;  // a close request waits for hardware work to end
     bool warned_no_cpu_temperature_ = false;
-    // The AutoFSB switch was set from config.ini once; a later reload of the settings keeps
-    // the switch's state instead of the stored one.
-    bool autofsb_switch_set_ = false;  // a close request waits for hardware work to end
 
     // ---- History (history_tab.cpp, history_chart.h) ----
     // Every sensor tick's readings for the last hours, their charts on the History tab and the
@@ -441,8 +414,6 @@ class TMain : public QMainWindow, private SessionView, public Session {
     // Delivers one event: the test hook first, then the handler.
     void Raise(const char* name, Handler handler, QObject* sender);
     void Startup();
-    bool OpenPortsNt();
-    bool OpenPortsLinux();
     void AnnounceBoardSource();
     void ShowWithoutBoard();
     void TabShown(int index);
@@ -454,6 +425,7 @@ class TMain : public QMainWindow, private SessionView, public Session {
     void append_status(const std::string& text) override;
     bool auto_precharge_selected() override;
     void apply() override;
+    bool autofsb_running() override;
     // While an Apply or a preset steps, the controls that would start another action are off.
     void ShowActionBusy(bool busy);
     // The FSB walk in progress, in the status bar and the tray hint.
@@ -465,7 +437,6 @@ class TMain : public QMainWindow, private SessionView, public Session {
 
     std::unique_ptr<HardwareSteps> steps_;
     Prompts& prompts_;
-    StartupNotes notes_;
 };
 
 // Factories for the form's kinds of control, shared by the tabs. Each control gets its form

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr const char* kPresetFile = "presets.ini";
 // Only a preset with at least these values is applied by hand; lower ones serve AutoFSB alone.
 constexpr double kMinAppliedVcore = 1.0;
 constexpr double kMinAppliedVdimm = 2.4;

@@ -16,7 +16,6 @@
 
 #include "app/port_setup.h"
 #include "app/prompts.h"
-#include "app/shipped_files.h"
 #include "automation/autofan.h"
 #include "automation/cpuload.h"
 #include "diag/debuglog.h"
@@ -27,26 +26,12 @@
 #include "platform/platform.h"
 #include "sensors/port80.h"
 #include "sensors/sensor_display.h"
-#include "sensors/sensor_map.h"
 #include "sensors/standby.h"
 
 namespace {
 // A gap between two ticks longer than this is a standby (the clock counts suspended time).
 constexpr uint32_t kStandbyGapSeconds = 120;
 }  // namespace
-
-// The user's own map first; the map that comes with the program only for a board the user
-// has none for. With neither, the map stays as it was.
-void TMain::LoadSensorMap() {
-    if (sensormap_load(kUserSensorMapFile, &sensor_map, board_number)) {
-        debug_print("VELMORA: Loaded sensor definitions from sensor.ini\n");
-        return;
-    }
-    const std::string shipped = shipped_file_path(
-        kShippedSensorMapFile, QCoreApplication::applicationDirPath().toStdString());
-    if (sensormap_load(shipped.c_str(), &sensor_map, board_number))
-        debug_print("VELMORA: Loaded sensor definitions from sensormap.ini\n");
-}
 
 void TMain::DetectSensors() {
     sensor_count = sensors_detect(&sensor_table());

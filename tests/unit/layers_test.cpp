@@ -29,6 +29,8 @@ TEST(Layers, IncludesPointDownwardAndNoModuleUsesQt) {
         {"sim", {"diag", "platform", "support", "hw"}},
         {"automation", {"diag", "platform", "support", "hw", "board", "sensors"}},
         {"app", {"diag", "platform", "support", "hw", "board", "sensors", "sim", "automation"}},
+        {"cli",
+         {"diag", "platform", "support", "hw", "board", "sensors", "sim", "automation", "app"}},
     };
     const fs::path src = fs::path(VELMORA_SOURCE_DIR) / "src";
     std::error_code ec;

@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // --read: the board read once and printed, with nothing written to it or to any file.
-#include <QLineEdit>
 #include <cstdio>
 
 #include "app/long_options.h"
 #include "app/read_out.h"
+#include "app/session.h"
 #include "board/chipset.h"
 #include "board/fsb.h"
+#include "board/rail_view.h"
 #include "board/voltage.h"
 #include "diag/debuglog.h"
-#include "gui/main_window.h"
-#include "gui/rail_view.h"
 #include "platform/platform.h"
 #include "sensors/sensor.h"
+#include "sensors/sensor_display.h"
 
-void TMain::ReadOut(bool with_board) {
+void Session::ReadOut(bool with_board) {
     BoardReadOut r;
     r.simulated = notes_.simulated_board;
     if (with_board) {
@@ -37,15 +37,12 @@ void TMain::ReadOut(bool with_board) {
         r.timings[2] = values_read.trp;
         // The sensors as one tick reads them, without writing their controls back.
         sensor_count = sensors_detect(&sensor_table());
-        if (sensor_count != 0) {
+        if (sensor_count != 0)
             sensors_read_all(&sensor_table());
-            ShowSensorFields();
-        }
-        const QLineEdit* const fields[10] = {SensorTemp, SensorSysTemp, SensorVcore, SensorVdimm,
-                                             SensorVdd,  Sensor5V,      Sensor12V,   SensorFan1,
-                                             SensorFan2, SensorFan3};
+        // In the main tab's order; an item without a reading shows "NA", as its field does.
+        const SensorFields fields = sensor_fields(sensor_table(), sensor_map);
         for (int i = 0; i < 10; ++i)
-            r.sensors[i] = fields[i]->text().toStdString();
+            r.sensors[i] = fields.text[i].empty() ? "NA" : fields.text[i];
     } else {
         // Without a board the chipset still tells its clock and timings; no voltage and no
         // sensor map can be known.

@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/headless_run.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "app/command_line.h"
+#include "app/instance.h"
+#include "app/long_options.h"
+#include "app/prompts.h"
+#include "app/session.h"
+#include "automation/presets_file.h"
+#include "diag/debuglog.h"
+#include "hw/stop_request.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char* const kNoBoard =
+    "No board is known: start velmora with its window once and pick the board on the "
+    "Settings tab. Nothing was applied.";
+
+// The session with nobody to show a status to. The auto-precharge box would show the chipset's
+// own setting, which a command line cannot change; Apply runs to its end at once.
+class HeadlessRun : private SessionView, public Session {
+  public:
+    HeadlessRun(Prompts& prompts, std::vector<std::string> args, StartupNotes notes)
+        : Session(prompts, *this, std::move(args), std::move(notes)), prompts_(prompts) {}
+
+    int Run() {
+        log_banner();
+        // A running copy would fight this one over the same chips.
+        if (is_already_running(instance_key())) {
+            log_already_running();
+            std::fprintf(stderr, "velmora: %s\n", already_running_text().c_str());
+            return 1;
+        }
+        if (!OpenPorts())
+            return 1;
+        LogBoardSource();
+        const bool with_board = ReadBoard(true);
+        // Read as the window's start reads them, so that the log of the run is the same with a
+        // window or without one.
+        if (with_board)
+            preset_load(kPresetFile);
+        if (has_flag(args_, "--read")) {
+            ReadOut(with_board);
+            return 0;
+        }
+        if (!with_board) {
+            debug_print("VELMORA: No board known, command-line settings not applied\n");
+            prompts_.show_refusal(kNoBoard);
+            return kExitNotApplied;
+        }
+        if (!ParseCommandLine())
+            return kExitRefusedValue;
+        // A signal that came meanwhile ends the run as the signal would have.
+        const int stop = stop_requested();
+        return stop != 0 ? 128 + stop : apply_failures.empty() ? kExitApplied : kExitNotApplied;
+    }
+
+  private:
+    void show_status(const std::string&) override {}
+    void append_status(const std::string&) override {}
+    bool auto_precharge_selected() override { return chipset.auto_precharge != 0; }
+    void apply() override { ApplySteps(); }
+    bool autofsb_running() override { return false; }
+
+    Prompts& prompts_;
+};
+
+}  // namespace
+
+bool runs_without_window(const std::vector<std::string>& args) {
+    return has_flag(args, "--read") || setting_run_asked(args);
+}
+
+void run_without_window(Prompts& prompts, std::vector<std::string> args, StartupNotes notes) {
+    HeadlessRun run(prompts, std::move(args), std::move(notes));
+    const int code = run.Run();
+    current_platform().exit_process(code);
+}
