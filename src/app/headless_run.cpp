@@ -65,6 +65,31 @@ class HeadlessRun : private SessionView, public Session {
     bool auto_precharge_selected() override { return chipset.auto_precharge != 0; }
     void apply() override { ApplySteps(); }
     bool autofsb_running() override { return false; }
+    bool action_running() override { return false; }
+    // A run that ends by itself takes no sensor tick; were it to, it would follow the settings.
+    TickSwitches tick_switches() override {
+        TickSwitches s;
+        s.autofan = settings.autofan_enable != 0;
+        s.port80 = settings.port80 != 0;
+        s.port80_pair = settings.port80_type;
+        s.down_on_temperature = settings.down_mt > 0;
+        s.cpu_limit = settings.cpu_limit;
+        s.sys_limit = settings.sys_limit;
+        s.update_seconds = validated_update(settings.update);
+        return s;
+    }
+    void port_access_lost() override {}
+    void show_readings(const SensorFields&) override {}
+    void show_alarm(int, const std::string&) override {}
+    void clear_alarm(int) override {}
+    void show_tick() override {}
+    void history_settings() override {}
+    void history_started() override {}
+    void history_changed() override {}
+    void keep_choices(SavedSettings&) override {}
+    void show_fsb(int) override {}
+    void show_vcore(double) override {}
+    void show_vdimm(double) override {}  // a run that ends by itself saves nothing
 
     Prompts& prompts_;
 };

@@ -11,18 +11,36 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/main_settings.h"
 #include "app/port_setup.h"
+#include "automation/alarms.h"
+#include "automation/autofsb.h"
+#include "automation/history.h"
+#include "automation/history_csv.h"
 #include "board/boards.h"
 #include "board/chipset.h"
 #include "sensors/sensor.h"
 #include "sensors/smi.h"
 
 class Prompts;
+struct AutoFanList;
+struct SensorFields;
+
+// What a sensor tick follows of the user's choices: the window's boxes, or the settings for a
+// run without a window.
+struct TickSwitches {
+    bool autofan = false;              // AutoFAN drives the fans
+    bool port80 = false;               // a temperature on the port-80h display
+    int port80_pair = 0;               // which: 0 CPU, 1 SYS
+    bool down_on_temperature = false;  // AutoFSB goes down at its maximum CPU temperature
+    int cpu_limit = 0, sys_limit = 0;  // the alarms' limits, °C; 0: off
+    int update_seconds = 0;            // the period of the ticks
+};
 
 // What a session tells its user while it works, and the one selection Apply reads at its end.
 class SessionView {
@@ -39,6 +57,31 @@ class SessionView {
     virtual void apply() = 0;
     // Whether AutoFSB runs now (its switch is on).
     virtual bool autofsb_running() = 0;
+    // Whether an Apply, a preset or an AutoFSB run is stepping.
+    virtual bool action_running() = 0;
+
+    // The sensor tick (sensor_cycle.cpp): what it follows, and what it has to show.
+    virtual TickSwitches tick_switches() = 0;
+    // The port grant was lost under a read: get it back, or end the process.
+    virtual void port_access_lost() = 0;
+    virtual void show_readings(const SensorFields& fields) = 0;
+    // Alarm `item` (0 CPU, 1 SYS) passed its limit, told by `text`; or fell back below it.
+    virtual void show_alarm(int item, const std::string& text) = 0;
+    virtual void clear_alarm(int item) = 0;
+    // The clock, the load and the tray's hint after the readings.
+    virtual void show_tick() = 0;
+    // The history: its settings taken (once), its first sample coming, a sample or mark added.
+    virtual void history_settings() = 0;
+    virtual void history_started() = 0;
+    virtual void history_changed() = 0;
+
+    // The main tab's controls moved to a value AutoFSB set (their handlers select it).
+    virtual void show_fsb(int fsb) = 0;
+    virtual void show_vcore(double v) = 0;
+    virtual void show_vdimm(double v) = 0;
+
+    // The close: the user's choices that the view holds, into what is saved.
+    virtual void keep_choices(SavedSettings& saved) = 0;
 };
 
 class Session {
@@ -90,6 +133,24 @@ class Session {
     int32_t cpu_temperature = 0;
     bool cpu_temperature_known = false;  // the CPU item is mapped and gave a reading
     bool sensors_read_once = false;
+    // The CPU and SYS temperature alarms.
+    Alarm alarms_[2];
+    // The fan controls AutoFAN drives (autofan.cpp owns the list); null until the start looked
+    // for them.
+    AutoFanList* autofan_list = nullptr;
+    // AutoFSB: the engine's state. Its settings are copied in from `settings` at each tick;
+    // the armed flags live here between ticks. A run walks the FSB to one of its limits.
+    AutoFsbState autofsb;
+    bool autofsb_run_active = false;
+    int autofsb_run_target = 0;  // the limit the run in progress walks to, MHz
+    bool warned_no_cpu_temperature_ = false;
+    bool closing_ = false;  // the close has run
+    // Every sensor tick's readings for the last hours, and the CSV log; the FSB and core
+    // voltage the next history marks start from.
+    std::unique_ptr<History> history;
+    HistoryCsv history_csv;
+    int history_marked_fsb_ = 0;
+    double history_marked_vcore_ = 0.0;
     // The eight adjustable quantities: as the hardware held them when last read, as the
     // controls or the command line select them, and as Apply last sent them.
     struct MainValues {
@@ -113,6 +174,43 @@ class Session {
     // stepped job, the command line to its end.
     void ApplySteps();
 
+    // One tick of the sensor update cycle (sensor_cycle.cpp); AutoFAN steps only on the ticks
+    // of the update period (`timer_tick`), not on a reading taken in between.
+    void SensorCycle(bool timer_tick);
+    // After an Apply, a preset or an AutoFSB run: a mark for a changed FSB or core voltage.
+    void MarkHistoryChanges();
+    // At close: the port-80h display shows FF and every fan runs at full speed.
+    void LeaveSensorsSafe();
+    // config.ini and sensor.ini, once at the close (session_close.cpp); a file that could not
+    // be written is said on standard error.
+    void SaveSettings();
+
+    // AutoFSB (autofsb_tick.cpp). The refusal of limits it cannot work with, or null; the
+    // switch set (status and log); the engine's inputs for a tick; whether the tick of the up
+    // (or down) timer asks for a run, and the run, stepped by its caller; what the run left
+    // taken as applied, shown and said.
+    const char* AutoFsbRefusal() const;
+    void AutoFsbSwitched(bool on);
+    void AutoFsbInputs();
+    bool AutoFsbDue(bool up);
+    int AutoFsbRun();
+    void AutoFsbRunEnded(int result);
+
+    // The chipset options (chipset_run.cpp): the stored ones written when config.ini asks for
+    // it at start (true when it did), and the ones the user set; what the chipset did not
+    // take, empty when it took all.
+    bool LoadStoredChipsetOptions();
+    std::string SetChipsetOptions(const ChipsetSettings& chosen);
+
+    // A board picked by hand (board_change.cpp): whether it is one of the table (a pick that is
+    // not is logged), and the change to it before it is read.
+    bool BoardPickable(int32_t picked) const;
+    void ChangeBoard(int32_t picked);
+
+    // The preset stored for `fsb` as the selection Apply writes (preset_select.cpp); false, with
+    // the selection as it was, for none stored or one with values too low to set by hand.
+    bool SelectPreset(int fsb);
+
     // The command line (command_line_run.cpp). Its setting options belong to the start: once
     // the start-up is over (with a board or without), a later StartServices (a board picked by
     // hand) shows its help and usage texts again but applies nothing.
@@ -122,6 +220,11 @@ class Session {
     bool FindOption(const std::string& option, size_t max_length, std::string& value);
 
   protected:
+    void CheckAlarms(const TickSwitches& switches);
+    void RecordHistory(const TickSwitches& switches);
+    void ArmOverTemperature(const TickSwitches& switches);
+    void ShowPort80Temperature(int pair);
+
     std::vector<std::string> args_;
     StartupNotes notes_;
     // The AutoFSB switch was set from config.ini once; a later reload of the settings keeps

@@ -29,10 +29,3 @@ void TMain::EnableAutoFan(QObject* sender) {
         sensors_write_controls(&sensor_table());
     }
 }
-
-// New duties from the CPU temperature as last shown; the tick writes them to the chips.
-void TMain::AutoFanStep() {
-    if (autofan_list)
-        // An unknown temperature is no reading: the fans run at full speed.
-        autofan_update(autofan_list, &sensor_table(), cpu_temperature_known ? cpu_temperature : 0);
-}

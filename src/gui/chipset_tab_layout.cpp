@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "gui/form.h"
 #include "gui/main_window.h"
 
 namespace {

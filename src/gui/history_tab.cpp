@@ -17,6 +17,7 @@
 
 #include "automation/cpuload.h"
 #include "diag/number_text.h"
+#include "gui/form.h"
 #include "gui/hardware_steps.h"
 #include "gui/history_chart.h"
 #include "gui/main_window.h"
@@ -34,8 +35,6 @@ constexpr struct {
 // config.ini gives back at most this many bytes of a value.
 constexpr int kCsvFileBytes = static_cast<int>(kConfigValueBuffer) - 1;
 
-const char* const kArrow = " \xE2\x86\x92 ";  // " → "
-
 // A file name as the line edit holds it: blanks around it and control characters dropped.
 std::string csv_file_name(const QString& shown) {
     QString text = shown.trimmed();
@@ -47,11 +46,7 @@ std::string csv_file_name(const QString& shown) {
 
 // The tab comes with the first reading, after the five others: a window without a board has no
 // readings, and shows only its Settings and About tabs.
-void TMain::AddHistoryTab() {
-    history = std::make_unique<History>();
-    history_marked_fsb_ = values_applied.fsb;
-    history_marked_vcore_ = values_applied.vcore;
-
+void TMain::history_started() {
     TabSheet6 = new QWidget;
     TabSheet6->setObjectName("TabSheet6");
     QStringList ranges;
@@ -95,7 +90,7 @@ QWidget* TMain::CreateCsvFileGroup(QWidget* sheet) {
 }
 
 // Once, with the settings loaded: at the first tick, or after the start for a run without one.
-void TMain::ShowHistorySettings() {
+void TMain::history_settings() {
     if (history_settings_shown_)
         return;
     history_settings_shown_ = true;
@@ -124,44 +119,7 @@ void TMain::HistoryRangeChange(QObject*) {
         HistoryChart1->set_window_seconds(kRanges[index].seconds);
 }
 
-// One sample per tick, as the main tab shows it; the charts repaint only when in sight.
-void TMain::RecordHistory() {
-    ShowHistorySettings();
-    if (!history)
-        AddHistoryTab();
-    const HistoryValues values =
-        history_values(sensor_fields(sensor_table(), sensor_map), values_applied.fsb,
-                       cpu_multiplier, cpu_load.load());
-    const uint32_t period_ms = static_cast<uint32_t>(CSpinEditSensorUpdate->value()) * 1000u;
-    history->add(current_clock().now_ms(), values, period_ms);
-    if (history_csv.append(std::time(nullptr), values))
-        StatusBar1->showMessage("CSV log refused: velmora.deb says why.");
-    // Between actions the marks start from what the board runs now.
-    if (!steps_->busy(HardwareSteps::Kind::Action)) {
-        history_marked_fsb_ = values_applied.fsb;
-        history_marked_vcore_ = values_applied.vcore;
-    }
-    if (HistoryChart1->isVisible())
-        HistoryChart1->update();
-}
-
-// After an Apply, a preset or an AutoFSB run: what it changed of the FSB and the core voltage.
-void TMain::MarkHistoryChanges() {
-    if (!history)
-        return;
-    const uint32_t now = current_clock().now_ms();
-    if (values_applied.fsb != history_marked_fsb_ && history_marked_fsb_ > 0 &&
-        values_applied.fsb > 0)
-        history->mark(now, HISTORY_FSB,
-                      "FSB " + whole_text(history_marked_fsb_) + kArrow +
-                          whole_text(values_applied.fsb) + " MHz");
-    if (std::lround(values_applied.vcore * 1000) != std::lround(history_marked_vcore_ * 1000) &&
-        history_marked_vcore_ > 0.0 && values_applied.vcore > 0.0)
-        history->mark(now, HISTORY_VCORE,
-                      "Vcore " + fixed_text(history_marked_vcore_, 3) + kArrow +
-                          fixed_text(values_applied.vcore, 3) + " V");
-    history_marked_fsb_ = values_applied.fsb;
-    history_marked_vcore_ = values_applied.vcore;
+void TMain::history_changed() {
     if (HistoryChart1->isVisible())
         HistoryChart1->update();
 }

@@ -376,3 +376,7 @@ void TMain::apply() {
 bool TMain::autofsb_running() {
     return TimerAutoFSBmax->isActive();
 }
+
+bool TMain::action_running() {
+    return steps_->busy(HardwareSteps::Kind::Action);
+}

@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "gui/form.h"
 #include "gui/main_window.h"
 #include "gui/up_down.h"
 

@@ -141,7 +141,7 @@ TMain::TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes
     CreateControls();
     ConnectEvents();
     Startup();
-    ShowHistorySettings();
+    history_settings();
 }
 
 void TMain::CreateControls() {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// TMain, velmora's one window: every control, the timers, the tray icon and the
-// application's state.
+// TMain, velmora's one window: a view of its session (app/session.h), made of the tabs'
+// controls (gui/*_controls.h), the timers and the tray icon.
 //
 // Events and handlers. Every control event is wired in ConnectEvents to one handler method
 // of TMain, and every handler has the form
@@ -24,61 +24,38 @@
 // To detach a handler for a moment, block the control's signals (QSignalBlocker).
 #pragma once
 
-#include <QColor>
 #include <QIcon>
 #include <QMainWindow>
-#include <QStringList>
-#include <cstdint>
 #include <exception>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/main_settings.h"
-#include "app/port_setup.h"
 #include "app/session.h"
-#include "automation/alarms.h"
-#include "automation/autofsb.h"
-#include "automation/history_csv.h"
-#include "board/boards.h"
-#include "board/chipset.h"
-#include "sensors/sensor.h"
-#include "sensors/smi.h"
+#include "gui/chipset_tab_controls.h"
+#include "gui/history_tab_controls.h"
+#include "gui/main_tab_controls.h"
+#include "gui/sensor_tab_controls.h"
+#include "gui/settings_tab_controls.h"
+#include "gui/tray_controls.h"
 
-struct AutoFanList;
 class HardwareSteps;
-class HistoryChart;
 class Prompts;
-class QAction;
-class QRect;
-class QCheckBox;
 class QCloseEvent;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QPlainTextEdit;
-class QPushButton;
-class QSlider;
-class QSpinBox;
-class QStatusBar;
-class QSystemTrayIcon;
-class QTabWidget;
-class QTimer;
-class UpDown;
-
-// The panel behind the clock and load figures.
-inline const QColor kDisplayPanel{0, 0, 0};
-
-// The tray's chip icon with a temperature across it (tray.cpp).
-QIcon tray_icon_with_temperature(int celsius);
+class QRect;
 
 // The window is a view of its session: the state and the sequences it shares with the command
 // line live in Session (app/session.h), and the window shows what the session tells it.
-class TMain : public QMainWindow, private SessionView, public Session {
+class TMain : public QMainWindow,
+              private SessionView,
+              public Session,
+              public MainTabControls,
+              public SensorTabControls,
+              public ChipsetTabControls,
+              public SettingsTabControls,
+              public HistoryTabControls,
+              public TrayControls {
     Q_OBJECT
 
   public:
@@ -150,148 +127,7 @@ class TMain : public QMainWindow, private SessionView, public Session {
     QTimer* TimerAutoFSBmax = nullptr;
     QTimer* TimerAutoFSBmin = nullptr;
 
-    // Tab "Main": sensor fields.
-    QGroupBox* GroupSensor = nullptr;
-    QLineEdit* SensorVcore = nullptr;
-    QLineEdit* SensorVdimm = nullptr;
-    QLineEdit* SensorVdd = nullptr;
-    QLineEdit* SensorTemp = nullptr;
-    QLineEdit* SensorSysTemp = nullptr;
-    QLineEdit* SensorFan1 = nullptr;
-    QLineEdit* SensorFan2 = nullptr;
-    QLineEdit* SensorFan3 = nullptr;
-    QLineEdit* Sensor5V = nullptr;
-    QLineEdit* Sensor12V = nullptr;
-    // Tab "Main": voltages.
-    QGroupBox* GroupBoxVCore = nullptr;
-    QSlider* TrackBarVcore = nullptr;
-    UpDown* UpDownVcore = nullptr;
-    QLineEdit* EditVCore = nullptr;
-    QLabel* LabelVCoreMax = nullptr;
-    QLabel* LabelVCoreMin = nullptr;
-    QGroupBox* GroupBoxVdimm = nullptr;
-    QSlider* TrackBarVdimm = nullptr;
-    QLineEdit* EditVdimm = nullptr;
-    QLabel* LabelVdimmMax = nullptr;
-    QLabel* LabelVdimmMin = nullptr;
-    QGroupBox* GroupBoxVagp = nullptr;
-    QSlider* TrackBarVagp = nullptr;
-    QLineEdit* EditVagp = nullptr;
-    QLabel* LabelVagpMax = nullptr;
-    QLabel* LabelVagpMin = nullptr;
-    QGroupBox* GroupBoxVdd = nullptr;
-    QSlider* TrackBarVdd = nullptr;
-    QLineEdit* EditVdd = nullptr;
-    QLabel* LabelVddMax = nullptr;
-    QLabel* LabelVddMin = nullptr;
-    // Tab "Main": RAM timings and FSB.
-    QGroupBox* GroupBoxRam = nullptr;
-    QComboBox* ComboBoxTras = nullptr;
-    QComboBox* ComboBoxTrcd = nullptr;
-    QComboBox* ComboBoxTrp = nullptr;
-    QCheckBox* CheckBoxAutoPC = nullptr;
-    QGroupBox* GroupBoxFSB = nullptr;
-    QSlider* TrackBarFSB = nullptr;
-    UpDown* UpDownFSB = nullptr;
-    QLineEdit* EditFSB = nullptr;
-    QLineEdit* EditCPU = nullptr;
-    // Tab "Main": AutoFSB and presets.
-    QGroupBox* GroupBoxLoad = nullptr;
-    QLineEdit* EditMaxFSB = nullptr;
-    QLineEdit* EditMinFSB = nullptr;
-    QPushButton* ButtonMaxFSB = nullptr;
-    QPushButton* ButtonMinFSB = nullptr;
-    QCheckBox* CheckBoxAutoFSB = nullptr;
-    QSpinBox* CSpinEditMaxTemp = nullptr;
-    QCheckBox* CheckBoxTemp = nullptr;
-    QComboBox* ComboBoxDelayChange = nullptr;
-    QSpinBox* CSpinEditDelayMax = nullptr;
-    QSpinBox* CSpinEditDelayMin = nullptr;
-    QSpinBox* CSpinEditMaxLoad = nullptr;
-    QSpinBox* CSpinEditMinLoad = nullptr;
-    QComboBox* ComboBoxPreset = nullptr;
-    QPushButton* ButtonPresetAdd = nullptr;
-    QPushButton* ButtonPresetDel = nullptr;
-    QPushButton* ButtonPresetApply = nullptr;
-    // Tab "Main": clock and load display, the main buttons.
-    QGroupBox* GroupBoxDisplay = nullptr;
-    QLabel* DisplayMhz = nullptr;
-    QLabel* DisplayLoad = nullptr;
-    QPushButton* ButtonApply = nullptr;
-    QPushButton* ButtonExit = nullptr;
-    QPushButton* ButtonReset = nullptr;
-
-    // Tab "Sensor settings".
-    QGroupBox* GroupBoxSensorSettings = nullptr;
-    QSpinBox* CSpinEditSensor = nullptr;
-    QSpinBox* CSpinEditSensorInput = nullptr;
-    QComboBox* ComboBoxSensorTyp = nullptr;
-    QLabel* SensorValue = nullptr;
-    QSpinBox* CSpinEditSensorUpdate = nullptr;
-    QCheckBox* CheckBoxPort80 = nullptr;
-    QComboBox* ComboBoxPort80 = nullptr;
-    QGroupBox* GroupBoxSensorInfo = nullptr;
-    QLabel* SensorInfoName = nullptr;
-    QLabel* SensorInfoTemps = nullptr;
-    QLabel* SensorInfoVts = nullptr;
-    QLabel* SensorInfoFANs = nullptr;
-    QLabel* SensorInfoCTLs = nullptr;
-    QGroupBox* GroupBoxSensorCTL = nullptr;
-    QSpinBox* CSpinEditCTLSensor = nullptr;
-    QSpinBox* CSpinEditCTL = nullptr;
-    QSpinBox* CSpinEditCTLvalue = nullptr;
-    QLabel* LabelCTLdescr = nullptr;
-    QPushButton* ButtonSetCTLvalue = nullptr;
-    QGroupBox* GroupBoxFan = nullptr;
-    QSpinBox* CSpinEditCtlFAN = nullptr;
-    QSpinBox* CSpinEditFanmin = nullptr;
-    QSpinBox* CSpinEditFanmax = nullptr;
-    QSpinBox* CSpinEditFanTmin = nullptr;
-    QSpinBox* CSpinEditFanTmax = nullptr;
-    QCheckBox* CheckBoxFanEnable = nullptr;
-    QCheckBox* CheckBoxFanAA = nullptr;
-    QLabel* LabelFanDuty = nullptr;
-    QPushButton* ButtonFANSet = nullptr;
-    QCheckBox* CheckBoxFANCtl = nullptr;
-    QGroupBox* GroupBoxSensorLimits = nullptr;
-    QSpinBox* CSpinEditCpuLimit = nullptr;  // °C, 0 = off
-    QSpinBox* CSpinEditSysLimit = nullptr;
-
-    // Tab "Chipset".
-    QGroupBox* GroupBoxPCI = nullptr;
-    QCheckBox* CheckBoxSTPGNT = nullptr;
-    QCheckBox* CheckBoxAGP = nullptr;
-    QSpinBox* CSpinEditPCILatency = nullptr;
-    QSpinBox* CSpinEditAGPLatency = nullptr;
-    QSpinBox* CSpinEditAGPBusLatency = nullptr;
-    QSpinBox* CSpinEditAGPApSize = nullptr;
-    QPushButton* ButtonChipsetSet = nullptr;
-    QCheckBox* CheckBoxChipset = nullptr;
-
-    // Tab "Settings".
-    QGroupBox* GroupBox1 = nullptr;
-    QSpinBox* CSpinEditLoadUpdate = nullptr;
-    QCheckBox* CheckBoxReset = nullptr;
-    QCheckBox* CheckBoxMinimized = nullptr;
-    QGroupBox* GroupBoxBoard = nullptr;
-    QComboBox* ComboBoxBoard = nullptr;
-    QPushButton* Button1 = nullptr;
-
-    // Tab "About".
-    QPlainTextEdit* Memo1 = nullptr;
-    QLabel* LabelBoardSource = nullptr;  // real or simulated board
-
-    // Tray icon and its pop-up menu.
-    QSystemTrayIcon* TrayIcon1 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    QAction* TrayForceMax = nullptr;
-    QAction* TrayForceMin = nullptr;
-    QAction* TrayAutoFSB = nullptr;
-    QAction* TrayAutoFan = nullptr;
-    QAction* Exit1 = nullptr;
-
     void DetectSensors();
-    void ShowSensorFields();
     // Sensor settings tab (sensor_tab.cpp): the chosen input's range and current value; an
     // item whose sensor has no input of its kind is unmapped.
     void ShowSensorValue();
@@ -307,37 +143,14 @@ class TMain : public QMainWindow, private SessionView, public Session {
     void ShowLoad();
     void ShowTrayHint();
     void ShowTrayTemperature();  // tray.cpp
-    // The temperature alarms of a tick (alarms_handlers.cpp): CPU and SYS against their limits.
-    void CheckAlarms();
-    Alarm alarms_[2];
-    QString tray_number_;  // the number the tray icon shows; empty: none
-    QIcon tray_number_drawn_;
-    void ShowPort80Temperature();
-    // The controllers' parts of a tick: over-temperature arming for AutoFSB, one AutoFAN step.
-    void ArmOverTemperature();
-    void AutoFanStep();
-    // The fan controls AutoFAN drives (autofan.cpp owns the list); null until start-up
-    // looked for them.
-    AutoFanList* autofan_list = nullptr;
-    // The AutoFAN temperature boxes' usual tops; a stored value above one widens its box.
-    static constexpr int kFanTempMinTop = 60;
-    static constexpr int kFanTempMaxTop = 80;
-    // At close: the port-80h display shows FF and every fan runs at full speed.
-    void LeaveSensorsSafe();
 
-    // AutoFSB (autofsb_handlers.cpp): the engine's state. Its settings are copied in from
-    // `settings` at each tick; the armed flags live here between ticks.
-    AutoFsbState autofsb;
-    bool closing_ = false;  // CloseFunc has run
     void ShowSettings();
-    void SaveSettings();
     // " (simulated board, profile 7)" for the window title; empty on real ports.
     QString SimulatedTitleSuffix() const;
     // The fixed size where the screen's free area holds it, else a resizable, scrolling one.
     void FitToScreen(const QRect& room);
 
     // Main tab: value display and Apply (main_tab.cpp).
-    // -- main tab declarations --
     // Sets the voltage controls up for the working Board (ranges, limit labels, the groups of
     // controls the board lacks disabled) and shows the read values.
     void FillMainTab();
@@ -368,33 +181,15 @@ class TMain : public QMainWindow, private SessionView, public Session {
     HardwareSteps& hardware_steps() { return *steps_; }
     void EnableHardwareStepping();
     void HardwareJobFailed(std::exception_ptr failure);
-    bool autofsb_run_active = false;
-    int autofsb_run_target = 0;   // the limit the run in progress walks to, MHz
     bool close_waiting_ = false;  // a close request waits for hardware work to end
-    bool warned_no_cpu_temperature_ = false;
 
-    // ---- History (history_tab.cpp, history_chart.h) ----
-    // Every sensor tick's readings for the last hours, their charts on the History tab and the
-    // CSV log. The tab comes with the first reading, after the five others.
-    QWidget* TabSheet6 = nullptr;
-    QComboBox* ComboBoxHistoryRange = nullptr;
-    HistoryChart* HistoryChart1 = nullptr;
-    QLineEdit* EditCsvFile = nullptr;  // on the Settings tab; empty: no CSV log
-    std::unique_ptr<History> history;
-    HistoryCsv history_csv;
+    // History (history_tab.cpp, history_chart.h): every sensor tick's readings for the last
+    // hours, their charts on the History tab and the CSV log.
     QWidget* CreateCsvFileGroup(QWidget* sheet);
-    void AddHistoryTab();
-    void ShowHistorySettings();  // the stored CSV file into its control, once
     std::string CsvFileSetting() const;
-    void RecordHistory();  // one sample, at every tick
-    // After an Apply, a preset or an AutoFSB run: a mark for a changed FSB or core voltage.
-    void MarkHistoryChanges();
     void HistoryRangeChange(QObject* sender = nullptr);
     void CsvFileChange(QObject* sender = nullptr);
     bool history_settings_shown_ = false;
-    int history_marked_fsb_ = 0;  // the FSB and core voltage the next marks start from
-    double history_marked_vcore_ = 0.0;
-    // ---- end of History ----
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -426,6 +221,21 @@ class TMain : public QMainWindow, private SessionView, public Session {
     bool auto_precharge_selected() override;
     void apply() override;
     bool autofsb_running() override;
+    bool action_running() override;
+    // The sensor tick's news (sensor_update.cpp, alarms_handlers.cpp, history_tab.cpp).
+    TickSwitches tick_switches() override;
+    void port_access_lost() override;
+    void show_readings(const SensorFields& fields) override;
+    void show_alarm(int item, const std::string& text) override;
+    void clear_alarm(int item) override;
+    void show_tick() override;
+    void history_settings() override;  // the stored CSV file into its control, once
+    void history_started() override;   // the History tab
+    void history_changed() override;
+    void keep_choices(SavedSettings& saved) override;  // shutdown.cpp
+    void show_fsb(int fsb) override;                   // autofsb_handlers.cpp
+    void show_vcore(double v) override;
+    void show_vdimm(double v) override;
     // While an Apply or a preset steps, the controls that would start another action are off.
     void ShowActionBusy(bool busy);
     // The FSB walk in progress, in the status bar and the tray hint.
@@ -438,30 +248,3 @@ class TMain : public QMainWindow, private SessionView, public Session {
     std::unique_ptr<HardwareSteps> steps_;
     Prompts& prompts_;
 };
-
-// Factories for the form's kinds of control, shared by the tabs. Each control gets its form
-// name as objectName and the hint, when one is given, as tool tip.
-namespace form {
-QGroupBox* group(QWidget* parent, const char* name, const char* caption);
-// A spin edit: range, step and value; the arrows and keys change it, typing does not.
-QSpinBox* spin_edit(QWidget* parent, const char* name, int min, int max, int step, int value,
-                    const char* hint = nullptr);
-QCheckBox* check_box(QWidget* parent, const char* name, const char* caption,
-                     const char* hint = nullptr);
-QPushButton* button(QWidget* parent, const char* name, const char* caption);
-// A fixed list (drop-down, not editable) with its items; the first one is selected.
-QComboBox* fixed_list(QWidget* parent, const char* name, const QStringList& items,
-                      const char* hint = nullptr);
-QLineEdit* read_only_text(QWidget* parent, const char* name, const char* text,
-                          const char* hint = nullptr);
-// A vertical track bar with position 0 at the top (and the Up key and wheel moving up).
-QSlider* track_bar(QWidget* parent, const char* name, int max, int position, int tick = 1);
-QLabel* label(QWidget* parent, const char* name, const char* text, const char* hint = nullptr);
-// A caption beside a control; the control is its buddy, so the pair can be found again.
-QLabel* caption_for(QWidget* control, const char* text);
-// The keyboard's way through a group, in the order the controls are seen.
-inline void keyboard_order(std::initializer_list<QWidget*> order) {
-    for (auto at = order.begin(); at != order.end() && at + 1 != order.end(); ++at)
-        QWidget::setTabOrder(*at, *(at + 1));
-}
-}  // namespace form

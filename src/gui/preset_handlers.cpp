@@ -16,10 +16,6 @@
 
 namespace {
 
-// Only a preset with at least these values is applied by hand; lower ones serve AutoFSB alone.
-constexpr double kMinAppliedVcore = 1.0;
-constexpr double kMinAppliedVdimm = 2.4;
-constexpr int kMinAppliedFsb = 50;
 // An entry's text up to its first ':' holds the FSB; more than this is never looked at.
 constexpr int kFsbTextLength = 18;
 
@@ -85,25 +81,9 @@ void TMain::ApplyPreset(QObject* sender) {
     else if (sender == TrayForceMin)
         ComboBoxPreset->setCurrentIndex(0);
 
-    // A preset that is not applied leaves the selection as the controls show it; otherwise the
-    // next Apply would write values nobody sees.
-    const MainValues before = values_selected;
     const int fsb = SelectedPresetFSB();
-    if (fsb < 0)
+    if (fsb < 0 || !SelectPreset(fsb))
         return;
-    Preset preset{};
-    if (!preset_get(fsb, &preset)) {
-        debug_print("VELMORA: ApplyPreset(): Preset in list but not in array!?\n");
-        return;
-    }
-    values_selected.fsb = fsb;
-    values_selected.vcore = preset.vcore;
-    values_selected.vdimm = preset.vdimm;
-    if (values_selected.vcore < kMinAppliedVcore || values_selected.vdimm < kMinAppliedVdimm ||
-        values_selected.fsb < kMinAppliedFsb) {
-        values_selected = before;
-        return;
-    }
     StatusBar1->showMessage("Forcing " + ComboBoxPreset->currentText());
     StartApply([this] {
         ShowVcore(values_applied.vcore);

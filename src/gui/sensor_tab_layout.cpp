@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include "gui/form.h"
 #include "gui/main_window.h"
 
 namespace {

@@ -80,26 +80,29 @@ void TMain::SensorTick(QObject* sender) {
         else
             InitValues(true);
     }
-    try {
-        sensors_read_all(&sensor_table());
-        sensors_read_once = true;
-    } catch (const PortAccessLost&) {
-        // The readings stay as they were; the tick goes on with them.
-        RegainPortAccess();
-    }
-    ShowSensorFields();
-    CheckAlarms();
+    SensorCycle(sender == Timer1);
+}
+
+TickSwitches TMain::tick_switches() {
+    TickSwitches s;
+    s.autofan = CheckBoxFANCtl->isChecked();
+    s.port80 = CheckBoxPort80->isChecked();
+    s.port80_pair = ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
+    s.down_on_temperature = CheckBoxTemp->isChecked();
+    s.cpu_limit = CSpinEditCpuLimit->value();
+    s.sys_limit = CSpinEditSysLimit->value();
+    s.update_seconds = CSpinEditSensorUpdate->value();
+    return s;
+}
+
+void TMain::port_access_lost() {
+    RegainPortAccess();
+}
+
+void TMain::show_tick() {
     DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
     ShowLoad();
     ShowTrayHint();
-    RecordHistory();
-    ArmOverTemperature();
-    if (sender == Timer1 && CheckBoxFANCtl->isChecked())
-        AutoFanStep();
-    if (CheckBoxPort80->isChecked())
-        ShowPort80Temperature();
-    if (CheckBoxFANCtl->isChecked() || CheckBoxPort80->isChecked())
-        sensors_write_controls(&sensor_table());
 }
 
 // Ports granted again after a resume took them; without them the program cannot go on.
@@ -150,19 +153,7 @@ void TMain::ShowTrayHint() {
                           SensorVcore->text() + (progress.isEmpty() ? QString() : "\n" + progress));
 }
 
-// The chosen temperature in two decimal digits on the POST-code display (45 degrees: 0x45).
-// A pair that selects no temperature leaves the display's byte as it was.
-void TMain::ShowPort80Temperature() {
-    int t = 0;
-    const int pair = ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
-    if (!sensor_pair_temperature(sensor_table(), sensor_map, pair, &t))
-        return;
-    if (SensorControl* display = port80_display(sensor_table()))
-        display->value = static_cast<uint8_t>((t % 10) | ((t / 10) << 4));
-}
-
-void TMain::ShowSensorFields() {
-    const SensorFields fields = sensor_fields(sensor_table(), sensor_map);
+void TMain::show_readings(const SensorFields& fields) {
     QLineEdit* const shown_in[kSensorMapPairs] = {
         SensorTemp, SensorSysTemp, SensorVcore, SensorVdimm, SensorVdd,
         Sensor5V,   Sensor12V,     SensorFan1,  SensorFan2,  SensorFan3};
@@ -171,28 +162,6 @@ void TMain::ShowSensorFields() {
     for (int pair = 0; pair < kSensorMapPairs; ++pair)
         shown_in[pair]->setText(
             fields.text[pair].empty() ? QString("NA") : QString::fromStdString(fields.text[pair]));
-    cpu_temperature_known = fields.have_cpu_temperature;
-    if (fields.have_cpu_temperature)
-        cpu_temperature = fields.cpu_temperature;
-}
-
-// Only with a board in use, and only once the controls hold what the chips were read to hold:
-// a write of never-read values would program the chips with zeros.
-void TMain::LeaveSensorsSafe() {
-    if (board_number == NO_BOARD || !sensors_read_once)
-        return;
-    SensorTable& table = sensor_table();
-    if (SensorControl* display = port80_display(table))
-        display->value = 255;
-    for (int i = 0; i < table.count; ++i) {
-        Sensor& sensor = table.sensors[i];
-        for (int c = 0; sensor.controls && c < sensor.control_count; ++c)
-            if (sensor.controls[c].kind == CONTROL_PWM)
-                sensor.controls[c].value = sensor_pwm_value(sensor.type, 255);
-    }
-    // Already covered by the loop above; keeps AutoFAN's own view of its controls in step.
-    autofan_full_speed(autofan_list, &table);
-    sensors_write_controls(&table);
 }
 
 void TMain::StartSensorTimer() {

@@ -7,26 +7,18 @@
 #include <QSpinBox>
 #include <QTimer>
 
-#include <cstdio>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "app/main_settings.h"
 #include "diag/debuglog.h"
 #include "gui/hardware_steps.h"
 #include "gui/main_window.h"
 #include "platform/clock.h"
-#include "sensors/sensor_map.h"
 
 namespace {
 constexpr uint32_t kResetPauseMs = 200;
 }
 
-void TMain::SaveSettings() {
-    SavedSettings saved;
-    saved.board = board_number;
-    saved.main = settings;
+// The choices the window's boxes hold, into what the close saves.
+void TMain::keep_choices(SavedSettings& saved) {
     saved.main.reset = CheckBoxReset->isChecked() ? 1 : 0;
     saved.main.minimized = CheckBoxMinimized->isChecked() ? 1 : 0;
     saved.main.down_mt = CheckBoxTemp->isChecked() ? 1 : 0;
@@ -42,25 +34,6 @@ void TMain::SaveSettings() {
     if (history_settings_shown_)
         saved.main.csv_file = CsvFileSetting();
     saved.chipset_load = CheckBoxChipset->isChecked() ? 1 : 0;
-    saved.auto_precharge = chipset.auto_precharge;
-    saved.stpgnt = chipset.stpgnt;
-    saved.agp_sba = chipset.agp_sba;
-    saved.agp_aperture = chipset.agp_aperture;
-    saved.pci_bus_latency = chipset.pci_bus_latency;
-    saved.agp_bus_latency = chipset.agp_bus_latency;
-    saved.agp_ctr_latency = chipset.agp_ctr_latency;
-    if (board_number == NO_BOARD)
-        keep_stored_board_settings(saved);
-    // A lost save is told where whoever closed the window looks, not only in the log: one
-    // line per file that could not be written.
-    std::vector<std::pair<const char*, std::string>> failed;
-    std::string why;
-    if (!save_main_settings(saved, &why))
-        failed.emplace_back(kMainSettingsFile, why);
-    if (!sensormap_save(kUserSensorMapFile, sensor_map, board_number))
-        failed.emplace_back(kUserSensorMapFile, "the log velmora.deb says why");
-    for (const auto& [file, reason] : failed)
-        std::fprintf(stderr, "velmora: %s could not be saved: %s\n", file, reason.c_str());
 }
 
 // Runs once, whichever way the window is closed (close box, Exit, tray menu, end of session).

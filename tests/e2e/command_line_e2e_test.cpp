@@ -51,11 +51,14 @@ TEST(CommandLine, TheProgramWithoutQtSetsAndReadsAsVelmoraDoes) {
     const struct {
         std::vector<std::string> options;
         int code;
+        const char* config;  // config.ini before the run; null: none
     } cases[] = {
-        {{"-s", "1.70", "-f", "180"}, 0},
-        {{"-f", "166.6"}, 2},
-        {{"-s", "9.90"}, 3},
-        {{"--read", "--json"}, 0},
+        {{"-s", "1.70", "-f", "180"}, 0, nullptr},
+        {{"-f", "166.6"}, 2, nullptr},
+        {{"-s", "9.90"}, 3, nullptr},
+        {{"--read", "--json"}, 0, nullptr},
+        // The close of a run without a board stored none: nothing to set the value on.
+        {{"-s", "1.70"}, 3, "[Main]\r\nBoard=255\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options[0] + " " + c.options[1]);
@@ -63,6 +66,8 @@ TEST(CommandLine, TheProgramWithoutQtSetsAndReadsAsVelmoraDoes) {
         const char* const programs[2] = {VELMORA_BINARY, VELMORA_CLI_BINARY};
         for (int p = 0; p < 2; ++p) {
             TempWorkDir dir;
+            if (c.config)
+                write_file("config.ini", c.config);
             std::vector<std::string> args = {programs[p], "--sim=7", "--unattended"};
             args.insert(args.end(), c.options.begin(), c.options.end());
             Child program(args, environment_with(kOffscreen));

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The session's sensor tick without a window, on the simulated Epox: what it tells its view and
+// what it puts on the board.
+#include "app/session.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "helpers/window_world.h"
+#include "hw/port_access.h"
+#include "sensors/sensor.h"
+#include "sim/post_display.h"
+#include "sim/sim_machine.h"
+
+namespace {
+
+class RecordingView : public SessionView {
+  public:
+    TickSwitches switches;
+    std::vector<std::string> told;  // status texts and alarms, in order
+    int history_starts = 0;
+
+    void show_status(const std::string& text) override { told.push_back(text); }
+    void append_status(const std::string&) override {}
+    bool auto_precharge_selected() override { return false; }
+    void apply() override {}
+    bool autofsb_running() override { return false; }
+    bool action_running() override { return false; }
+    TickSwitches tick_switches() override { return switches; }
+    void port_access_lost() override {}
+    void show_readings(const SensorFields&) override {}
+    void show_alarm(int item, const std::string& text) override {
+        told.push_back(std::to_string(item) + " " + text);
+    }
+    void clear_alarm(int item) override { told.push_back(std::to_string(item) + " cleared"); }
+    void show_tick() override {}
+    void history_settings() override {}
+    void history_started() override { ++history_starts; }
+    void history_changed() override {}
+    void keep_choices(SavedSettings&) override {}
+    void show_fsb(int) override {}
+    void show_vcore(double) override {}
+    void show_vdimm(double) override {}
+};
+
+class SessionTick : public WindowWorld, public testing::Test {
+  protected:
+    SessionTick() {
+        // The user's map of which reading is which: the CPU's is the Winbond's first.
+        write_file("sensor.ini", "[Sensormap]\r\n7=1:0,1:2,1:0,1:1,1:5,1:3,1:4,1:0,1:1,1:2\r\n");
+        install_port_backend(&machine);
+        EXPECT_TRUE(session.ReadBoard(true));
+        session.sensor_count = sensors_detect(&sensor_table());
+    }
+    ~SessionTick() override { install_port_backend(nullptr); }
+
+    SimMachine machine{*sim_profile(7)};
+    RecordingView view;
+    Session session{prompts, view, {}};
+};
+
+TEST_F(SessionTick, AnAlarmIsToldOnceAndClearedBelowItsLimitAndTheHistoryStartsOnce) {
+    view.switches.cpu_limit = 30;  // the simulated CPU runs near 40 °C
+    session.SensorCycle(true);
+    session.SensorCycle(true);
+    ASSERT_EQ(view.told.size(), 1u);
+    EXPECT_EQ(view.told[0], "0 CPU temperature " + std::to_string(session.cpu_temperature) +
+                                " \u00B0C is above its limit of 30 \u00B0C");
+    view.switches.cpu_limit = 60;
+    session.SensorCycle(true);
+    EXPECT_EQ(view.told.back(), "0 cleared");
+    EXPECT_EQ(view.history_starts, 1);
+    EXPECT_EQ(session.history->size(), 3);
+}
+
+TEST_F(SessionTick, ThePort80DisplayShowsTheChosenTemperatureOnlyWhenSwitchedOn) {
+    const uint8_t before = machine.port80().last();
+    session.SensorCycle(true);
+    EXPECT_EQ(machine.port80().last(), before);
+    view.switches.port80 = true;
+    session.SensorCycle(true);
+    ASSERT_TRUE(session.cpu_temperature_known);
+    const int t = session.cpu_temperature;
+    EXPECT_EQ(machine.port80().last(), (t % 10) | ((t / 10) << 4));
+    EXPECT_TRUE(machine.world().faults.empty());
+}
+
+}  // namespace
