@@ -20,6 +20,21 @@ namespace {
 const char* const kArrow = " \xE2\x86\x92 ";  // " → "
 }  // namespace
 
+bool Session::FindSensors() {
+    sensor_count = sensors_detect(&sensor_table());
+    if (sensor_count == 0)
+        debug_print("VELMORA: No sensors found.\n");
+    return sensor_count != 0;
+}
+
+// A later pass (another board) lists them afresh.
+bool Session::FindFans() {
+    const bool fans = autofan_find(&sensor_table(), sensor_count, &autofan_list) > 0;
+    if (fans)
+        autofan_load(autofan_list);
+    return fans;
+}
+
 void Session::SensorCycle(bool timer_tick) {
     try {
         sensors_read_all(&sensor_table());

@@ -174,6 +174,10 @@ class Session {
     // stepped job, the command line to its end.
     void ApplySteps();
 
+    // The hardware monitors found (logged when none is), and the fan controls AutoFAN can
+    // drive, with their settings from autofan.ini (sensor_cycle.cpp).
+    bool FindSensors();
+    bool FindFans();
     // One tick of the sensor update cycle (sensor_cycle.cpp); AutoFAN steps only on the ticks
     // of the update period (`timer_tick`), not on a reading taken in between.
     void SensorCycle(bool timer_tick);

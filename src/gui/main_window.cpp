@@ -239,6 +239,27 @@ void TMain::Raise(const char* name, Handler handler, QObject* sender) {
     (this->*handler)(sender);
 }
 
+// Events and handlers. Every control event is wired in ConnectEvents to one handler method
+// of TMain, and every handler has the form
+//     void Handler(QObject* sender = nullptr);
+// where sender is the control, timer, menu item or tab that raised the event, so a handler
+// that several controls share tells them apart by comparing sender with the members below
+// (sender == ButtonMaxFSB). Code that calls a handler itself passes the control it acts
+// for, or nothing. The wiring follows the form's event semantics:
+//   - check box OnClick   -> QCheckBox::toggled: setChecked from code raises it too, but only
+//                            when the state changes;
+//   - fixed list OnChange -> QComboBox::activated: only the user raises it, setting the
+//                            index from code raises nothing;
+//   - spin edit OnChange  -> QSpinBox::valueChanged: raised only when the clamped value
+//                            changes; the text cannot be typed into;
+//   - track bar OnChange  -> QSlider::valueChanged, also when code moves it;
+//   - up-down OnClick     -> UpDown::clicked, only for an arrow click that moved it;
+//   - button / menu item  -> clicked / triggered; a checkable tray item keeps its check mark
+//                            on a click, the handler sets it;
+//   - timer               -> QTimer::timeout; tab shown -> QTabWidget::currentChanged;
+//   - close request       -> closeEvent raises CloseFunc, then the window closes.
+// To detach a handler for a moment, block the control's signals (QSignalBlocker).
+//
 // Every event of the form and the handler it raises, in one place. The handler's name goes
 // with it to the test hook.
 #define VELMORA_WIRE(control, signal, handler)                                       \

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The sensors in the window: detection at start, the map of which reading each field shows,
-// the readings in the main tab's fields, and the safe state they are left in at close.
+// The sensors in the window: detection at start, Timer1's ticks run as stepped jobs on the
+// session's cycle (app/sensor_cycle.cpp), a standby and a lost port grant, and the readings in
+// the main tab's fields and the tray.
 #include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +16,6 @@
 
 #include "app/port_setup.h"
 #include "app/prompts.h"
-#include "automation/autofan.h"
 #include "automation/cpuload.h"
 #include "diag/debuglog.h"
 #include "gui/hardware_steps.h"
@@ -24,7 +23,6 @@
 #include "gui/qt_number_text.h"
 #include "hw/port_io.h"
 #include "platform/platform.h"
-#include "sensors/port80.h"
 #include "sensors/sensor_display.h"
 #include "sensors/standby.h"
 
@@ -34,12 +32,9 @@ constexpr uint32_t kStandbyGapSeconds = 120;
 }  // namespace
 
 void TMain::DetectSensors() {
-    sensor_count = sensors_detect(&sensor_table());
-    if (sensor_count != 0) {
+    if (FindSensors()) {
         UpdateSensor(nullptr);
         StartSensorTimer();
-    } else {
-        debug_print("VELMORA: No sensors found.\n");
     }
 }
 

@@ -19,7 +19,6 @@
 #include "app/instance.h"
 #include "app/long_options.h"
 #include "app/prompts.h"
-#include "automation/autofan.h"
 #include "automation/cpuload.h"
 #include "diag/debuglog.h"
 #include "gui/main_window.h"
@@ -137,11 +136,8 @@ void TMain::StartServices() {
         debug_print("VELMORA: Trayicon not available\n");
 
     DetectSensors();
-    // The fan controls AutoFAN can drive, with their settings; without any the group offers
-    // nothing. A later pass (another board) lists them afresh.
-    const bool fans = autofan_find(&sensor_table(), sensor_count, &autofan_list) > 0;
-    if (fans)
-        autofan_load(autofan_list);
+    // Without fan controls the AutoFAN group offers nothing.
+    const bool fans = FindFans();
     GroupBoxFan->setTitle(fans ? "Auto fan control" : "No fan controls found");
     ButtonFANSet->setEnabled(fans);
     CheckBoxFanEnable->setEnabled(fans);

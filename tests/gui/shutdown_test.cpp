@@ -65,11 +65,13 @@ TEST_F(Lifecycle, ARunWithoutABoardSavesTheFormStatesAndBoard255) {
     // What the run could not show stays as stored.
     const std::string stored =
         "\r\n[Main]\r\nBoard=255\r\n\r\n[Sensor]\r\nUpdate=10\r\nPort80=1\r\n\r\n"
-        "[Chipset]\r\nLoad=1\r\nStpGnt=1\r\nAGPAP=8\r\nPCIBusLatency=64\r\nAutoPrecharge=1\r\n";
+        "[Chipset]\r\nLoad=1\r\nStpGnt=1\r\nAGPAP=8\r\nPCIBusLatency=64\r\nAutoPrecharge=1\r\n"
+        "\r\n[Alarms]\r\nCpuLimit=70\r\n";
     write_file("config.ini", stored);
     start()->close();
-    for (const char* line : {"Update=10\r\n", "Port80=1\r\n", "Load=1\r\n", "StpGnt=1\r\n",
-                             "AGPAP=8\r\n", "PCIBusLatency=64\r\n", "AutoPrecharge=1\r\n"})
+    for (const char* line :
+         {"Update=10\r\n", "Port80=1\r\n", "Load=1\r\n", "StpGnt=1\r\n", "AGPAP=8\r\n",
+          "PCIBusLatency=64\r\n", "AutoPrecharge=1\r\n", "CpuLimit=70\r\n"})
         EXPECT_NE(read_file("config.ini").find(line), std::string::npos) << line;
     // The close runs once, whatever asks for it again.
     std::remove("config.ini");

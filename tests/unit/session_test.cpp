@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/presets.h"
 #include "helpers/window_world.h"
 #include "hw/port_access.h"
 #include "sensors/sensor.h"
@@ -84,6 +85,34 @@ TEST_F(SessionTick, ThePort80DisplayShowsTheChosenTemperatureOnlyWhenSwitchedOn)
     ASSERT_TRUE(session.cpu_temperature_known);
     const int t = session.cpu_temperature;
     EXPECT_EQ(machine.port80().last(), (t % 10) | ((t / 10) << 4));
+    EXPECT_TRUE(machine.world().faults.empty());
+}
+
+// A run that could not set its core voltage leaves the session knowing it: an Apply of a higher
+// FSB afterwards sets the core voltage again before the clock rises on it.
+TEST_F(SessionTick, AfterARunThatCouldNotSetTheCoreVoltageApplySetsItBeforeTheFsbRises) {
+    struct Restore {
+        ~Restore() { presets_reset_state(); }
+    } restore;
+    preset_add({170, 2.21, 2.77});  // a core voltage the Epox cannot set
+    session.settings.min_fsb = 166;
+    session.settings.max_fsb = 170;
+    session.settings.autofsb_enable = 1;
+    session.SensorCycle(true);  // the CPU temperature, below the ceiling
+    session.AutoFsbInputs();
+    session.autofsb.load = 95;
+    session.autofsb.up_armed = 1;
+    const int result = session.AutoFsbRun();
+    ASSERT_EQ(result, AUTOFSB_VCORE_FAILED);
+    session.AutoFsbRunEnded(result);
+    EXPECT_EQ(view.told.back(), "FSB not raised: the core voltage was not set.");
+    session.values_selected.fsb = 168;
+    const size_t before = read_file("velmora.deb").size();
+    session.ApplySteps();
+    const std::string log = read_file("velmora.deb").substr(before);
+    const size_t vcore = log.find("VELMORA: Setting Vcore to 1.650 done\n");
+    ASSERT_NE(vcore, std::string::npos) << log;
+    EXPECT_LT(vcore, log.find("VELMORA: Setting FSB to 168 done"));
     EXPECT_TRUE(machine.world().faults.empty());
 }
 
