@@ -25,7 +25,7 @@ const char* const kNoBoard =
 class HeadlessRun : private SessionView, public Session {
   public:
     HeadlessRun(Prompts& prompts, std::vector<std::string> args, StartupNotes notes)
-        : Session(prompts, *this, std::move(args), std::move(notes)), prompts_(prompts) {}
+        : Session(prompts, *this, std::move(args), std::move(notes)) {}
 
     int Run() {
         log_banner();
@@ -90,8 +90,6 @@ class HeadlessRun : private SessionView, public Session {
     void show_fsb(int) override {}
     void show_vcore(double) override {}
     void show_vdimm(double) override {}  // a run that ends by itself saves nothing
-
-    Prompts& prompts_;
 };
 
 }  // namespace

@@ -234,8 +234,9 @@ class Session {
     // The AutoFSB switch was set from config.ini once; a later reload of the settings keeps
     // the switch's state instead of the stored one.
     bool autofsb_switch_set_ = false;
+    // Questions and messages, for the session and its view alike.
+    Prompts& prompts_;
 
   private:
-    Prompts& prompts_;
     SessionView& view_;
 };

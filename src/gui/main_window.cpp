@@ -132,9 +132,7 @@ QLabel* caption_for(QWidget* control, const char* text) {
 }  // namespace form
 
 TMain::TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes, QWidget* parent)
-    : QMainWindow(parent),
-      Session(prompts, *this, std::move(args), std::move(notes)),
-      prompts_(prompts) {
+    : QMainWindow(parent), Session(prompts, *this, std::move(args), std::move(notes)) {
     steps_ = std::make_unique<HardwareSteps>();
     steps_->after_action_step = [this] { ShowHardwareProgress(); };
     steps_->on_failure = [this](std::exception_ptr failure) { HardwareJobFailed(failure); };

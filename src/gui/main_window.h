@@ -26,7 +26,6 @@
 #include "gui/tray_controls.h"
 
 class HardwareSteps;
-class Prompts;
 class QCloseEvent;
 class QRect;
 
@@ -231,5 +230,4 @@ class TMain : public QMainWindow,
     void AutoFsbRunEnded(int result, QTimer* timer, bool restart_timer);
 
     std::unique_ptr<HardwareSteps> steps_;
-    Prompts& prompts_;
 };
