@@ -110,16 +110,16 @@ void BM_HistoryRedraw(benchmark::State& state) {
     {
         TMain main(prompts, {});
         main.show();
-        main.PageControl1->setCurrentWidget(main.TabSheet6);
+        main.PageControl1->setCurrentWidget(main.history_tab.TabSheet6);
         QApplication::processEvents();
         main.history->clear();
         fill(*main.history, clock.now);
-        main.HistoryChart1->set_window_seconds(static_cast<uint32_t>(state.range(0)));
-        QImage image(main.HistoryChart1->size(), QImage::Format_ARGB32_Premultiplied);
+        main.history_tab.HistoryChart1->set_window_seconds(static_cast<uint32_t>(state.range(0)));
+        QImage image(main.history_tab.HistoryChart1->size(), QImage::Format_ARGB32_Premultiplied);
         for (auto _ : state)
-            main.HistoryChart1->render(&image);
-        state.counters["width"] = main.HistoryChart1->width();
-        state.counters["height"] = main.HistoryChart1->height();
+            main.history_tab.HistoryChart1->render(&image);
+        state.counters["width"] = main.history_tab.HistoryChart1->width();
+        state.counters["height"] = main.history_tab.HistoryChart1->height();
     }
     install_port_backend(nullptr);
     install_clock(nullptr);

@@ -54,7 +54,7 @@ class WindowOnBoard {
 void BM_ApplyWithNothingChanged(benchmark::State& state) {
     WindowOnBoard world("velmora-window-bench");
     for (auto _ : state)
-        world.main->Apply();
+        world.main->main_tab.Apply();
 }
 BENCHMARK(BM_ApplyWithNothingChanged);
 

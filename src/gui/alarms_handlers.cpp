@@ -9,14 +9,14 @@
 
 namespace {
 QLineEdit* alarm_field(TMain& window, int item) {
-    return item == 0 ? window.SensorTemp : window.SensorSysTemp;
+    return item == 0 ? window.main_tab.SensorTemp : window.main_tab.SensorSysTemp;
 }
 }  // namespace
 
 void TMain::show_alarm(int item, const std::string& text) {
     const QString shown = QString::fromStdString(text);
-    if (TrayIcon1->isVisible())
-        TrayIcon1->showMessage("velmora", shown, QSystemTrayIcon::Warning);
+    if (tray.TrayIcon1->isVisible())
+        tray.TrayIcon1->showMessage("velmora", shown, QSystemTrayIcon::Warning);
     else
         StatusBar1->showMessage(shown);
     QLineEdit* field = alarm_field(*this, item);

@@ -153,7 +153,7 @@ int run_application(int argc, char** argv) {
                          [&main_window] { main_window.close(); });
         // A start minimised to the tray keeps the window hidden; without a tray it is shown
         // minimised, so it stays reachable from the task bar.
-        if (!(main_window.isMinimized() && main_window.TrayIcon1->isVisible()))
+        if (!(main_window.isMinimized() && main_window.tray.TrayIcon1->isVisible()))
             main_window.show();
         // From here on long hardware work goes one step per event.
         main_window.EnableHardwareStepping();

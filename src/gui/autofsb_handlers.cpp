@@ -21,49 +21,51 @@
 // Checking or unchecking the box from code raises this handler again: the timers are started
 // before the box is checked and stopped before it is unchecked, so that call finds nothing
 // to do.
-void TMain::EnableAutoFSB(QObject* sender) {
-    const bool running = TimerAutoFSBmax->isActive();
-    const bool from_tray = sender == TrayAutoFSB;
+void AutoFsbGroup::EnableAutoFSB(QObject* sender) {
+    const bool running = window_.TimerAutoFSBmax->isActive();
+    const bool from_tray = sender == window_.tray.TrayAutoFSB;
     if (!running && (from_tray || CheckBoxAutoFSB->isChecked())) {
-        if (const char* refusal = AutoFsbRefusal()) {
-            prompts_.show_message(refusal);
+        if (const char* refusal = window_.AutoFsbRefusal()) {
+            window_.prompts_.show_message(refusal);
             CheckBoxAutoFSB->setChecked(false);
-            TrayAutoFSB->setChecked(false);
+            window_.tray.TrayAutoFSB->setChecked(false);
             CheckBoxAutoFSB->setEnabled(true);
-            TrayAutoFSB->setEnabled(true);
-            settings.autofsb_enable = 0;
+            window_.tray.TrayAutoFSB->setEnabled(true);
+            window_.settings.autofsb_enable = 0;
             return;
         }
         // The FSB and the voltages it drives show what is applied and are AutoFSB's alone.
-        TrackBarVcore->setEnabled(false);
-        UpDownVcore->setEnabled(false);
-        ShowVcore(values_applied.vcore);
-        TrackBarFSB->setEnabled(false);
-        UpDownFSB->setEnabled(false);
-        ShowFsb(values_applied.fsb);
-        TrackBarVdimm->setEnabled(false);
+        window_.main_tab.TrackBarVcore->setEnabled(false);
+        window_.main_tab.UpDownVcore->setEnabled(false);
+        window_.main_tab.ShowVcore(window_.values_applied.vcore);
+        window_.main_tab.TrackBarFSB->setEnabled(false);
+        window_.main_tab.UpDownFSB->setEnabled(false);
+        window_.main_tab.ShowFsb(window_.values_applied.fsb);
+        window_.main_tab.TrackBarVdimm->setEnabled(false);
         for (QPushButton* button : {ButtonMaxFSB, ButtonMinFSB, ButtonPresetAdd, ButtonPresetDel})
             button->setEnabled(false);
-        TimerAutoFSBmax->start();
-        TimerAutoFSBmin->start();
+        window_.TimerAutoFSBmax->start();
+        window_.TimerAutoFSBmin->start();
         CheckBoxAutoFSB->setChecked(true);
-        TrayAutoFSB->setChecked(true);
-        AutoFsbSwitched(true);
+        window_.tray.TrayAutoFSB->setChecked(true);
+        window_.AutoFsbSwitched(true);
         return;
     }
     if (running && (from_tray || !CheckBoxAutoFSB->isChecked())) {
         for (QWidget* control : std::initializer_list<QWidget*>{
-                 TrackBarVdimm, TrackBarVcore, UpDownVcore, TrackBarFSB, UpDownFSB, ButtonMaxFSB,
-                 ButtonMinFSB, ButtonPresetAdd, ButtonPresetDel})
+                 window_.main_tab.TrackBarVdimm, window_.main_tab.TrackBarVcore,
+                 window_.main_tab.UpDownVcore, window_.main_tab.TrackBarFSB,
+                 window_.main_tab.UpDownFSB, ButtonMaxFSB, ButtonMinFSB, ButtonPresetAdd,
+                 ButtonPresetDel})
             control->setEnabled(true);
-        TimerAutoFSBmax->stop();
-        TimerAutoFSBmin->stop();
+        window_.TimerAutoFSBmax->stop();
+        window_.TimerAutoFSBmin->stop();
         // A run stepping ends after its current step.
-        if (autofsb_run_active)
-            steps_->end_action(nullptr);
+        if (window_.autofsb_run_active)
+            window_.steps_->end_action(nullptr);
         CheckBoxAutoFSB->setChecked(false);
-        TrayAutoFSB->setChecked(false);
-        AutoFsbSwitched(false);
+        window_.tray.TrayAutoFSB->setChecked(false);
+        window_.AutoFsbSwitched(false);
     }
 }
 
@@ -71,59 +73,60 @@ void TMain::EnableAutoFSB(QObject* sender) {
 // the hardware does one thing at a time. The timer is stopped around the check and the run,
 // so that its next tick comes one whole interval after the run ended. The run's load and
 // temperature are those of this tick.
-void TMain::AutoFSB(QObject* sender) {
-    if (closing_ || close_waiting_ || steps_->busy(HardwareSteps::Kind::Action))
+void AutoFsbGroup::AutoFSB(QObject* sender) {
+    if (window_.closing_ || window_.close_waiting_ ||
+        window_.steps_->busy(HardwareSteps::Kind::Action))
         return;
-    AutoFsbInputs();
-    QTimer* timer = sender == TimerAutoFSBmax   ? TimerAutoFSBmax
-                    : sender == TimerAutoFSBmin ? TimerAutoFSBmin
-                                                : nullptr;
+    window_.AutoFsbInputs();
+    QTimer* timer = sender == window_.TimerAutoFSBmax   ? window_.TimerAutoFSBmax
+                    : sender == window_.TimerAutoFSBmin ? window_.TimerAutoFSBmin
+                                                        : nullptr;
     if (!timer) {
-        AutoFsbRunEnded(AUTOFSB_NO_RUN, nullptr, false);
+        RunEnded(AUTOFSB_NO_RUN, nullptr, false);
         return;
     }
     const bool was_running = timer->isActive();
     timer->stop();
-    if (!AutoFsbDue(timer == TimerAutoFSBmax)) {
-        AutoFsbRunEnded(AUTOFSB_NO_RUN, timer, was_running);
+    if (!window_.AutoFsbDue(timer == window_.TimerAutoFSBmax)) {
+        RunEnded(AUTOFSB_NO_RUN, timer, was_running);
         return;
     }
     auto result = std::make_shared<int>(AUTOFSB_NO_RUN);
-    steps_->start(
-        HardwareSteps::Kind::Action, [this, result] { *result = AutoFsbRun(); },
+    window_.steps_->start(
+        HardwareSteps::Kind::Action, [this, result] { *result = window_.AutoFsbRun(); },
         [this, result, timer, was_running] {
-            autofsb_run_active = false;
-            AutoFsbRunEnded(*result, timer, was_running);
+            window_.autofsb_run_active = false;
+            RunEnded(*result, timer, was_running);
         });
 }
 
 // What the run set is what the main tab shows as applied and selected.
-void TMain::AutoFsbRunEnded(int result, QTimer* timer, bool restart_timer) {
+void AutoFsbGroup::RunEnded(int result, QTimer* timer, bool restart_timer) {
     // A timer stopped meanwhile (AutoFSB switched off, the close) stays stopped.
-    if (timer && restart_timer && !closing_ && settings.autofsb_enable)
+    if (timer && restart_timer && !window_.closing_ && window_.settings.autofsb_enable)
         timer->start();
-    Session::AutoFsbRunEnded(result);
-    ShowTrayHint();
+    window_.AutoFsbRunEnded(result);
+    window_.tray.ShowTrayHint();
 }
 
 void TMain::show_fsb(int fsb) {
-    ShowFsb(fsb);
+    main_tab.ShowFsb(fsb);
 }
 
 void TMain::show_vcore(double v) {
-    ShowVcore(v);
+    main_tab.ShowVcore(v);
 }
 
 void TMain::show_vdimm(double v) {
-    ShowVdimm(v);
+    main_tab.ShowVdimm(v);
 }
 
 // An Apply, a preset, Reset, a board change: an AutoFSB run stepping ends first, after its
 // current step, and the handler runs again once it has (with the FSB the run reached taken
 // as applied).
-bool TMain::EndAutoFsbRunFirst(Handler handler, QObject* sender) {
+bool TMain::EndAutoFsbRunFirst(std::function<void()> again) {
     if (!autofsb_run_active)
         return false;
-    steps_->end_action([this, handler, sender] { (this->*handler)(sender); });
+    steps_->end_action(std::move(again));
     return true;
 }

@@ -19,74 +19,75 @@ namespace {
 constexpr int kApertureUnitMb = 32;
 }  // namespace
 
-void TMain::Chipset(QObject* sender) {
+void ChipsetTab::Chipset(QObject* sender) {
     if (sender == nullptr) {
         // At every start and board change: the stored options, when "Set on startup" is
         // ticked. Only what differs from the chipset's values is written.
-        const bool load = LoadStoredChipsetOptions();
+        const bool load = window_.LoadStoredChipsetOptions();
         CheckBoxChipset->setChecked(load);
         if (load) {
             // The main tab's box shows what the chipset now holds, so that the next Apply
             // keeps a stored auto-precharge instead of writing the one read before.
-            CheckBoxAutoPC->setChecked(chipset.auto_precharge != 0);
+            window_.main_tab.CheckBoxAutoPC->setChecked(window_.chipset.auto_precharge != 0);
         }
     }
-    if (sender == TabSheet4) {
+    if (sender == window_.TabSheet4) {
         // The tab shows the chipset as it is now, whatever changed it since.
-        read_chipset_settings(&chipset);
-        CheckBoxSTPGNT->setChecked(chipset.stpgnt != 0);
-        CheckBoxAGP->setChecked(chipset.agp_sba != 0);
-        CSpinEditPCILatency->setValue(chipset.pci_bus_latency);
-        CSpinEditAGPBusLatency->setValue(chipset.agp_bus_latency);
-        CSpinEditAGPLatency->setValue(chipset.agp_ctr_latency);
-        CSpinEditAGPApSize->setValue(chipset.agp_aperture * kApertureUnitMb);
+        read_chipset_settings(&window_.chipset);
+        CheckBoxSTPGNT->setChecked(window_.chipset.stpgnt != 0);
+        CheckBoxAGP->setChecked(window_.chipset.agp_sba != 0);
+        CSpinEditPCILatency->setValue(window_.chipset.pci_bus_latency);
+        CSpinEditAGPBusLatency->setValue(window_.chipset.agp_bus_latency);
+        CSpinEditAGPLatency->setValue(window_.chipset.agp_ctr_latency);
+        CSpinEditAGPApSize->setValue(window_.chipset.agp_aperture * kApertureUnitMb);
     }
     if (sender == ButtonChipsetSet) {
-        ChipsetSettings chosen = chipset;
+        ChipsetSettings chosen = window_.chipset;
         chosen.stpgnt = CheckBoxSTPGNT->isChecked() ? 1 : 0;
         chosen.agp_sba = CheckBoxAGP->isChecked() ? 1 : 0;
         chosen.pci_bus_latency = static_cast<uint8_t>(CSpinEditPCILatency->value());
         chosen.agp_ctr_latency = static_cast<uint8_t>(CSpinEditAGPLatency->value());
         chosen.agp_bus_latency = static_cast<uint8_t>(CSpinEditAGPBusLatency->value());
         chosen.agp_aperture = static_cast<uint8_t>(CSpinEditAGPApSize->value() / kApertureUnitMb);
-        const std::string not_taken = SetChipsetOptions(chosen);
-        StatusBar1->showMessage(not_taken.empty() ? QString("Done.")
-                                                  : QString::fromStdString(not_taken));
+        const std::string not_taken = window_.SetChipsetOptions(chosen);
+        window_.StatusBar1->showMessage(not_taken.empty() ? QString("Done.")
+                                                          : QString::fromStdString(not_taken));
     }
 }
 
-void TMain::CreateBoardList(QObject*) {
+void SettingsTab::CreateBoardList(QObject*) {
     ComboBoxBoard->clear();
-    for (int32_t i = 0; i < board_count && i < static_cast<int32_t>(board_list.size()); ++i)
-        ComboBoxBoard->addItem(QString::fromStdString(board_list[i].name));
+    for (int32_t i = 0;
+         i < window_.board_count && i < static_cast<int32_t>(window_.board_list.size()); ++i)
+        ComboBoxBoard->addItem(QString::fromStdString(window_.board_list[i].name));
     // Without a board (255) the first one is offered.
-    const bool listed = board_number >= 0 && board_number < ComboBoxBoard->count();
-    ComboBoxBoard->setCurrentIndex(listed ? board_number : 0);
+    const bool listed = window_.board_number >= 0 && window_.board_number < ComboBoxBoard->count();
+    ComboBoxBoard->setCurrentIndex(listed ? window_.board_number : 0);
 }
 
-void TMain::SetBoard(QObject* sender) {
-    if (EndAutoFsbRunFirst(&TMain::SetBoard, sender))
+void SettingsTab::SetBoard(QObject* sender) {
+    if (window_.EndAutoFsbRunFirst([this, sender] { SetBoard(sender); }))
         return;
     const int32_t picked = ComboBoxBoard->currentIndex();
-    if (!BoardPickable(picked) || steps_->busy(HardwareSteps::Kind::Action))
+    if (!window_.BoardPickable(picked) || window_.steps_->busy(HardwareSteps::Kind::Action))
         return;  // its button is off while an action steps
-    StopSensorTimer();
-    ChangeBoard(picked);
+    window_.StopSensorTimer();
+    window_.ChangeBoard(picked);
     // Reading the new board and finding its sensors takes many SMBus transactions: an action,
     // one transaction per step.
-    ShowActionBusy(true);
-    steps_->start(
+    window_.ShowActionBusy(true);
+    window_.steps_->start(
         HardwareSteps::Kind::Action,
         [this] {
-            if (!InitValues(true))
+            if (!window_.InitValues(true))
                 return;
-            StartServices();
+            window_.StartServices();
             {
-                const QSignalBlocker quiet(PageControl1);
-                for (QWidget* sheet : {TabSheet1, TabSheet2, TabSheet4})
-                    PageControl1->setTabVisible(PageControl1->indexOf(sheet), true);
+                const QSignalBlocker quiet(window_.PageControl1);
+                for (QWidget* sheet : {window_.TabSheet1, window_.TabSheet2, window_.TabSheet4})
+                    window_.PageControl1->setTabVisible(window_.PageControl1->indexOf(sheet), true);
             }
-            PageControl1->setCurrentWidget(TabSheet1);
+            window_.PageControl1->setCurrentWidget(window_.TabSheet1);
         },
-        [this] { ShowActionBusy(false); });
+        [this] { window_.ShowActionBusy(false); });
 }

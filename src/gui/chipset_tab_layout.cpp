@@ -16,7 +16,7 @@ constexpr int kSpinWidth = 56;
 constexpr int kButtonWidth = 75;
 }  // namespace
 
-QWidget* TMain::CreateChipsetTab() {
+QWidget* ChipsetTab::Create() {
     auto* sheet = new QWidget;
     sheet->setObjectName("TabSheet4");
 

@@ -46,14 +46,14 @@ std::string csv_file_name(const QString& shown) {
 
 // The tab comes with the first reading, after the five others: a window without a board has no
 // readings, and shows only its Settings and About tabs.
-void TMain::history_started() {
+void HistoryTab::Start() {
     TabSheet6 = new QWidget;
     TabSheet6->setObjectName("TabSheet6");
     QStringList ranges;
     for (const auto& range : kRanges)
         ranges << range.text;
     ComboBoxHistoryRange = form::fixed_list(TabSheet6, "ComboBoxHistoryRange", ranges);
-    HistoryChart1 = new HistoryChart(*history, TabSheet6);
+    HistoryChart1 = new HistoryChart(*window_.history, TabSheet6);
     HistoryChart1->setObjectName("HistoryChart1");
     HistoryChart1->set_window_seconds(kRanges[0].seconds);
 
@@ -65,16 +65,17 @@ void TMain::history_started() {
     page->setContentsMargins(6, 6, 6, 6);
     page->addLayout(row);
     page->addWidget(HistoryChart1, 1);
-    PageControl1->addTab(TabSheet6, "History");
+    window_.PageControl1->addTab(TabSheet6, "History");
 
-    connect(ComboBoxHistoryRange, qOverload<int>(&QComboBox::activated), this, [this] {
-        Raise("HistoryRangeChange", &TMain::HistoryRangeChange, ComboBoxHistoryRange);
+    QObject::connect(ComboBoxHistoryRange, qOverload<int>(&QComboBox::activated), &window_, [this] {
+        window_.Raise("HistoryRangeChange", *this, &HistoryTab::HistoryRangeChange,
+                      ComboBoxHistoryRange);
     });
 }
 
 // On the Settings tab: the file the readings are logged to. No hint and no buddy caption: the
 // placeholder says what an empty one means.
-QWidget* TMain::CreateCsvFileGroup(QWidget* sheet) {
+QWidget* HistoryTab::CreateCsvFileGroup(QWidget* sheet) {
     QGroupBox* group = form::group(sheet, "GroupBoxHistory", "History");
     EditCsvFile = new QLineEdit(group);
     EditCsvFile->setObjectName("EditCsvFile");
@@ -84,42 +85,56 @@ QWidget* TMain::CreateCsvFileGroup(QWidget* sheet) {
     row->setContentsMargins(8, 6, 8, 8);
     row->addWidget(new QLabel("Log readings to CSV", group));
     row->addWidget(EditCsvFile, 1);
-    connect(EditCsvFile, &QLineEdit::editingFinished, this,
-            [this] { Raise("CsvFileChange", &TMain::CsvFileChange, EditCsvFile); });
+    QObject::connect(EditCsvFile, &QLineEdit::editingFinished, &window_, [this] {
+        window_.Raise("CsvFileChange", *this, &HistoryTab::CsvFileChange, EditCsvFile);
+    });
     return group;
 }
 
 // Once, with the settings loaded: at the first tick, or after the start for a run without one.
-void TMain::history_settings() {
-    if (history_settings_shown_)
+void HistoryTab::ShowStoredSettings() {
+    if (settings_shown_)
         return;
-    history_settings_shown_ = true;
+    settings_shown_ = true;
+    const MainSettings& settings = window_.settings;
     EditCsvFile->setText(QString::fromStdString(settings.csv_file));
-    history_csv.set_path(settings.csv_file);
+    window_.history_csv.set_path(settings.csv_file);
     if (settings.csv_file_too_long)
-        StatusBar1->showMessage("CSV file name in config.ini too long: at most 79 bytes.");
+        window_.StatusBar1->showMessage("CSV file name in config.ini too long: at most 79 bytes.");
 }
 
 // The name as config.ini can give it back (at most kCsvFileBytes bytes of UTF-8); a longer one
 // keeps the file in use.
-std::string TMain::CsvFileSetting() const {
+std::string HistoryTab::CsvFileSetting() const {
     const std::string name = csv_file_name(EditCsvFile->text());
-    return name.size() <= static_cast<size_t>(kCsvFileBytes) ? name : history_csv.path();
+    return name.size() <= static_cast<size_t>(kCsvFileBytes) ? name : window_.history_csv.path();
 }
 
-void TMain::CsvFileChange(QObject*) {
+void HistoryTab::CsvFileChange(QObject*) {
     if (csv_file_name(EditCsvFile->text()).size() > static_cast<size_t>(kCsvFileBytes))
-        StatusBar1->showMessage("CSV file name too long: at most 79 bytes.");
-    history_csv.set_path(CsvFileSetting());
+        window_.StatusBar1->showMessage("CSV file name too long: at most 79 bytes.");
+    window_.history_csv.set_path(CsvFileSetting());
 }
 
-void TMain::HistoryRangeChange(QObject*) {
+void HistoryTab::HistoryRangeChange(QObject*) {
     const int index = ComboBoxHistoryRange->currentIndex();
     if (index >= 0 && index < static_cast<int>(std::size(kRanges)))
         HistoryChart1->set_window_seconds(kRanges[index].seconds);
 }
 
-void TMain::history_changed() {
+void HistoryTab::Changed() {
     if (HistoryChart1->isVisible())
         HistoryChart1->update();
+}
+
+void TMain::history_started() {
+    history_tab.Start();
+}
+
+void TMain::history_settings() {
+    history_tab.ShowStoredSettings();
+}
+
+void TMain::history_changed() {
+    history_tab.Changed();
 }

@@ -66,7 +66,7 @@ bool table_value_at(const RailView& rail, int position, double& value) {
 // Moves a track bar, whose change handler then selects the value and shows it. A bar already
 // there raises no change, yet its texts may still be the form's or another board's, so the
 // handler runs all the same (unless the caller has detached it).
-void move_track_bar(TMain& main, QSlider* bar, int position, void (TMain::*handler)(QObject*)) {
+void move_track_bar(MainTab& main, QSlider* bar, int position, void (MainTab::*handler)(QObject*)) {
     const int target = std::clamp(position, bar->minimum(), bar->maximum());
     if (bar->value() != target) {
         bar->setValue(target);
@@ -75,13 +75,13 @@ void move_track_bar(TMain& main, QSlider* bar, int position, void (TMain::*handl
     }
 }
 
-void show_table_voltage(TMain& main, QSlider* bar, QLineEdit* edit, const RailView& rail,
+void show_table_voltage(MainTab& main, QSlider* bar, QLineEdit* edit, const RailView& rail,
                         double v) {
     if (table_count(rail.table) == 0)
         return;  // the board has no such control; its group says so
     move_track_bar(main, bar, position_of(rail, table_index_of(rail.table, v)),
-                   &TMain::TrackBarChange);
-    edit->setText(TMain::FormatVolts(shown_volts(rail, v), 2));
+                   &MainTab::TrackBarChange);
+    edit->setText(MainTab::FormatVolts(shown_volts(rail, v), 2));
 }
 
 // Marks the Vcore track bar from position 0 down to its selection end: the voltages above
@@ -138,24 +138,26 @@ class SelectionMark : public QWidget {
 
 }  // namespace
 
-QString TMain::FormatVolts(double v, int digits) {
+QString MainTab::FormatVolts(double v, int digits) {
     return format_fixed(v, digits == 3 ? 3 : 2) + " V";
 }
 
-void TMain::ShowCpuClock() {
-    EditCPU->setText(format_whole(kFsbOfPositionZero - TrackBarFSB->value()) + " x " +
-                     format_shortest(cpu_multiplier) + " = " +
-                     format_whole(std::lround(values_selected.fsb * cpu_multiplier)) + " MHz");
+void MainTab::ShowCpuClock() {
+    EditCPU->setText(
+        format_whole(kFsbOfPositionZero - TrackBarFSB->value()) + " x " +
+        format_shortest(window_.cpu_multiplier) + " = " +
+        format_whole(std::lround(window_.values_selected.fsb * window_.cpu_multiplier)) + " MHz");
 }
 
-void TMain::FillMainTab() {
-    LabelVCoreMax->setText(FormatVolts(board.vcore_max, 3));
-    LabelVCoreMin->setText(FormatVolts(board.vcore_min, 3));
-    const int last = vcore_position(board, board.vcore_min);
+void MainTab::FillMainTab() {
+    LabelVCoreMax->setText(FormatVolts(window_.board.vcore_max, 3));
+    LabelVCoreMin->setText(FormatVolts(window_.board.vcore_min, 3));
+    const int last = vcore_position(window_.board, window_.board.vcore_min);
     TrackBarVcore->setMaximum(last);
     UpDownVcore->setMaximum(last);
-    TrackBarVcore->setProperty(
-        kSelectionEnd, board.vcore_max > kVidTopVolts ? vcore_position(board, kVidTopVolts) : 0);
+    TrackBarVcore->setProperty(kSelectionEnd, window_.board.vcore_max > kVidTopVolts
+                                                  ? vcore_position(window_.board, kVidTopVolts)
+                                                  : 0);
     const QString mark_name = TrackBarVcore->objectName() + "Selection";
     if (auto* mark = TrackBarVcore->findChild<QWidget*>(mark_name)) {
         mark->update();
@@ -163,9 +165,9 @@ void TMain::FillMainTab() {
         (new SelectionMark(TrackBarVcore))->show();
     }
     // Without a VID chip no voltage can be read or set.
-    const bool chip = board.chip.address != 0;
+    const bool chip = window_.board.chip.address != 0;
     GroupBoxVCore->setEnabled(chip);
-    ShowVcore(values_read.vcore);
+    ShowVcore(window_.values_read.vcore);
     if (!chip)
         EditVCore->setText("NA");
 
@@ -179,15 +181,15 @@ void TMain::FillMainTab() {
         const char* disabled_caption;
         const VoltageTable& table;
         double read;
-        void (TMain::*show)(double);
+        void (MainTab::*show)(double);
     };
     const Rail rails[] = {
         {GroupBoxVdimm, TrackBarVdimm, EditVdimm, LabelVdimmMax, LabelVdimmMin, "DIMM Voltage",
-         "Vdimm disabled", board.vdimm, values_read.vdimm, &TMain::ShowVdimm},
+         "Vdimm disabled", window_.board.vdimm, window_.values_read.vdimm, &MainTab::ShowVdimm},
         {GroupBoxVagp, TrackBarVagp, EditVagp, LabelVagpMax, LabelVagpMin, "AGP Voltage",
-         "Vagp disabled", board.vagp, values_read.vagp, &TMain::ShowVagp},
+         "Vagp disabled", window_.board.vagp, window_.values_read.vagp, &MainTab::ShowVagp},
         {GroupBoxVdd, TrackBarVdd, EditVdd, LabelVddMax, LabelVddMin, "Vdd Voltage", "Vdd disabled",
-         board.vdd, values_read.vdd, &TMain::ShowVdd},
+         window_.board.vdd, window_.values_read.vdd, &MainTab::ShowVdd},
     };
     for (const Rail& rail : rails) {
         QWidget* const controls[] = {rail.box, rail.max, rail.min, rail.edit, rail.bar};
@@ -195,7 +197,7 @@ void TMain::FillMainTab() {
             // "... disabled" is wider than the rail's own caption: in a slightly smaller font
             // it takes no more room, and the FSB group beside it keeps its width in the fixed
             // window.
-            QFont narrower = TabSheet1->font();
+            QFont narrower = window_.TabSheet1->font();
             if (narrower.pointSizeF() > 0)
                 narrower.setPointSizeF(narrower.pointSizeF() * 0.85);
             else
@@ -207,7 +209,7 @@ void TMain::FillMainTab() {
             continue;
         }
         if (!rail.bar->isEnabled()) {
-            rail.box->setFont(TabSheet1->font());
+            rail.box->setFont(window_.TabSheet1->font());
             rail.box->setTitle(rail.caption);
             for (QWidget* control : controls)
                 control->setEnabled(true);
@@ -218,7 +220,7 @@ void TMain::FillMainTab() {
         rail.max->setText(FormatVolts(top_volts(view), 2));
         (this->*rail.show)(rail.read);
     }
-    ComboBoxBoard->setCurrentIndex(board_number);
+    window_.settings_tab.ComboBoxBoard->setCurrentIndex(window_.board_number);
     KeepReadSelections();
 }
 
@@ -226,43 +228,43 @@ void TMain::FillMainTab() {
 // minimum, an FSB below 50 MHz) puts its control at the nearest position, whose handler then
 // selects that position's value. Until the user or the command line moves the control, the
 // selection stays the value read, so an Apply that nobody changed writes nothing.
-void TMain::KeepReadSelections() {
-    values_selected.vcore = values_read.vcore;
-    values_selected.vdimm = values_read.vdimm;
-    values_selected.vagp = values_read.vagp;
-    values_selected.vdd = values_read.vdd;
-    values_selected.fsb = values_read.fsb;
+void MainTab::KeepReadSelections() {
+    window_.values_selected.vcore = window_.values_read.vcore;
+    window_.values_selected.vdimm = window_.values_read.vdimm;
+    window_.values_selected.vagp = window_.values_read.vagp;
+    window_.values_selected.vdd = window_.values_read.vdd;
+    window_.values_selected.fsb = window_.values_read.fsb;
 }
 
-void TMain::ShowVcore(double v) {
-    const int position = vcore_position(board, v);
+void MainTab::ShowVcore(double v) {
+    const int position = vcore_position(window_.board, v);
     UpDownVcore->setPosition(position);
-    move_track_bar(*this, TrackBarVcore, position, &TMain::TrackBarChange);
+    move_track_bar(*this, TrackBarVcore, position, &MainTab::TrackBarChange);
 }
 
-void TMain::ShowVdimm(double v) {
-    show_table_voltage(*this, TrackBarVdimm, EditVdimm, rail_view(board.vdimm, false), v);
+void MainTab::ShowVdimm(double v) {
+    show_table_voltage(*this, TrackBarVdimm, EditVdimm, rail_view(window_.board.vdimm, false), v);
 }
 
-void TMain::ShowVagp(double v) {
-    show_table_voltage(*this, TrackBarVagp, EditVagp, rail_view(board.vagp, true), v);
+void MainTab::ShowVagp(double v) {
+    show_table_voltage(*this, TrackBarVagp, EditVagp, rail_view(window_.board.vagp, true), v);
 }
 
-void TMain::ShowVdd(double v) {
-    show_table_voltage(*this, TrackBarVdd, EditVdd, rail_view(board.vdd, false), v);
+void MainTab::ShowVdd(double v) {
+    show_table_voltage(*this, TrackBarVdd, EditVdd, rail_view(window_.board.vdd, false), v);
 }
 
-void TMain::ShowFsb(int fsb) {
+void MainTab::ShowFsb(int fsb) {
     UpDownFSB->setPosition(kFsbOfPositionZero - fsb);
-    move_track_bar(*this, TrackBarFSB, kFsbOfPositionZero - fsb, &TMain::TrackBarFSBChange);
+    move_track_bar(*this, TrackBarFSB, kFsbOfPositionZero - fsb, &MainTab::TrackBarFSBChange);
 }
 
-void TMain::TrackBarChange(QObject* sender) {
+void MainTab::TrackBarChange(QObject* sender) {
     if (sender == TrackBarVcore) {
-        const double v = vcore_at(board, TrackBarVcore->value());
+        const double v = vcore_at(window_.board, TrackBarVcore->value());
         EditVCore->setText(FormatVolts(v, 3));
         UpDownVcore->setPosition(TrackBarVcore->value());
-        values_selected.vcore = v;
+        window_.values_selected.vcore = v;
         return;
     }
     const struct {
@@ -270,9 +272,9 @@ void TMain::TrackBarChange(QObject* sender) {
         QLineEdit* edit;
         const VoltageTable& table;
         double& selected;
-    } rails[] = {{TrackBarVdimm, EditVdimm, board.vdimm, values_selected.vdimm},
-                 {TrackBarVagp, EditVagp, board.vagp, values_selected.vagp},
-                 {TrackBarVdd, EditVdd, board.vdd, values_selected.vdd}};
+    } rails[] = {{TrackBarVdimm, EditVdimm, window_.board.vdimm, window_.values_selected.vdimm},
+                 {TrackBarVagp, EditVagp, window_.board.vagp, window_.values_selected.vagp},
+                 {TrackBarVdd, EditVdd, window_.board.vdd, window_.values_selected.vdd}};
     for (const auto& rail : rails) {
         const RailView view = rail_view(rail.table, rail.bar == TrackBarVagp);
         double v = 0.0;
@@ -283,47 +285,47 @@ void TMain::TrackBarChange(QObject* sender) {
     }
 }
 
-void TMain::UpDownChange(QObject*) {
+void MainTab::UpDownChange(QObject*) {
     TrackBarVcore->setValue(UpDownVcore->position());
-    values_selected.vcore = vcore_at(board, UpDownVcore->position());
+    window_.values_selected.vcore = vcore_at(window_.board, UpDownVcore->position());
 }
 
-void TMain::TrackBarFSBChange(QObject*) {
+void MainTab::TrackBarFSBChange(QObject*) {
     const int fsb = kFsbOfPositionZero - TrackBarFSB->value();
-    values_selected.fsb = fsb;
+    window_.values_selected.fsb = fsb;
     EditFSB->setText(format_whole(fsb) + " MHz");
     UpDownFSB->setPosition(TrackBarFSB->value());
     ShowCpuClock();
 }
 
-void TMain::UpDownFSBClick(QObject*) {
+void MainTab::UpDownFSBClick(QObject*) {
     TrackBarFSB->setValue(UpDownFSB->position());
 }
 
-void TMain::RamChange(QObject*) {
-    values_selected.tras = ComboBoxTras->currentIndex() + 1;
-    values_selected.trcd = ComboBoxTrcd->currentIndex() + 1;
-    values_selected.trp = ComboBoxTrp->currentIndex() + 1;
+void MainTab::RamChange(QObject*) {
+    window_.values_selected.tras = ComboBoxTras->currentIndex() + 1;
+    window_.values_selected.trcd = ComboBoxTrcd->currentIndex() + 1;
+    window_.values_selected.trp = ComboBoxTrp->currentIndex() + 1;
 }
 
-void TMain::Apply(QObject* sender) {
-    if (EndAutoFsbRunFirst(&TMain::Apply, sender))
+void MainTab::Apply(QObject* sender) {
+    if (window_.EndAutoFsbRunFirst([this, sender] { Apply(sender); }))
         return;
     StartApply(nullptr);
 }
 
 // One action at a time: while an Apply or a preset steps, a second one is not started (its
 // controls are off; this also covers a click queued before they went off).
-void TMain::StartApply(std::function<void()> then) {
-    if (steps_->busy(HardwareSteps::Kind::Action))
+void MainTab::StartApply(std::function<void()> then) {
+    if (window_.steps_->busy(HardwareSteps::Kind::Action))
         return;
-    ShowActionBusy(true);
-    steps_->start(
-        HardwareSteps::Kind::Action, [this] { ApplySteps(); },
+    window_.ShowActionBusy(true);
+    window_.steps_->start(
+        HardwareSteps::Kind::Action, [this] { window_.ApplySteps(); },
         [this, then = std::move(then)] {
-            ShowActionBusy(false);
-            ShowTrayHint();
-            MarkHistoryChanges();
+            window_.ShowActionBusy(false);
+            window_.tray.ShowTrayHint();
+            window_.MarkHistoryChanges();
             if (then)
                 then();
         });
@@ -331,10 +333,11 @@ void TMain::StartApply(std::function<void()> then) {
 
 void TMain::ShowActionBusy(bool busy) {
     for (QWidget* control :
-         std::initializer_list<QWidget*>{ButtonApply, ButtonReset, ButtonPresetApply, Button1})
+         std::initializer_list<QWidget*>{main_tab.ButtonApply, main_tab.ButtonReset,
+                                         autofsb_group.ButtonPresetApply, settings_tab.Button1})
         control->setEnabled(!busy);
-    TrayForceMax->setEnabled(!busy);
-    TrayForceMin->setEnabled(!busy);
+    tray.TrayForceMax->setEnabled(!busy);
+    tray.TrayForceMin->setEnabled(!busy);
 }
 
 // An AutoFSB run names the limit it walks to, an Apply the FSB it walks to.
@@ -354,7 +357,7 @@ void TMain::ShowHardwareProgress() {
     if (progress.isEmpty())
         return;
     StatusBar1->showMessage(progress);
-    ShowTrayHint();
+    tray.ShowTrayHint();
 }
 
 void TMain::show_status(const std::string& text) {
@@ -366,11 +369,11 @@ void TMain::append_status(const std::string& text) {
 }
 
 bool TMain::auto_precharge_selected() {
-    return CheckBoxAutoPC->isChecked();
+    return main_tab.CheckBoxAutoPC->isChecked();
 }
 
 void TMain::apply() {
-    Apply();
+    main_tab.Apply();
 }
 
 bool TMain::autofsb_running() {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The controls of the "Main" tab, named as in the form: the sensor fields, the four voltages,
-// the RAM timings and the FSB, AutoFSB and the presets, the clock and load display and the main
-// buttons. main_tab_layout.cpp builds them; TMain wires them to its handlers.
+// the RAM timings and the FSB, the clock and load display and the main buttons; and those of
+// its AutoFSB group (limits, timing, presets). main_tab_layout.cpp builds them.
 #pragma once
 
 class QCheckBox;
@@ -60,7 +60,18 @@ struct MainTabControls {
     UpDown* UpDownFSB = nullptr;
     QLineEdit* EditFSB = nullptr;
     QLineEdit* EditCPU = nullptr;
-    // Tab "Main": AutoFSB and presets.
+    // Tab "Main": clock and load display, the main buttons.
+    QGroupBox* GroupBoxDisplay = nullptr;
+    QLabel* DisplayMhz = nullptr;
+    QLabel* DisplayLoad = nullptr;
+    QPushButton* ButtonApply = nullptr;
+    QPushButton* ButtonExit = nullptr;
+    QPushButton* ButtonReset = nullptr;
+};
+
+// The AutoFSB group of the "Main" tab: the FSB range, the switch, the load and temperature
+// limits, the step timing and the presets.
+struct AutoFsbGroupControls {
     QGroupBox* GroupBoxLoad = nullptr;
     QLineEdit* EditMaxFSB = nullptr;
     QLineEdit* EditMinFSB = nullptr;
@@ -78,11 +89,4 @@ struct MainTabControls {
     QPushButton* ButtonPresetAdd = nullptr;
     QPushButton* ButtonPresetDel = nullptr;
     QPushButton* ButtonPresetApply = nullptr;
-    // Tab "Main": clock and load display, the main buttons.
-    QGroupBox* GroupBoxDisplay = nullptr;
-    QLabel* DisplayMhz = nullptr;
-    QLabel* DisplayLoad = nullptr;
-    QPushButton* ButtonApply = nullptr;
-    QPushButton* ButtonExit = nullptr;
-    QPushButton* ButtonReset = nullptr;
 };

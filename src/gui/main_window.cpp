@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <type_traits>
 
 #include "app/prompts.h"
 #include "app/version.h"
@@ -152,11 +153,11 @@ void TMain::CreateControls() {
 
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName("PageControl1");
-    TabSheet1 = CreateMainTab();
-    TabSheet2 = CreateSensorTab();
-    TabSheet4 = CreateChipsetTab();
-    TabSheet3 = CreateSettingsTab();
-    TabSheet5 = CreateAboutTab();
+    TabSheet1 = main_tab.Create();
+    TabSheet2 = sensor_tab.Create();
+    TabSheet4 = chipset_tab.Create();
+    TabSheet3 = settings_tab.Create();
+    TabSheet5 = settings_tab.CreateAbout();
     PageControl1->addTab(TabSheet1, "Main");
     PageControl1->addTab(TabSheet2, "Sensor settings");
     PageControl1->addTab(TabSheet4, "Chipset");
@@ -174,7 +175,7 @@ void TMain::CreateControls() {
     TimerAutoFSBmax = make_timer(this, "TimerAutoFSBmax");
     TimerAutoFSBmin = make_timer(this, "TimerAutoFSBmin");
 
-    CreateTray();
+    tray.Create();
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     FitToScreen(screen ? screen->availableGeometry() : QRect(0, 0, kClientWidth, kClientHeight));
@@ -203,7 +204,7 @@ void TMain::FitToScreen(const QRect& room) {
     move(room.topLeft());
 }
 
-QWidget* TMain::CreateAboutTab() {
+QWidget* SettingsTab::CreateAbout() {
     auto* sheet = new QWidget;
     sheet->setObjectName("TabSheet5");
     auto* layout = new QVBoxLayout(sheet);
@@ -231,12 +232,6 @@ QWidget* TMain::CreateAboutTab() {
     return sheet;
 }
 
-void TMain::Raise(const char* name, Handler handler, QObject* sender) {
-    if (on_handler)
-        on_handler(name, sender);
-    (this->*handler)(sender);
-}
-
 // Events and handlers. Every control event is wired in ConnectEvents to one handler method
 // of TMain, and every handler has the form
 //     void Handler(QObject* sender = nullptr);
@@ -260,9 +255,9 @@ void TMain::Raise(const char* name, Handler handler, QObject* sender) {
 //
 // Every event of the form and the handler it raises, in one place. The handler's name goes
 // with it to the test hook.
-#define VELMORA_WIRE(control, signal, handler)                                       \
-    connect(control, signal, this, [this, sender = static_cast<QObject*>(control)] { \
-        Raise(#handler, &TMain::handler, sender);                                    \
+#define VELMORA_WIRE(control, signal, owner, handler)                                       \
+    connect(control, signal, this, [this, sender = static_cast<QObject*>(control)] {        \
+        Raise(#handler, owner, &std::remove_reference_t<decltype(owner)>::handler, sender); \
     })
 
 void TMain::ConnectEvents() {
@@ -270,67 +265,69 @@ void TMain::ConnectEvents() {
     const auto list_chosen = qOverload<int>(&QComboBox::activated);
     const auto spin_changed = qOverload<int>(&QSpinBox::valueChanged);
     // Tab "Main".
-    for (QSlider* bar : {TrackBarVcore, TrackBarVdimm, TrackBarVagp, TrackBarVdd})
-        VELMORA_WIRE(bar, &QSlider::valueChanged, TrackBarChange);
-    VELMORA_WIRE(UpDownVcore, &UpDown::clicked, UpDownChange);
-    VELMORA_WIRE(TrackBarFSB, &QSlider::valueChanged, TrackBarFSBChange);
-    VELMORA_WIRE(UpDownFSB, &UpDown::clicked, UpDownFSBClick);
-    for (QComboBox* list : {ComboBoxTras, ComboBoxTrcd, ComboBoxTrp})
-        VELMORA_WIRE(list, list_chosen, RamChange);
-    VELMORA_WIRE(ButtonMaxFSB, &QPushButton::clicked, SetFSBRange);
-    VELMORA_WIRE(ButtonMinFSB, &QPushButton::clicked, SetFSBRange);
-    VELMORA_WIRE(CheckBoxAutoFSB, &QCheckBox::toggled, EnableAutoFSB);
-    VELMORA_WIRE(CSpinEditMaxTemp, spin_changed, MaxTempChange);
-    VELMORA_WIRE(ComboBoxDelayChange, list_chosen, SetDelayChange);
-    VELMORA_WIRE(CSpinEditDelayMax, spin_changed, SetDelayChange);
-    VELMORA_WIRE(CSpinEditDelayMin, spin_changed, SetDelayChange);
-    VELMORA_WIRE(CSpinEditMaxLoad, spin_changed, SetAutoFSBload);
-    VELMORA_WIRE(CSpinEditMinLoad, spin_changed, SetAutoFSBload);
-    VELMORA_WIRE(ButtonPresetAdd, &QPushButton::clicked, AddPreset);
-    VELMORA_WIRE(ButtonPresetDel, &QPushButton::clicked, RemovePreset);
-    VELMORA_WIRE(ButtonPresetApply, &QPushButton::clicked, ApplyPreset);
-    VELMORA_WIRE(ButtonApply, &QPushButton::clicked, Apply);
-    VELMORA_WIRE(ButtonExit, &QPushButton::clicked, Exit);
-    VELMORA_WIRE(ButtonReset, &QPushButton::clicked, Reset);
+    for (QSlider* bar : {main_tab.TrackBarVcore, main_tab.TrackBarVdimm, main_tab.TrackBarVagp,
+                         main_tab.TrackBarVdd})
+        VELMORA_WIRE(bar, &QSlider::valueChanged, main_tab, TrackBarChange);
+    VELMORA_WIRE(main_tab.UpDownVcore, &UpDown::clicked, main_tab, UpDownChange);
+    VELMORA_WIRE(main_tab.TrackBarFSB, &QSlider::valueChanged, main_tab, TrackBarFSBChange);
+    VELMORA_WIRE(main_tab.UpDownFSB, &UpDown::clicked, main_tab, UpDownFSBClick);
+    for (QComboBox* list : {main_tab.ComboBoxTras, main_tab.ComboBoxTrcd, main_tab.ComboBoxTrp})
+        VELMORA_WIRE(list, list_chosen, main_tab, RamChange);
+    VELMORA_WIRE(autofsb_group.ButtonMaxFSB, &QPushButton::clicked, autofsb_group, SetFSBRange);
+    VELMORA_WIRE(autofsb_group.ButtonMinFSB, &QPushButton::clicked, autofsb_group, SetFSBRange);
+    VELMORA_WIRE(autofsb_group.CheckBoxAutoFSB, &QCheckBox::toggled, autofsb_group, EnableAutoFSB);
+    VELMORA_WIRE(autofsb_group.CSpinEditMaxTemp, spin_changed, autofsb_group, MaxTempChange);
+    VELMORA_WIRE(autofsb_group.ComboBoxDelayChange, list_chosen, autofsb_group, SetDelayChange);
+    VELMORA_WIRE(autofsb_group.CSpinEditDelayMax, spin_changed, autofsb_group, SetDelayChange);
+    VELMORA_WIRE(autofsb_group.CSpinEditDelayMin, spin_changed, autofsb_group, SetDelayChange);
+    VELMORA_WIRE(autofsb_group.CSpinEditMaxLoad, spin_changed, autofsb_group, SetAutoFSBload);
+    VELMORA_WIRE(autofsb_group.CSpinEditMinLoad, spin_changed, autofsb_group, SetAutoFSBload);
+    VELMORA_WIRE(autofsb_group.ButtonPresetAdd, &QPushButton::clicked, autofsb_group, AddPreset);
+    VELMORA_WIRE(autofsb_group.ButtonPresetDel, &QPushButton::clicked, autofsb_group, RemovePreset);
+    VELMORA_WIRE(autofsb_group.ButtonPresetApply, &QPushButton::clicked, autofsb_group,
+                 ApplyPreset);
+    VELMORA_WIRE(main_tab.ButtonApply, &QPushButton::clicked, main_tab, Apply);
+    VELMORA_WIRE(main_tab.ButtonExit, &QPushButton::clicked, *this, Exit);
+    VELMORA_WIRE(main_tab.ButtonReset, &QPushButton::clicked, main_tab, Reset);
 
     // Tab "Sensor settings".
-    VELMORA_WIRE(CSpinEditSensor, spin_changed, SetSensor);
-    VELMORA_WIRE(CSpinEditSensorInput, spin_changed, SetSensor);
-    VELMORA_WIRE(ComboBoxSensorTyp, list_chosen, SetSensor);
-    VELMORA_WIRE(CSpinEditSensorUpdate, spin_changed, SensorUpdateChange);
-    VELMORA_WIRE(CSpinEditCTLSensor, spin_changed, SetSensorCTL);
-    VELMORA_WIRE(CSpinEditCTL, spin_changed, SetSensorCTL);
-    VELMORA_WIRE(ButtonSetCTLvalue, &QPushButton::clicked, SetSensorCTL);
-    VELMORA_WIRE(CSpinEditCtlFAN, spin_changed, Settings);
-    VELMORA_WIRE(ButtonFANSet, &QPushButton::clicked, Settings);
-    VELMORA_WIRE(CheckBoxFANCtl, &QCheckBox::toggled, EnableAutoFan);
+    VELMORA_WIRE(sensor_tab.CSpinEditSensor, spin_changed, sensor_tab, SetSensor);
+    VELMORA_WIRE(sensor_tab.CSpinEditSensorInput, spin_changed, sensor_tab, SetSensor);
+    VELMORA_WIRE(sensor_tab.ComboBoxSensorTyp, list_chosen, sensor_tab, SetSensor);
+    VELMORA_WIRE(sensor_tab.CSpinEditSensorUpdate, spin_changed, sensor_tab, SensorUpdateChange);
+    VELMORA_WIRE(sensor_tab.CSpinEditCTLSensor, spin_changed, sensor_tab, SetSensorCTL);
+    VELMORA_WIRE(sensor_tab.CSpinEditCTL, spin_changed, sensor_tab, SetSensorCTL);
+    VELMORA_WIRE(sensor_tab.ButtonSetCTLvalue, &QPushButton::clicked, sensor_tab, SetSensorCTL);
+    VELMORA_WIRE(autofan_group.CSpinEditCtlFAN, spin_changed, autofan_group, Settings);
+    VELMORA_WIRE(autofan_group.ButtonFANSet, &QPushButton::clicked, autofan_group, Settings);
+    VELMORA_WIRE(autofan_group.CheckBoxFANCtl, &QCheckBox::toggled, autofan_group, EnableAutoFan);
 
     // Tabs "Chipset" and "Settings".
-    VELMORA_WIRE(ButtonChipsetSet, &QPushButton::clicked, Chipset);
-    VELMORA_WIRE(CSpinEditLoadUpdate, spin_changed, LoadUpdateChange);
-    VELMORA_WIRE(Button1, &QPushButton::clicked, SetBoard);
+    VELMORA_WIRE(chipset_tab.ButtonChipsetSet, &QPushButton::clicked, chipset_tab, Chipset);
+    VELMORA_WIRE(settings_tab.CSpinEditLoadUpdate, spin_changed, settings_tab, LoadUpdateChange);
+    VELMORA_WIRE(settings_tab.Button1, &QPushButton::clicked, settings_tab, SetBoard);
     connect(PageControl1, &QTabWidget::currentChanged, this, &TMain::TabShown);
 
     // Timers.
-    VELMORA_WIRE(Timer1, &QTimer::timeout, UpdateSensor);
-    VELMORA_WIRE(TimerAutoFSBmax, &QTimer::timeout, AutoFSB);
-    VELMORA_WIRE(TimerAutoFSBmin, &QTimer::timeout, AutoFSB);
+    VELMORA_WIRE(Timer1, &QTimer::timeout, *this, UpdateSensor);
+    VELMORA_WIRE(TimerAutoFSBmax, &QTimer::timeout, autofsb_group, AutoFSB);
+    VELMORA_WIRE(TimerAutoFSBmin, &QTimer::timeout, autofsb_group, AutoFSB);
 
     // Tray menu. Qt ticks a checkable item before it reports the click; the form's items
     // keep their mark, which the handler sets (EnableAutoFSB, EnableAutoFan), so the tick
     // is taken back first.
-    for (QAction* item : {TrayAutoFSB, TrayAutoFan})
+    for (QAction* item : {tray.TrayAutoFSB, tray.TrayAutoFan})
         connect(item, &QAction::triggered, this,
                 [item](bool checked) { item->setChecked(!checked); });
-    VELMORA_WIRE(TrayForceMax, &QAction::triggered, ApplyPreset);
-    VELMORA_WIRE(TrayForceMin, &QAction::triggered, ApplyPreset);
-    VELMORA_WIRE(TrayAutoFSB, &QAction::triggered, EnableAutoFSB);
-    VELMORA_WIRE(TrayAutoFan, &QAction::triggered, EnableAutoFan);
-    VELMORA_WIRE(Exit1, &QAction::triggered, Exit);
-    connect(TrayIcon1, &QSystemTrayIcon::activated, this,
+    VELMORA_WIRE(tray.TrayForceMax, &QAction::triggered, autofsb_group, ApplyPreset);
+    VELMORA_WIRE(tray.TrayForceMin, &QAction::triggered, autofsb_group, ApplyPreset);
+    VELMORA_WIRE(tray.TrayAutoFSB, &QAction::triggered, autofsb_group, EnableAutoFSB);
+    VELMORA_WIRE(tray.TrayAutoFan, &QAction::triggered, autofan_group, EnableAutoFan);
+    VELMORA_WIRE(tray.Exit1, &QAction::triggered, *this, Exit);
+    connect(tray.TrayIcon1, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::DoubleClick)
-                    RestoreFromTray();
+                    tray.RestoreFromTray();
             });
 }
 
@@ -340,11 +337,11 @@ void TMain::ConnectEvents() {
 void TMain::TabShown(int index) {
     QWidget* sheet = PageControl1->widget(index);
     if (sheet == TabSheet2)
-        Raise("Settings", &TMain::Settings, sheet);
+        Raise("Settings", sensor_tab, &SensorTab::Settings, sheet);
     if (sheet == TabSheet4)
-        Raise("Chipset", &TMain::Chipset, sheet);
+        Raise("Chipset", chipset_tab, &ChipsetTab::Chipset, sheet);
     if (sheet == TabSheet3)
-        Raise("CreateBoardList", &TMain::CreateBoardList, sheet);
+        Raise("CreateBoardList", settings_tab, &SettingsTab::CreateBoardList, sheet);
 }
 
 // Every close request (close box, system menu, Exit, the session's end) runs CloseFunc.
@@ -371,7 +368,7 @@ void TMain::closeEvent(QCloseEvent* event) {
         }
         return;
     }
-    Raise("CloseFunc", &TMain::CloseFunc, this);
+    Raise("CloseFunc", *this, &TMain::CloseFunc, this);
     event->accept();
 }
 
@@ -390,7 +387,7 @@ void TMain::HardwareJobFailed(std::exception_ptr failure) {
     }
     debug_print("VELMORA: Hardware work failed: %s\n", what.c_str());
     StatusBar1->showMessage(QString::fromStdString("Hardware work failed: " + what));
-    ShowTrayHint();
+    tray.ShowTrayHint();
     prompts_.show_message("Hardware work failed: " + what);
 }
 

@@ -21,14 +21,14 @@ constexpr int kFsbTextLength = 18;
 
 }  // namespace
 
-void TMain::LoadPresets() {
+void AutoFsbGroup::LoadPresets() {
     preset_load(kPresetFile);
     FillPresetList();
 }
 
 // Listed by FSB, lowest first, whatever order the store keeps: the first and the last entry
 // are the minimum and the maximum the tray forces, also for two-digit FSBs.
-void TMain::FillPresetList() {
+void AutoFsbGroup::FillPresetList() {
     ComboBoxPreset->clear();
     std::vector<Preset> presets(static_cast<size_t>(preset_count()));
     for (int i = 0; i < preset_count(); ++i)
@@ -42,7 +42,7 @@ void TMain::FillPresetList() {
     ComboBoxPreset->setCurrentIndex(0);
 }
 
-int TMain::SelectedPresetFSB() {
+int AutoFsbGroup::SelectedPresetFSB() {
     const std::string text = ComboBoxPreset->currentText().left(kFsbTextLength).toStdString();
     const size_t colon = text.find(':');
     if (colon == std::string::npos)
@@ -59,35 +59,35 @@ int TMain::SelectedPresetFSB() {
     return negative ? -fsb : fsb;
 }
 
-void TMain::AddPreset(QObject*) {
-    preset_add(Preset{static_cast<int16_t>(values_selected.fsb), values_selected.vcore,
-                      values_selected.vdimm});
+void AutoFsbGroup::AddPreset(QObject*) {
+    preset_add(Preset{static_cast<int16_t>(window_.values_selected.fsb),
+                      window_.values_selected.vcore, window_.values_selected.vdimm});
     preset_save(kPresetFile);
     FillPresetList();
 }
 
-void TMain::RemovePreset(QObject*) {
+void AutoFsbGroup::RemovePreset(QObject*) {
     preset_remove(SelectedPresetFSB());
     preset_save(kPresetFile);
     FillPresetList();
 }
 
-void TMain::ApplyPreset(QObject* sender) {
-    if (EndAutoFsbRunFirst(&TMain::ApplyPreset, sender) ||
-        steps_->busy(HardwareSteps::Kind::Action))
+void AutoFsbGroup::ApplyPreset(QObject* sender) {
+    if (window_.EndAutoFsbRunFirst([this, sender] { ApplyPreset(sender); }) ||
+        window_.steps_->busy(HardwareSteps::Kind::Action))
         return;
-    if (sender == TrayForceMax)
+    if (sender == window_.tray.TrayForceMax)
         ComboBoxPreset->setCurrentIndex(ComboBoxPreset->count() - 1);
-    else if (sender == TrayForceMin)
+    else if (sender == window_.tray.TrayForceMin)
         ComboBoxPreset->setCurrentIndex(0);
 
     const int fsb = SelectedPresetFSB();
-    if (fsb < 0 || !SelectPreset(fsb))
+    if (fsb < 0 || !window_.SelectPreset(fsb))
         return;
-    StatusBar1->showMessage("Forcing " + ComboBoxPreset->currentText());
-    StartApply([this] {
-        ShowVcore(values_applied.vcore);
-        ShowVdimm(values_applied.vdimm);
-        ShowFsb(values_applied.fsb);
+    window_.StatusBar1->showMessage("Forcing " + ComboBoxPreset->currentText());
+    window_.main_tab.StartApply([this] {
+        window_.main_tab.ShowVcore(window_.values_applied.vcore);
+        window_.main_tab.ShowVdimm(window_.values_applied.vdimm);
+        window_.main_tab.ShowFsb(window_.values_applied.fsb);
     });
 }

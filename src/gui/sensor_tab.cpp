@@ -52,14 +52,17 @@ int control_count(const Sensor* s) {
 
 }  // namespace
 
-void TMain::Settings(QObject* sender) {
-    if (sender == TabSheet2) {
+// Every showing of the tab starts at "CPU" and at control 0 of sensor 0, and at the first fan
+// entry of the AutoFAN group.
+void SensorTab::Settings(QObject* sender) {
+    const int32_t sensor_count = window_.sensor_count;
+    if (sender == window_.TabSheet2) {
         CSpinEditSensor->setMaximum(last_sensor_index(sensor_count));
         CSpinEditCTLSensor->setMaximum(last_sensor_index(sensor_count));
         CSpinEditSensor->setEnabled(sensor_count > 0);
         CSpinEditCTLSensor->setEnabled(sensor_count > 0);
-        // Every showing starts at "CPU" and at control 0 of sensor 0; the handlers run once
-        // each, called here, not again through the spin edits' change events.
+        // The handlers run once each, called here, not again through the spin edits' change
+        // events.
         ComboBoxSensorTyp->setCurrentIndex(0);
         SetSensor(ComboBoxSensorTyp);
         {
@@ -69,66 +72,29 @@ void TMain::Settings(QObject* sender) {
             CSpinEditCTL->setValue(0);
         }
         SetSensorCTL(CSpinEditCTLSensor);
-        if (ButtonFANSet->isEnabled() && autofan_list) {
-            // The entry is shown below, once.
-            const QSignalBlocker blocked(CSpinEditCtlFAN);
-            CSpinEditCtlFAN->setMaximum(std::max(autofan_list->count() - 1, 0));
-            CSpinEditCtlFAN->setValue(0);
-        }
     }
-    AutoFanEntry* entry = nullptr;
-    if (ButtonFANSet->isEnabled() && autofan_list) {
-        const int number = CSpinEditCtlFAN->value();
-        if (number >= 0 && number < autofan_list->count())
-            entry = &autofan_list->entries[number];
-    }
-    if (sender == ButtonFANSet && entry) {
-        // A range the wrong way round is closed at its maximum.
-        if (CSpinEditFanmax->value() < CSpinEditFanmin->value())
-            CSpinEditFanmin->setValue(CSpinEditFanmax->value());
-        if (CSpinEditFanTmax->value() < CSpinEditFanTmin->value())
-            CSpinEditFanTmin->setValue(CSpinEditFanTmax->value());
-        entry->enabled = CheckBoxFanEnable->isChecked() ? 1 : 0;
-        entry->auto_adjust = CheckBoxFanAA->isChecked() ? 1 : 0;
-        entry->duty_max = static_cast<uint8_t>(CSpinEditFanmax->value());
-        entry->duty_min = static_cast<uint8_t>(CSpinEditFanmin->value());
-        entry->temp_max = static_cast<uint8_t>(CSpinEditFanTmax->value());
-        entry->temp_min = static_cast<uint8_t>(CSpinEditFanTmin->value());
-        autofan_save(autofan_list);
-    }
-    if (entry) {
-        CheckBoxFanEnable->setChecked(entry->enabled != 0);
-        CheckBoxFanAA->setChecked(entry->auto_adjust != 0);
-        CSpinEditFanmax->setValue(entry->duty_max);
-        CSpinEditFanmin->setValue(entry->duty_min);
-        // A stored or learned temperature past a box's usual range widens the box, so that
-        // "Set" keeps it instead of saving the box's limit.
-        CSpinEditFanTmax->setMaximum(std::max<int>(kFanTempMaxTop, entry->temp_max));
-        CSpinEditFanTmin->setMaximum(std::max<int>(kFanTempMinTop, entry->temp_min));
-        CSpinEditFanTmax->setValue(entry->temp_max);
-        CSpinEditFanTmin->setValue(entry->temp_min);
-        const SensorControl* control = autofan_control(*entry, &sensor_table());
-        LabelFanDuty->setText(control ? QString::number(control->value) : "NA");
-    }
+    window_.autofan_group.Settings(sender);
 }
 
-void TMain::SetSensor(QObject* sender) {
+void SensorTab::SetSensor(QObject* sender) {
     const int item = ComboBoxSensorTyp->currentIndex();
     if (item < 0 || item >= kSensorMapPairs)
         return;
-    if (sender == TabSheet2 || sender == ComboBoxSensorTyp) {
-        CSpinEditSensor->setMaximum(last_sensor_index(sensor_count));
+    if (sender == window_.TabSheet2 || sender == ComboBoxSensorTyp) {
+        CSpinEditSensor->setMaximum(last_sensor_index(window_.sensor_count));
         // The item's sensor: a type not found, or none, gives the sensor at index 0.
         const QSignalBlocker blocked(CSpinEditSensor);
-        CSpinEditSensor->setValue(sensor_index_of_type(&sensor_table(), sensor_map.type(item)));
+        CSpinEditSensor->setValue(
+            sensor_index_of_type(&sensor_table(), window_.sensor_map.type(item)));
     }
     if (sender == CSpinEditSensorInput)
-        sensor_map.bytes[2 * item + 1] = static_cast<uint8_t>(CSpinEditSensorInput->value());
+        window_.sensor_map.bytes[2 * item + 1] =
+            static_cast<uint8_t>(CSpinEditSensorInput->value());
 
     // Choosing a sensor for an item maps the item at once.
-    const Sensor* s = sensor_at(CSpinEditSensor->value(), sensor_count);
+    const Sensor* s = sensor_at(CSpinEditSensor->value(), window_.sensor_count);
     if (s)
-        sensor_map.bytes[2 * item] = s->type;
+        window_.sensor_map.bytes[2 * item] = s->type;
     ShowSensorValue();
 
     if (s) {
@@ -144,19 +110,19 @@ void TMain::SetSensor(QObject* sender) {
     }
 }
 
-void TMain::ShowSensorValue() {
+void SensorTab::ShowSensorValue() {
     const int item = ComboBoxSensorTyp->currentIndex();
     if (item < 0 || item >= kSensorMapPairs)
         return;
     // The input's own change event stays quiet while it is set here, and no update tick runs
     // on a half-changed map.
     const QSignalBlocker blocked(CSpinEditSensorInput);
-    StopSensorTimer();
+    window_.StopSensorTimer();
 
-    const Sensor* s = sensor_at(CSpinEditSensor->value(), sensor_count);
+    const Sensor* s = sensor_at(CSpinEditSensor->value(), window_.sensor_count);
     const SensorReading kind = sensormap_pair_reading(item);
     const int count = sensor_input_count(s, kind);
-    const int channel = sensor_map.channel(item);
+    const int channel = window_.sensor_map.channel(item);
     if (count > 0) {
         CSpinEditSensorInput->setRange(0, count - 1);
         CSpinEditSensorInput->setValue(channel);
@@ -172,13 +138,13 @@ void TMain::ShowSensorValue() {
         CSpinEditSensorInput->setEnabled(false);
         SensorValue->setText("NA");
         if (s)
-            sensor_map.bytes[2 * item] = SENSOR_NONE;
+            window_.sensor_map.bytes[2 * item] = SENSOR_NONE;
     }
-    StartSensorTimer();
+    window_.StartSensorTimer();
 }
 
-void TMain::SetSensorCTL(QObject* sender) {
-    Sensor* s = sensor_at(CSpinEditCTLSensor->value(), sensor_count);
+void SensorTab::SetSensorCTL(QObject* sender) {
+    Sensor* s = sensor_at(CSpinEditCTLSensor->value(), window_.sensor_count);
     const int controls = control_count(s);
     if (sender == CSpinEditCTLSensor) {
         // The control number follows the sensor; a clamped number is shown below, not raised
@@ -192,7 +158,7 @@ void TMain::SetSensorCTL(QObject* sender) {
     const bool have_control = CSpinEditCTLvalue->isEnabled() && number < controls;
     if (sender == ButtonSetCTLvalue) {
         // Without a control there is nothing to store, and nothing is written.
-        if (!have_control || !sensors_read_once)
+        if (!have_control || !window_.sensors_read_once)
             return;
         s->controls[number].value = static_cast<uint8_t>(CSpinEditCTLvalue->value());
         sensors_write_controls(&sensor_table());

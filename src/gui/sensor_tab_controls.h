@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The controls of the "Sensor settings" tab, named as in the form: the sensor map, the chips
-// found, their controls, AutoFAN and the temperature limits. sensor_tab_layout.cpp builds them;
-// TMain wires them to its handlers.
+// found, their controls and the temperature limits; and those of its AutoFAN group.
+// sensor_tab_layout.cpp builds them.
 #pragma once
 
 class QCheckBox;
@@ -33,6 +33,14 @@ struct SensorTabControls {
     QSpinBox* CSpinEditCTLvalue = nullptr;
     QLabel* LabelCTLdescr = nullptr;
     QPushButton* ButtonSetCTLvalue = nullptr;
+    QGroupBox* GroupBoxSensorLimits = nullptr;
+    QSpinBox* CSpinEditCpuLimit = nullptr;  // °C, 0 = off
+    QSpinBox* CSpinEditSysLimit = nullptr;
+};
+
+// The AutoFAN group of the "Sensor settings" tab: one fan entry of autofan.ini at a time, and
+// the switch.
+struct AutoFanGroupControls {
     QGroupBox* GroupBoxFan = nullptr;
     QSpinBox* CSpinEditCtlFAN = nullptr;
     QSpinBox* CSpinEditFanmin = nullptr;
@@ -44,9 +52,6 @@ struct SensorTabControls {
     QLabel* LabelFanDuty = nullptr;
     QPushButton* ButtonFANSet = nullptr;
     QCheckBox* CheckBoxFANCtl = nullptr;
-    QGroupBox* GroupBoxSensorLimits = nullptr;
-    QSpinBox* CSpinEditCpuLimit = nullptr;  // °C, 0 = off
-    QSpinBox* CSpinEditSysLimit = nullptr;
     // The AutoFAN temperature boxes' usual tops; a stored value above one widens its box.
     static constexpr int kFanTempMinTop = 60;
     static constexpr int kFanTempMaxTop = 80;

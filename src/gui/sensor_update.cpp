@@ -80,13 +80,13 @@ void TMain::SensorTick(QObject* sender) {
 
 TickSwitches TMain::tick_switches() {
     TickSwitches s;
-    s.autofan = CheckBoxFANCtl->isChecked();
-    s.port80 = CheckBoxPort80->isChecked();
-    s.port80_pair = ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
-    s.down_on_temperature = CheckBoxTemp->isChecked();
-    s.cpu_limit = CSpinEditCpuLimit->value();
-    s.sys_limit = CSpinEditSysLimit->value();
-    s.update_seconds = CSpinEditSensorUpdate->value();
+    s.autofan = autofan_group.CheckBoxFANCtl->isChecked();
+    s.port80 = sensor_tab.CheckBoxPort80->isChecked();
+    s.port80_pair = sensor_tab.ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
+    s.down_on_temperature = autofsb_group.CheckBoxTemp->isChecked();
+    s.cpu_limit = sensor_tab.CSpinEditCpuLimit->value();
+    s.sys_limit = sensor_tab.CSpinEditSysLimit->value();
+    s.update_seconds = sensor_tab.CSpinEditSensorUpdate->value();
     return s;
 }
 
@@ -95,9 +95,9 @@ void TMain::port_access_lost() {
 }
 
 void TMain::show_tick() {
-    DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
-    ShowLoad();
-    ShowTrayHint();
+    main_tab.DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
+    main_tab.ShowLoad();
+    tray.ShowTrayHint();
 }
 
 // Ports granted again after a resume took them; without them the program cannot go on.
@@ -120,15 +120,15 @@ void TMain::RegainPortAccess() {
 
 // The load, coloured against the AutoFSB limits: red above the maximum, green below the
 // minimum, yellow between them; on a limit it keeps its colour.
-void TMain::ShowLoad() {
+void MainTab::ShowLoad() {
     const int32_t load = cpu_load.load();
     DisplayLoad->setText(format_whole(load) + "%");
     QColor color;
-    if (load > settings.max_load)
+    if (load > window_.settings.max_load)
         color = QColor(255, 0, 0);
-    else if (load < settings.min_load)
+    else if (load < window_.settings.min_load)
         color = QColor(0, 128, 0);
-    else if (load > settings.min_load && load < settings.max_load)
+    else if (load > window_.settings.min_load && load < window_.settings.max_load)
         color = QColor(255, 255, 0);
     else
         return;
@@ -138,20 +138,23 @@ void TMain::ShowLoad() {
 }
 
 // While an FSB walk steps, a last line says where it is.
-void TMain::ShowTrayHint() {
+void Tray::ShowTrayHint() {
     ShowTrayTemperature();
-    const QString progress = HardwareProgressText();
-    const QString cpu =
-        cpu_temperature_known ? format_whole(cpu_temperature) + " \u00B0C" : QString("NA");
-    TrayIcon1->setToolTip("CPU: " + cpu + "\n" + "SYS:  " + SensorSysTemp->text() + "\n" +
-                          "FSB: " + format_whole(values_applied.fsb) + " MHz\n" + "VCore: " +
-                          SensorVcore->text() + (progress.isEmpty() ? QString() : "\n" + progress));
+    const QString progress = window_.HardwareProgressText();
+    const QString cpu = window_.cpu_temperature_known
+                            ? format_whole(window_.cpu_temperature) + " \u00B0C"
+                            : QString("NA");
+    TrayIcon1->setToolTip("CPU: " + cpu + "\n" + "SYS:  " + window_.main_tab.SensorSysTemp->text() +
+                          "\n" + "FSB: " + format_whole(window_.values_applied.fsb) + " MHz\n" +
+                          "VCore: " + window_.main_tab.SensorVcore->text() +
+                          (progress.isEmpty() ? QString() : "\n" + progress));
 }
 
 void TMain::show_readings(const SensorFields& fields) {
     QLineEdit* const shown_in[kSensorMapPairs] = {
-        SensorTemp, SensorSysTemp, SensorVcore, SensorVdimm, SensorVdd,
-        Sensor5V,   Sensor12V,     SensorFan1,  SensorFan2,  SensorFan3};
+        main_tab.SensorTemp, main_tab.SensorSysTemp, main_tab.SensorVcore, main_tab.SensorVdimm,
+        main_tab.SensorVdd,  main_tab.Sensor5V,      main_tab.Sensor12V,   main_tab.SensorFan1,
+        main_tab.SensorFan2, main_tab.SensorFan3};
     // An item no longer mapped shows that it has no reading, never the last one it had; and
     // a CPU temperature nobody reads is unknown to the controllers, not the last value.
     for (int pair = 0; pair < kSensorMapPairs; ++pair)
@@ -160,7 +163,7 @@ void TMain::show_readings(const SensorFields& fields) {
 }
 
 void TMain::StartSensorTimer() {
-    const int seconds = CSpinEditSensorUpdate->value();
+    const int seconds = sensor_tab.CSpinEditSensorUpdate->value();
     if (seconds <= 0 || sensor_count == 0 || closing_) {
         Timer1->stop();
         return;

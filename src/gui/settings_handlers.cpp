@@ -19,62 +19,62 @@ constexpr int kLoadGap = 5;                         // max and min load stay thi
 constexpr int32_t kStepDelays[] = {0, 1000, 2500};  // "Fast", "Medium", "Slow", in ms
 }  // namespace
 
-void TMain::LoadUpdateChange(QObject*) {
-    settings.load_update = CSpinEditLoadUpdate->value();
-    cpuload_start(cpu_load, settings.load_update);
+void SettingsTab::LoadUpdateChange(QObject*) {
+    window_.settings.load_update = CSpinEditLoadUpdate->value();
+    cpuload_start(cpu_load, window_.settings.load_update);
 }
 
-void TMain::SensorUpdateChange(QObject*) {
+void SensorTab::SensorUpdateChange(QObject*) {
     const int seconds = CSpinEditSensorUpdate->value();
     if (seconds == 0) {
-        StopSensorTimer();
+        window_.StopSensorTimer();
         return;
     }
     // From 1 or 2 the next step up is 3: a period of 2 seconds is not offered.
     CSpinEditSensorUpdate->setSingleStep(seconds <= 2 ? 2 : 1);
-    StartSensorTimer();
+    window_.StartSensorTimer();
 }
 
-void TMain::SetFSBRange(QObject* sender) {
-    const int32_t fsb = kFsbOfPositionZero - TrackBarFSB->value();
+void AutoFsbGroup::SetFSBRange(QObject* sender) {
+    const int32_t fsb = kFsbOfPositionZero - window_.main_tab.TrackBarFSB->value();
     if (sender == ButtonMaxFSB) {
-        settings.max_fsb = fsb;
+        window_.settings.max_fsb = fsb;
         EditMaxFSB->setText(format_whole(fsb) + " MHz");
-        StatusBar1->showMessage("AutoFSB: max. FSB changed");
+        window_.StatusBar1->showMessage("AutoFSB: max. FSB changed");
     } else if (sender == ButtonMinFSB) {
-        settings.min_fsb = fsb;
+        window_.settings.min_fsb = fsb;
         EditMinFSB->setText(format_whole(fsb) + " MHz");
-        StatusBar1->showMessage("AutoFSB: min. FSB changed");
+        window_.StatusBar1->showMessage("AutoFSB: min. FSB changed");
     }
 }
 
-void TMain::SetDelayChange(QObject* sender) {
+void AutoFsbGroup::SetDelayChange(QObject* sender) {
     if (sender == CSpinEditDelayMax) {
-        settings.max_delay = CSpinEditDelayMax->value();
-        TimerAutoFSBmax->setInterval(settings.max_delay * 1000);
+        window_.settings.max_delay = CSpinEditDelayMax->value();
+        window_.TimerAutoFSBmax->setInterval(window_.settings.max_delay * 1000);
     } else if (sender == CSpinEditDelayMin) {
-        settings.min_delay = CSpinEditDelayMin->value();
-        TimerAutoFSBmin->setInterval(settings.min_delay * 1000);
+        window_.settings.min_delay = CSpinEditDelayMin->value();
+        window_.TimerAutoFSBmin->setInterval(window_.settings.min_delay * 1000);
     } else if (sender == ComboBoxDelayChange) {
         const int index = ComboBoxDelayChange->currentIndex();
         if (index >= 0 && index < 3)
-            settings.delay_change = kStepDelays[index];
-        StatusBar1->showMessage("AutoFSB: FSB in-/decrease delay changed");
+            window_.settings.delay_change = kStepDelays[index];
+        window_.StatusBar1->showMessage("AutoFSB: FSB in-/decrease delay changed");
     }
 }
 
-void TMain::SetAutoFSBload(QObject* sender) {
+void AutoFsbGroup::SetAutoFSBload(QObject* sender) {
     if (sender == CSpinEditMaxLoad) {
-        settings.max_load = CSpinEditMaxLoad->value();
-        CSpinEditMinLoad->setMaximum(settings.max_load - kLoadGap);
-        StatusBar1->showMessage("AutoFSB: max. load changed");
+        window_.settings.max_load = CSpinEditMaxLoad->value();
+        CSpinEditMinLoad->setMaximum(window_.settings.max_load - kLoadGap);
+        window_.StatusBar1->showMessage("AutoFSB: max. load changed");
     } else if (sender == CSpinEditMinLoad) {
-        settings.min_load = CSpinEditMinLoad->value();
-        CSpinEditMaxLoad->setMinimum(settings.min_load + kLoadGap);
-        StatusBar1->showMessage("AutoFSB: min load changed");
+        window_.settings.min_load = CSpinEditMinLoad->value();
+        CSpinEditMaxLoad->setMinimum(window_.settings.min_load + kLoadGap);
+        window_.StatusBar1->showMessage("AutoFSB: min load changed");
     }
 }
 
-void TMain::MaxTempChange(QObject*) {
-    settings.max_temp = CSpinEditMaxTemp->value();
+void AutoFsbGroup::MaxTempChange(QObject*) {
+    window_.settings.max_temp = CSpinEditMaxTemp->value();
 }

@@ -18,7 +18,7 @@ constexpr int kSpinWidth = 56;
 constexpr int kBoardListWidth = 260;
 }  // namespace
 
-QWidget* TMain::CreateSettingsTab() {
+QWidget* SettingsTab::Create() {
     auto* sheet = new QWidget;
     sheet->setObjectName("TabSheet3");
 
@@ -58,7 +58,7 @@ QWidget* TMain::CreateSettingsTab() {
     auto* page = new QVBoxLayout(sheet);
     page->setContentsMargins(6, 6, 6, 6);
     page->addWidget(GroupBox1);
-    page->addWidget(CreateCsvFileGroup(sheet));
+    page->addWidget(window_.history_tab.CreateCsvFileGroup(sheet));
     page->addStretch(1);
     return sheet;
 }

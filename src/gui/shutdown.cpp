@@ -19,21 +19,21 @@ constexpr uint32_t kResetPauseMs = 200;
 
 // The choices the window's boxes hold, into what the close saves.
 void TMain::keep_choices(SavedSettings& saved) {
-    saved.main.reset = CheckBoxReset->isChecked() ? 1 : 0;
-    saved.main.minimized = CheckBoxMinimized->isChecked() ? 1 : 0;
-    saved.main.down_mt = CheckBoxTemp->isChecked() ? 1 : 0;
-    saved.main.update = CSpinEditSensorUpdate->value();
-    saved.main.port80 = CheckBoxPort80->isChecked() ? 1 : 0;
-    saved.main.port80_type = ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
-    saved.main.autofan_enable = CheckBoxFANCtl->isChecked() ? 1 : 0;
+    saved.main.reset = settings_tab.CheckBoxReset->isChecked() ? 1 : 0;
+    saved.main.minimized = settings_tab.CheckBoxMinimized->isChecked() ? 1 : 0;
+    saved.main.down_mt = autofsb_group.CheckBoxTemp->isChecked() ? 1 : 0;
+    saved.main.update = sensor_tab.CSpinEditSensorUpdate->value();
+    saved.main.port80 = sensor_tab.CheckBoxPort80->isChecked() ? 1 : 0;
+    saved.main.port80_type = sensor_tab.ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
+    saved.main.autofan_enable = autofan_group.CheckBoxFANCtl->isChecked() ? 1 : 0;
     // Without a board the limits were never shown: what config.ini held stays.
     if (board_number != NO_BOARD) {
-        saved.main.cpu_limit = CSpinEditCpuLimit->value();
-        saved.main.sys_limit = CSpinEditSysLimit->value();
+        saved.main.cpu_limit = sensor_tab.CSpinEditCpuLimit->value();
+        saved.main.sys_limit = sensor_tab.CSpinEditSysLimit->value();
     }
-    if (history_settings_shown_)
-        saved.main.csv_file = CsvFileSetting();
-    saved.chipset_load = CheckBoxChipset->isChecked() ? 1 : 0;
+    if (history_tab.settings_shown())
+        saved.main.csv_file = history_tab.CsvFileSetting();
+    saved.chipset_load = chipset_tab.CheckBoxChipset->isChecked() ? 1 : 0;
 }
 
 // Runs once, whichever way the window is closed (close box, Exit, tray menu, end of session).
@@ -47,13 +47,13 @@ void TMain::CloseFunc(QObject* sender) {
     TimerAutoFSBmin->stop();
     SaveSettings();
     LeaveSensorsSafe();
-    if (CheckBoxReset->isChecked()) {
+    if (settings_tab.CheckBoxReset->isChecked()) {
         debug_print("VELMORA: CloseFunc(): reseting all values\n");
         // The window is going: the values go back to their end before it does.
         steps_->set_stepping(false);
         current_clock().sleep_ms(kResetPauseMs);
         InitValues(false);
-        Apply(sender);
+        main_tab.Apply(sender);
     }
 }
 
@@ -64,9 +64,9 @@ void TMain::Exit(QObject*) {
 }
 
 // The values found at start-up back into the controls; nothing is written to the board.
-void TMain::Reset(QObject* sender) {
-    if (EndAutoFsbRunFirst(&TMain::Reset, sender))
+void MainTab::Reset(QObject* sender) {
+    if (window_.EndAutoFsbRunFirst([this, sender] { Reset(sender); }))
         return;
-    InitValues(false);
+    window_.InitValues(false);
     FillMainTab();
 }

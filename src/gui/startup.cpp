@@ -54,7 +54,7 @@ void TMain::Startup() {
         // The settings shown on the way set status texts of their own: say again which
         // board this is.
         if (!notes_.simulated_board.empty())
-            StatusBar1->showMessage(LabelBoardSource->text());
+            StatusBar1->showMessage(settings_tab.LabelBoardSource->text());
     } else {
         if (read_out) {
             ReadOut(false);
@@ -69,7 +69,7 @@ void TMain::Startup() {
 void TMain::AnnounceBoardSource() {
     LogBoardSource();
     const QString text = QString::fromStdString(BoardSourceText());
-    LabelBoardSource->setText(text);
+    settings_tab.LabelBoardSource->setText(text);
     if (!notes_.simulated_board.empty())
         StatusBar1->showMessage(text);
 }
@@ -80,45 +80,45 @@ bool TMain::InitValues(bool read_hardware) {
         return false;
     setWindowTitle(QString::fromStdString(instance_key() + " (" + board.name + ")") +
                    SimulatedTitleSuffix());
-    ShowFsb(values_read.fsb);
+    main_tab.ShowFsb(values_read.fsb);
     values_selected.fsb = values_read.fsb;  // a position the bar snapped to is not a choice
     ShowSettings();
-    LoadPresets();
+    autofsb_group.LoadPresets();
     return true;
 }
 
 // The loaded settings in their controls, in this order. Setting a spin edit raises its change
 // handler only when the shown value changes; a list's index raises nothing.
 void TMain::ShowSettings() {
-    CheckBoxReset->setChecked(settings.reset > 0);
-    CheckBoxMinimized->setChecked(settings.minimized != 0);
-    CSpinEditLoadUpdate->setValue(settings.load_update);
+    settings_tab.CheckBoxReset->setChecked(settings.reset > 0);
+    settings_tab.CheckBoxMinimized->setChecked(settings.minimized != 0);
+    settings_tab.CSpinEditLoadUpdate->setValue(settings.load_update);
     const int32_t update = validated_update(settings.update);
-    CSpinEditSensorUpdate->setValue(update);
-    CheckBoxPort80->setChecked(settings.port80 != 0);
-    ComboBoxPort80->setCurrentIndex(settings.port80_type);
-    CheckBoxFANCtl->setChecked(settings.autofan_enable != 0);
-    CSpinEditCpuLimit->setValue(settings.cpu_limit);
-    CSpinEditSysLimit->setValue(settings.sys_limit);
-    CheckBoxTemp->setChecked(settings.down_mt > 0);
-    EditMaxFSB->setText(format_whole(settings.max_fsb) + " MHz");
-    EditMinFSB->setText(format_whole(settings.min_fsb) + " MHz");
-    CSpinEditMaxLoad->setValue(settings.max_load);
-    CSpinEditMinLoad->setValue(settings.min_load);
-    CSpinEditDelayMax->setValue(settings.max_delay);
-    CSpinEditDelayMin->setValue(settings.min_delay);
+    sensor_tab.CSpinEditSensorUpdate->setValue(update);
+    sensor_tab.CheckBoxPort80->setChecked(settings.port80 != 0);
+    sensor_tab.ComboBoxPort80->setCurrentIndex(settings.port80_type);
+    autofan_group.CheckBoxFANCtl->setChecked(settings.autofan_enable != 0);
+    sensor_tab.CSpinEditCpuLimit->setValue(settings.cpu_limit);
+    sensor_tab.CSpinEditSysLimit->setValue(settings.sys_limit);
+    autofsb_group.CheckBoxTemp->setChecked(settings.down_mt > 0);
+    autofsb_group.EditMaxFSB->setText(format_whole(settings.max_fsb) + " MHz");
+    autofsb_group.EditMinFSB->setText(format_whole(settings.min_fsb) + " MHz");
+    autofsb_group.CSpinEditMaxLoad->setValue(settings.max_load);
+    autofsb_group.CSpinEditMinLoad->setValue(settings.min_load);
+    autofsb_group.CSpinEditDelayMax->setValue(settings.max_delay);
+    autofsb_group.CSpinEditDelayMin->setValue(settings.min_delay);
     // A value the box already showed raises no change: the timers take theirs here too.
     TimerAutoFSBmax->setInterval(settings.max_delay * 1000);
     TimerAutoFSBmin->setInterval(settings.min_delay * 1000);
     const int32_t delay = settings.delay_change;
-    ComboBoxDelayChange->setCurrentIndex(delay == 1000 ? 1 : delay == 2500 ? 2 : 0);
-    CSpinEditMaxTemp->setValue(settings.max_temp);
+    autofsb_group.ComboBoxDelayChange->setCurrentIndex(delay == 1000 ? 1 : delay == 2500 ? 2 : 0);
+    autofsb_group.CSpinEditMaxTemp->setValue(settings.max_temp);
 
-    DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
-    ComboBoxTras->setCurrentIndex(values_read.tras - 1);
-    ComboBoxTrcd->setCurrentIndex(values_read.trcd - 1);
-    ComboBoxTrp->setCurrentIndex(values_read.trp - 1);
-    CheckBoxAutoPC->setChecked(chipset.auto_precharge != 0);
+    main_tab.DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
+    main_tab.ComboBoxTras->setCurrentIndex(values_read.tras - 1);
+    main_tab.ComboBoxTrcd->setCurrentIndex(values_read.trcd - 1);
+    main_tab.ComboBoxTrp->setCurrentIndex(values_read.trp - 1);
+    main_tab.CheckBoxAutoPC->setChecked(chipset.auto_precharge != 0);
 }
 
 void TMain::StartServices() {
@@ -131,17 +131,13 @@ void TMain::StartServices() {
                                                                  : kExitNotApplied);
         return;
     }
-    FillMainTab();
-    if (!TrayIcon1->isVisible() && !ShowTrayIcon())
+    main_tab.FillMainTab();
+    if (!tray.TrayIcon1->isVisible() && !tray.ShowTrayIcon())
         debug_print("VELMORA: Trayicon not available\n");
 
     DetectSensors();
     // Without fan controls the AutoFAN group offers nothing.
-    const bool fans = FindFans();
-    GroupBoxFan->setTitle(fans ? "Auto fan control" : "No fan controls found");
-    ButtonFANSet->setEnabled(fans);
-    CheckBoxFanEnable->setEnabled(fans);
-    CSpinEditCtlFAN->setEnabled(fans);
+    autofan_group.ShowFansFound(FindFans());
     // A later pass only retunes the running sampler.
     cpuload_start(cpu_load, settings.load_update);
 
@@ -149,18 +145,18 @@ void TMain::StartServices() {
     if (FindOption("-m", 5, multiplier)) {
         cpu_multiplier = decimal_to_double(multiplier);
         debug_print("VELMORA: Using multiplier from command-line: %f\n", cpu_multiplier);
-        ShowCpuClock();
+        main_tab.ShowCpuClock();
     }
     if (settings.autofsb_enable != 0) {
-        CheckBoxAutoFSB->setChecked(true);
-        EnableAutoFSB();
+        autofsb_group.CheckBoxAutoFSB->setChecked(true);
+        autofsb_group.EnableAutoFSB();
     }
     autofsb_switch_set_ = true;
-    if (CheckBoxMinimized->isChecked()) {
-        MinimizeToTray();
+    if (settings_tab.CheckBoxMinimized->isChecked()) {
+        tray.MinimizeToTray();
         setWindowState(windowState() | Qt::WindowMinimized);
     }
-    Chipset();
+    chipset_tab.Chipset();
 }
 
 // Without a board only "Settings", where a board can be picked, and "About" stay.
@@ -180,7 +176,7 @@ void TMain::ShowWithoutBoard() {
             PageControl1->setTabVisible(PageControl1->indexOf(sheet), false);
     }
     if (PageControl1->currentWidget() == TabSheet3) {
-        CreateBoardList();
+        settings_tab.CreateBoardList();
     } else {
         PageControl1->setCurrentWidget(TabSheet3);
     }

@@ -63,11 +63,11 @@ QAction* menu_item(QMenu* menu, const char* name, const char* caption, bool chec
 }
 }  // namespace
 
-void TMain::CreateTray() {
+void Tray::Create() {
     const QIcon icon = chip_icon();
-    setWindowIcon(icon);
+    window_.setWindowIcon(icon);
 
-    PopupMenu1 = new QMenu(this);
+    PopupMenu1 = new QMenu(&window_);
     PopupMenu1->setObjectName("PopupMenu1");
     TrayForceMax = menu_item(PopupMenu1, "TrayForceMax", "Force max.");
     TrayForceMin = menu_item(PopupMenu1, "TrayForceMin", "Force min.");
@@ -77,7 +77,7 @@ void TMain::CreateTray() {
 
     // The icon shows only when the start-up asks for it (ShowTrayIcon). Qt opens the context
     // menu on the right button; a double click restores the window (ConnectEvents).
-    TrayIcon1 = new QSystemTrayIcon(icon, this);
+    TrayIcon1 = new QSystemTrayIcon(icon, &window_);
     TrayIcon1->setObjectName("TrayIcon1");
     TrayIcon1->setToolTip("velmora");
     TrayIcon1->setContextMenu(PopupMenu1);
@@ -89,10 +89,11 @@ QIcon tray_icon_with_temperature(int celsius) {
 
 // The tray icon shows the CPU temperature as a number; the plain chip while none is known.
 // Drawn only when the number changes, and only where a tray shows it.
-void TMain::ShowTrayTemperature() {
+void Tray::ShowTrayTemperature() {
     if (!TrayIcon1->isVisible())
         return;
-    const QString number = cpu_temperature_known ? QString::number(cpu_temperature) : QString();
+    const QString number =
+        window_.cpu_temperature_known ? QString::number(window_.cpu_temperature) : QString();
     if (number == tray_number_ && !tray_number_drawn_.isNull())
         return;
     tray_number_ = number;
@@ -100,26 +101,26 @@ void TMain::ShowTrayTemperature() {
     TrayIcon1->setIcon(tray_number_drawn_);
 }
 
-bool TMain::ShowTrayIcon() {
+bool Tray::ShowTrayIcon() {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return false;
     TrayIcon1->show();
     return true;
 }
 
-void TMain::MinimizeToTray() {
+void Tray::MinimizeToTray() {
     if (TrayIcon1->isVisible() && QSystemTrayIcon::isSystemTrayAvailable()) {
         // A hidden window has no task-bar button; the tray icon is the way back.
-        setWindowState(windowState() | Qt::WindowMinimized);
-        hide();
+        window_.setWindowState(window_.windowState() | Qt::WindowMinimized);
+        window_.hide();
     } else {
-        showMinimized();
+        window_.showMinimized();
     }
 }
 
-void TMain::RestoreFromTray() {
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    show();
-    raise();
-    activateWindow();
+void Tray::RestoreFromTray() {
+    window_.setWindowState(window_.windowState() & ~Qt::WindowMinimized);
+    window_.show();
+    window_.raise();
+    window_.activateWindow();
 }

@@ -66,8 +66,8 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
                          "AUTOFAN: Loaded 3 settings\n"),
               std::string::npos)
         << log();
-    EXPECT_TRUE(main->ButtonFANSet->isEnabled());
-    EXPECT_TRUE(main->TrayAutoFan->isChecked());  // follows the stored check box
+    EXPECT_TRUE(main->autofan_group.ButtonFANSet->isEnabled());
+    EXPECT_TRUE(main->tray.TrayAutoFan->isChecked());  // follows the stored check box
 
     // Only a tick of Timer1 steps the fans.
     const uint8_t fan2 = reg(0x5B);
@@ -78,32 +78,32 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
     EXPECT_EQ(reg(0x5B), fan2);  // its entry is disabled
 
     // Switched off from the tray, its fan runs at full speed and a tick leaves it there.
-    main->TrayAutoFan->trigger();
-    EXPECT_FALSE(main->CheckBoxFANCtl->isChecked());
+    main->tray.TrayAutoFan->trigger();
+    EXPECT_FALSE(main->autofan_group.CheckBoxFANCtl->isChecked());
     EXPECT_EQ(reg(0x5A), 0xFF);
     EXPECT_EQ(reg(0x5B), fan2);
     main->autofan_list->entries[1].duty_min = main->autofan_list->entries[1].duty_max = 90;
     main->UpdateSensor(main->Timer1);
     EXPECT_EQ(reg(0x5A), 0xFF);
-    main->CheckBoxFANCtl->setChecked(true);
-    EXPECT_TRUE(main->TrayAutoFan->isChecked());
+    main->autofan_group.CheckBoxFANCtl->setChecked(true);
+    EXPECT_TRUE(main->tray.TrayAutoFan->isChecked());
 
     // The tab shows control 0 first; control 1 is the enabled one with the chip's duty.
     main->PageControl1->setCurrentWidget(main->TabSheet2);
-    EXPECT_EQ(main->CSpinEditCtlFAN->maximum(), 1);
-    EXPECT_EQ(main->CSpinEditCtlFAN->value(), 0);
-    EXPECT_FALSE(main->CheckBoxFanEnable->isChecked());
-    EXPECT_EQ(main->LabelFanDuty->text(), QString::number(fan2));
-    main->CSpinEditCtlFAN->setValue(1);
-    EXPECT_TRUE(main->CheckBoxFanEnable->isChecked());
-    EXPECT_EQ(main->CSpinEditFanmax->value(), 90);
-    EXPECT_EQ(main->LabelFanDuty->text(), "255");
+    EXPECT_EQ(main->autofan_group.CSpinEditCtlFAN->maximum(), 1);
+    EXPECT_EQ(main->autofan_group.CSpinEditCtlFAN->value(), 0);
+    EXPECT_FALSE(main->autofan_group.CheckBoxFanEnable->isChecked());
+    EXPECT_EQ(main->autofan_group.LabelFanDuty->text(), QString::number(fan2));
+    main->autofan_group.CSpinEditCtlFAN->setValue(1);
+    EXPECT_TRUE(main->autofan_group.CheckBoxFanEnable->isChecked());
+    EXPECT_EQ(main->autofan_group.CSpinEditFanmax->value(), 90);
+    EXPECT_EQ(main->autofan_group.LabelFanDuty->text(), "255");
 
     // A maximum below the minimum pulls the minimum down before both are stored and saved.
-    main->CSpinEditFanmax->setValue(100);
-    main->CSpinEditFanmin->setValue(150);
-    main->ButtonFANSet->click();
-    EXPECT_EQ(main->CSpinEditFanmin->value(), 100);
+    main->autofan_group.CSpinEditFanmax->setValue(100);
+    main->autofan_group.CSpinEditFanmin->setValue(150);
+    main->autofan_group.ButtonFANSet->click();
+    EXPECT_EQ(main->autofan_group.CSpinEditFanmin->value(), 100);
     const std::string saved = read_file(kAutoFanFile);
     EXPECT_NE(saved.find("enabled=1\r\nduty_min=100\r\nduty_max=100\r\n"), std::string::npos)
         << saved;
@@ -112,10 +112,11 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
     EXPECT_EQ(reg(0x5A), 100);
     // Each box reaches both ends of its range (moved past them, as a held arrow key goes).
     for (int end : {0, 1}) {
-        for (QSpinBox* box : {main->CSpinEditFanTmax, main->CSpinEditFanTmin, main->CSpinEditFanmax,
-                              main->CSpinEditFanmin})
+        for (QSpinBox* box :
+             {main->autofan_group.CSpinEditFanTmax, main->autofan_group.CSpinEditFanTmin,
+              main->autofan_group.CSpinEditFanmax, main->autofan_group.CSpinEditFanmin})
             box->setValue(end ? box->value() + 300 : -1);
-        main->ButtonFANSet->click();
+        main->autofan_group.ButtonFANSet->click();
         EXPECT_NE(read_file(kAutoFanFile)
                       .find(end ? "[ID1.0]\r\ntemp_max=80\r\ntemp_min=60\r\nauto_adjust=0\r\n"
                                   "enabled=1\r\nduty_min=255\r\nduty_max=255\r\n"
@@ -125,11 +126,11 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
             << read_file(kAutoFanFile);
     }
     // Each box reaches its own key: no two of them the same.
-    main->CSpinEditFanmax->setValue(201);
-    main->CSpinEditFanmin->setValue(61);
-    main->CSpinEditFanTmax->setValue(56);
-    main->CSpinEditFanTmin->setValue(36);
-    main->ButtonFANSet->click();
+    main->autofan_group.CSpinEditFanmax->setValue(201);
+    main->autofan_group.CSpinEditFanmin->setValue(61);
+    main->autofan_group.CSpinEditFanTmax->setValue(56);
+    main->autofan_group.CSpinEditFanTmin->setValue(36);
+    main->autofan_group.ButtonFANSet->click();
     EXPECT_NE(read_file(kAutoFanFile)
                   .find("[ID1.0]\r\ntemp_max=56\r\ntemp_min=36\r\nauto_adjust=0\r\nenabled=1\r\n"
                         "duty_min=61\r\nduty_max=201\r\n"),
@@ -150,10 +151,10 @@ TEST_F(AutoFanWindow, SetKeepsTemperaturesPastTheBoxesAndWritesTheFilesLayout) {
                "[ID1.1]\r\ntemp_max=95\r\ntemp_min=70\r\n");
     start();
     main->PageControl1->setCurrentWidget(main->TabSheet2);
-    main->CSpinEditCtlFAN->setValue(0);  // entry 0 is control 1 of the chip
-    EXPECT_EQ(main->CSpinEditFanTmax->value(), 95);
-    EXPECT_EQ(main->CSpinEditFanTmin->value(), 70);
-    main->ButtonFANSet->click();
+    main->autofan_group.CSpinEditCtlFAN->setValue(0);  // entry 0 is control 1 of the chip
+    EXPECT_EQ(main->autofan_group.CSpinEditFanTmax->value(), 95);
+    EXPECT_EQ(main->autofan_group.CSpinEditFanTmin->value(), 70);
+    main->autofan_group.ButtonFANSet->click();
     EXPECT_EQ(read_file(kAutoFanFile),
               read_file(std::string(VELMORA_GOLDEN_DIR) + "/autofan_after_set.ini"));
 }
@@ -169,11 +170,11 @@ TEST_F(AutoFanWindow, AnUnmappedCpuItemShowsNaAndRunsTheFansFull) {
     ASSERT_EQ(reg(0x5A), 60);
     main->sensor_map.bytes[0] = SENSOR_NONE;
     main->UpdateSensor(main->Timer1);
-    EXPECT_EQ(main->SensorTemp->text(), "NA");
-    EXPECT_EQ(main->TrayIcon1->toolTip().left(8), "CPU: NA\n");
+    EXPECT_EQ(main->main_tab.SensorTemp->text(), "NA");
+    EXPECT_EQ(main->tray.TrayIcon1->toolTip().left(8), "CPU: NA\n");
     EXPECT_EQ(reg(0x5A), 0xFF);
     cpu_load.store(95);
-    main->AutoFSB(main->TimerAutoFSBmax);
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
     EXPECT_EQ(log().find("AUTOFSB: first time max. load reached"), std::string::npos);
 }
 

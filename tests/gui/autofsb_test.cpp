@@ -77,17 +77,17 @@ TEST_F(AutoFsbTab, LimitsThatCannotWorkAreRefusedAndLeaveBothSwitchesOff) {
         start(c.config);
         if (c.change)
             c.change(*main);
-        if (!main->CheckBoxAutoFSB->isChecked() && prompts.messages.empty()) {
+        if (!main->autofsb_group.CheckBoxAutoFSB->isChecked() && prompts.messages.empty()) {
             if (c.from_tray)
-                main->TrayAutoFSB->trigger();
+                main->tray.TrayAutoFSB->trigger();
             else
-                main->CheckBoxAutoFSB->setChecked(true);
+                main->autofsb_group.CheckBoxAutoFSB->setChecked(true);
         }
         EXPECT_EQ(prompts.messages, std::vector<std::string>{c.message}) << c.config;
-        EXPECT_FALSE(main->CheckBoxAutoFSB->isChecked()) << c.config;
-        EXPECT_FALSE(main->TrayAutoFSB->isChecked()) << c.config;
+        EXPECT_FALSE(main->autofsb_group.CheckBoxAutoFSB->isChecked()) << c.config;
+        EXPECT_FALSE(main->tray.TrayAutoFSB->isChecked()) << c.config;
         EXPECT_FALSE(on()) << c.config;
-        EXPECT_TRUE(main->TrackBarFSB->isEnabled()) << c.config;
+        EXPECT_TRUE(main->main_tab.TrackBarFSB->isEnabled()) << c.config;
         EXPECT_EQ(main->settings.autofsb_enable, 0) << c.config;
         main.reset();
     }
@@ -96,23 +96,23 @@ TEST_F(AutoFsbTab, LimitsThatCannotWorkAreRefusedAndLeaveBothSwitchesOff) {
 
 TEST_F(AutoFsbTab, TheBoxSwitchesOnAndTheTrayItemOffEvenWithTheBoxChecked) {
     start("MinFSB=166\r\nMaxFSB=170\r\nMaxDelay=20\r\n");
-    main->CheckBoxAutoFSB->setChecked(true);
+    main->autofsb_group.CheckBoxAutoFSB->setChecked(true);
     EXPECT_TRUE(on());
     EXPECT_EQ(main->TimerAutoFSBmax->interval(), 20000);
-    EXPECT_TRUE(main->TrayAutoFSB->isChecked());
-    for (QWidget* w : std::initializer_list<QWidget*>{main->TrackBarFSB, main->TrackBarVcore,
-                                                      main->TrackBarVdimm, main->ButtonMaxFSB,
-                                                      main->ButtonPresetAdd})
+    EXPECT_TRUE(main->tray.TrayAutoFSB->isChecked());
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             main->main_tab.TrackBarFSB, main->main_tab.TrackBarVcore, main->main_tab.TrackBarVdimm,
+             main->autofsb_group.ButtonMaxFSB, main->autofsb_group.ButtonPresetAdd})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_EQ(status(), "AutoFSB enabled.");
     EXPECT_EQ(main->settings.autofsb_enable, 1);
 
-    main->TrayAutoFSB->trigger();
+    main->tray.TrayAutoFSB->trigger();
     EXPECT_FALSE(on());
-    EXPECT_FALSE(main->CheckBoxAutoFSB->isChecked());
-    EXPECT_FALSE(main->TrayAutoFSB->isChecked());
-    EXPECT_TRUE(main->TrackBarFSB->isEnabled());
-    EXPECT_TRUE(main->ButtonMinFSB->isEnabled());
+    EXPECT_FALSE(main->autofsb_group.CheckBoxAutoFSB->isChecked());
+    EXPECT_FALSE(main->tray.TrayAutoFSB->isChecked());
+    EXPECT_TRUE(main->main_tab.TrackBarFSB->isEnabled());
+    EXPECT_TRUE(main->autofsb_group.ButtonMinFSB->isEnabled());
     EXPECT_EQ(status(), "AutoFSB disabled.");
     EXPECT_EQ(main->settings.autofsb_enable, 0);
     const std::string text = log();
@@ -126,19 +126,19 @@ TEST_F(AutoFsbTab, TimerRunsShowTheirValuesAsAppliedAndAHotCpuSendsTheFsbDown) {
     ASSERT_TRUE(on()) << log();
     preset_add({168, 1.7, 2.63});
     cpu_load.store(95);
-    main->AutoFSB(main->TimerAutoFSBmax);  // arms
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);  // arms
     EXPECT_EQ(main->values_applied.fsb, 166);
     EXPECT_EQ(status(), "AutoFSB run done.");
-    main->AutoFSB(main->TimerAutoFSBmax);  // runs
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);  // runs
     EXPECT_TRUE(main->TimerAutoFSBmax->isActive());
     EXPECT_EQ(main->values_applied.fsb, 170);
     EXPECT_EQ(main->values_selected.fsb, 170);
-    EXPECT_EQ(main->EditFSB->text(), "170 MHz");
+    EXPECT_EQ(main->main_tab.EditFSB->text(), "170 MHz");
     EXPECT_DOUBLE_EQ(main->values_applied.vcore, 1.7);
     EXPECT_DOUBLE_EQ(main->values_selected.vcore, 1.7);
-    EXPECT_EQ(main->EditVCore->text(), "1.700 V");
+    EXPECT_EQ(main->main_tab.EditVCore->text(), "1.700 V");
     EXPECT_DOUBLE_EQ(main->values_applied.vdimm, 2.63);
-    EXPECT_EQ(main->EditVdimm->text(), "2.63 V");
+    EXPECT_EQ(main->main_tab.EditVdimm->text(), "2.63 V");
     EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, 170.0);
     EXPECT_EQ(std::count(clock.sleeps.begin(), clock.sleeps.end(), 2500u), 3);
     EXPECT_EQ(status(), "AutoFSB run done.");
@@ -146,8 +146,8 @@ TEST_F(AutoFsbTab, TimerRunsShowTheirValuesAsAppliedAndAHotCpuSendsTheFsbDown) {
     // An FSB the board cannot run: the run ends there and says so.
     main->settings.max_fsb = 310;
     preset_add({305, 1.7, 2.63});
-    main->AutoFSB(main->TimerAutoFSBmax);
-    main->AutoFSB(main->TimerAutoFSBmax);
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
     EXPECT_EQ(status(), "FSB setting failed, try another value.");
     EXPECT_EQ(main->values_applied.fsb, 170);
 
@@ -163,9 +163,9 @@ TEST_F(AutoFsbTab, TimerRunsShowTheirValuesAsAppliedAndAHotCpuSendsTheFsbDown) {
     ASSERT_GT(main->cpu_temperature, main->settings.max_temp);
     EXPECT_EQ(status(), "AutoFSB: max. CPU temp reached");
     EXPECT_NE(log().find("VELMORA: AutoFSB: max. CPU temp reached\n"), std::string::npos);
-    main->AutoFSB(main->TimerAutoFSBmin);
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmin);
     EXPECT_EQ(main->values_applied.fsb, 166);
-    EXPECT_EQ(main->EditFSB->text(), "166 MHz");
+    EXPECT_EQ(main->main_tab.EditFSB->text(), "166 MHz");
     EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, 166.0);
     EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
 
@@ -184,20 +184,20 @@ TEST_F(AutoFsbTab, TheTimersTakeTheDelaysAndTheSwitchOutlivesAReload) {
     main->sensor_map.bytes[0] = 0;  // CPU unmapped
     const char* warning = "VELMORA: AutoFSB: no CPU temperature mapped, MaxTemp not watched\n";
     for (int round = 0; round < 2; ++round) {
-        main->CheckBoxAutoFSB->setChecked(true);
+        main->autofsb_group.CheckBoxAutoFSB->setChecked(true);
         if (round == 0) {
             EXPECT_EQ(status(),
                       "AutoFSB enabled; no CPU temperature mapped, max. CPU temp. not "
                       "watched.");
         }
-        main->CheckBoxAutoFSB->setChecked(false);
+        main->autofsb_group.CheckBoxAutoFSB->setChecked(false);
     }
     const std::string text = log();
     EXPECT_NE(text.find(warning), std::string::npos);
     EXPECT_EQ(text.find(warning), text.rfind(warning));
 
-    main->CheckBoxAutoFSB->setChecked(true);
-    main->Reset(main->ButtonReset);
+    main->autofsb_group.CheckBoxAutoFSB->setChecked(true);
+    main->main_tab.Reset(main->main_tab.ButtonReset);
     EXPECT_EQ(main->settings.autofsb_enable, 1);
     EXPECT_TRUE(on());
     main->close();

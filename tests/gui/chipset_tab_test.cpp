@@ -91,8 +91,8 @@ class ChipsetTab : public ::testing::Test, protected WindowWorld {
     bool stpgnt() { return reg(kCpuCtrl, 4) & 0x10000000u; }
     void pick_board(TMain& main, int index) {
         main.PageControl1->setCurrentWidget(main.TabSheet3);
-        main.ComboBoxBoard->setCurrentIndex(index);
-        main.Button1->click();
+        main.settings_tab.ComboBoxBoard->setCurrentIndex(index);
+        main.settings_tab.Button1->click();
     }
 
     std::unique_ptr<SimMachine> machine;
@@ -124,7 +124,7 @@ TEST_F(ChipsetTab, TheStoredOptionsAreWrittenAtStartOnlyWithLoadAndOnlyWhereThey
         EXPECT_EQ(stpgnt(), c.stpgnt);
         EXPECT_EQ(reg(kAperture), c.aperture_byte);
         EXPECT_EQ(reg(kPciLatency), 0x20u);
-        EXPECT_EQ(main->CheckBoxChipset->isChecked(), c.ticked);
+        EXPECT_EQ(main->chipset_tab.CheckBoxChipset->isChecked(), c.ticked);
     }
 }
 
@@ -148,8 +148,8 @@ TEST_F(ChipsetTab, TheCloseSavesWhatTheChipsetHoldsSoStoredOptionsStay) {
                           "AGPAP=8\r\nPCIBusLatency=64\r\nStpGnt=1\r\nAutoPrecharge=1\r\n"
                           "AGPSB=1\r\nAGPBusLatency=72\r\nAGPCtrLatency=80\r\n");
         // The main tab shows the auto-precharge now set, and its Apply keeps it.
-        EXPECT_EQ(main->CheckBoxAutoPC->isChecked(), c.load[5] == '1');
-        main->Apply();
+        EXPECT_EQ(main->main_tab.CheckBoxAutoPC->isChecked(), c.load[5] == '1');
+        main->main_tab.Apply();
         EXPECT_EQ((reg(kPrecharge) & 0x02) != 0, c.load[5] == '1');
         main->close();
         const std::string saved = read_file("config.ini");
@@ -193,12 +193,12 @@ TEST_F(ChipsetTab, AStoredApertureOutsideOneToFifteenKeepsTheChipsetValue) {
 TEST_F(ChipsetTab, TheTabShowsTheChipsetAndSetWritesOnlyWhatChanged) {
     auto main = start(kBoard7);
     main->PageControl1->setCurrentWidget(main->TabSheet4);
-    EXPECT_EQ(main->CSpinEditAGPApSize->value(), 128);
-    EXPECT_EQ(main->CSpinEditPCILatency->value(), 32);
-    EXPECT_FALSE(main->CheckBoxSTPGNT->isChecked());
+    EXPECT_EQ(main->chipset_tab.CSpinEditAGPApSize->value(), 128);
+    EXPECT_EQ(main->chipset_tab.CSpinEditPCILatency->value(), 32);
+    EXPECT_FALSE(main->chipset_tab.CheckBoxSTPGNT->isChecked());
 
     ports->writes.clear();
-    main->ButtonChipsetSet->click();
+    main->chipset_tab.ButtonChipsetSet->click();
     EXPECT_EQ(ports->option_writes(), std::vector<Reg>{});
     EXPECT_TRUE(
         logged("VELMORA: STPGNT disabled\nVELMORA: AGP-SBA disabled\n"
@@ -206,9 +206,9 @@ TEST_F(ChipsetTab, TheTabShowsTheChipsetAndSetWritesOnlyWhatChanged) {
                "VELMORA: AGP bus latency 32\nVELMORA: AGP aperture size 4\n"));
     EXPECT_EQ(main->StatusBar1->currentMessage(), "Done.");
 
-    main->CSpinEditAGPApSize->setValue(256);
-    main->CheckBoxSTPGNT->setChecked(true);
-    main->ButtonChipsetSet->click();
+    main->chipset_tab.CSpinEditAGPApSize->setValue(256);
+    main->chipset_tab.CheckBoxSTPGNT->setChecked(true);
+    main->chipset_tab.ButtonChipsetSet->click();
     EXPECT_EQ(ports->option_writes(), (std::vector<Reg>{kCpuCtrl, kAperture}));
     EXPECT_EQ(reg(kAperture), 0x08u);
     EXPECT_TRUE(stpgnt());
@@ -217,10 +217,10 @@ TEST_F(ChipsetTab, TheTabShowsTheChipsetAndSetWritesOnlyWhatChanged) {
     EXPECT_EQ(main->StatusBar1->currentMessage(), "Done.");
 
     // The three latencies, each its own value, each in its own register.
-    main->CSpinEditPCILatency->setValue(40);
-    main->CSpinEditAGPLatency->setValue(48);
-    main->CSpinEditAGPBusLatency->setValue(56);
-    main->ButtonChipsetSet->click();
+    main->chipset_tab.CSpinEditPCILatency->setValue(40);
+    main->chipset_tab.CSpinEditAGPLatency->setValue(48);
+    main->chipset_tab.CSpinEditAGPBusLatency->setValue(56);
+    main->chipset_tab.ButtonChipsetSet->click();
     EXPECT_EQ(ports->option_writes(),
               (std::vector<Reg>{kPciLatency, kAgpBusLatency, kAgpCtrLatency}));
     EXPECT_EQ(reg(kPciLatency), 40u);
@@ -231,8 +231,8 @@ TEST_F(ChipsetTab, TheTabShowsTheChipsetAndSetWritesOnlyWhatChanged) {
                "VELMORA: AGP bus latency 56\n"));
 
     // 512 MB is code 16, which the aperture register cannot be set to.
-    main->CSpinEditAGPApSize->setValue(512);
-    main->ButtonChipsetSet->click();
+    main->chipset_tab.CSpinEditAGPApSize->setValue(512);
+    main->chipset_tab.ButtonChipsetSet->click();
     EXPECT_EQ(ports->option_writes(), std::vector<Reg>{});
     EXPECT_EQ(reg(kAperture), 0x08u);
     EXPECT_EQ(main->StatusBar1->currentMessage(), "AGP aperture size 512 MB not set.");
@@ -242,10 +242,10 @@ TEST_F(ChipsetTab, TheTabShowsTheChipsetAndSetWritesOnlyWhatChanged) {
 TEST_F(ChipsetTab, WithoutABoardTheListOffersTheFirstAndSetBoardBringsTheTabsBack) {
     auto main = start("\r\n[Main]\r\nBoard=255\r\n");
     ASSERT_EQ(main->PageControl1->currentWidget(), main->TabSheet3);
-    EXPECT_EQ(main->ComboBoxBoard->count(), 15);
-    EXPECT_EQ(main->ComboBoxBoard->currentIndex(), 0);
-    EXPECT_EQ(main->ComboBoxBoard->itemText(0), "Abit NF7");
-    EXPECT_EQ(main->ComboBoxBoard->itemText(14), "General board");
+    EXPECT_EQ(main->settings_tab.ComboBoxBoard->count(), 15);
+    EXPECT_EQ(main->settings_tab.ComboBoxBoard->currentIndex(), 0);
+    EXPECT_EQ(main->settings_tab.ComboBoxBoard->itemText(0), "Abit NF7");
+    EXPECT_EQ(main->settings_tab.ComboBoxBoard->itemText(14), "General board");
 
     pick_board(*main, 7);
     EXPECT_EQ(main->board_number, 7);
@@ -256,19 +256,19 @@ TEST_F(ChipsetTab, WithoutABoardTheListOffersTheFirstAndSetBoardBringsTheTabsBac
     EXPECT_TRUE(main->Timer1->isActive());
     // Shown again, the list marks the board in use.
     main->PageControl1->setCurrentWidget(main->TabSheet3);
-    EXPECT_EQ(main->ComboBoxBoard->currentIndex(), 7);
+    EXPECT_EQ(main->settings_tab.ComboBoxBoard->currentIndex(), 7);
 }
 
 TEST_F(ChipsetTab, SetBoardWithoutABoardOfTheListChangesNothing) {
     auto main = start(kBoard7);
     ASSERT_TRUE(main->Timer1->isActive());
     // Never shown, the list is empty: nothing is selected.
-    main->Button1->click();
+    main->settings_tab.Button1->click();
     EXPECT_TRUE(logged("VELMORA: No board selected, nothing changed\n"));
     main->PageControl1->setCurrentWidget(main->TabSheet3);
-    main->ComboBoxBoard->addItem("No such board");
-    main->ComboBoxBoard->setCurrentIndex(15);
-    main->Button1->click();
+    main->settings_tab.ComboBoxBoard->addItem("No such board");
+    main->settings_tab.ComboBoxBoard->setCurrentIndex(15);
+    main->settings_tab.Button1->click();
     EXPECT_TRUE(logged("VELMORA: Board nr. 15 not in the board list, nothing changed\n"));
     EXPECT_FALSE(logged("VELMORA: Re-setting board\n"));
     EXPECT_EQ(main->board_number, 7);

@@ -50,7 +50,9 @@ class HistoryTab : public ::testing::Test, protected WindowWorld {
         clock.advance(1000);
         main->UpdateSensor(main->Timer1);
     }
-    QString legend(int item) { return main->HistoryChart1->legend_text(item, clock.now); }
+    QString legend(int item) {
+        return main->history_tab.HistoryChart1->legend_text(item, clock.now);
+    }
 
     SimMachine machine{*sim_profile(7)};
     std::unique_ptr<TMain> main;
@@ -60,11 +62,11 @@ TEST_F(HistoryTab, TicksReachTheLegendsAndOneCsvLineEachWithADecimalPoint) {
     write_file("config.ini",
                "\r\n[Main]\r\nBoard=7\r\n[Sensor]\r\nUpdate=1\r\n[History]\r\nCsvFile=r.csv\r\n");
     start();
-    ASSERT_NE(main->TabSheet6, nullptr);
-    EXPECT_EQ(main->PageControl1->indexOf(main->TabSheet6), 5);
+    ASSERT_NE(main->history_tab.TabSheet6, nullptr);
+    EXPECT_EQ(main->PageControl1->indexOf(main->history_tab.TabSheet6), 5);
     EXPECT_EQ(main->PageControl1->tabText(5), "History");
-    EXPECT_EQ(main->ComboBoxHistoryRange->count(), 3);
-    EXPECT_EQ(main->EditCsvFile->text(), "r.csv");
+    EXPECT_EQ(main->history_tab.ComboBoxHistoryRange->count(), 3);
+    EXPECT_EQ(main->history_tab.EditCsvFile->text(), "r.csv");
 
     const bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
     for (int load : {60, 20, 40})
@@ -76,9 +78,11 @@ TEST_F(HistoryTab, TicksReachTheLegendsAndOneCsvLineEachWithADecimalPoint) {
     EXPECT_EQ(legend(HISTORY_LOAD), "Load 40 % (20\u201360)");
     EXPECT_EQ(legend(HISTORY_FSB), "FSB 166 MHz (166\u2013166)");
     EXPECT_EQ(legend(HISTORY_FAN3), "FAN3 NA");
-    EXPECT_TRUE(legend(HISTORY_CPU_TEMP).startsWith("CPU " + main->SensorTemp->text() + " ("))
+    EXPECT_TRUE(
+        legend(HISTORY_CPU_TEMP).startsWith("CPU " + main->main_tab.SensorTemp->text() + " ("))
         << legend(HISTORY_CPU_TEMP).toStdString();
-    EXPECT_TRUE(legend(HISTORY_VCORE).startsWith("Vcore " + main->SensorVcore->text() + " ("))
+    EXPECT_TRUE(
+        legend(HISTORY_VCORE).startsWith("Vcore " + main->main_tab.SensorVcore->text() + " ("))
         << legend(HISTORY_VCORE).toStdString();
 
     // The header once, then the start's tick and the three above.
@@ -99,32 +103,32 @@ TEST_F(HistoryTab, TicksReachTheLegendsAndOneCsvLineEachWithADecimalPoint) {
 
     // Every range draws over what is there.
     main->show();
-    main->PageControl1->setCurrentWidget(main->TabSheet6);
+    main->PageControl1->setCurrentWidget(main->history_tab.TabSheet6);
     for (int range = 0; range < 3; ++range) {
-        main->ComboBoxHistoryRange->setCurrentIndex(range);
-        main->HistoryRangeChange();
-        QImage image(main->HistoryChart1->size(), QImage::Format_ARGB32_Premultiplied);
-        main->HistoryChart1->render(&image);
+        main->history_tab.ComboBoxHistoryRange->setCurrentIndex(range);
+        main->history_tab.HistoryRangeChange();
+        QImage image(main->history_tab.HistoryChart1->size(), QImage::Format_ARGB32_Premultiplied);
+        main->history_tab.HistoryChart1->render(&image);
     }
-    EXPECT_EQ(main->HistoryChart1->window_seconds(), 6u * 3600u);
+    EXPECT_EQ(main->history_tab.HistoryChart1->window_seconds(), 6u * 3600u);
 }
 
 TEST_F(HistoryTab, AnApplyLeavesMarksAndTheCsvFileIsKeptInConfigIni) {
     write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
     start();
-    EXPECT_EQ(main->EditCsvFile->text(), "");
-    main->ShowFsb(170);
-    main->ShowVcore(1.7);
-    main->Apply();
+    EXPECT_EQ(main->history_tab.EditCsvFile->text(), "");
+    main->main_tab.ShowFsb(170);
+    main->main_tab.ShowVcore(1.7);
+    main->main_tab.Apply();
     ASSERT_EQ(main->history->mark_count(), 2);
     EXPECT_EQ(main->history->mark_at(0).text, "FSB 166 \u2192 170 MHz");
     EXPECT_EQ(main->history->mark_at(1).text, "Vcore 1.650 \u2192 1.700 V");
-    main->Apply();  // nothing changed: no mark
+    main->main_tab.Apply();  // nothing changed: no mark
     EXPECT_EQ(main->history->mark_count(), 2);
 
     // A name takes effect when its editing ends, and is saved at close.
-    main->EditCsvFile->setText(" readings.csv ");
-    emit main->EditCsvFile->editingFinished();
+    main->history_tab.EditCsvFile->setText(" readings.csv ");
+    emit main->history_tab.EditCsvFile->editingFinished();
     tick(50);
     EXPECT_EQ(read_file("readings.csv").rfind(history_csv_header(), 0), 0u);
     main->close();
@@ -133,9 +137,9 @@ TEST_F(HistoryTab, AnApplyLeavesMarksAndTheCsvFileIsKeptInConfigIni) {
               std::string::npos)
         << read_file("config.ini");
     start();
-    EXPECT_EQ(main->EditCsvFile->text(), "readings.csv");
+    EXPECT_EQ(main->history_tab.EditCsvFile->text(), "readings.csv");
     // Emptied, the key stays and says so.
-    main->EditCsvFile->setText("");
+    main->history_tab.EditCsvFile->setText("");
     main->close();
     EXPECT_NE(read_file("config.ini").find("\r\nCsvFile=\r\n"), std::string::npos);
 }

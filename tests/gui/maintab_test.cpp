@@ -57,8 +57,8 @@ class MainTab : public ::testing::Test {
         write_file("config.ini", "\r\n[Main]\r\nBoard=" +
                                      std::to_string(board < 0 ? profile.number : board) + "\r\n");
         main = std::make_unique<TMain>(prompts, std::vector<std::string>{});
-        main->ShowFsb(main->values_read.fsb);
-        main->FillMainTab();
+        main->main_tab.ShowFsb(main->values_read.fsb);
+        main->main_tab.FillMainTab();
         QObject::connect(main->StatusBar1, &QStatusBar::messageChanged,
                          [this](const QString& text) { statuses.push_back(text.toStdString()); });
         log_start = read_file("velmora.deb").size();
@@ -67,7 +67,7 @@ class MainTab : public ::testing::Test {
     // Pixels of the Vcore track bar in the red of its selection.
     int marked_pixels() {
         main->show();
-        const QImage bar = main->TrackBarVcore->grab().toImage();
+        const QImage bar = main->main_tab.TrackBarVcore->grab().toImage();
         int marked = 0;
         for (int y = 0; y < bar.height(); ++y)
             for (int x = 0; x < bar.width(); ++x)
@@ -89,23 +89,23 @@ class MainTab : public ::testing::Test {
 
 TEST_F(MainTab, FillMainTabShowsTheReadValuesWithinTheBoardsRanges) {
     start(*sim_profile(7));  // 1.075 - 2.2 V
-    EXPECT_EQ(main->LabelVCoreMax->text(), "2.200 V");
-    EXPECT_EQ(main->LabelVCoreMin->text(), "1.075 V");
-    EXPECT_EQ(main->TrackBarVcore->maximum(), 45);
-    EXPECT_EQ(main->UpDownVcore->maximum(), 45);
-    EXPECT_EQ(main->TrackBarVcore->property("selectionEnd").toInt(), 14);  // above 1.85 V
+    EXPECT_EQ(main->main_tab.LabelVCoreMax->text(), "2.200 V");
+    EXPECT_EQ(main->main_tab.LabelVCoreMin->text(), "1.075 V");
+    EXPECT_EQ(main->main_tab.TrackBarVcore->maximum(), 45);
+    EXPECT_EQ(main->main_tab.UpDownVcore->maximum(), 45);
+    EXPECT_EQ(main->main_tab.TrackBarVcore->property("selectionEnd").toInt(), 14);  // above 1.85 V
     EXPECT_GT(marked_pixels(), 0);
-    EXPECT_EQ(main->UpDownVcore->position(), 22);
-    EXPECT_EQ(main->EditVCore->text(), "1.650 V");
-    EXPECT_EQ(main->TrackBarVdimm->value(), 2);
-    EXPECT_EQ(main->EditVdimm->text(), "2.63 V");
-    EXPECT_EQ(main->LabelVdimmMax->text(), "2.90 V");
-    EXPECT_EQ(main->TrackBarVagp->value(), 3);
-    EXPECT_EQ(main->TrackBarVdd->maximum(), 2);
-    EXPECT_EQ(main->EditVdd->text(), "1.60 V");
-    EXPECT_EQ(main->TrackBarFSB->value(), 134);
-    EXPECT_EQ(main->EditFSB->text(), "166 MHz");
-    EXPECT_EQ(main->EditCPU->text(), "166 x 11 = 1826 MHz");
+    EXPECT_EQ(main->main_tab.UpDownVcore->position(), 22);
+    EXPECT_EQ(main->main_tab.EditVCore->text(), "1.650 V");
+    EXPECT_EQ(main->main_tab.TrackBarVdimm->value(), 2);
+    EXPECT_EQ(main->main_tab.EditVdimm->text(), "2.63 V");
+    EXPECT_EQ(main->main_tab.LabelVdimmMax->text(), "2.90 V");
+    EXPECT_EQ(main->main_tab.TrackBarVagp->value(), 3);
+    EXPECT_EQ(main->main_tab.TrackBarVdd->maximum(), 2);
+    EXPECT_EQ(main->main_tab.EditVdd->text(), "1.60 V");
+    EXPECT_EQ(main->main_tab.TrackBarFSB->value(), 134);
+    EXPECT_EQ(main->main_tab.EditFSB->text(), "166 MHz");
+    EXPECT_EQ(main->main_tab.EditCPU->text(), "166 x 11 = 1826 MHz");
     EXPECT_DOUBLE_EQ(main->values_selected.vcore, 1.65);
 }
 
@@ -113,38 +113,38 @@ TEST_F(MainTab, ABarThatStartsWhereTheReadVoltageIsStillShowsIt) {
     SimProfile low = *sim_profile(1);  // top 1.850 V: the form's position 24 is 1.250 V
     low.cpu_vid_code = 24;
     start(low);
-    EXPECT_EQ(main->EditVCore->text(), "1.250 V");
+    EXPECT_EQ(main->main_tab.EditVCore->text(), "1.250 V");
     EXPECT_EQ(marked_pixels(), 0);
-    EXPECT_EQ(main->GroupBoxVdd->title(), "Vdd disabled");
+    EXPECT_EQ(main->main_tab.GroupBoxVdd->title(), "Vdd disabled");
 }
 
 TEST_F(MainTab, TheControlsSelectWhatTheyShowInAnyLocale) {
     std::setlocale(LC_ALL, "de_DE.utf8");
     QLocale::setDefault(QLocale(QLocale::German));
     start(*sim_profile(7));
-    main->TrackBarVcore->setValue(20);
+    main->main_tab.TrackBarVcore->setValue(20);
     EXPECT_DOUBLE_EQ(main->values_selected.vcore, 1.7);
-    EXPECT_EQ(main->EditVCore->text(), "1.700 V");
-    main->UpDownVcore->step(true);  // upper arrow: one step higher
-    EXPECT_EQ(main->TrackBarVcore->value(), 19);
-    EXPECT_EQ(main->EditVCore->text(), "1.725 V");
-    main->TrackBarVdimm->setValue(0);
+    EXPECT_EQ(main->main_tab.EditVCore->text(), "1.700 V");
+    main->main_tab.UpDownVcore->step(true);  // upper arrow: one step higher
+    EXPECT_EQ(main->main_tab.TrackBarVcore->value(), 19);
+    EXPECT_EQ(main->main_tab.EditVCore->text(), "1.725 V");
+    main->main_tab.TrackBarVdimm->setValue(0);
     EXPECT_DOUBLE_EQ(main->values_selected.vdimm, 2.9);
-    EXPECT_EQ(main->EditVdimm->text(), "2.90 V");
+    EXPECT_EQ(main->main_tab.EditVdimm->text(), "2.90 V");
 
-    main->TrackBarFSB->setValue(100);
+    main->main_tab.TrackBarFSB->setValue(100);
     EXPECT_EQ(main->values_selected.fsb, 200);
-    EXPECT_EQ(main->EditFSB->text(), "200 MHz");
-    EXPECT_EQ(main->EditCPU->text(), "200 x 11 = 2200 MHz");
+    EXPECT_EQ(main->main_tab.EditFSB->text(), "200 MHz");
+    EXPECT_EQ(main->main_tab.EditCPU->text(), "200 x 11 = 2200 MHz");
     main->cpu_multiplier = 12.5;
-    main->ShowFsb(133);
-    EXPECT_EQ(main->EditCPU->text(), "133 x 12.5 = 1663 MHz");
-    main->TrackBarFSB->setValue(250);
-    EXPECT_EQ(main->EditFSB->text(), "50 MHz");
-    EXPECT_EQ(main->UpDownFSB->position(), 200);  // the arrows stop at 100 MHz
+    main->main_tab.ShowFsb(133);
+    EXPECT_EQ(main->main_tab.EditCPU->text(), "133 x 12.5 = 1663 MHz");
+    main->main_tab.TrackBarFSB->setValue(250);
+    EXPECT_EQ(main->main_tab.EditFSB->text(), "50 MHz");
+    EXPECT_EQ(main->main_tab.UpDownFSB->position(), 200);  // the arrows stop at 100 MHz
 
-    main->ComboBoxTrcd->setCurrentIndex(2);
-    main->RamChange(main->ComboBoxTrcd);
+    main->main_tab.ComboBoxTrcd->setCurrentIndex(2);
+    main->main_tab.RamChange(main->main_tab.ComboBoxTrcd);
     EXPECT_EQ(main->values_selected.trcd, 3);
     std::setlocale(LC_ALL, "C");
     QLocale::setDefault(QLocale::c());
@@ -152,9 +152,9 @@ TEST_F(MainTab, TheControlsSelectWhatTheyShowInAnyLocale) {
 
 TEST_F(MainTab, TheVcoreRisesBeforeTheClockAndFallsOnlyAfterIt) {
     start(*sim_profile(7));
-    main->TrackBarVcore->setValue(20);
-    main->TrackBarFSB->setValue(100);
-    main->Apply();
+    main->main_tab.TrackBarVcore->setValue(20);
+    main->main_tab.TrackBarFSB->setValue(100);
+    main->main_tab.Apply();
     EXPECT_EQ(new_log(),
               "VELMORA: Setting Vcore to 1.700 done\n"
               "NFORCE2: set_fsb(): Setting FSB to 200 done\nVELMORA: Setting FSB to 200 done\n");
@@ -163,9 +163,9 @@ TEST_F(MainTab, TheVcoreRisesBeforeTheClockAndFallsOnlyAfterIt) {
     EXPECT_EQ(machine->world().fsb_mhz, 200);
 
     log_start = read_file("velmora.deb").size();
-    main->ShowVcore(1.6);
-    main->ShowFsb(150);
-    main->Apply();
+    main->main_tab.ShowVcore(1.6);
+    main->main_tab.ShowFsb(150);
+    main->main_tab.Apply();
     EXPECT_EQ(new_log(),
               "NFORCE2: set_fsb(): Setting FSB to 150 done\nVELMORA: Setting FSB to 150 done\n"
               "VELMORA: Setting Vcore to 1.600 done\n");
@@ -176,20 +176,22 @@ TEST_F(MainTab, TheVcoreRisesBeforeTheClockAndFallsOnlyAfterIt) {
 
 TEST_F(MainTab, TableVoltagesAndTimingsAreWrittenAndUnchangedOnesAreNot) {
     start(*sim_profile(7));
-    main->ComboBoxTras->setCurrentIndex(10);  // the read timings, as the start-up shows them
-    main->ComboBoxTrcd->setCurrentIndex(4);
-    main->ComboBoxTrp->setCurrentIndex(6);
-    main->Apply();
+    main->main_tab.ComboBoxTras->setCurrentIndex(
+        10);  // the read timings, as the start-up shows them
+    main->main_tab.ComboBoxTrcd->setCurrentIndex(4);
+    main->main_tab.ComboBoxTrp->setCurrentIndex(6);
+    main->main_tab.Apply();
     EXPECT_EQ(new_log(), "");
     EXPECT_EQ(statuses, (Texts{"Apply new settings...", "Done."}));
     EXPECT_DOUBLE_EQ(machine->world().vcore, 1.65);
 
     statuses.clear();
-    for (QSlider* top : {main->TrackBarVdimm, main->TrackBarVagp, main->TrackBarVdd})
+    for (QSlider* top :
+         {main->main_tab.TrackBarVdimm, main->main_tab.TrackBarVagp, main->main_tab.TrackBarVdd})
         top->setValue(0);
-    main->ComboBoxTras->setCurrentIndex(6);
-    main->RamChange();
-    main->Apply();
+    main->main_tab.ComboBoxTras->setCurrentIndex(6);
+    main->main_tab.RamChange();
+    main->main_tab.Apply();
     const std::string log = new_log();
     const size_t vagp = log.find("VELMORA: Setting Vagp to 1.800 done\n");
     EXPECT_LT(log.find("VELMORA: Setting Vdimm to 2.900 done\n"), vagp);
@@ -206,18 +208,18 @@ TEST_F(MainTab, TableVoltagesAndTimingsAreWrittenAndUnchangedOnesAreNot) {
 
 TEST_F(MainTab, OnTheA7n8xNoToTheHighVcoreWarningEndsApplyAndYesGoesOn) {
     start(*sim_profile(2));
-    EXPECT_EQ(main->GroupBoxVdimm->title(), "Vdimm disabled");
-    EXPECT_FALSE(main->TrackBarVagp->isEnabled());
+    EXPECT_EQ(main->main_tab.GroupBoxVdimm->title(), "Vdimm disabled");
+    EXPECT_FALSE(main->main_tab.TrackBarVagp->isEnabled());
     main->values_selected.vdimm = 2.9;  // as a preset would: never sent to the board
-    main->ShowVcore(1.85);
-    main->Apply();
+    main->main_tab.ShowVcore(1.85);
+    main->main_tab.Apply();
     EXPECT_TRUE(prompts.questions.empty());
     EXPECT_EQ(new_log(), "VELMORA: Setting Vcore to 1.850 done\n");
 
-    main->ShowVcore(1.9);
-    main->ShowFsb(200);
+    main->main_tab.ShowVcore(1.9);
+    main->main_tab.ShowFsb(200);
     statuses.clear();
-    main->Apply();  // No
+    main->main_tab.Apply();  // No
     ASSERT_EQ(prompts.questions.size(), 1u);
     EXPECT_EQ(prompts.questions[0].caption, "High VCore warning");
     EXPECT_EQ(prompts.questions[0].text,
@@ -228,14 +230,14 @@ TEST_F(MainTab, OnTheA7n8xNoToTheHighVcoreWarningEndsApplyAndYesGoesOn) {
     EXPECT_EQ(main->values_applied.fsb, 166);
 
     prompts.answers = {true};
-    main->Apply();
+    main->main_tab.Apply();
     // The board has no add-on bits: the setter refuses, and the FSB does not rise on a
     // voltage that was not set, nor at the next Apply.
     EXPECT_EQ(main->last_setter_result, ERR_INVALID_VCORE);
     EXPECT_EQ(main->StatusBar1->currentMessage(), "ERROR: velmora -> Invalid VCore.");
     EXPECT_EQ(main->apply_failures, (Texts{"ERROR: velmora -> Invalid VCore.",
                                            "FSB not raised: the core voltage was not set."}));
-    main->Apply();
+    main->main_tab.Apply();
     const std::string refused =
         "VELMORA: set_vcore(): Doesn't have a vcoreadd value for 0.060\n"
         "VELMORA: Setting Vcore failed\nVELMORA: FSB not raised: the core voltage was not set\n";
@@ -256,8 +258,8 @@ TEST_F(MainTab, ApplyWritesOnlyWhatWasAskedForAndCanBeSet) {
     machine->world().faults.clear();
     start(*sim_profile(7), false);
     EXPECT_EQ(main->values_read.fsb, 40);
-    EXPECT_EQ(main->TrackBarFSB->value(), 250);
-    main->Apply();
+    EXPECT_EQ(main->main_tab.TrackBarFSB->value(), 250);
+    main->main_tab.Apply();
     EXPECT_EQ(new_log(), "");
     EXPECT_EQ(machine->world().fsb_mhz, 40);
 
@@ -269,7 +271,7 @@ TEST_F(MainTab, ApplyWritesOnlyWhatWasAskedForAndCanBeSet) {
         main->values_selected.tras = tras;
         main->values_selected.trp = trp;
         main->values_selected.vcore = 1.7;
-        main->Apply();
+        main->main_tab.Apply();
         EXPECT_EQ(new_log(), line);
         EXPECT_DOUBLE_EQ(machine->world().vcore, 1.65);
     }
@@ -283,27 +285,27 @@ TEST_F(MainTab, ApplyWritesOnlyWhatWasAskedForAndCanBeSet) {
     start(*sim_profile(2), true, 7);
     ASSERT_FALSE(prompts.messages.empty());
     EXPECT_EQ(prompts.messages.back(), "ATXP1 not found\nVoltage adjustments not working");
-    EXPECT_FALSE(main->GroupBoxVCore->isEnabled());
-    EXPECT_EQ(main->EditVCore->text(), "NA");
-    EXPECT_EQ(main->GroupBoxVdimm->title(), "Vdimm disabled");
+    EXPECT_FALSE(main->main_tab.GroupBoxVCore->isEnabled());
+    EXPECT_EQ(main->main_tab.EditVCore->text(), "NA");
+    EXPECT_EQ(main->main_tab.GroupBoxVdimm->title(), "Vdimm disabled");
     main->values_selected.vcore = 1.75;
     main->values_selected.fsb = 200;
-    main->Apply();
+    main->main_tab.Apply();
     EXPECT_EQ(main->StatusBar1->currentMessage(), "ERROR: velmora -> SMB write error.");
     EXPECT_EQ(machine->world().fsb_mhz, 166);
-    main->Reset();  // the chip stays missing without a new reading
+    main->main_tab.Reset();  // the chip stays missing without a new reading
     EXPECT_EQ(main->board.chip.address, 0);
 }
 
 TEST_F(MainTab, AFailedFsbLeavesItsTextAndIsNotRetriedUnasked) {
     start(*sim_profile(7));
     main->values_selected.fsb = 400;  // as "-f 400" would
-    main->Apply();
+    main->main_tab.Apply();
     EXPECT_EQ(new_log(),
               "NFORCE2: set_fsb(): FSB 400 out of range!\nVELMORA: Setting FSB failed!\n");
     EXPECT_EQ(main->StatusBar1->currentMessage(), "FSB setting failed, try another value.");
     EXPECT_EQ(main->apply_failures, Texts{"FSB setting failed, try another value."});
-    main->Apply();
+    main->main_tab.Apply();
     EXPECT_EQ(main->StatusBar1->currentMessage(), "Done.");
     EXPECT_TRUE(main->apply_failures.empty());
 }
@@ -312,9 +314,9 @@ TEST_F(MainTab, AFailedFsbLeavesItsTextAndIsNotRetriedUnasked) {
 // nothing, Yes sets it and the simulated board's regulator switches off.
 TEST_F(MainTab, TheRegulatorOffCodeIsSetOnlyWhenTheUserSaysYes) {
     start(*sim_profile(7));
-    main->ShowVcore(1.075);
-    EXPECT_EQ(main->EditVCore->text(), "1.075 V");
-    main->Apply();
+    main->main_tab.ShowVcore(1.075);
+    EXPECT_EQ(main->main_tab.EditVCore->text(), "1.075 V");
+    main->main_tab.Apply();
     ASSERT_EQ(prompts.questions.size(), 1u);
     EXPECT_EQ(prompts.questions[0].text,
               "VID code 11111 switches the core regulator off on most boards; the PC will stop. "
@@ -324,7 +326,7 @@ TEST_F(MainTab, TheRegulatorOffCodeIsSetOnlyWhenTheUserSaysYes) {
     EXPECT_DOUBLE_EQ(main->values_applied.vcore, 1.65);
 
     prompts.answers = {true};
-    main->Apply();
+    main->main_tab.Apply();
     EXPECT_TRUE(machine->world().stopped);
     EXPECT_EQ(machine->world().faults,
               Texts{"VID code 11111 switched the core regulator off: the PC stopped"});
@@ -369,8 +371,8 @@ TEST_F(MainTab, TheLoadReadsInEachOfItsColoursOnItsPanel) {
     start(*sim_profile(7));
     main->settings.max_load = 90;
     main->settings.min_load = 10;
-    const QColor panel = main->GroupBoxDisplay->palette().color(QPalette::Window);
-    EXPECT_TRUE(main->GroupBoxDisplay->autoFillBackground());
+    const QColor panel = main->main_tab.GroupBoxDisplay->palette().color(QPalette::Window);
+    EXPECT_TRUE(main->main_tab.GroupBoxDisplay->autoFillBackground());
     const struct {
         int load;
         QColor colour;
@@ -379,27 +381,28 @@ TEST_F(MainTab, TheLoadReadsInEachOfItsColoursOnItsPanel) {
         {95, QColor(255, 0, 0), 4.5}, {50, QColor(255, 255, 0), 4.5}, {5, QColor(0, 128, 0), 4.0}};
     for (const auto& c : cases) {
         cpu_load.store(c.load);
-        main->ShowLoad();
-        const QColor shown = main->DisplayLoad->palette().color(QPalette::WindowText);
+        main->main_tab.ShowLoad();
+        const QColor shown = main->main_tab.DisplayLoad->palette().color(QPalette::WindowText);
         EXPECT_EQ(shown, c.colour) << c.load;
         EXPECT_GE(contrast(shown, panel), c.least) << c.load;
-        EXPECT_EQ(main->DisplayLoad->palette().color(QPalette::Window), panel);
+        EXPECT_EQ(main->main_tab.DisplayLoad->palette().color(QPalette::Window), panel);
     }
     cpu_load.store(0);
-    EXPECT_GE(contrast(main->DisplayMhz->palette().color(QPalette::WindowText), panel), 4.5);
+    EXPECT_GE(contrast(main->main_tab.DisplayMhz->palette().color(QPalette::WindowText), panel),
+              4.5);
 }
 
 // The DFI boards' AGP bits add to the rail's 1.5 V: the bar shows the rail, highest on top, and
 // selects the table's own add-on value.
 TEST_F(MainTab, TheDfiAgpBarShowsTheRailWithItsHighestVoltageOnTop) {
     start(*sim_profile(4));
-    EXPECT_EQ(main->LabelVagpMax->text(), "1.90 V");
-    EXPECT_EQ(main->LabelVagpMin->text(), "1.50 V");
-    main->TrackBarVagp->setValue(0);
-    EXPECT_EQ(main->EditVagp->text(), "1.90 V");
+    EXPECT_EQ(main->main_tab.LabelVagpMax->text(), "1.90 V");
+    EXPECT_EQ(main->main_tab.LabelVagpMin->text(), "1.50 V");
+    main->main_tab.TrackBarVagp->setValue(0);
+    EXPECT_EQ(main->main_tab.EditVagp->text(), "1.90 V");
     EXPECT_DOUBLE_EQ(main->values_selected.vagp, 0.4);
-    main->TrackBarVagp->setValue(1);
-    EXPECT_EQ(main->EditVagp->text(), "1.50 V");
+    main->main_tab.TrackBarVagp->setValue(1);
+    EXPECT_EQ(main->main_tab.EditVagp->text(), "1.50 V");
     EXPECT_DOUBLE_EQ(main->values_selected.vagp, 0.0);
 }
 

@@ -49,12 +49,13 @@ class Presets : public ::testing::Test, protected WindowWorld {
     }
     Texts listed() const {
         Texts texts;
-        for (int i = 0; i < main->ComboBoxPreset->count(); ++i)
-            texts.push_back(main->ComboBoxPreset->itemText(i).toStdString());
+        for (int i = 0; i < main->autofsb_group.ComboBoxPreset->count(); ++i)
+            texts.push_back(main->autofsb_group.ComboBoxPreset->itemText(i).toStdString());
         return texts;
     }
     void select(const char* text) {
-        main->ComboBoxPreset->setCurrentIndex(main->ComboBoxPreset->findText(text));
+        main->autofsb_group.ComboBoxPreset->setCurrentIndex(
+            main->autofsb_group.ComboBoxPreset->findText(text));
     }
     std::string log() const { return read_file("velmora.deb"); }
     const SimWorld& world() { return machine->world(); }
@@ -67,7 +68,7 @@ class Presets : public ::testing::Test, protected WindowWorld {
 TEST_F(Presets, TheListStandsInFsbOrderAndTheTrayForcesItsEnds) {
     start("200:1.700:2.77\n99:1.600:2.63\n166:nan:2.70\n133:1.650:2.63\n");
     EXPECT_EQ(listed(), (Texts{"99:1.600:2.63", "133:1.650:2.63", "200:1.700:2.77"}));
-    EXPECT_EQ(main->ComboBoxPreset->currentIndex(), 0);
+    EXPECT_EQ(main->autofsb_group.ComboBoxPreset->currentIndex(), 0);
     EXPECT_NE(log().find("PRESETS: presets.ini line 166:nan:2.70 wrong syntax\n"),
               std::string::npos);
 
@@ -75,12 +76,12 @@ TEST_F(Presets, TheListStandsInFsbOrderAndTheTrayForcesItsEnds) {
         QAction* item;
         double fsb, vcore, vdimm;
         const char* text;
-    } forced[] = {{main->TrayForceMax, 200, 1.7, 2.77, "200:1.700:2.77"},
-                  {main->TrayForceMin, 99, 1.6, 2.63, "99:1.600:2.63"}};
+    } forced[] = {{main->tray.TrayForceMax, 200, 1.7, 2.77, "200:1.700:2.77"},
+                  {main->tray.TrayForceMin, 99, 1.6, 2.63, "99:1.600:2.63"}};
     for (const auto& f : forced) {
         statuses.clear();
         f.item->trigger();
-        EXPECT_EQ(main->ComboBoxPreset->currentText(), f.text);
+        EXPECT_EQ(main->autofsb_group.ComboBoxPreset->currentText(), f.text);
         EXPECT_DOUBLE_EQ(world().fsb_mhz, f.fsb) << f.text;
         EXPECT_DOUBLE_EQ(world().vcore, f.vcore) << f.text;
         EXPECT_DOUBLE_EQ(world().vdimm, f.vdimm) << f.text;
@@ -88,60 +89,61 @@ TEST_F(Presets, TheListStandsInFsbOrderAndTheTrayForcesItsEnds) {
         EXPECT_EQ(statuses.front(), std::string("Forcing ") + f.text);
         EXPECT_EQ(statuses.back(), "Done.");
         // The controls show what was applied, and nothing is left to apply.
-        EXPECT_EQ(main->EditFSB->text().toStdString(), std::to_string(int(f.fsb)) + " MHz");
+        EXPECT_EQ(main->main_tab.EditFSB->text().toStdString(),
+                  std::to_string(int(f.fsb)) + " MHz");
         EXPECT_EQ(main->values_selected.fsb, main->values_applied.fsb);
         EXPECT_DOUBLE_EQ(main->values_selected.vcore, main->values_applied.vcore);
         EXPECT_DOUBLE_EQ(main->values_selected.vdimm, main->values_applied.vdimm);
     }
     select("133:1.650:2.63");
-    main->ButtonPresetApply->click();
+    main->autofsb_group.ButtonPresetApply->click();
     EXPECT_DOUBLE_EQ(world().fsb_mhz, 133);
     EXPECT_TRUE(world().faults.empty());
 }
 
 TEST_F(Presets, AddAndDelRewriteTheFileAndTheList) {
     start("200:1.700:2.77\n");
-    main->ShowFsb(180);
-    main->ShowVcore(1.725);
-    main->ShowVdimm(2.9);
-    main->ButtonPresetAdd->click();
-    main->ShowFsb(90);
-    main->ButtonPresetAdd->click();
+    main->main_tab.ShowFsb(180);
+    main->main_tab.ShowVcore(1.725);
+    main->main_tab.ShowVdimm(2.9);
+    main->autofsb_group.ButtonPresetAdd->click();
+    main->main_tab.ShowFsb(90);
+    main->autofsb_group.ButtonPresetAdd->click();
     EXPECT_EQ(read_file("presets.ini"),
               "200:1.700:2.77\n180:1.725:2.90\n90:1.725:2.90\n");  // in the order added
     EXPECT_EQ(listed(), (Texts{"90:1.725:2.90", "180:1.725:2.90", "200:1.700:2.77"}));
     EXPECT_DOUBLE_EQ(world().fsb_mhz, 166);  // adding applies nothing
 
     select("180:1.725:2.90");
-    main->ButtonPresetDel->click();
+    main->autofsb_group.ButtonPresetDel->click();
     EXPECT_EQ(read_file("presets.ini"), "200:1.700:2.77\n90:1.725:2.90\n");
     EXPECT_EQ(listed(), (Texts{"90:1.725:2.90", "200:1.700:2.77"}));
-    main->ButtonPresetDel->click();  // the first entry, selected after the refill
-    main->ButtonPresetDel->click();
+    main->autofsb_group.ButtonPresetDel->click();  // the first entry, selected after the refill
+    main->autofsb_group.ButtonPresetDel->click();
     EXPECT_EQ(read_file("presets.ini"), "");
     EXPECT_TRUE(listed().empty());
 
     // Nothing to force: nothing applied, nothing selected that the controls do not show.
-    main->ShowFsb(180);
-    main->TrayForceMax->trigger();
+    main->main_tab.ShowFsb(180);
+    main->tray.TrayForceMax->trigger();
     EXPECT_EQ(main->values_selected.fsb, 180);
     EXPECT_DOUBLE_EQ(world().fsb_mhz, 166);
 }
 
 TEST_F(Presets, ARefusedPresetLeavesTheSelectionAsTheControlsShowIt) {
     start("150:0.900:2.63\n160:1.650:0.00\n");
-    main->ShowFsb(180);  // chosen, not yet applied
+    main->main_tab.ShowFsb(180);  // chosen, not yet applied
     const TMain::MainValues before = main->values_selected;
     const double vdimm = world().vdimm;
     for (const char* text : {"150:0.900:2.63", "160:1.650:0.00"}) {
         select(text);
-        main->ButtonPresetApply->click();
+        main->autofsb_group.ButtonPresetApply->click();
         EXPECT_DOUBLE_EQ(world().fsb_mhz, 166) << text;
         EXPECT_EQ(main->values_selected.fsb, before.fsb) << text;
         EXPECT_DOUBLE_EQ(main->values_selected.vcore, before.vcore) << text;
         EXPECT_DOUBLE_EQ(main->values_selected.vdimm, before.vdimm) << text;
     }
-    main->Apply();
+    main->main_tab.Apply();
     EXPECT_DOUBLE_EQ(world().fsb_mhz, 180);
     EXPECT_DOUBLE_EQ(world().vcore, 1.65);
     EXPECT_DOUBLE_EQ(world().vdimm, vdimm);

@@ -87,13 +87,13 @@ TEST_F(SensorCycle, ATickShowsTheReadingsTheLoadAndTheHintAndWritesOnlyWhenAsked
     const uint32_t writes = machine.port80().write_count();
     tick();
     EXPECT_EQ(machine.port80().write_count(), writes);  // neither Port80 nor FAN control on
-    const QString cpu = main->SensorTemp->text();
+    const QString cpu = main->main_tab.SensorTemp->text();
     EXPECT_TRUE(cpu.endsWith(" \u00B0C")) << cpu.toStdString();
-    EXPECT_EQ(main->DisplayMhz->text(), "1826");
-    EXPECT_EQ(main->TrayIcon1->toolTip(),
+    EXPECT_EQ(main->main_tab.DisplayMhz->text(), "1826");
+    EXPECT_EQ(main->tray.TrayIcon1->toolTip(),
               "CPU: " + QString::number(main->cpu_temperature) +
-                  " \u00B0C\nSYS:  " + main->SensorSysTemp->text() +
-                  "\nFSB: 166 MHz\nVCore: " + main->SensorVcore->text());
+                  " \u00B0C\nSYS:  " + main->main_tab.SensorSysTemp->text() +
+                  "\nFSB: 166 MHz\nVCore: " + main->main_tab.SensorVcore->text());
 
     // The load against the limits 90 and 10: on a limit the colour stays.
     const struct {
@@ -107,20 +107,21 @@ TEST_F(SensorCycle, ATickShowsTheReadingsTheLoadAndTheHintAndWritesOnlyWhenAsked
     for (const auto& l : loads) {
         cpu_load.store(l.load);
         tick();
-        EXPECT_EQ(main->DisplayLoad->text(), QString::number(l.load) + "%");
-        EXPECT_EQ(main->DisplayLoad->palette().color(QPalette::WindowText), l.color) << l.load;
+        EXPECT_EQ(main->main_tab.DisplayLoad->text(), QString::number(l.load) + "%");
+        EXPECT_EQ(main->main_tab.DisplayLoad->palette().color(QPalette::WindowText), l.color)
+            << l.load;
     }
 
     // The CPU temperature in two decimal digits on the POST display.
-    main->CheckBoxPort80->setChecked(true);
+    main->sensor_tab.CheckBoxPort80->setChecked(true);
     tick();
     const int t = main->cpu_temperature;
     EXPECT_EQ(machine.port80().last(), (t % 10) | ((t / 10) << 4)) << t;
     EXPECT_GT(machine.port80().write_count(), writes);
     // The SYS temperature when the list says so, a reading of its own.
-    main->ComboBoxPort80->setCurrentIndex(1);
+    main->sensor_tab.ComboBoxPort80->setCurrentIndex(1);
     tick();
-    const int sys = main->SensorSysTemp->text().section(' ', 0, 0).toInt();
+    const int sys = main->main_tab.SensorSysTemp->text().section(' ', 0, 0).toInt();
     ASSERT_NE(sys, t);
     EXPECT_EQ(machine.port80().last(), (sys % 10) | ((sys / 10) << 4)) << sys;
 }
@@ -129,15 +130,15 @@ TEST_F(SensorCycle, Timer1RunsOnlyWithAPeriodAndAPauseIsNoStandby) {
     write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n[Sensor]\r\nUpdate=0\r\n");
     start();
     EXPECT_FALSE(main->Timer1->isActive());
-    main->CSpinEditSensorUpdate->setValue(1);
+    main->sensor_tab.CSpinEditSensorUpdate->setValue(1);
     EXPECT_TRUE(main->Timer1->isActive());
-    EXPECT_EQ(main->CSpinEditSensorUpdate->singleStep(), 2);
+    EXPECT_EQ(main->sensor_tab.CSpinEditSensorUpdate->singleStep(), 2);
     tick();
-    main->CSpinEditSensorUpdate->setValue(0);
+    main->sensor_tab.CSpinEditSensorUpdate->setValue(0);
     EXPECT_FALSE(main->Timer1->isActive());
     clock.now += 300000;  // five minutes paused
-    main->CSpinEditSensorUpdate->setValue(3);
-    EXPECT_EQ(main->CSpinEditSensorUpdate->singleStep(), 1);
+    main->sensor_tab.CSpinEditSensorUpdate->setValue(3);
+    EXPECT_EQ(main->sensor_tab.CSpinEditSensorUpdate->singleStep(), 1);
     tick();
     tick();
     EXPECT_EQ(log().find("Standby"), std::string::npos) << log();
@@ -152,7 +153,8 @@ TEST_F(SensorCycle, Timer1RunsOnlyWithAPeriodAndAPauseIsNoStandby) {
 
     main->close();
     EXPECT_FALSE(main->Timer1->isActive());
-    main->CSpinEditSensorUpdate->setValue(5);  // nothing starts it again during the close
+    main->sensor_tab.CSpinEditSensorUpdate->setValue(
+        5);  // nothing starts it again during the close
     EXPECT_FALSE(main->Timer1->isActive());
 }
 
@@ -205,14 +207,14 @@ TEST_F(SensorCycle, ATemperaturePastItsLimitIsToldOnceAndArmedAgainThreeDegreesB
     write_file("config.ini",
                "\r\n[Main]\r\nBoard=7\r\n[Alarms]\r\nCpuLimit=300\r\nSysLimit=90\r\n");
     start();
-    EXPECT_EQ(main->CSpinEditCpuLimit->value(), 0);  // out of range: off, and said
+    EXPECT_EQ(main->sensor_tab.CSpinEditCpuLimit->value(), 0);  // out of range: off, and said
     EXPECT_NE(log().find("VELMORA: CpuLimit=300 in [Alarms] of config.ini out of range 0 to 127, "
                          "alarm off\n"),
               std::string::npos);
     tick();
     const int cpu = main->cpu_temperature;
     ASSERT_TRUE(main->cpu_temperature_known);
-    main->CSpinEditCpuLimit->setValue(cpu - 1);
+    main->sensor_tab.CSpinEditCpuLimit->setValue(cpu - 1);
     tick();
     tick();
     const std::string told = "ALARM: CPU temperature " + std::to_string(cpu) +
@@ -221,21 +223,21 @@ TEST_F(SensorCycle, ATemperaturePastItsLimitIsToldOnceAndArmedAgainThreeDegreesB
     EXPECT_EQ(count_in(log(), "ALARM: "), 1u) << log();
     EXPECT_NE(log().find(told), std::string::npos) << log();
     EXPECT_TRUE(main->StatusBar1->currentMessage().startsWith("CPU temperature"));
-    EXPECT_EQ(main->SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
-    main->CSpinEditCpuLimit->setValue(cpu + 2);  // 2 °C below: still raised
+    EXPECT_EQ(main->main_tab.SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
+    main->sensor_tab.CSpinEditCpuLimit->setValue(cpu + 2);  // 2 °C below: still raised
     tick();
-    EXPECT_EQ(main->SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
-    main->CSpinEditCpuLimit->setValue(cpu + 3);
+    EXPECT_EQ(main->main_tab.SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
+    main->sensor_tab.CSpinEditCpuLimit->setValue(cpu + 3);
     tick();
-    EXPECT_NE(main->SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
+    EXPECT_NE(main->main_tab.SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
     // Its twin: only the SYS limit is passed, and only SYS is told and red.
-    main->CSpinEditSysLimit->setValue(1);
+    main->sensor_tab.CSpinEditSysLimit->setValue(1);
     tick();
     EXPECT_EQ(count_in(log(), "ALARM: SYS temperature "), 1u) << log();
     EXPECT_NE(log().find(" \u00B0C passed its limit of 1 \u00B0C\n"), std::string::npos) << log();
     EXPECT_EQ(count_in(log(), "ALARM: "), 2u) << log();
-    EXPECT_EQ(main->SensorSysTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
-    EXPECT_NE(main->SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
+    EXPECT_EQ(main->main_tab.SensorSysTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
+    EXPECT_NE(main->main_tab.SensorTemp->palette().color(QPalette::Text), QColor(255, 0, 0));
     main->close();
     EXPECT_NE(read_file("config.ini")
                   .find("[Alarms]\r\nCpuLimit=" + std::to_string(cpu + 3) + "\r\nSysLimit=1\r\n"),

@@ -55,10 +55,10 @@ class SensorTab : public ::testing::Test, protected WindowWorld {
     }
     // The user picks a display item from the list.
     void choose_item(int item) {
-        main->ComboBoxSensorTyp->setCurrentIndex(item);
-        emit main->ComboBoxSensorTyp->activated(item);
+        main->sensor_tab.ComboBoxSensorTyp->setCurrentIndex(item);
+        emit main->sensor_tab.ComboBoxSensorTyp->activated(item);
     }
-    QString value() const { return main->SensorValue->text(); }
+    QString value() const { return main->sensor_tab.SensorValue->text(); }
     const Sensor& table_sensor(int i) const { return sensor_table().sensors[i]; }
 
     std::unique_ptr<SimMachine> machine;
@@ -85,13 +85,13 @@ TEST_F(SensorTab, ChoosingASensorMapsTheItemAndShowsTheRawReading) {
     EXPECT_EQ(input->maximum(), 2);
     EXPECT_TRUE(input->isEnabled());
     EXPECT_EQ(value(), QString::number(table_sensor(0).temperatures[1]));
-    EXPECT_EQ(main->SensorInfoName->text(), "W83627HF");
-    EXPECT_EQ(main->SensorInfoTemps->text() + main->SensorInfoVts->text() +
-                  main->SensorInfoFANs->text() + main->SensorInfoCTLs->text(),
+    EXPECT_EQ(main->sensor_tab.SensorInfoName->text(), "W83627HF");
+    EXPECT_EQ(main->sensor_tab.SensorInfoTemps->text() + main->sensor_tab.SensorInfoVts->text() +
+                  main->sensor_tab.SensorInfoFANs->text() + main->sensor_tab.SensorInfoCTLs->text(),
               "3734");
-    EXPECT_EQ(main->SensorTemp->text(), "NA");
+    EXPECT_EQ(main->main_tab.SensorTemp->text(), "NA");
     main->UpdateSensor(main->Timer1);
-    EXPECT_EQ(main->SensorTemp->text(),
+    EXPECT_EQ(main->main_tab.SensorTemp->text(),
               QString::number(table_sensor(0).temperatures[1]) + " \u00b0C");
 
     // "FAN2" on channel 1: the second fan's speed, as the main tab shows it.
@@ -99,7 +99,7 @@ TEST_F(SensorTab, ChoosingASensorMapsTheItemAndShowsTheRawReading) {
     EXPECT_EQ(input->maximum(), 2);
     EXPECT_EQ(input->value(), 1);
     EXPECT_EQ(value(), QString::number(table_sensor(0).fans[1]));
-    EXPECT_EQ(value(), main->SensorFan2->text());
+    EXPECT_EQ(value(), main->main_tab.SensorFan2->text());
 
     // VCore shows the converter count itself, never a scaled or localised voltage.
     choose_item(2);
@@ -120,8 +120,8 @@ TEST_F(SensorTab, ChoosingASensorMapsTheItemAndShowsTheRawReading) {
     EXPECT_EQ(input->maximum(), 0);
     EXPECT_EQ(main->sensor_map.type(0), SENSOR_NONE);
     EXPECT_EQ(main->sensor_map.channel(0), 1);
-    EXPECT_EQ(main->SensorInfoName->text(), "PORT80");
-    EXPECT_EQ(main->SensorInfoCTLs->text(), "1");
+    EXPECT_EQ(main->sensor_tab.SensorInfoName->text(), "PORT80");
+    EXPECT_EQ(main->sensor_tab.SensorInfoCTLs->text(), "1");
 }
 
 // Shuttle SN45G: no monitor chip, Port80 at index 0 and the BIOS's sensor at index 1.
@@ -138,7 +138,7 @@ TEST_F(SensorTab, AnUnmappedCpuItemOnASensorWithoutTemperaturesStaysUnmapped) {
     EXPECT_EQ(main->sensor_map.type(0), SENSOR_SMI);
     // The updates resume after a map change only with an update period.
     EXPECT_TRUE(main->Timer1->isActive());
-    main->CSpinEditSensorUpdate->setValue(0);
+    main->sensor_tab.CSpinEditSensorUpdate->setValue(0);
     choose_item(1);
     EXPECT_FALSE(main->Timer1->isActive());
 }
@@ -153,15 +153,16 @@ TEST_F(SensorTab, ControlsAreReadAndSetAndTheTabStartsAtControl0OfSensor0) {
     EXPECT_EQ(sensor->maximum(), 3);
     EXPECT_EQ(ctl->maximum(), 3);  // the W83627HF's four controls
     EXPECT_EQ(ctl_value->value(), table_sensor(0).controls[0].value);
-    EXPECT_EQ(main->LabelCTLdescr->text().toStdString(), table_sensor(0).controls[0].description);
+    EXPECT_EQ(main->sensor_tab.LabelCTLdescr->text().toStdString(),
+              table_sensor(0).controls[0].description);
 
     // The LM90's one control: its conversion rate, 12 is more than the chip takes.
     ctl_sensor->setValue(2);
     EXPECT_FALSE(ctl->isEnabled());
     EXPECT_TRUE(ctl_value->isEnabled());
-    EXPECT_TRUE(main->LabelCTLdescr->text().startsWith("Conversion rate"));
+    EXPECT_TRUE(main->sensor_tab.LabelCTLdescr->text().startsWith("Conversion rate"));
     ctl_value->setValue(12);
-    main->ButtonSetCTLvalue->click();
+    main->sensor_tab.ButtonSetCTLvalue->click();
     uint8_t rate = 0;
     ASSERT_TRUE(smbus_read_byte_checked(1, 0x4C, 0x04, rate));
     EXPECT_EQ(rate, 9);
@@ -173,10 +174,11 @@ TEST_F(SensorTab, ControlsAreReadAndSetAndTheTabStartsAtControl0OfSensor0) {
     ctl_sensor->setValue(0);
     ctl->setValue(3);
     show_tab();
-    EXPECT_EQ(main->ComboBoxSensorTyp->currentIndex(), 0);
+    EXPECT_EQ(main->sensor_tab.ComboBoxSensorTyp->currentIndex(), 0);
     EXPECT_EQ(ctl_sensor->value(), 0);
     EXPECT_EQ(ctl->value(), 0);
-    EXPECT_EQ(main->LabelCTLdescr->text().toStdString(), table_sensor(0).controls[0].description);
+    EXPECT_EQ(main->sensor_tab.LabelCTLdescr->text().toStdString(),
+              table_sensor(0).controls[0].description);
 }
 
 TEST_F(SensorTab, SensorsWithoutInputsOrControlsNeverGiveANegativeRangeOrAWrite) {
@@ -202,8 +204,8 @@ TEST_F(SensorTab, SensorsWithoutInputsOrControlsNeverGiveANegativeRangeOrAWrite)
     EXPECT_EQ(ctl->maximum(), 0);
     EXPECT_FALSE(ctl->isEnabled());
     EXPECT_FALSE(ctl_value->isEnabled());
-    EXPECT_EQ(main->LabelCTLdescr->text(), "");
-    main->ButtonSetCTLvalue->click();
+    EXPECT_EQ(main->sensor_tab.LabelCTLdescr->text(), "");
+    main->sensor_tab.ButtonSetCTLvalue->click();
     EXPECT_EQ(machine->port80().write_count(), writes);
 
     // A control number past the sensor's controls is neither shown nor set: the Port80
@@ -213,8 +215,8 @@ TEST_F(SensorTab, SensorsWithoutInputsOrControlsNeverGiveANegativeRangeOrAWrite)
     const uint8_t held = table_sensor(1).controls[0].value;
     ctl->setMaximum(5);
     ctl->setValue(5);
-    EXPECT_EQ(main->LabelCTLdescr->text(), "");
-    main->ButtonSetCTLvalue->click();
+    EXPECT_EQ(main->sensor_tab.LabelCTLdescr->text(), "");
+    main->sensor_tab.ButtonSetCTLvalue->click();
     EXPECT_EQ(machine->port80().write_count(), writes);
     EXPECT_EQ(table_sensor(1).controls[0].value, held);
 
@@ -228,9 +230,9 @@ TEST_F(SensorTab, SensorsWithoutInputsOrControlsNeverGiveANegativeRangeOrAWrite)
         EXPECT_FALSE(spin->isEnabled()) << spin->objectName().toStdString();
     }
     EXPECT_EQ(value(), "NA");
-    EXPECT_EQ(main->SensorInfoName->text(), "");
+    EXPECT_EQ(main->sensor_tab.SensorInfoName->text(), "");
     EXPECT_EQ(0, std::memcmp(before.bytes, main->sensor_map.bytes, sizeof before.bytes));
-    main->ButtonSetCTLvalue->click();
+    main->sensor_tab.ButtonSetCTLvalue->click();
     EXPECT_EQ(machine->port80().write_count(), writes);
 }
 

@@ -116,21 +116,22 @@ TEST_F(Lifecycle, StoredSettingsFillTheControlsAndAnUnknownSensorPairIsRefused) 
                "MinFSB=100\r\nMaxTemp=50\r\nDelayChange=2500\r\nDownMT=0\r\n\r\n[Sensor]\r\n"
                "Update=61\r\nPort80Type=7\r\n");
     auto main = start();
-    EXPECT_TRUE(main->CheckBoxReset->isChecked());
-    EXPECT_FALSE(main->CheckBoxTemp->isChecked());
-    EXPECT_EQ(main->EditMaxFSB->text(), "166 MHz");  // 400 is out of range: the running FSB
-    EXPECT_EQ(main->EditMinFSB->text(), "100 MHz");
-    EXPECT_EQ(main->CSpinEditMaxTemp->value(), 50);
-    EXPECT_EQ(main->ComboBoxDelayChange->currentIndex(), 2);
-    EXPECT_EQ(main->CSpinEditSensorUpdate->value(), 5);
+    EXPECT_TRUE(main->settings_tab.CheckBoxReset->isChecked());
+    EXPECT_FALSE(main->autofsb_group.CheckBoxTemp->isChecked());
+    EXPECT_EQ(main->autofsb_group.EditMaxFSB->text(),
+              "166 MHz");  // 400 is out of range: the running FSB
+    EXPECT_EQ(main->autofsb_group.EditMinFSB->text(), "100 MHz");
+    EXPECT_EQ(main->autofsb_group.CSpinEditMaxTemp->value(), 50);
+    EXPECT_EQ(main->autofsb_group.ComboBoxDelayChange->currentIndex(), 2);
+    EXPECT_EQ(main->sensor_tab.CSpinEditSensorUpdate->value(), 5);
     EXPECT_EQ(main->Timer1->interval(), 5000);
-    EXPECT_EQ(main->ComboBoxTras->currentText(), "11");
-    EXPECT_EQ(main->ComboBoxTrcd->currentText(), "5");
-    EXPECT_EQ(main->ComboBoxTrp->currentText(), "7");
-    EXPECT_EQ(main->ComboBoxPort80->currentIndex(), 0);
+    EXPECT_EQ(main->main_tab.ComboBoxTras->currentText(), "11");
+    EXPECT_EQ(main->main_tab.ComboBoxTrcd->currentText(), "5");
+    EXPECT_EQ(main->main_tab.ComboBoxTrp->currentText(), "7");
+    EXPECT_EQ(main->sensor_tab.ComboBoxPort80->currentIndex(), 0);
     EXPECT_NE(log().find("VELMORA: Port80Type 7 in config.ini unknown, using CPU\n"),
               std::string::npos);
-    main->CheckBoxReset->setChecked(false);
+    main->settings_tab.CheckBoxReset->setChecked(false);
     main->close();
     EXPECT_NE(read_file("config.ini").find("Port80Type=0\r\n"), std::string::npos);
 }
@@ -138,8 +139,8 @@ TEST_F(Lifecycle, StoredSettingsFillTheControlsAndAnUnknownSensorPairIsRefused) 
 TEST_F(Lifecycle, TheResetAtExitPutsTheStartValuesBack) {
     write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\nReset=1\r\n");
     auto main = start();
-    main->ShowFsb(200);
-    main->Apply();
+    main->main_tab.ShowFsb(200);
+    main->main_tab.Apply();
     ASSERT_DOUBLE_EQ(machine->world().fsb_mhz, 200.0);
     main->close();
     EXPECT_DOUBLE_EQ(machine->world().fsb_mhz, 166.0);
@@ -165,7 +166,7 @@ TEST_F(Lifecycle, AStoppedCommandLineLeavesNothingSelectedForALaterApply) {
     ASSERT_FALSE(prompts.messages.empty());
     EXPECT_EQ(prompts.messages.back(), "-s [VCORE]");
     EXPECT_EQ(main->values_selected.fsb, 166);
-    main->Apply();
+    main->main_tab.Apply();
     EXPECT_DOUBLE_EQ(machine->world().fsb_mhz, 166.0);
 }
 
@@ -173,7 +174,7 @@ TEST_F(Lifecycle, TheMultiplierFromTheCommandLineShowsInTheClockText) {
     write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
     auto main = start({"-m", "11.55555"});
     EXPECT_DOUBLE_EQ(main->cpu_multiplier, 11.55);
-    EXPECT_EQ(main->EditCPU->text(), "166 x 11.55 = 1917 MHz");
+    EXPECT_EQ(main->main_tab.EditCPU->text(), "166 x 11.55 = 1917 MHz");
     EXPECT_NE(log().find("VELMORA: Using multiplier from command-line: 11.550\n"),
               std::string::npos);
 }
@@ -185,14 +186,14 @@ namespace {
 TEST_F(Lifecycle, ResetBringsTheReadValuesBackWithoutWriting) {
     write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n\r\n[AutoFSB]\r\nMaxTemp=50\r\n");
     auto main = start();
-    main->TrackBarVcore->setValue(main->TrackBarVcore->value() - 4);  // 0.1 V up
-    main->CSpinEditMaxTemp->setValue(60);
+    main->main_tab.TrackBarVcore->setValue(main->main_tab.TrackBarVcore->value() - 4);  // 0.1 V up
+    main->autofsb_group.CSpinEditMaxTemp->setValue(60);
     ASSERT_NE(main->values_selected.vcore, main->values_read.vcore);
-    main->ButtonReset->click();
+    main->main_tab.ButtonReset->click();
     EXPECT_DOUBLE_EQ(main->values_selected.vcore, main->values_read.vcore);
-    EXPECT_EQ(main->EditVCore->text(), "1.650 V");
-    EXPECT_EQ(main->CSpinEditMaxTemp->value(), 50);  // the stored limit again
-    EXPECT_DOUBLE_EQ(machine->world().vcore, 1.65);  // nothing written
+    EXPECT_EQ(main->main_tab.EditVCore->text(), "1.650 V");
+    EXPECT_EQ(main->autofsb_group.CSpinEditMaxTemp->value(), 50);  // the stored limit again
+    EXPECT_DOUBLE_EQ(machine->world().vcore, 1.65);                // nothing written
 }
 
 }  // namespace
@@ -205,16 +206,16 @@ TEST_F(Lifecycle, AStoredValueReachesMemoryOnlyWhenItsSpinEditShowsAChange) {
         "\r\n[Main]\r\nBoard=7\r\n\r\n[AutoFSB]\r\nMaxTemp=22\r\nMaxLoad=20\r\nMinLoad=30\r\n"
         "MaxDelay=20\r\nMinDelay=30\r\n");
     auto main = start();
-    EXPECT_EQ(main->CSpinEditMaxTemp->value(), 25);
+    EXPECT_EQ(main->autofsb_group.CSpinEditMaxTemp->value(), 25);
     EXPECT_EQ(main->settings.max_temp, 25);  // the text changed from 45: taken back
-    EXPECT_EQ(main->CSpinEditMaxLoad->value(), 50);
+    EXPECT_EQ(main->autofsb_group.CSpinEditMaxLoad->value(), 50);
     EXPECT_EQ(main->settings.max_load, 20);  // shown as 50, which it already showed
     EXPECT_EQ(main->TimerAutoFSBmax->interval(), 20000);
     EXPECT_EQ(main->TimerAutoFSBmin->interval(), 30000);  // shown already, yet the timer's
 
     write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n\r\n[AutoFSB]\r\nMaxLoad=90\r\n");
     auto second = start();
-    EXPECT_EQ(second->CSpinEditMinLoad->maximum(), 85);
+    EXPECT_EQ(second->autofsb_group.CSpinEditMinLoad->maximum(), 85);
 }
 
 // Each control of the window that config.ini keeps, set to a value of its own, is found under
@@ -226,27 +227,27 @@ TEST_F(Lifecycle, EveryKeptControlReachesItsOwnKeyAtTheClose) {
         box->setChecked(!box->isChecked());
         return box->isChecked() ? 1 : 0;
     };
-    main->TrackBarFSB->setValue(300 - 181);
-    main->ButtonMaxFSB->click();
-    main->TrackBarFSB->setValue(300 - 151);
-    main->ButtonMinFSB->click();
-    main->CSpinEditMaxLoad->setValue(81);
-    main->CSpinEditMinLoad->setValue(21);
-    main->CSpinEditDelayMax->setValue(26);
-    main->CSpinEditDelayMin->setValue(41);
+    main->main_tab.TrackBarFSB->setValue(300 - 181);
+    main->autofsb_group.ButtonMaxFSB->click();
+    main->main_tab.TrackBarFSB->setValue(300 - 151);
+    main->autofsb_group.ButtonMinFSB->click();
+    main->autofsb_group.CSpinEditMaxLoad->setValue(81);
+    main->autofsb_group.CSpinEditMinLoad->setValue(21);
+    main->autofsb_group.CSpinEditDelayMax->setValue(26);
+    main->autofsb_group.CSpinEditDelayMin->setValue(41);
     EXPECT_EQ(main->TimerAutoFSBmax->interval(), 26000);  // and the timers take them
     EXPECT_EQ(main->TimerAutoFSBmin->interval(), 41000);
-    main->ComboBoxDelayChange->setCurrentIndex(2);
-    main->ComboBoxDelayChange->activated(2);  // as a choice in the list raises it
-    main->CSpinEditMaxTemp->setValue(51);
-    main->CSpinEditLoadUpdate->setValue(7);
-    main->CSpinEditSensorUpdate->setValue(3);
+    main->autofsb_group.ComboBoxDelayChange->setCurrentIndex(2);
+    main->autofsb_group.ComboBoxDelayChange->activated(2);  // as a choice in the list raises it
+    main->autofsb_group.CSpinEditMaxTemp->setValue(51);
+    main->settings_tab.CSpinEditLoadUpdate->setValue(7);
+    main->sensor_tab.CSpinEditSensorUpdate->setValue(3);
     EXPECT_EQ(main->Timer1->interval(), 3000);
-    main->ComboBoxPort80->setCurrentIndex(1);
-    main->CSpinEditCpuLimit->setValue(91);
-    main->CSpinEditSysLimit->setValue(61);
-    main->EditCsvFile->setText("readings.csv");
-    main->EditCsvFile->editingFinished();
+    main->sensor_tab.ComboBoxPort80->setCurrentIndex(1);
+    main->sensor_tab.CSpinEditCpuLimit->setValue(91);
+    main->sensor_tab.CSpinEditSysLimit->setValue(61);
+    main->history_tab.EditCsvFile->setText("readings.csv");
+    main->history_tab.EditCsvFile->editingFinished();
     const struct {
         const char* section;
         const char* key;
@@ -260,16 +261,16 @@ TEST_F(Lifecycle, EveryKeptControlReachesItsOwnKeyAtTheClose) {
         {"AutoFSB", "MinDelay", 41},
         {"AutoFSB", "DelayChange", 2500},
         {"AutoFSB", "MaxTemp", 51},
-        {"AutoFSB", "DownMT", flip(main->CheckBoxTemp)},
-        {"AutoFSB", "Enable", flip(main->CheckBoxAutoFSB)},
+        {"AutoFSB", "DownMT", flip(main->autofsb_group.CheckBoxTemp)},
+        {"AutoFSB", "Enable", flip(main->autofsb_group.CheckBoxAutoFSB)},
         {"Main", "LoadUpdate", 7},
-        {"Main", "Reset", flip(main->CheckBoxReset)},
-        {"Main", "Minimized", flip(main->CheckBoxMinimized)},
+        {"Main", "Reset", flip(main->settings_tab.CheckBoxReset)},
+        {"Main", "Minimized", flip(main->settings_tab.CheckBoxMinimized)},
         {"Sensor", "Update", 3},
-        {"Sensor", "Port80", flip(main->CheckBoxPort80)},
+        {"Sensor", "Port80", flip(main->sensor_tab.CheckBoxPort80)},
         {"Sensor", "Port80Type", 1},
-        {"AutoFAN", "Enable", flip(main->CheckBoxFANCtl)},
-        {"Chipset", "Load", flip(main->CheckBoxChipset)},
+        {"AutoFAN", "Enable", flip(main->autofan_group.CheckBoxFANCtl)},
+        {"Chipset", "Load", flip(main->chipset_tab.CheckBoxChipset)},
         {"Alarms", "CpuLimit", 91},
         {"Alarms", "SysLimit", 61},
     };
@@ -325,24 +326,24 @@ TEST_F(Lifecycle, EverySpinBoxEndReachesItsKeyAtTheClose) {
     const struct {
         const char* section;
         const char* key;
-        QSpinBox* TMain::*box;
+        const char* box;  // the spin box's object name
         int low, high;
     } boxes[] = {
-        {"AutoFSB", "MinLoad", &TMain::CSpinEditMinLoad, 5, 90},
-        {"AutoFSB", "MaxLoad", &TMain::CSpinEditMaxLoad, 10, 95},
-        {"AutoFSB", "MaxDelay", &TMain::CSpinEditDelayMax, 5, 90},
-        {"AutoFSB", "MinDelay", &TMain::CSpinEditDelayMin, 5, 90},
-        {"AutoFSB", "MaxTemp", &TMain::CSpinEditMaxTemp, 25, 65},
-        {"Main", "LoadUpdate", &TMain::CSpinEditLoadUpdate, 1, 60},
-        {"Sensor", "Update", &TMain::CSpinEditSensorUpdate, 0, 60},
-        {"Alarms", "CpuLimit", &TMain::CSpinEditCpuLimit, 0, 127},
-        {"Alarms", "SysLimit", &TMain::CSpinEditSysLimit, 0, 127},
+        {"AutoFSB", "MinLoad", "CSpinEditMinLoad", 5, 90},
+        {"AutoFSB", "MaxLoad", "CSpinEditMaxLoad", 10, 95},
+        {"AutoFSB", "MaxDelay", "CSpinEditDelayMax", 5, 90},
+        {"AutoFSB", "MinDelay", "CSpinEditDelayMin", 5, 90},
+        {"AutoFSB", "MaxTemp", "CSpinEditMaxTemp", 25, 65},
+        {"Main", "LoadUpdate", "CSpinEditLoadUpdate", 1, 60},
+        {"Sensor", "Update", "CSpinEditSensorUpdate", 0, 60},
+        {"Alarms", "CpuLimit", "CSpinEditCpuLimit", 0, 127},
+        {"Alarms", "SysLimit", "CSpinEditSysLimit", 0, 127},
     };
     for (bool high : {false, true}) {
         write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n\r\n[Alarms]\r\nCpuLimit=50\r\n");
         auto main = start();
         const auto move = [&](const auto& b) {  // past the end, as a held arrow key goes
-            (main.get()->*b.box)->setValue(high ? b.high + 1 : b.low - 1);
+            main->findChild<QSpinBox*>(b.box)->setValue(high ? b.high + 1 : b.low - 1);
         };
         if (high)
             std::for_each(std::rbegin(boxes), std::rend(boxes), move);

@@ -96,13 +96,13 @@ class Stepping : public ::testing::Test, protected WindowWorld {
 
 TEST_F(Stepping, ApplyOf166To200StepsWithTheWindowAnsweringAndAClosePromptlyEndsIt) {
     start("");
-    main->ShowFsb(200);
+    main->main_tab.ShowFsb(200);
     ASSERT_EQ(main->values_selected.fsb, 200);
-    main->Apply(main->ButtonApply);
+    main->main_tab.Apply(main->main_tab.ButtonApply);
     // The click returned with the walk under way and the controls of another action off.
     ASSERT_TRUE(steps().busy(Kind::Action));
-    EXPECT_FALSE(main->ButtonApply->isEnabled());
-    EXPECT_FALSE(main->ButtonPresetApply->isEnabled());
+    EXPECT_FALSE(main->main_tab.ButtonApply->isEnabled());
+    EXPECT_FALSE(main->autofsb_group.ButtonPresetApply->isEnabled());
     int steps_taken = 0;
     while (machine.world().fsb_mhz < 180.0) {
         EXPECT_LE(step(), 50u);
@@ -111,7 +111,7 @@ TEST_F(Stepping, ApplyOf166To200StepsWithTheWindowAnsweringAndAClosePromptlyEnds
             sensor_tick_between_steps(40.0 + steps_taken / 7);
     }
     EXPECT_EQ(status(), "FSB 180 \u2192 200 MHz");
-    EXPECT_NE(main->TrayIcon1->toolTip().toStdString().find("\nFSB 180 \u2192 200 MHz"),
+    EXPECT_NE(main->tray.TrayIcon1->toolTip().toStdString().find("\nFSB 180 \u2192 200 MHz"),
               std::string::npos);
 
     // The close waits for the step in progress only, then ends the program's work as usual.
@@ -134,10 +134,11 @@ TEST_F(Stepping, AnAutoFsbRunStepsAndEndsOnAHotReadingOrAnApplyAfterItsCurrentSt
         "Enable=1\r\nMinFSB=166\r\nMaxFSB=190\r\nDelayChange=1000\r\nMaxTemp=60\r\n"
         "\r\n[AutoFAN]\r\nEnable=1\r\n");
     cpu_load.store(95);
-    main->AutoFSB(main->TimerAutoFSBmax);  // arms
-    main->AutoFSB(main->TimerAutoFSBmax);  // starts the run: 1 MHz per step, 1 s apart
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);  // arms
+    main->autofsb_group.AutoFSB(
+        main->TimerAutoFSBmax);  // starts the run: 1 MHz per step, 1 s apart
     ASSERT_TRUE(main->autofsb_run_active);
-    EXPECT_TRUE(main->ButtonApply->isEnabled());  // Apply ends a run, so it stays on
+    EXPECT_TRUE(main->main_tab.ButtonApply->isEnabled());  // Apply ends a run, so it stays on
     int ticks = 0;
     while (machine.world().fsb_mhz < 177.0) {
         EXPECT_LE(step(), 50u);
@@ -146,7 +147,7 @@ TEST_F(Stepping, AnAutoFsbRunStepsAndEndsOnAHotReadingOrAnApplyAfterItsCurrentSt
         EXPECT_EQ(count(log(), "AUTOFAN: New speed for fan control 1"), fan_steps + 1);
         // The timers' ticks are skipped while the run steps.
         const size_t checks = log().size();
-        main->AutoFSB(main->TimerAutoFSBmin);
+        main->autofsb_group.AutoFSB(main->TimerAutoFSBmin);
         EXPECT_EQ(log().size(), checks);
     }
     EXPECT_EQ(status(), "FSB 177 \u2192 190 MHz");
@@ -164,12 +165,12 @@ TEST_F(Stepping, AnAutoFsbRunStepsAndEndsOnAHotReadingOrAnApplyAfterItsCurrentSt
     // Apply during a run: the run stops after its current step, then the Apply runs with the
     // FSB the run reached as applied (nothing selected differs, so it writes no FSB).
     sensor_tick_between_steps(45.0);
-    main->AutoFSB(main->TimerAutoFSBmax);
-    main->AutoFSB(main->TimerAutoFSBmax);
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
     ASSERT_TRUE(main->autofsb_run_active);
     step();
     step();
-    main->Apply(main->ButtonApply);
+    main->main_tab.Apply(main->main_tab.ButtonApply);
     while (steps().busy(Kind::Action))
         step();
     const int reached = main->values_applied.fsb;
@@ -184,8 +185,8 @@ TEST_F(Stepping, AnAutoFsbRunStepsAndEndsOnAHotReadingOrAnApplyAfterItsCurrentSt
 
     // A close during a run: it ends after the step in progress, its wait not cut, and the
     // close goes on.
-    main->AutoFSB(main->TimerAutoFSBmax);
-    main->AutoFSB(main->TimerAutoFSBmax);
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
     ASSERT_TRUE(main->autofsb_run_active);
     step();
     const uint32_t waited_before = std::accumulate(clock.sleeps.begin(), clock.sleeps.end(), 0u);
@@ -212,11 +213,11 @@ TEST_F(Stepping, OnTheLm90BoardsASensorTickReadsOneTransactionPerStep) {
         EXPECT_GE(steps_taken, 3) << profile;
         // Setting the board again reads it and finds its sensors, one transaction per step.
         main->PageControl1->setCurrentWidget(main->TabSheet3);
-        main->Button1->click();
-        EXPECT_FALSE(main->ButtonApply->isEnabled()) << profile;
+        main->settings_tab.Button1->click();
+        EXPECT_FALSE(main->main_tab.ButtonApply->isEnabled()) << profile;
         while (steps().busy_at_all())
             EXPECT_LE(step(), 50u) << profile;
-        EXPECT_TRUE(main->ButtonApply->isEnabled()) << profile;
+        EXPECT_TRUE(main->main_tab.ButtonApply->isEnabled()) << profile;
         EXPECT_EQ(main->PageControl1->currentWidget(), main->TabSheet1) << profile;
         main.reset();
         install_port_backend(&machine);
@@ -231,9 +232,9 @@ TEST_F(Stepping, AJobStartsAtALaterTurnAndKeepsThePortsThroughItsSequence) {
     install_port_backend(&dfi);
     write_file("sensormap.ini", read_file(VELMORA_SOURCE_DIR "/data/sensormap.ini"));
     start("", sim_profile(4)->number);
-    main->ShowVdd(1.7);
+    main->main_tab.ShowVdd(1.7);
     const size_t sleeps = clock.sleeps.size();
-    main->Apply(main->ButtonApply);
+    main->main_tab.Apply(main->main_tab.ButtonApply);
     EXPECT_EQ(clock.sleeps.size(), sleeps);  // nothing touched the board yet
     step();                                  // the first of its transactions
     main->UpdateSensor(main->Timer1);
@@ -254,8 +255,8 @@ TEST_F(Stepping, AJobStartsAtALaterTurnAndKeepsThePortsThroughItsSequence) {
 // before the clock shows the whole wait passed is armed again for the rest.
 TEST_F(Stepping, AStepGoesOnOnlyOnceTheClockShowsItsWholeWait) {
     start("");
-    main->ShowFsb(170);
-    main->Apply(main->ButtonApply);
+    main->main_tab.ShowFsb(170);
+    main->main_tab.Apply(main->main_tab.ButtonApply);
     const auto run_loop = [](int ms) {
         QEventLoop loop;
         QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -296,18 +297,18 @@ TEST_F(Stepping, EachKindOfJobEndsAtAWholeStepOnEachKindOfRequest) {
             step();
         switch (job) {
             case Job::Apply:
-                main->ShowFsb(190);
-                main->Apply(main->ButtonApply);
+                main->main_tab.ShowFsb(190);
+                main->main_tab.Apply(main->main_tab.ButtonApply);
                 break;
             case Job::AutoFsbRun:
-                main->CheckBoxAutoFSB->setChecked(true);
+                main->autofsb_group.CheckBoxAutoFSB->setChecked(true);
                 cpu_load.store(95);
-                main->AutoFSB(main->TimerAutoFSBmax);
-                main->AutoFSB(main->TimerAutoFSBmax);
+                main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
+                main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
                 break;
             case Job::BoardChange:
                 main->PageControl1->setCurrentWidget(main->TabSheet3);
-                main->Button1->click();
+                main->settings_tab.Button1->click();
                 break;
             case Job::SensorTick:
                 main->UpdateSensor(main->Timer1);
@@ -346,7 +347,7 @@ TEST_F(Stepping, EachKindOfJobEndsAtAWholeStepOnEachKindOfRequest) {
         EXPECT_EQ(text.find("failed"), std::string::npos) << what;
         if (end == End::Standby) {
             EXPECT_NE(text.find("VELMORA: Standby detected\n"), std::string::npos) << what;
-            EXPECT_TRUE(main->ButtonApply->isEnabled()) << what;
+            EXPECT_TRUE(main->main_tab.ButtonApply->isEnabled()) << what;
         } else {
             EXPECT_TRUE(main->closing_) << what;
             EXPECT_NE(read_file("config.ini").find("[Main]"), std::string::npos) << what;
@@ -370,12 +371,12 @@ TEST_F(Stepping, AJobThatThrowsEndsItsBusyStateAndIsToldWhatWentWrong) {
     } failing{machine};
     start("");
     install_port_backend(&failing);
-    main->ShowFsb(200);
-    main->Apply(main->ButtonApply);
+    main->main_tab.ShowFsb(200);
+    main->main_tab.Apply(main->main_tab.ButtonApply);
     while (steps().busy_at_all())
         step();
-    EXPECT_TRUE(main->ButtonApply->isEnabled());
-    EXPECT_TRUE(main->ButtonPresetApply->isEnabled());
+    EXPECT_TRUE(main->main_tab.ButtonApply->isEnabled());
+    EXPECT_TRUE(main->autofsb_group.ButtonPresetApply->isEnabled());
     EXPECT_EQ(fsb_walk_progress().target, 0);
     EXPECT_EQ(status(), "Hardware work failed: the bus went away");
     ASSERT_FALSE(prompts.messages.empty());
@@ -407,22 +408,22 @@ TEST_F(Stepping, AQuestionInsideApplyLetsNoOtherActionStart) {
     SimMachine a7n8x{*sim_profile(2)};
     install_port_backend(&a7n8x);
     start("MinFSB=166\r\nMaxFSB=180\r\n", sim_profile(2)->number);
-    main->CheckBoxAutoFSB->setChecked(true);
+    main->autofsb_group.CheckBoxAutoFSB->setChecked(true);
     cpu_load.store(95);
     size_t log_before = 0;
     prompts.while_asking = [&] {
         log_before = log().size();
-        main->AutoFSB(main->TimerAutoFSBmax);
-        main->AutoFSB(main->TimerAutoFSBmax);
-        main->Apply(main->ButtonApply);
-        main->ApplyPreset(main->TrayForceMax);
+        main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
+        main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
+        main->main_tab.Apply(main->main_tab.ButtonApply);
+        main->autofsb_group.ApplyPreset(main->tray.TrayForceMax);
         main->UpdateSensor(main->Timer1);
         while (steps().busy(Kind::Sensors))
             step();
         EXPECT_EQ(log().substr(log_before).find("AUTOFSB"), std::string::npos);
     };
-    main->ShowVcore(1.9);
-    main->Apply(main->ButtonApply);
+    main->main_tab.ShowVcore(1.9);
+    main->main_tab.Apply(main->main_tab.ButtonApply);
     while (steps().busy(Kind::Action))
         step();
     ASSERT_EQ(prompts.questions.size(), 1u);

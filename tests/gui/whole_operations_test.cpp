@@ -99,7 +99,7 @@ class WholeOperations : public ::testing::Test, protected WindowWorld {
         return done();
     }
     bool apply_and_wait() {
-        main->ButtonApply->click();
+        main->main_tab.ButtonApply->click();
         return run_until([this] { return !main->hardware_steps().busy(Kind::Action); }, 20000);
     }
     static uint64_t shortest_gap(const std::vector<uint64_t>& times) {
@@ -129,13 +129,13 @@ TEST_F(WholeOperations, SensorTicksNeverCutIntoTheApplysTransactionsOnTheLm90Boa
             const bool up = vcore_only ? i % 2 == 0 : (i / 3) % 2 == 0;
             switch (vcore_only ? 2 : i % 3) {
                 case 0:
-                    main->ShowVdd(up ? table_max(board.vdd) : table_min(board.vdd));
+                    main->main_tab.ShowVdd(up ? table_max(board.vdd) : table_min(board.vdd));
                     break;
                 case 1:
-                    main->ShowVdimm(up ? table_max(board.vdimm) : table_min(board.vdimm));
+                    main->main_tab.ShowVdimm(up ? table_max(board.vdimm) : table_min(board.vdimm));
                     break;
                 default:
-                    main->ShowVcore(up ? vcore + 0.025 : vcore);
+                    main->main_tab.ShowVcore(up ? vcore + 0.025 : vcore);
             }
             ASSERT_TRUE(apply_and_wait()) << profile;
             // The rails are exactly what was asked, none moved that was not.
@@ -167,8 +167,8 @@ TEST_F(WholeOperations, NoWaitBetweenStepsIsShorterThanTheHardwareNeeds) {
     TimedWrites timed{machine};
     start(machine, timed);
     const double vcore = main->values_applied.vcore;
-    main->ShowFsb(main->values_applied.fsb + 5);
-    main->ShowVcore(vcore + 0.125);
+    main->main_tab.ShowFsb(main->values_applied.fsb + 5);
+    main->main_tab.ShowVcore(vcore + 0.125);
     ASSERT_TRUE(apply_and_wait());
     EXPECT_EQ(main->StatusBar1->currentMessage().toStdString(), "Done.");
     ASSERT_EQ(timed.pll_steps.size(), 6u);  // the running clock, then five steps
@@ -180,8 +180,8 @@ TEST_F(WholeOperations, NoWaitBetweenStepsIsShorterThanTheHardwareNeeds) {
 
     // Down again, and the window closed while the VID steps: the codes keep their pace.
     timed.vid_writes.clear();
-    main->ShowVcore(vcore);
-    main->ButtonApply->click();
+    main->main_tab.ShowVcore(vcore);
+    main->main_tab.ButtonApply->click();
     ASSERT_TRUE(run_until([&] { return timed.vid_writes.size() >= 2; }, 5000));
     main->close();
     ASSERT_TRUE(run_until([this] { return !main->hardware_steps().busy_at_all(); }, 5000));
@@ -203,10 +203,10 @@ TEST_F(WholeOperations, AnAutoFsbRunWaitsItsWholeStepDelay) {
     TimedWrites timed{machine};
     write_file("sensormap.ini", read_file(VELMORA_SOURCE_DIR "/data/sensormap.ini"));
     start(machine, timed, "\r\n[AutoFSB]\r\nMinFSB=166\r\nMaxFSB=168\r\nDelayChange=1000\r\n");
-    main->CheckBoxAutoFSB->setChecked(true);
+    main->autofsb_group.CheckBoxAutoFSB->setChecked(true);
     cpu_load.store(95);
-    main->AutoFSB(main->TimerAutoFSBmax);  // arms
-    main->AutoFSB(main->TimerAutoFSBmax);  // runs
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);  // arms
+    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);  // runs
     ASSERT_TRUE(main->autofsb_run_active);
     ASSERT_TRUE(run_until([this] { return !main->autofsb_run_active; }, 10000));
     EXPECT_EQ(main->values_applied.fsb, 168);

@@ -264,10 +264,10 @@ TEST_F(Window, ControlsShowTheirFormTextsAndStates) {
         EXPECT_EQ(box->isChecked(), box->objectName() == "CheckBoxTemp")
             << qPrintable(box->objectName());
     for (QPushButton* button : main->findChildren<QPushButton*>())
-        EXPECT_EQ(button->font().bold(), button == main->ButtonApply)
+        EXPECT_EQ(button->font().bold(), button == main->main_tab.ButtonApply)
             << qPrintable(button->objectName());
-    EXPECT_EQ(main->DisplayMhz->font().pixelSize(), 24);
-    EXPECT_EQ(main->DisplayLoad->font().pixelSize(), 24);
+    EXPECT_EQ(main->main_tab.DisplayMhz->font().pixelSize(), 24);
+    EXPECT_EQ(main->main_tab.DisplayLoad->font().pixelSize(), 24);
 
     auto numbers = [](int last) {
         QStringList items;
@@ -408,20 +408,20 @@ TEST_F(Window,
                 n += QColor(image.pixel(x, y)).lightness() > 240 && qAlpha(image.pixel(x, y)) > 200;
         return n;
     };
-    EXPECT_EQ(white(main->TrayIcon1->icon()), 0);
+    EXPECT_EQ(white(main->tray.TrayIcon1->icon()), 0);
     EXPECT_GT(white(tray_icon_with_temperature(57)), 20);
 }
 
 TEST_F(Window, WithoutANotificationAreaMinimisingKeepsTheWindowReachable) {
     if (QSystemTrayIcon::isSystemTrayAvailable())
         GTEST_SKIP() << "this desktop has a notification area";
-    EXPECT_FALSE(main->ShowTrayIcon());
-    EXPECT_FALSE(main->TrayIcon1->isVisible());
+    EXPECT_FALSE(main->tray.ShowTrayIcon());
+    EXPECT_FALSE(main->tray.TrayIcon1->isVisible());
     main->show();
-    main->MinimizeToTray();
+    main->tray.MinimizeToTray();
     EXPECT_TRUE(main->isMinimized());
     EXPECT_TRUE(main->isVisible());
-    main->RestoreFromTray();
+    main->tray.RestoreFromTray();
     EXPECT_FALSE(main->isMinimized());
     EXPECT_TRUE(main->isVisible());
 }
@@ -530,7 +530,7 @@ TEST_F(Window, EveryEventReachesItsHandlerWithItsControlAsSender) {
     check(main->findChildren<QComboBox*>());
     check(main->findChildren<UpDown*>());
     check(main->findChildren<QTimer*>());
-    check(main->PopupMenu1->actions());
+    check(main->tray.PopupMenu1->actions());
     EXPECT_EQ(missing.join(' ').toStdString(), "");
 }
 
@@ -575,7 +575,7 @@ TEST_F(Window, CodeRaisesAHandlerOnlyWhereTheFormWouldToo) {
     // A tray item keeps its check mark for the handler to set: the handler toggles the mark once
     // per click; a mark Qt toggled as well would stay.
     raised.clear();
-    auto* autofan = main->TrayAutoFan;
+    auto* autofan = main->tray.TrayAutoFan;
     autofan->trigger();
     EXPECT_TRUE(autofan->isChecked());
     autofan->setChecked(false);  // code sets the mark without raising anything

@@ -116,10 +116,10 @@ void play_stress_run(TMain& window, SimMachine& machine, VirtualClock& clock) {
         machine.set_cpu_load(load / 100.0);
         cpu_load.store(load);
         if (t == kRaiseAt) {
-            if (window.TrackBarVcore->isEnabled())
-                window.ShowVcore(window.values_applied.vcore + 0.025);
-            window.ShowFsb(window.values_applied.fsb + 5);
-            window.Apply(window.ButtonApply);
+            if (window.main_tab.TrackBarVcore->isEnabled())
+                window.main_tab.ShowVcore(window.values_applied.vcore + 0.025);
+            window.main_tab.ShowFsb(window.values_applied.fsb + 5);
+            window.main_tab.Apply(window.main_tab.ButtonApply);
         }
         clock.advance(1000);
         window.UpdateSensor(window.Timer1);
@@ -249,8 +249,8 @@ int shoot_profile(const std::string& shown_dir, const fs::path& out_dir, int pro
         wait_ms(kSettleMs);
         // The update periods back to what a user starts with, as the pictures show them.
         const MainSettings defaults;
-        window.CSpinEditLoadUpdate->setValue(defaults.load_update);
-        window.CSpinEditSensorUpdate->setValue(defaults.update);
+        window.settings_tab.CSpinEditLoadUpdate->setValue(defaults.load_update);
+        window.sensor_tab.CSpinEditSensorUpdate->setValue(defaults.update);
         if (!ports.machine->world().faults.empty()) {
             std::fprintf(stderr, "velmora_screenshots: profile %d: the board recorded: %s\n",
                          profile, ports.machine->world().faults.front().c_str());
