@@ -165,106 +165,7 @@ QWidget* MainTab::Create() {
         grid->setRowStretch(row, 1);
     }
 
-    // AutoFSB limits and timing, and the presets it steps through.
-    window_.autofsb_group.GroupBoxLoad = form::group(sheet, "GroupBoxLoad", "AutoFSB");
-    window_.autofsb_group.EditMaxFSB = form::read_only_text(
-        window_.autofsb_group.GroupBoxLoad, "EditMaxFSB", "0", "Maximum FSB, set with trackbar");
-    window_.autofsb_group.EditMinFSB = form::read_only_text(
-        window_.autofsb_group.GroupBoxLoad, "EditMinFSB", "0", "Min. FSB, set with trackbar");
-    window_.autofsb_group.EditMaxFSB->setFixedWidth(kFsbRangeWidth);
-    window_.autofsb_group.EditMinFSB->setFixedWidth(kFsbRangeWidth);
-    window_.autofsb_group.ButtonMaxFSB =
-        form::button(window_.autofsb_group.GroupBoxLoad, "ButtonMaxFSB", "Max");
-    window_.autofsb_group.ButtonMinFSB =
-        form::button(window_.autofsb_group.GroupBoxLoad, "ButtonMinFSB", "Min");
-    window_.autofsb_group.CheckBoxAutoFSB =
-        form::check_box(window_.autofsb_group.GroupBoxLoad, "CheckBoxAutoFSB", "Enable");
-    window_.autofsb_group.CSpinEditMaxTemp =
-        form::spin_edit(window_.autofsb_group.GroupBoxLoad, "CSpinEditMaxTemp", 25, 65, 1, 45,
-                        "The FSB is not more increased if this temperature is "
-                        "reached");
-    window_.autofsb_group.CheckBoxTemp =
-        form::check_box(window_.autofsb_group.GroupBoxLoad, "CheckBoxTemp", "FSB down on MT",
-                        "Decreases the FSB if CPU temp > Max. temp");
-    window_.autofsb_group.CheckBoxTemp->setChecked(true);
-    window_.autofsb_group.ComboBoxDelayChange = form::fixed_list(
-        window_.autofsb_group.GroupBoxLoad, "ComboBoxDelayChange", {"Fast", "Medium", "Slow"},
-        "Sets how fast the FSB is increased or decreased");
-    window_.autofsb_group.CSpinEditDelayMax =
-        form::spin_edit(window_.autofsb_group.GroupBoxLoad, "CSpinEditDelayMax", 5, 90, 5, 15,
-                        "Delay until the FSB is increased");
-    window_.autofsb_group.CSpinEditDelayMin =
-        form::spin_edit(window_.autofsb_group.GroupBoxLoad, "CSpinEditDelayMin", 5, 90, 5, 30,
-                        "Delay until the FSB is decreased");
-    window_.autofsb_group.CSpinEditMaxLoad =
-        form::spin_edit(window_.autofsb_group.GroupBoxLoad, "CSpinEditMaxLoad", 50, 95, 5, 50,
-                        "The FSB is increased if this load is reached");
-    window_.autofsb_group.CSpinEditMinLoad =
-        form::spin_edit(window_.autofsb_group.GroupBoxLoad, "CSpinEditMinLoad", 5, 60, 5, 30,
-                        "The FSB is decreased if load < Min. Load");
-    window_.autofsb_group.ComboBoxPreset =
-        form::fixed_list(window_.autofsb_group.GroupBoxLoad, "ComboBoxPreset", {},
-                         "Add VCore presets with FSB and VCore trackbar");
-    window_.autofsb_group.ButtonPresetAdd =
-        form::button(window_.autofsb_group.GroupBoxLoad, "ButtonPresetAdd", "Add");
-    window_.autofsb_group.ButtonPresetDel =
-        form::button(window_.autofsb_group.GroupBoxLoad, "ButtonPresetDel", "Del");
-    window_.autofsb_group.ButtonPresetApply =
-        form::button(window_.autofsb_group.GroupBoxLoad, "ButtonPresetApply", "Apply");
-    for (QPushButton* small :
-         {window_.autofsb_group.ButtonMaxFSB, window_.autofsb_group.ButtonMinFSB,
-          window_.autofsb_group.ButtonPresetAdd, window_.autofsb_group.ButtonPresetDel,
-          window_.autofsb_group.ButtonPresetApply})
-        small->setFixedWidth(kSmallButtonWidth);
-    for (QSpinBox* spin :
-         {window_.autofsb_group.CSpinEditMaxTemp, window_.autofsb_group.CSpinEditDelayMax,
-          window_.autofsb_group.CSpinEditDelayMin, window_.autofsb_group.CSpinEditMaxLoad,
-          window_.autofsb_group.CSpinEditMinLoad})
-        spin->setFixedWidth(kSpinWidth);
-    {
-        auto* grid = new QGridLayout(window_.autofsb_group.GroupBoxLoad);
-        grid->setContentsMargins(6, 4, 6, 6);
-        grid->setVerticalSpacing(4);
-        grid->setHorizontalSpacing(6);
-        // Left: the FSB range taken from the track bar, and the switch.
-        grid->addWidget(window_.autofsb_group.ButtonMaxFSB, 0, 0);
-        grid->addWidget(window_.autofsb_group.EditMaxFSB, 0, 1);
-        grid->addWidget(window_.autofsb_group.ButtonMinFSB, 1, 0);
-        grid->addWidget(window_.autofsb_group.EditMinFSB, 1, 1);
-        grid->addWidget(window_.autofsb_group.CheckBoxAutoFSB, 2, 0, 1, 2);
-        // Middle: load limits and delays.
-        auto labelled = [grid](QWidget* control, const char* caption, int row, int column) {
-            grid->addWidget(form::caption_for(control, caption), row, column);
-            grid->addWidget(control, row, column + 1);
-        };
-        labelled(window_.autofsb_group.CSpinEditMaxLoad, "Max. Load", 0, 2);
-        labelled(window_.autofsb_group.CSpinEditMinLoad, "Min. Load", 1, 2);
-        labelled(window_.autofsb_group.CSpinEditDelayMax, "Delay (max)", 2, 2);
-        labelled(window_.autofsb_group.CSpinEditDelayMin, "Delay (min)", 3, 2);
-        // Right: temperature limit and the step speed.
-        labelled(window_.autofsb_group.CSpinEditMaxTemp, "Max. Temp", 0, 4);
-        grid->addWidget(window_.autofsb_group.CheckBoxTemp, 1, 4, 1, 2);
-        labelled(window_.autofsb_group.ComboBoxDelayChange, "Change delay", 2, 4);
-        // Bottom: the presets.
-        auto* presets = new QHBoxLayout;
-        presets->addWidget(form::caption_for(window_.autofsb_group.ComboBoxPreset, "Presets:"));
-        presets->addWidget(window_.autofsb_group.ComboBoxPreset, 1);
-        presets->addWidget(window_.autofsb_group.ButtonPresetAdd);
-        presets->addWidget(window_.autofsb_group.ButtonPresetDel);
-        presets->addWidget(window_.autofsb_group.ButtonPresetApply);
-        grid->addLayout(presets, 4, 0, 1, 6);
-        grid->setColumnStretch(3, 1);
-        // The keyboard goes down each column in turn, then along the presets.
-        form::keyboard_order(
-            {window_.autofsb_group.ButtonMaxFSB, window_.autofsb_group.EditMaxFSB,
-             window_.autofsb_group.ButtonMinFSB, window_.autofsb_group.EditMinFSB,
-             window_.autofsb_group.CheckBoxAutoFSB, window_.autofsb_group.CSpinEditMaxLoad,
-             window_.autofsb_group.CSpinEditMinLoad, window_.autofsb_group.CSpinEditDelayMax,
-             window_.autofsb_group.CSpinEditDelayMin, window_.autofsb_group.CSpinEditMaxTemp,
-             window_.autofsb_group.CheckBoxTemp, window_.autofsb_group.ComboBoxDelayChange,
-             window_.autofsb_group.ComboBoxPreset, window_.autofsb_group.ButtonPresetAdd,
-             window_.autofsb_group.ButtonPresetDel, window_.autofsb_group.ButtonPresetApply});
-    }
+    window_.autofsb_group.Create(sheet);
 
     // CPU clock and load in large digits, on a dark panel: the load's red, green and yellow
     // all read on black (on the light window yellow would not).
@@ -327,4 +228,87 @@ QWidget* MainTab::Create() {
     page->addLayout(top, 1);
     page->addLayout(bottom);
     return sheet;
+}
+
+// AutoFSB limits and timing, and the presets it steps through.
+QGroupBox* AutoFsbGroup::Create(QWidget* sheet) {
+    GroupBoxLoad = form::group(sheet, "GroupBoxLoad", "AutoFSB");
+    EditMaxFSB =
+        form::read_only_text(GroupBoxLoad, "EditMaxFSB", "0", "Maximum FSB, set with trackbar");
+    EditMinFSB =
+        form::read_only_text(GroupBoxLoad, "EditMinFSB", "0", "Min. FSB, set with trackbar");
+    EditMaxFSB->setFixedWidth(kFsbRangeWidth);
+    EditMinFSB->setFixedWidth(kFsbRangeWidth);
+    ButtonMaxFSB = form::button(GroupBoxLoad, "ButtonMaxFSB", "Max");
+    ButtonMinFSB = form::button(GroupBoxLoad, "ButtonMinFSB", "Min");
+    CheckBoxAutoFSB = form::check_box(GroupBoxLoad, "CheckBoxAutoFSB", "Enable");
+    CSpinEditMaxTemp = form::spin_edit(GroupBoxLoad, "CSpinEditMaxTemp", 25, 65, 1, 45,
+                                       "The FSB is not more increased if this temperature is "
+                                       "reached");
+    CheckBoxTemp = form::check_box(GroupBoxLoad, "CheckBoxTemp", "FSB down on MT",
+                                   "Decreases the FSB if CPU temp > Max. temp");
+    CheckBoxTemp->setChecked(true);
+    ComboBoxDelayChange =
+        form::fixed_list(GroupBoxLoad, "ComboBoxDelayChange", {"Fast", "Medium", "Slow"},
+                         "Sets how fast the FSB is increased or decreased");
+    CSpinEditDelayMax = form::spin_edit(GroupBoxLoad, "CSpinEditDelayMax", 5, 90, 5, 15,
+                                        "Delay until the FSB is increased");
+    CSpinEditDelayMin = form::spin_edit(GroupBoxLoad, "CSpinEditDelayMin", 5, 90, 5, 30,
+                                        "Delay until the FSB is decreased");
+    CSpinEditMaxLoad = form::spin_edit(GroupBoxLoad, "CSpinEditMaxLoad", 50, 95, 5, 50,
+                                       "The FSB is increased if this load is reached");
+    CSpinEditMinLoad = form::spin_edit(GroupBoxLoad, "CSpinEditMinLoad", 5, 60, 5, 30,
+                                       "The FSB is decreased if load < Min. Load");
+    ComboBoxPreset = form::fixed_list(GroupBoxLoad, "ComboBoxPreset", {},
+                                      "Add VCore presets with FSB and VCore trackbar");
+    ButtonPresetAdd = form::button(GroupBoxLoad, "ButtonPresetAdd", "Add");
+    ButtonPresetDel = form::button(GroupBoxLoad, "ButtonPresetDel", "Del");
+    ButtonPresetApply = form::button(GroupBoxLoad, "ButtonPresetApply", "Apply");
+    for (QPushButton* small :
+         {ButtonMaxFSB, ButtonMinFSB, ButtonPresetAdd, ButtonPresetDel, ButtonPresetApply})
+        small->setFixedWidth(kSmallButtonWidth);
+    for (QSpinBox* spin : {CSpinEditMaxTemp, CSpinEditDelayMax, CSpinEditDelayMin, CSpinEditMaxLoad,
+                           CSpinEditMinLoad})
+        spin->setFixedWidth(kSpinWidth);
+    {
+        auto* grid = new QGridLayout(GroupBoxLoad);
+        grid->setContentsMargins(6, 4, 6, 6);
+        grid->setVerticalSpacing(4);
+        grid->setHorizontalSpacing(6);
+        // Left: the FSB range taken from the track bar, and the switch.
+        grid->addWidget(ButtonMaxFSB, 0, 0);
+        grid->addWidget(EditMaxFSB, 0, 1);
+        grid->addWidget(ButtonMinFSB, 1, 0);
+        grid->addWidget(EditMinFSB, 1, 1);
+        grid->addWidget(CheckBoxAutoFSB, 2, 0, 1, 2);
+        // Middle: load limits and delays.
+        auto labelled = [grid](QWidget* control, const char* caption, int row, int column) {
+            grid->addWidget(form::caption_for(control, caption), row, column);
+            grid->addWidget(control, row, column + 1);
+        };
+        labelled(CSpinEditMaxLoad, "Max. Load", 0, 2);
+        labelled(CSpinEditMinLoad, "Min. Load", 1, 2);
+        labelled(CSpinEditDelayMax, "Delay (max)", 2, 2);
+        labelled(CSpinEditDelayMin, "Delay (min)", 3, 2);
+        // Right: temperature limit and the step speed.
+        labelled(CSpinEditMaxTemp, "Max. Temp", 0, 4);
+        grid->addWidget(CheckBoxTemp, 1, 4, 1, 2);
+        labelled(ComboBoxDelayChange, "Change delay", 2, 4);
+        // Bottom: the presets.
+        auto* presets = new QHBoxLayout;
+        presets->addWidget(form::caption_for(ComboBoxPreset, "Presets:"));
+        presets->addWidget(ComboBoxPreset, 1);
+        presets->addWidget(ButtonPresetAdd);
+        presets->addWidget(ButtonPresetDel);
+        presets->addWidget(ButtonPresetApply);
+        grid->addLayout(presets, 4, 0, 1, 6);
+        grid->setColumnStretch(3, 1);
+        // The keyboard goes down each column in turn, then along the presets.
+        form::keyboard_order({ButtonMaxFSB, EditMaxFSB, ButtonMinFSB, EditMinFSB, CheckBoxAutoFSB,
+                              CSpinEditMaxLoad, CSpinEditMinLoad, CSpinEditDelayMax,
+                              CSpinEditDelayMin, CSpinEditMaxTemp, CheckBoxTemp,
+                              ComboBoxDelayChange, ComboBoxPreset, ButtonPresetAdd, ButtonPresetDel,
+                              ButtonPresetApply});
+    }
+    return GroupBoxLoad;
 }

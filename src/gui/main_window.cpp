@@ -204,34 +204,6 @@ void TMain::FitToScreen(const QRect& room) {
     move(room.topLeft());
 }
 
-QWidget* SettingsTab::CreateAbout() {
-    auto* sheet = new QWidget;
-    sheet->setObjectName("TabSheet5");
-    auto* layout = new QVBoxLayout(sheet);
-    auto* name = new QLabel(QString("velmora ") + kVersionText, sheet);
-    QFont big = name->font();
-    big.setPointSize(14);
-    big.setBold(true);
-    name->setFont(big);
-    layout->addWidget(name);
-    layout->addWidget(new QLabel("For command-line options run: velmora -h", sheet));
-    LabelBoardSource = new QLabel(sheet);
-    LabelBoardSource->setObjectName("LabelBoardSource");
-    layout->addWidget(LabelBoardSource);
-    layout->addWidget(
-        new QLabel("A tuning and monitoring tool for nForce2 (Socket A) mainboards.", sheet));
-    Memo1 = new QPlainTextEdit(sheet);
-    Memo1->setObjectName("Memo1");
-    Memo1->setReadOnly(true);
-    Memo1->setPlainText(
-        "Thanks to everyone who read out registers on their own boards, sent in debug logs "
-        "and tested voltage tables: this tool is as good as your reports.\n\n"
-        "Settings live in config.ini and the debug log in velmora.deb, both in the working "
-        "directory. Please attach velmora.deb to every bug report.");
-    layout->addWidget(Memo1);
-    return sheet;
-}
-
 // Events and handlers. Every control event is wired in ConnectEvents to one handler method
 // of TMain, and every handler has the form
 //     void Handler(QObject* sender = nullptr);

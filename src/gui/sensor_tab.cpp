@@ -174,3 +174,14 @@ void SensorTab::SetSensorCTL(QObject* sender) {
         LabelCTLdescr->setText("");
     }
 }
+
+void SensorTab::SensorUpdateChange(QObject*) {
+    const int seconds = CSpinEditSensorUpdate->value();
+    if (seconds == 0) {
+        window_.StopSensorTimer();
+        return;
+    }
+    // From 1 or 2 the next step up is 3: a period of 2 seconds is not offered.
+    CSpinEditSensorUpdate->setSingleStep(seconds <= 2 ? 2 : 1);
+    window_.StartSensorTimer();
+}

@@ -106,65 +106,7 @@ QWidget* SensorTab::Create() {
         grid->setRowStretch(4, 1);
     }
 
-    // Automatic fan control: one entry per fan control, chosen by number.
-    window_.autofan_group.GroupBoxFan = form::group(sheet, "GroupBoxFan", "Auto fan control");
-    window_.autofan_group.CSpinEditCtlFAN = form::spin_edit(
-        window_.autofan_group.GroupBoxFan, "CSpinEditCtlFAN", 0, 3, 1, 0, "Fan control number");
-    window_.autofan_group.CSpinEditFanmin = form::spin_edit(
-        window_.autofan_group.GroupBoxFan, "CSpinEditFanmin", 0, 255, 1, 255, "Fan speed");
-    window_.autofan_group.CSpinEditFanmax = form::spin_edit(
-        window_.autofan_group.GroupBoxFan, "CSpinEditFanmax", 0, 255, 1, 255, "Fan speed");
-    window_.autofan_group.CSpinEditFanTmin =
-        form::spin_edit(window_.autofan_group.GroupBoxFan, "CSpinEditFanTmin", 0,
-                        window_.autofan_group.kFanTempMinTop, 1, 30, "estimated min. temp");
-    window_.autofan_group.CSpinEditFanTmax =
-        form::spin_edit(window_.autofan_group.GroupBoxFan, "CSpinEditFanTmax", 0,
-                        window_.autofan_group.kFanTempMaxTop, 1, 50, "estimated max. temp");
-    window_.autofan_group.CheckBoxFanEnable =
-        form::check_box(window_.autofan_group.GroupBoxFan, "CheckBoxFanEnable", "Enable");
-    window_.autofan_group.CheckBoxFanAA =
-        form::check_box(window_.autofan_group.GroupBoxFan, "CheckBoxFanAA", "Auto adjust",
-                        "Automatically adjusts min. and max. CPU temperature range");
-    window_.autofan_group.LabelFanDuty =
-        form::label(window_.autofan_group.GroupBoxFan, "LabelFanDuty", "255");
-    window_.autofan_group.ButtonFANSet =
-        form::button(window_.autofan_group.GroupBoxFan, "ButtonFANSet", "Set");
-    window_.autofan_group.CheckBoxFANCtl =
-        form::check_box(window_.autofan_group.GroupBoxFan, "CheckBoxFANCtl", "Enable FAN control");
-    for (QSpinBox* spin :
-         {window_.autofan_group.CSpinEditCtlFAN, window_.autofan_group.CSpinEditFanmin,
-          window_.autofan_group.CSpinEditFanmax, window_.autofan_group.CSpinEditFanTmin,
-          window_.autofan_group.CSpinEditFanTmax})
-        spin->setFixedWidth(kSpinWidth);
-    {
-        QGridLayout* grid = grid_of(window_.autofan_group.GroupBoxFan);
-        labelled(grid, window_.autofan_group.CSpinEditCtlFAN, "Control", 0);
-        grid->addWidget(window_.autofan_group.CheckBoxFanEnable, 0, 2, 1, 2);
-        grid->addWidget(new QLabel("min", window_.autofan_group.GroupBoxFan), 1, 1,
-                        Qt::AlignHCenter);
-        grid->addWidget(new QLabel("max", window_.autofan_group.GroupBoxFan), 1, 2,
-                        Qt::AlignHCenter);
-        grid->addWidget(form::caption_for(window_.autofan_group.CSpinEditFanmin, "Duty cycle"), 2,
-                        0);
-        grid->addWidget(window_.autofan_group.CSpinEditFanmin, 2, 1);
-        grid->addWidget(window_.autofan_group.CSpinEditFanmax, 2, 2);
-        grid->addWidget(form::caption_for(window_.autofan_group.CSpinEditFanTmin, "Temperature"), 3,
-                        0);
-        grid->addWidget(window_.autofan_group.CSpinEditFanTmin, 3, 1);
-        grid->addWidget(window_.autofan_group.CSpinEditFanTmax, 3, 2);
-        grid->addWidget(window_.autofan_group.CheckBoxFanAA, 4, 0, 1, 3);
-        labelled(grid, window_.autofan_group.LabelFanDuty, "Current:", 5);
-        grid->addWidget(window_.autofan_group.ButtonFANSet, 5, 2);
-        grid->addWidget(window_.autofan_group.CheckBoxFANCtl, 6, 0, 1, 4);
-        grid->setColumnStretch(3, 1);
-        grid->setRowStretch(7, 1);
-        form::keyboard_order(
-            {window_.autofan_group.CSpinEditCtlFAN, window_.autofan_group.CheckBoxFanEnable,
-             window_.autofan_group.CSpinEditFanmin, window_.autofan_group.CSpinEditFanmax,
-             window_.autofan_group.CSpinEditFanTmin, window_.autofan_group.CSpinEditFanTmax,
-             window_.autofan_group.CheckBoxFanAA, window_.autofan_group.ButtonFANSet,
-             window_.autofan_group.CheckBoxFANCtl});
-    }
+    window_.autofan_group.Create(sheet);
 
     GroupBoxSensorLimits = form::group(sheet, "GroupBoxSensorLimits", "Sensor limits");
     CSpinEditCpuLimit =
@@ -196,4 +138,49 @@ QWidget* SensorTab::Create() {
     page->setRowStretch(2, 1);
     page->setRowMinimumHeight(2, 40);
     return sheet;
+}
+
+// Automatic fan control: one entry per fan control, chosen by number.
+QGroupBox* AutoFanGroup::Create(QWidget* sheet) {
+    GroupBoxFan = form::group(sheet, "GroupBoxFan", "Auto fan control");
+    CSpinEditCtlFAN =
+        form::spin_edit(GroupBoxFan, "CSpinEditCtlFAN", 0, 3, 1, 0, "Fan control number");
+    CSpinEditFanmin = form::spin_edit(GroupBoxFan, "CSpinEditFanmin", 0, 255, 1, 255, "Fan speed");
+    CSpinEditFanmax = form::spin_edit(GroupBoxFan, "CSpinEditFanmax", 0, 255, 1, 255, "Fan speed");
+    CSpinEditFanTmin = form::spin_edit(GroupBoxFan, "CSpinEditFanTmin", 0, kFanTempMinTop, 1, 30,
+                                       "estimated min. temp");
+    CSpinEditFanTmax = form::spin_edit(GroupBoxFan, "CSpinEditFanTmax", 0, kFanTempMaxTop, 1, 50,
+                                       "estimated max. temp");
+    CheckBoxFanEnable = form::check_box(GroupBoxFan, "CheckBoxFanEnable", "Enable");
+    CheckBoxFanAA = form::check_box(GroupBoxFan, "CheckBoxFanAA", "Auto adjust",
+                                    "Automatically adjusts min. and max. CPU temperature range");
+    LabelFanDuty = form::label(GroupBoxFan, "LabelFanDuty", "255");
+    ButtonFANSet = form::button(GroupBoxFan, "ButtonFANSet", "Set");
+    CheckBoxFANCtl = form::check_box(GroupBoxFan, "CheckBoxFANCtl", "Enable FAN control");
+    for (QSpinBox* spin :
+         {CSpinEditCtlFAN, CSpinEditFanmin, CSpinEditFanmax, CSpinEditFanTmin, CSpinEditFanTmax})
+        spin->setFixedWidth(kSpinWidth);
+    {
+        QGridLayout* grid = grid_of(GroupBoxFan);
+        labelled(grid, CSpinEditCtlFAN, "Control", 0);
+        grid->addWidget(CheckBoxFanEnable, 0, 2, 1, 2);
+        grid->addWidget(new QLabel("min", GroupBoxFan), 1, 1, Qt::AlignHCenter);
+        grid->addWidget(new QLabel("max", GroupBoxFan), 1, 2, Qt::AlignHCenter);
+        grid->addWidget(form::caption_for(CSpinEditFanmin, "Duty cycle"), 2, 0);
+        grid->addWidget(CSpinEditFanmin, 2, 1);
+        grid->addWidget(CSpinEditFanmax, 2, 2);
+        grid->addWidget(form::caption_for(CSpinEditFanTmin, "Temperature"), 3, 0);
+        grid->addWidget(CSpinEditFanTmin, 3, 1);
+        grid->addWidget(CSpinEditFanTmax, 3, 2);
+        grid->addWidget(CheckBoxFanAA, 4, 0, 1, 3);
+        labelled(grid, LabelFanDuty, "Current:", 5);
+        grid->addWidget(ButtonFANSet, 5, 2);
+        grid->addWidget(CheckBoxFANCtl, 6, 0, 1, 4);
+        grid->setColumnStretch(3, 1);
+        grid->setRowStretch(7, 1);
+        form::keyboard_order({CSpinEditCtlFAN, CheckBoxFanEnable, CSpinEditFanmin, CSpinEditFanmax,
+                              CSpinEditFanTmin, CSpinEditFanTmax, CheckBoxFanAA, ButtonFANSet,
+                              CheckBoxFANCtl});
+    }
+    return GroupBoxFan;
 }

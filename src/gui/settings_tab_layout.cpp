@@ -6,11 +6,13 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "gui/form.h"
+#include "app/version.h"
 #include "gui/main_window.h"
 
 namespace {
@@ -60,5 +62,33 @@ QWidget* SettingsTab::Create() {
     page->addWidget(GroupBox1);
     page->addWidget(window_.history_tab.CreateCsvFileGroup(sheet));
     page->addStretch(1);
+    return sheet;
+}
+
+QWidget* SettingsTab::CreateAbout() {
+    auto* sheet = new QWidget;
+    sheet->setObjectName("TabSheet5");
+    auto* layout = new QVBoxLayout(sheet);
+    auto* name = new QLabel(QString("velmora ") + kVersionText, sheet);
+    QFont big = name->font();
+    big.setPointSize(14);
+    big.setBold(true);
+    name->setFont(big);
+    layout->addWidget(name);
+    layout->addWidget(new QLabel("For command-line options run: velmora -h", sheet));
+    LabelBoardSource = new QLabel(sheet);
+    LabelBoardSource->setObjectName("LabelBoardSource");
+    layout->addWidget(LabelBoardSource);
+    layout->addWidget(
+        new QLabel("A tuning and monitoring tool for nForce2 (Socket A) mainboards.", sheet));
+    Memo1 = new QPlainTextEdit(sheet);
+    Memo1->setObjectName("Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->setPlainText(
+        "Thanks to everyone who read out registers on their own boards, sent in debug logs "
+        "and tested voltage tables: this tool is as good as your reports.\n\n"
+        "Settings live in config.ini and the debug log in velmora.deb, both in the working "
+        "directory. Please attach velmora.deb to every bug report.");
+    layout->addWidget(Memo1);
     return sheet;
 }

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// AutoFSB in the window: the switch (check box and tray item) and the two timers that drive
-// the session's engine (app/autofsb_tick.cpp).
+// The AutoFSB group in the window: the switch (check box and tray item), the two timers that
+// drive the session's engine (app/autofsb_tick.cpp), and the limits and timing it takes from its
+// controls into memory (and so into config.ini at close).
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <initializer_list>
@@ -14,6 +18,13 @@
 #include "automation/autofsb.h"
 #include "gui/hardware_steps.h"
 #include "gui/main_window.h"
+#include "gui/qt_number_text.h"
+
+namespace {
+constexpr int kFsbOfPositionZero = 300;
+constexpr int kLoadGap = 5;                         // max and min load stay this far apart
+constexpr int32_t kStepDelays[] = {0, 1000, 2500};  // "Fast", "Medium", "Slow", in ms
+}  // namespace
 #include "gui/up_down.h"
 
 // A request to switch on is a click that leaves the box checked, or a tray click, while
@@ -129,4 +140,48 @@ bool TMain::EndAutoFsbRunFirst(std::function<void()> again) {
         return false;
     steps_->end_action(std::move(again));
     return true;
+}
+
+void AutoFsbGroup::SetFSBRange(QObject* sender) {
+    const int32_t fsb = kFsbOfPositionZero - window_.main_tab.TrackBarFSB->value();
+    if (sender == ButtonMaxFSB) {
+        window_.settings.max_fsb = fsb;
+        EditMaxFSB->setText(format_whole(fsb) + " MHz");
+        window_.StatusBar1->showMessage("AutoFSB: max. FSB changed");
+    } else if (sender == ButtonMinFSB) {
+        window_.settings.min_fsb = fsb;
+        EditMinFSB->setText(format_whole(fsb) + " MHz");
+        window_.StatusBar1->showMessage("AutoFSB: min. FSB changed");
+    }
+}
+
+void AutoFsbGroup::SetDelayChange(QObject* sender) {
+    if (sender == CSpinEditDelayMax) {
+        window_.settings.max_delay = CSpinEditDelayMax->value();
+        window_.TimerAutoFSBmax->setInterval(window_.settings.max_delay * 1000);
+    } else if (sender == CSpinEditDelayMin) {
+        window_.settings.min_delay = CSpinEditDelayMin->value();
+        window_.TimerAutoFSBmin->setInterval(window_.settings.min_delay * 1000);
+    } else if (sender == ComboBoxDelayChange) {
+        const int index = ComboBoxDelayChange->currentIndex();
+        if (index >= 0 && index < 3)
+            window_.settings.delay_change = kStepDelays[index];
+        window_.StatusBar1->showMessage("AutoFSB: FSB in-/decrease delay changed");
+    }
+}
+
+void AutoFsbGroup::SetAutoFSBload(QObject* sender) {
+    if (sender == CSpinEditMaxLoad) {
+        window_.settings.max_load = CSpinEditMaxLoad->value();
+        CSpinEditMinLoad->setMaximum(window_.settings.max_load - kLoadGap);
+        window_.StatusBar1->showMessage("AutoFSB: max. load changed");
+    } else if (sender == CSpinEditMinLoad) {
+        window_.settings.min_load = CSpinEditMinLoad->value();
+        CSpinEditMaxLoad->setMinimum(window_.settings.min_load + kLoadGap);
+        window_.StatusBar1->showMessage("AutoFSB: min load changed");
+    }
+}
+
+void AutoFsbGroup::MaxTempChange(QObject*) {
+    window_.settings.max_temp = CSpinEditMaxTemp->value();
 }
