@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The controls of the "Chipset" tab, named as in the form. chipset_tab_layout.cpp builds them;
-// TMain wires them to its handlers.
+// ChipsetTab (chipset_tab.h) owns them.
 #pragma once
 
 class QCheckBox;

@@ -205,7 +205,7 @@ void TMain::FitToScreen(const QRect& room) {
 }
 
 // Events and handlers. Every control event is wired in ConnectEvents to one handler method
-// of TMain, and every handler has the form
+// of the tab or group that owns the control (or of the window), and every handler has the form
 //     void Handler(QObject* sender = nullptr);
 // where sender is the control, timer, menu item or tab that raised the event, so a handler
 // that several controls share tells them apart by comparing sender with the members below

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// TMain, velmora's one window: a view of its session (app/session.h), made of the tabs'
-// controls (gui/*_controls.h), the timers and the tray icon.
+// TMain, velmora's one window: a view of its session (app/session.h), made of its tabs and
+// groups (main_tab.h, autofsb_group.h, sensor_tab.h, autofan_group.h, chipset_tab.h,
+// settings_tab.h, history_tab.h, tray.h), the status bar and the timers.
 //
 // Events and handlers: every control event is wired in ConnectEvents (main_window.cpp, which
-// lists how each kind of control raises its handler) to one handler method of the form
+// lists how each kind of control raises its handler) to one handler method, of the tab or group
+// that owns the control or of the window, of the form
 //     void Handler(QObject* sender = nullptr);
 // where sender is the control, timer, menu item or tab that raised the event, or nothing when
 // code calls the handler itself.

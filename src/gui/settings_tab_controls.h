@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The controls of the "Settings" and "About" tabs, named as in the form.
-// settings_tab_layout.cpp and main_window.cpp build them; TMain wires them to its handlers.
+// settings_tab_layout.cpp builds them; SettingsTab (settings_tab.h) owns them.
 #pragma once
 
 class QCheckBox;

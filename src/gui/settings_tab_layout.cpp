@@ -11,8 +11,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "gui/form.h"
 #include "app/version.h"
+#include "gui/form.h"
 #include "gui/main_window.h"
 
 namespace {

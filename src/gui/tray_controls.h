@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The tray icon and its pop-up menu, named as in the form. tray.cpp builds them; TMain wires
-// them to its handlers.
+// The tray icon and its pop-up menu, named as in the form. tray.cpp builds them; Tray (tray.h)
+// owns them.
 #pragma once
 
 #include <QIcon>
