@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/session.h"
 #include "diag/debuglog.h"
+#include "hw/stop_request.h"
 #include "platform/platform.h"
 
 bool Session::ParseCommandLine() {
@@ -50,4 +51,18 @@ bool Session::ParseCommandLine() {
 
 bool Session::FindOption(const std::string& option, size_t max_length, std::string& value) {
     return find_option(args_, option, max_length, value);
+}
+
+int Session::SettingRunExitCode() const {
+    const int stop = stop_requested();
+    return stop != 0 ? 128 + stop : apply_failures.empty() ? kExitApplied : kExitNotApplied;
+}
+
+bool Session::TakeMultiplierOption() {
+    std::string multiplier;
+    if (!FindOption("-m", 5, multiplier))
+        return false;
+    cpu_multiplier = decimal_to_double(multiplier);
+    debug_print("VELMORA: Using multiplier from command-line: %f\n", cpu_multiplier);
+    return true;
 }

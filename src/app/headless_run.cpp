@@ -1,17 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/headless_run.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "app/command_line.h"
-#include "app/instance.h"
 #include "app/long_options.h"
 #include "app/prompts.h"
 #include "app/session.h"
-#include "automation/presets_file.h"
 #include "diag/debuglog.h"
-#include "hw/stop_request.h"
 #include "platform/platform.h"
 
 namespace {
@@ -28,21 +24,12 @@ class HeadlessRun : private SessionView, public Session {
         : Session(prompts, *this, std::move(args), std::move(notes)) {}
 
     int Run() {
-        log_banner();
-        // A running copy would fight this one over the same chips.
-        if (is_already_running(instance_key())) {
-            log_already_running();
-            std::fprintf(stderr, "velmora: %s\n", already_running_text().c_str());
+        // The start is the window's, so that the log of the run is the same with a window or
+        // without one.
+        const Started started = Start();
+        if (started == Started::Ended)
             return 1;
-        }
-        if (!OpenPorts())
-            return 1;
-        LogBoardSource();
-        const bool with_board = ReadBoard(true);
-        // Read as the window's start reads them, so that the log of the run is the same with a
-        // window or without one.
-        if (with_board)
-            preset_load(kPresetFile);
+        const bool with_board = started == Started::WithBoard;
         if (has_flag(args_, "--read")) {
             ReadOut(with_board);
             return 0;
@@ -54,9 +41,7 @@ class HeadlessRun : private SessionView, public Session {
         }
         if (!ParseCommandLine())
             return kExitRefusedValue;
-        // A signal that came meanwhile ends the run as the signal would have.
-        const int stop = stop_requested();
-        return stop != 0 ? 128 + stop : apply_failures.empty() ? kExitApplied : kExitNotApplied;
+        return SettingRunExitCode();
     }
 
   private:
@@ -86,6 +71,11 @@ class HeadlessRun : private SessionView, public Session {
     void history_settings() override {}
     void history_started() override {}
     void history_changed() override {}
+    void show_board_source(const std::string&) override {}
+    void show_values() override {}
+    void show_presets() override {}
+    void stop_timers() override {}
+    bool reset_at_close() override { return false; }
     void keep_choices(SavedSettings&) override {}
     void show_fsb(int) override {}
     void show_vcore(double) override {}

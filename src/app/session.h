@@ -18,6 +18,7 @@
 
 #include "app/main_settings.h"
 #include "app/port_setup.h"
+#include "app/session_view.h"
 #include "automation/alarms.h"
 #include "automation/autofsb.h"
 #include "automation/history.h"
@@ -29,60 +30,6 @@
 
 class Prompts;
 struct AutoFanList;
-struct SensorFields;
-
-// What a sensor tick follows of the user's choices: the window's boxes, or the settings for a
-// run without a window.
-struct TickSwitches {
-    bool autofan = false;              // AutoFAN drives the fans
-    bool port80 = false;               // a temperature on the port-80h display
-    int port80_pair = 0;               // which: 0 CPU, 1 SYS
-    bool down_on_temperature = false;  // AutoFSB goes down at its maximum CPU temperature
-    int cpu_limit = 0, sys_limit = 0;  // the alarms' limits, °C; 0: off
-    int update_seconds = 0;            // the period of the ticks
-};
-
-// What a session tells its user while it works, and the one selection Apply reads at its end.
-class SessionView {
-  public:
-    virtual ~SessionView() = default;
-    // The status line now shows `text`.
-    virtual void show_status(const std::string& text) = 0;
-    // `text` is added to what the status line shows now.
-    virtual void append_status(const std::string& text) = 0;
-    // Whether auto-precharge is selected (read when Apply writes the chipset, at its end).
-    virtual bool auto_precharge_selected() = 0;
-    // Runs Apply as its button does; at the start, before the stepping, it ends before this
-    // returns.
-    virtual void apply() = 0;
-    // Whether AutoFSB runs now (its switch is on).
-    virtual bool autofsb_running() = 0;
-    // Whether an Apply, a preset or an AutoFSB run is stepping.
-    virtual bool action_running() = 0;
-
-    // The sensor tick (sensor_cycle.cpp): what it follows, and what it has to show.
-    virtual TickSwitches tick_switches() = 0;
-    // The port grant was lost under a read: get it back, or end the process.
-    virtual void port_access_lost() = 0;
-    virtual void show_readings(const SensorFields& fields) = 0;
-    // Alarm `item` (0 CPU, 1 SYS) passed its limit, told by `text`; or fell back below it.
-    virtual void show_alarm(int item, const std::string& text) = 0;
-    virtual void clear_alarm(int item) = 0;
-    // The clock, the load and the tray's hint after the readings.
-    virtual void show_tick() = 0;
-    // The history: its settings taken (once), its first sample coming, a sample or mark added.
-    virtual void history_settings() = 0;
-    virtual void history_started() = 0;
-    virtual void history_changed() = 0;
-
-    // The main tab's controls moved to a value AutoFSB set (their handlers select it).
-    virtual void show_fsb(int fsb) = 0;
-    virtual void show_vcore(double v) = 0;
-    virtual void show_vdimm(double v) = 0;
-
-    // The close: the user's choices that the view holds, into what is saved.
-    virtual void keep_choices(SavedSettings& saved) = 0;
-};
 
 class Session {
   public:
@@ -93,15 +40,32 @@ class Session {
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // The start (session_start.cpp). OpenPorts gets the ports granted as the system wants it
+    // The start every run takes, with a window or without (session_start.cpp): the banner, one
+    // copy only, the port grant, which board this is, the board and its values. Ended: the run
+    // ends here, and the process was told so.
+    enum class Started { Ended, WithBoard, WithoutBoard };
+    Started Start();
+    // The board, the settings and, when asked, the hardware's values read again, shown, and the
+    // presets loaded. True when a board is in use.
+    bool InitValues(bool read_hardware);
+    // The port grant back after a resume took it, and the values read again; without it the
+    // process ends.
+    void RegainPortAccess();
+    // True (logged) when the gap since the last tick says the machine slept.
+    bool StandbyDetected();
+    // Runs once, whichever way the run ends (session_close.cpp): the timers stopped, the settings
+    // saved, the fans and the port-80h display left safe, and, when asked, the values found at
+    // the start written back.
+    void Close();
+
+    // The start's parts. OpenPorts gets the ports granted as the system wants it
     // and passes the gates before the first SMBus transaction; false when the run ends.
     bool OpenPorts();
     // "Running on the real board." or which board is simulated; LogBoardSource logs it.
     std::string BoardSourceText() const;
     void LogBoardSource();
     // The board table, the board (kept, from config.ini or from the BIOS), the stored settings
-    // and, when asked, the values the hardware holds: the window's InitValues without its
-    // controls. True when a board is in use.
+    // and, when asked, the values the hardware holds. True when a board is in use.
     bool ReadBoard(bool read_hardware);
     // The stored settings, each replacing its default only when config.ini has it.
     void LoadSettings();
@@ -222,6 +186,11 @@ class Session {
     // Takes the setting options into the selected values and applies them; true when it did.
     bool ParseCommandLine();
     bool FindOption(const std::string& option, size_t max_length, std::string& value);
+    // How the setting run ends: a signal that came meanwhile as the signal would have, else
+    // whether every setting was applied.
+    int SettingRunExitCode() const;
+    // "-m 11.5": the CPU multiplier for the clock shown; true when the option was given.
+    bool TakeMultiplierOption();
 
   protected:
     void CheckAlarms(const TickSwitches& switches);

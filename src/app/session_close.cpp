@@ -1,12 +1,35 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// What the end of a session keeps: the settings and the sensor map, saved once.
+// The end of a session: the settings and the sensor map saved once, the fans and the port-80h
+// display left safe, and the values found at the start written back when asked.
 #include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/session.h"
+#include "diag/debuglog.h"
+#include "platform/clock.h"
 #include "sensors/sensor_map.h"
+
+namespace {
+constexpr uint32_t kResetPauseMs = 200;
+}  // namespace
+
+void Session::Close() {
+    if (closing_)
+        return;
+    closing_ = true;
+    // No tick may run inside the close's dialogs and undo the values it leaves.
+    view_.stop_timers();
+    SaveSettings();
+    LeaveSensorsSafe();
+    if (view_.reset_at_close()) {
+        debug_print("VELMORA: CloseFunc(): reseting all values\n");
+        current_clock().sleep_ms(kResetPauseMs);
+        InitValues(false);
+        view_.apply();
+    }
+}
 
 void Session::SaveSettings() {
     SavedSettings saved;

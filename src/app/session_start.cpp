@@ -2,6 +2,7 @@
 // The start of a session: the port grant, the board and the values it holds. The window and a
 // run without a window start the same way.
 #include <cerrno>
+#include <cstdio>
 
 #include "app/hardware_gate.h"
 #include "app/instance.h"
@@ -9,6 +10,7 @@
 #include "app/prompts.h"
 #include "app/session.h"
 #include "app/shipped_files.h"
+#include "automation/presets_file.h"
 #include "board/fsb.h"
 #include "board/vid_chip.h"
 #include "board/voltage.h"
@@ -18,10 +20,13 @@
 #include "hw/port_io.h"
 #include "platform/platform.h"
 #include "sensors/sensor_map.h"
+#include "sensors/standby.h"
 #include "support/configfile.h"
 
 namespace {
 constexpr const char* kConfigFile = "config.ini";
+// A gap between two ticks longer than this is a standby (the clock counts suspended time).
+constexpr uint32_t kStandbyGapSeconds = 120;
 const char* const kPortAccessRefused =
     "Direct access to the I/O ports was refused.\n"
     "velmora needs root rights or the capability CAP_SYS_RAWIO to reach the board's chips, "
@@ -35,6 +40,57 @@ const char* const kPortAccessMissing =
     "so velmora cannot reach the board's chips here, with root rights or without.\n"
     "velmora ends now; nothing was changed.";
 }  // namespace
+
+Session::Started Session::Start() {
+    log_banner();
+    // A running copy shows the key in its caption once it has a board; a second copy would
+    // fight it over the same chips.
+    if (is_already_running(instance_key())) {
+        log_already_running();
+        std::fprintf(stderr, "velmora: %s\n", already_running_text().c_str());
+        current_platform().exit_process(1);
+        return Started::Ended;
+    }
+    if (!OpenPorts())
+        return Started::Ended;
+    // Whoever looks at the window or the log must see when the board is only simulated.
+    LogBoardSource();
+    view_.show_board_source(BoardSourceText());
+    return InitValues(true) ? Started::WithBoard : Started::WithoutBoard;
+}
+
+bool Session::InitValues(bool read_hardware) {
+    if (!ReadBoard(read_hardware))
+        return false;
+    view_.show_values();
+    preset_load(kPresetFile);
+    view_.show_presets();
+    return true;
+}
+
+void Session::RegainPortAccess() {
+    std::string failure;
+    try {
+        failure = regain_port_access(&port_access_result);
+        if (failure.empty()) {
+            debug_print("VELMORA: Re-init GiveIO after standby done.\n");
+            InitValues(true);
+            return;
+        }
+    } catch (const PortAccessLost&) {
+        failure = "I/O port access lost";
+    }
+    debug_print("VELMORA: Re-init GiveIO after standby failed.\n");
+    prompts_.show_refusal(failure);
+    current_platform().exit_process(1);
+}
+
+bool Session::StandbyDetected() {
+    if (!standby_detect(kStandbyGapSeconds))
+        return false;
+    debug_print("VELMORA: Standby detected\n");
+    return true;
+}
 
 bool Session::OpenPorts() {
     if (is_windows_nt()) {

@@ -28,8 +28,7 @@ class AutoFsbGroup : public AutoFsbGroupControls {
     void RemovePreset(QObject* sender = nullptr);
     void ApplyPreset(QObject* sender = nullptr);
 
-    // The presets: the start-up's reading of presets.ini, and the list in FSB order.
-    void LoadPresets();
+    // The presets in the list, in FSB order.
     void FillPresetList();
     // The FSB of the selected list entry, or -1 when none is selected.
     int SelectedPresetFSB();

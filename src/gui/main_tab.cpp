@@ -372,7 +372,10 @@ bool TMain::auto_precharge_selected() {
     return main_tab.CheckBoxAutoPC->isChecked();
 }
 
+// At the close the window is going: the values go back to their end before it does.
 void TMain::apply() {
+    if (closing_)
+        steps_->set_stepping(false);
     main_tab.Apply();
 }
 

@@ -78,8 +78,6 @@ class TMain : public QMainWindow, private SessionView, public Session {
     QTimer* TimerAutoFSBmax = nullptr;
     QTimer* TimerAutoFSBmin = nullptr;
 
-    // (Re)reads settings and, when asked, the hardware's values. True when a board is in use.
-    bool InitValues(bool read_hardware);
     // (Re)starts the periodic services once a board is in use.
     void StartServices();
 
@@ -127,18 +125,21 @@ class TMain : public QMainWindow, private SessionView, public Session {
     }
     void TabShown(int index);
     void Startup();
-    void AnnounceBoardSource();
     void ShowWithoutBoard();
     // The loaded settings in their controls, in the order their change handlers need.
     void ShowSettings();
     void DetectSensors();
     // One tick of the update cycle, and what it does when the port grant was lost.
     void SensorTick(QObject* sender);
-    void RegainPortAccess();
     void HardwareJobFailed(std::exception_ptr failure);
 
     // What the session tells the window (startup.cpp, main_tab.cpp, sensor_update.cpp,
     // alarms_handlers.cpp, history_tab.cpp, shutdown.cpp, autofsb_group.cpp).
+    void show_board_source(const std::string& text) override;
+    void show_values() override;
+    void show_presets() override;
+    void stop_timers() override;
+    bool reset_at_close() override;
     void show_status(const std::string& text) override;
     void append_status(const std::string& text) override;
     bool auto_precharge_selected() override;

@@ -21,11 +21,6 @@ constexpr int kFsbTextLength = 18;
 
 }  // namespace
 
-void AutoFsbGroup::LoadPresets() {
-    preset_load(kPresetFile);
-    FillPresetList();
-}
-
 // Listed by FSB, lowest first, whatever order the store keeps: the first and the last entry
 // are the minimum and the maximum the tray forces, also for two-digit FSBs.
 void AutoFsbGroup::FillPresetList() {

@@ -26,11 +26,6 @@
 #include "sensors/sensor_display.h"
 #include "sensors/standby.h"
 
-namespace {
-// A gap between two ticks longer than this is a standby (the clock counts suspended time).
-constexpr uint32_t kStandbyGapSeconds = 120;
-}  // namespace
-
 void TMain::DetectSensors() {
     if (FindSensors()) {
         UpdateSensor(nullptr);
@@ -60,8 +55,7 @@ void TMain::UpdateSensor(QObject* sender) {
 }
 
 void TMain::SensorTick(QObject* sender) {
-    if (standby_detect(kStandbyGapSeconds)) {
-        debug_print("VELMORA: Standby detected\n");
+    if (StandbyDetected()) {
         // An action stepping when the machine slept ends first: its values would otherwise
         // be read again under it.
         if (steps_->busy(HardwareSteps::Kind::Action))
@@ -98,24 +92,6 @@ void TMain::show_tick() {
     main_tab.DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
     main_tab.ShowLoad();
     tray.ShowTrayHint();
-}
-
-// Ports granted again after a resume took them; without them the program cannot go on.
-void TMain::RegainPortAccess() {
-    std::string failure;
-    try {
-        failure = regain_port_access(&port_access_result);
-        if (failure.empty()) {
-            debug_print("VELMORA: Re-init GiveIO after standby done.\n");
-            InitValues(true);
-            return;
-        }
-    } catch (const PortAccessLost&) {
-        failure = "I/O port access lost";
-    }
-    debug_print("VELMORA: Re-init GiveIO after standby failed.\n");
-    prompts_.show_refusal(failure);
-    current_platform().exit_process(1);
 }
 
 // The load, coloured against the AutoFSB limits: red above the maximum, green below the

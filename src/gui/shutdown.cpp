@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// How a run ends: the settings are saved and, when asked, the values found at start-up are
-// written back to the board.
+// The window's close (Session::Close runs it) and Reset: the timers stop, the choices its boxes
+// hold are saved, and the values found at start-up go back into the controls.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -8,14 +8,8 @@
 #include <QTimer>
 
 #include "app/main_settings.h"
-#include "diag/debuglog.h"
 #include "gui/hardware_steps.h"
 #include "gui/main_window.h"
-#include "platform/clock.h"
-
-namespace {
-constexpr uint32_t kResetPauseMs = 200;
-}
 
 // The choices the window's boxes hold, into what the close saves.
 void TMain::keep_choices(SavedSettings& saved) {
@@ -37,24 +31,18 @@ void TMain::keep_choices(SavedSettings& saved) {
 }
 
 // Runs once, whichever way the window is closed (close box, Exit, tray menu, end of session).
-void TMain::CloseFunc(QObject* sender) {
-    if (closing_)
-        return;
-    closing_ = true;
-    // No tick may run inside the close's dialogs and undo the values it leaves.
+void TMain::CloseFunc(QObject*) {
+    Close();
+}
+
+void TMain::stop_timers() {
     StopSensorTimer();
     TimerAutoFSBmax->stop();
     TimerAutoFSBmin->stop();
-    SaveSettings();
-    LeaveSensorsSafe();
-    if (settings_tab.CheckBoxReset->isChecked()) {
-        debug_print("VELMORA: CloseFunc(): reseting all values\n");
-        // The window is going: the values go back to their end before it does.
-        steps_->set_stepping(false);
-        current_clock().sleep_ms(kResetPauseMs);
-        InitValues(false);
-        main_tab.Apply(sender);
-    }
+}
+
+bool TMain::reset_at_close() {
+    return settings_tab.CheckBoxReset->isChecked();
 }
 
 void TMain::Exit(QObject*) {

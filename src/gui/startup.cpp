@@ -28,24 +28,12 @@
 #include "platform/platform.h"
 
 void TMain::Startup() {
-    log_banner();
-
-    // A running copy shows the key in its caption once it has a board; a second copy would
-    // fight it over the same chips.
-    if (is_already_running(instance_key())) {
-        log_already_running();
-        std::fprintf(stderr, "velmora: %s\n", already_running_text().c_str());
-        current_platform().exit_process(1);
+    const Started started = Start();
+    if (started == Started::Ended)
         return;
-    }
-
-    if (!OpenPorts())
-        return;
-    AnnounceBoardSource();
-
     // A read-out prints what the start read and ends before anything could be written.
     const bool read_out = has_flag(args_, "--read");
-    if (InitValues(true)) {
+    if (started == Started::WithBoard) {
         if (read_out) {
             ReadOut(true);
             return;
@@ -65,26 +53,25 @@ void TMain::Startup() {
     command_line_consumed = true;
 }
 
-// Whoever looks at the window or the log must see when the board is only simulated.
-void TMain::AnnounceBoardSource() {
-    LogBoardSource();
-    const QString text = QString::fromStdString(BoardSourceText());
+// On the About tab, and in the status bar while the board is simulated.
+void TMain::show_board_source(const std::string& source) {
+    const QString text = QString::fromStdString(source);
     settings_tab.LabelBoardSource->setText(text);
     if (!notes_.simulated_board.empty())
         StatusBar1->showMessage(text);
 }
 
-// The board and its values as the session reads them, then in the controls, and the presets.
-bool TMain::InitValues(bool read_hardware) {
-    if (!ReadBoard(read_hardware))
-        return false;
+// The board and its values as the session read them, in the controls.
+void TMain::show_values() {
     setWindowTitle(QString::fromStdString(instance_key() + " (" + board.name + ")") +
                    SimulatedTitleSuffix());
     main_tab.ShowFsb(values_read.fsb);
     values_selected.fsb = values_read.fsb;  // a position the bar snapped to is not a choice
     ShowSettings();
-    autofsb_group.LoadPresets();
-    return true;
+}
+
+void TMain::show_presets() {
+    autofsb_group.FillPresetList();
 }
 
 // The loaded settings in their controls, in this order. Setting a spin edit raises its change
@@ -124,11 +111,8 @@ void TMain::ShowSettings() {
 void TMain::StartServices() {
     if (!args_.empty() && ParseCommandLine()) {
         // Settings given on the command line are applied and the program ends: no window,
-        // nothing saved. A signal that came meanwhile ends it as the signal would have.
-        const int stop = stop_requested();
-        current_platform().exit_process(stop != 0                ? 128 + stop
-                                        : apply_failures.empty() ? kExitApplied
-                                                                 : kExitNotApplied);
+        // nothing saved.
+        current_platform().exit_process(SettingRunExitCode());
         return;
     }
     main_tab.FillMainTab();
@@ -141,12 +125,8 @@ void TMain::StartServices() {
     // A later pass only retunes the running sampler.
     cpuload_start(cpu_load, settings.load_update);
 
-    std::string multiplier;
-    if (FindOption("-m", 5, multiplier)) {
-        cpu_multiplier = decimal_to_double(multiplier);
-        debug_print("VELMORA: Using multiplier from command-line: %f\n", cpu_multiplier);
+    if (TakeMultiplierOption())
         main_tab.ShowCpuClock();
-    }
     if (settings.autofsb_enable != 0) {
         autofsb_group.CheckBoxAutoFSB->setChecked(true);
         autofsb_group.EnableAutoFSB();

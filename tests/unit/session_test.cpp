@@ -40,6 +40,11 @@ class RecordingView : public SessionView {
     void history_settings() override {}
     void history_started() override { ++history_starts; }
     void history_changed() override {}
+    void show_board_source(const std::string&) override {}
+    void show_values() override {}
+    void show_presets() override {}
+    void stop_timers() override {}
+    bool reset_at_close() override { return false; }
     void keep_choices(SavedSettings&) override {}
     void show_fsb(int) override {}
     void show_vcore(double) override {}
