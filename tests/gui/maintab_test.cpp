@@ -150,30 +150,6 @@ TEST_F(MainTab, TheControlsSelectWhatTheyShowInAnyLocale) {
     QLocale::setDefault(QLocale::c());
 }
 
-TEST_F(MainTab, TheVcoreRisesBeforeTheClockAndFallsOnlyAfterIt) {
-    start(*sim_profile(7));
-    main->main_tab.TrackBarVcore->setValue(20);
-    main->main_tab.TrackBarFSB->setValue(100);
-    main->main_tab.Apply();
-    EXPECT_EQ(new_log(),
-              "VELMORA: Setting Vcore to 1.700 done\n"
-              "NFORCE2: set_fsb(): Setting FSB to 200 done\nVELMORA: Setting FSB to 200 done\n");
-    EXPECT_EQ(statuses, (Texts{"Apply new settings...", "Done."}));
-    EXPECT_DOUBLE_EQ(machine->world().vcore, 1.7);
-    EXPECT_EQ(machine->world().fsb_mhz, 200);
-
-    log_start = read_file("velmora.deb").size();
-    main->main_tab.ShowVcore(1.6);
-    main->main_tab.ShowFsb(150);
-    main->main_tab.Apply();
-    EXPECT_EQ(new_log(),
-              "NFORCE2: set_fsb(): Setting FSB to 150 done\nVELMORA: Setting FSB to 150 done\n"
-              "VELMORA: Setting Vcore to 1.600 done\n");
-    EXPECT_DOUBLE_EQ(machine->world().vcore, 1.6);
-    EXPECT_EQ(machine->world().fsb_mhz, 150);
-    EXPECT_TRUE(machine->world().faults.empty());
-}
-
 TEST_F(MainTab, TableVoltagesAndTimingsAreWrittenAndUnchangedOnesAreNot) {
     start(*sim_profile(7));
     main->main_tab.ComboBoxTras->setCurrentIndex(
@@ -206,43 +182,12 @@ TEST_F(MainTab, TableVoltagesAndTimingsAreWrittenAndUnchangedOnesAreNot) {
     EXPECT_EQ(now.trcd, 5);
 }
 
-TEST_F(MainTab, OnTheA7n8xNoToTheHighVcoreWarningEndsApplyAndYesGoesOn) {
+// The board's missing rails are off on the tab; what Apply does on it is the session's
+// (SessionApply.OnTheA7n8x...).
+TEST_F(MainTab, OnTheA7n8xTheDimmAndAgpRailsAreOff) {
     start(*sim_profile(2));
     EXPECT_EQ(main->main_tab.GroupBoxVdimm->title(), "Vdimm disabled");
     EXPECT_FALSE(main->main_tab.TrackBarVagp->isEnabled());
-    main->values_selected.vdimm = 2.9;  // as a preset would: never sent to the board
-    main->main_tab.ShowVcore(1.85);
-    main->main_tab.Apply();
-    EXPECT_TRUE(prompts.questions.empty());
-    EXPECT_EQ(new_log(), "VELMORA: Setting Vcore to 1.850 done\n");
-
-    main->main_tab.ShowVcore(1.9);
-    main->main_tab.ShowFsb(200);
-    statuses.clear();
-    main->main_tab.Apply();  // No
-    ASSERT_EQ(prompts.questions.size(), 1u);
-    EXPECT_EQ(prompts.questions[0].caption, "High VCore warning");
-    EXPECT_EQ(prompts.questions[0].text,
-              "Setting VCore from <1.85V to >1.85V is not stable!\nDo you want to continue?");
-    EXPECT_EQ(statuses, Texts{"Apply new settings..."});
-    EXPECT_EQ(main->apply_failures,
-              Texts{"VCore above 1.85 V not confirmed, the rest not applied."});
-    EXPECT_EQ(main->values_applied.fsb, 166);
-
-    prompts.answers = {true};
-    main->main_tab.Apply();
-    // The board has no add-on bits: the setter refuses, and the FSB does not rise on a
-    // voltage that was not set, nor at the next Apply.
-    EXPECT_EQ(main->last_setter_result, ERR_INVALID_VCORE);
-    EXPECT_EQ(main->StatusBar1->currentMessage(), "ERROR: velmora -> Invalid VCore.");
-    EXPECT_EQ(main->apply_failures, (Texts{"ERROR: velmora -> Invalid VCore.",
-                                           "FSB not raised: the core voltage was not set."}));
-    main->main_tab.Apply();
-    const std::string refused =
-        "VELMORA: set_vcore(): Doesn't have a vcoreadd value for 0.060\n"
-        "VELMORA: Setting Vcore failed\nVELMORA: FSB not raised: the core voltage was not set\n";
-    EXPECT_EQ(new_log(), "VELMORA: Setting Vcore to 1.850 done\n" + refused + refused);
-    EXPECT_EQ(machine->world().fsb_mhz, 166);
 }
 
 // What the user did not change is not written; a selection that a byte cannot hold is refused
@@ -295,19 +240,6 @@ TEST_F(MainTab, ApplyWritesOnlyWhatWasAskedForAndCanBeSet) {
     EXPECT_EQ(machine->world().fsb_mhz, 166);
     main->main_tab.Reset();  // the chip stays missing without a new reading
     EXPECT_EQ(main->board.chip.address, 0);
-}
-
-TEST_F(MainTab, AFailedFsbLeavesItsTextAndIsNotRetriedUnasked) {
-    start(*sim_profile(7));
-    main->values_selected.fsb = 400;  // as "-f 400" would
-    main->main_tab.Apply();
-    EXPECT_EQ(new_log(),
-              "NFORCE2: set_fsb(): FSB 400 out of range!\nVELMORA: Setting FSB failed!\n");
-    EXPECT_EQ(main->StatusBar1->currentMessage(), "FSB setting failed, try another value.");
-    EXPECT_EQ(main->apply_failures, Texts{"FSB setting failed, try another value."});
-    main->main_tab.Apply();
-    EXPECT_EQ(main->StatusBar1->currentMessage(), "Done.");
-    EXPECT_TRUE(main->apply_failures.empty());
 }
 
 // The lowest position of the bar stays 1.075 V, and setting it asks first: No writes

@@ -136,18 +136,6 @@ TEST_F(Lifecycle, StoredSettingsFillTheControlsAndAnUnknownSensorPairIsRefused) 
     EXPECT_NE(read_file("config.ini").find("Port80Type=0\r\n"), std::string::npos);
 }
 
-TEST_F(Lifecycle, TheResetAtExitPutsTheStartValuesBack) {
-    write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\nReset=1\r\n");
-    auto main = start();
-    main->main_tab.ShowFsb(200);
-    main->main_tab.Apply();
-    ASSERT_DOUBLE_EQ(machine->world().fsb_mhz, 200.0);
-    main->close();
-    EXPECT_DOUBLE_EQ(machine->world().fsb_mhz, 166.0);
-    EXPECT_NE(log().find("VELMORA: CloseFunc(): reseting all values\n"), std::string::npos);
-    EXPECT_TRUE(machine->world().faults.empty());
-}
-
 TEST_F(Lifecycle, ACommandLineRunAppliesItsSettingsAndEndsWithoutSaving) {
     write_file("config.ini", "\r\n[Main]\r\nBoard=7\r\n");
     const std::string before = read_file("config.ini");

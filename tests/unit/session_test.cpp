@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "automation/presets.h"
+#include "helpers/recording_view.h"
 #include "helpers/window_world.h"
 #include "hw/port_access.h"
 #include "sensors/sensor.h"
@@ -16,40 +17,6 @@
 #include "sim/sim_machine.h"
 
 namespace {
-
-class RecordingView : public SessionView {
-  public:
-    TickSwitches switches;
-    std::vector<std::string> told;  // status texts and alarms, in order
-    int history_starts = 0;
-
-    void show_status(const std::string& text) override { told.push_back(text); }
-    void append_status(const std::string&) override {}
-    bool auto_precharge_selected() override { return false; }
-    void apply() override {}
-    bool autofsb_running() override { return false; }
-    bool action_running() override { return false; }
-    TickSwitches tick_switches() override { return switches; }
-    void port_access_lost() override {}
-    void show_readings(const SensorFields&) override {}
-    void show_alarm(int item, const std::string& text) override {
-        told.push_back(std::to_string(item) + " " + text);
-    }
-    void clear_alarm(int item) override { told.push_back(std::to_string(item) + " cleared"); }
-    void show_tick() override {}
-    void history_settings() override {}
-    void history_started() override { ++history_starts; }
-    void history_changed() override {}
-    void show_board_source(const std::string&) override {}
-    void show_values() override {}
-    void show_presets() override {}
-    void stop_timers() override {}
-    bool reset_at_close() override { return false; }
-    void keep_choices(SavedSettings&) override {}
-    void show_fsb(int) override {}
-    void show_vcore(double) override {}
-    void show_vdimm(double) override {}
-};
 
 class SessionTick : public WindowWorld, public testing::Test {
   protected:
