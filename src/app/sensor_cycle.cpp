@@ -185,3 +185,11 @@ void Session::LeaveSensorsSafe() {
     autofan_full_speed(autofan_list, &table);
     sensors_write_controls(&table);
 }
+
+void Session::AutoFanSwitchedOff() {
+    if (board_number != NO_BOARD && sensors_read_once &&
+        autofan_release(autofan_list, &sensor_table()) > 0) {
+        debug_print("VELMORA: AutoFAN disabled, its fans at full speed\n");
+        sensors_write_controls(&sensor_table());
+    }
+}

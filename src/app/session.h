@@ -147,6 +147,9 @@ class Session {
     void SensorCycle(bool timer_tick);
     // After an Apply, a preset or an AutoFSB run: a mark for a changed FSB or core voltage.
     void MarkHistoryChanges();
+    // AutoFAN switched off: the fans it drove run at full speed, nothing follows the temperature
+    // any more; only once the controls hold what the chips were read to hold.
+    void AutoFanSwitchedOff();
     // At close: the port-80h display shows FF and every fan runs at full speed.
     void LeaveSensorsSafe();
     // config.ini and sensor.ini, once at the close (session_close.cpp); a file that could not

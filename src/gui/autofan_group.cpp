@@ -12,7 +12,6 @@
 #include <algorithm>
 
 #include "automation/autofan.h"
-#include "diag/debuglog.h"
 #include "gui/main_window.h"
 #include "sensors/sensor.h"
 
@@ -29,11 +28,8 @@ void AutoFanGroup::EnableAutoFan(QObject* sender) {
     // Switched off, the fans it drove run at full speed: nothing follows the temperature any
     // more. Only once the controls hold what the chips were read to hold.
     if ((sender == CheckBoxFANCtl || sender == window_.tray.TrayAutoFan) &&
-        !CheckBoxFANCtl->isChecked() && window_.board_number != NO_BOARD &&
-        window_.sensors_read_once && autofan_release(window_.autofan_list, &sensor_table()) > 0) {
-        debug_print("VELMORA: AutoFAN disabled, its fans at full speed\n");
-        sensors_write_controls(&sensor_table());
-    }
+        !CheckBoxFANCtl->isChecked())
+        window_.AutoFanSwitchedOff();
 }
 
 // The fan entry chosen: shown, and with "Set" taken into autofan.ini.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/autofan.h"
 #include "automation/presets.h"
 #include "helpers/recording_view.h"
 #include "helpers/window_world.h"
@@ -86,6 +87,31 @@ TEST_F(SessionTick, AfterARunThatCouldNotSetTheCoreVoltageApplySetsItBeforeTheFs
     ASSERT_NE(vcore, std::string::npos) << log;
     EXPECT_LT(vcore, log.find("VELMORA: Setting FSB to 168 done"));
     EXPECT_TRUE(machine.world().faults.empty());
+}
+
+// Only a tick of the update period steps AutoFAN; switched off, the fan it drove runs at full
+// speed and a tick leaves it there, and a fan it does not drive is never touched.
+TEST_F(SessionTick, AutoFanStepsOnTimerTicksOnlyAndSwitchedOffLeavesItsFanFull) {
+    write_file(kAutoFanFile, "[ID1.0]\r\nenabled=1\r\nduty_min=60\r\nduty_max=60\r\n");
+    ASSERT_TRUE(session.FindFans());
+    const auto winbond = [this](uint8_t r) {  // a bank-0 register
+        machine.out8(0x295, 0x4E);
+        machine.out8(0x296, 0x00);
+        machine.out8(0x295, r);
+        return machine.in8(0x296);
+    };
+    const uint8_t fan2 = winbond(0x5B);
+    view.switches.autofan = true;
+    session.SensorCycle(false);
+    EXPECT_NE(winbond(0x5A), 60);
+    session.SensorCycle(true);
+    EXPECT_EQ(winbond(0x5A), 60);
+    view.switches.autofan = false;
+    session.AutoFanSwitchedOff();
+    EXPECT_EQ(winbond(0x5A), 0xFF);
+    session.SensorCycle(true);
+    EXPECT_EQ(winbond(0x5A), 0xFF);
+    EXPECT_EQ(winbond(0x5B), fan2);
 }
 
 }  // namespace
