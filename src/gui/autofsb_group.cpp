@@ -120,18 +120,6 @@ void AutoFsbGroup::RunEnded(int result, QTimer* timer, bool restart_timer) {
     window_.tray.ShowTrayHint();
 }
 
-void TMain::show_fsb(int fsb) {
-    main_tab.ShowFsb(fsb);
-}
-
-void TMain::show_vcore(double v) {
-    main_tab.ShowVcore(v);
-}
-
-void TMain::show_vdimm(double v) {
-    main_tab.ShowVdimm(v);
-}
-
 // An Apply, a preset, Reset, a board change: an AutoFSB run stepping ends first, after its
 // current step, and the handler runs again once it has (with the FSB the run reached taken
 // as applied).

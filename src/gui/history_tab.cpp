@@ -126,15 +126,3 @@ void HistoryTab::Changed() {
     if (HistoryChart1->isVisible())
         HistoryChart1->update();
 }
-
-void TMain::history_started() {
-    history_tab.Start();
-}
-
-void TMain::history_settings() {
-    history_tab.ShowStoredSettings();
-}
-
-void TMain::history_changed() {
-    history_tab.Changed();
-}

@@ -359,30 +359,3 @@ void TMain::ShowHardwareProgress() {
     StatusBar1->showMessage(progress);
     tray.ShowTrayHint();
 }
-
-void TMain::show_status(const std::string& text) {
-    StatusBar1->showMessage(QString::fromStdString(text));
-}
-
-void TMain::append_status(const std::string& text) {
-    StatusBar1->showMessage(StatusBar1->currentMessage() + QString::fromStdString(text));
-}
-
-bool TMain::auto_precharge_selected() {
-    return main_tab.CheckBoxAutoPC->isChecked();
-}
-
-// At the close the window is going: the values go back to their end before it does.
-void TMain::apply() {
-    if (closing_)
-        steps_->set_stepping(false);
-    main_tab.Apply();
-}
-
-bool TMain::autofsb_running() {
-    return TimerAutoFSBmax->isActive();
-}
-
-bool TMain::action_running() {
-    return steps_->busy(HardwareSteps::Kind::Action);
-}

@@ -133,14 +133,14 @@ QLabel* caption_for(QWidget* control, const char* text) {
 }  // namespace form
 
 TMain::TMain(Prompts& prompts, std::vector<std::string> args, StartupNotes notes, QWidget* parent)
-    : QMainWindow(parent), Session(prompts, *this, std::move(args), std::move(notes)) {
+    : QMainWindow(parent), Session(prompts, session_view_, std::move(args), std::move(notes)) {
     steps_ = std::make_unique<HardwareSteps>();
     steps_->after_action_step = [this] { ShowHardwareProgress(); };
     steps_->on_failure = [this](std::exception_ptr failure) { HardwareJobFailed(failure); };
     CreateControls();
     ConnectEvents();
     Startup();
-    history_settings();
+    session_view_.history_settings();
 }
 
 void TMain::CreateControls() {

@@ -28,6 +28,7 @@
 #include "gui/sensor_tab.h"
 #include "gui/settings_tab.h"
 #include "gui/tray.h"
+#include "gui/window_view.h"
 
 class HardwareSteps;
 class QCloseEvent;
@@ -35,7 +36,7 @@ class QRect;
 
 // The window is a view of its session: the state and the sequences it shares with the command
 // line live in Session (app/session.h), and the window shows what the session tells it.
-class TMain : public QMainWindow, private SessionView, public Session {
+class TMain : public QMainWindow, public Session {
     Q_OBJECT
 
     // The tabs and groups turn their controls' events into calls on the session and on the
@@ -48,6 +49,7 @@ class TMain : public QMainWindow, private SessionView, public Session {
     friend class SettingsTab;
     friend class HistoryTab;
     friend class Tray;
+    friend class WindowView;
 
   public:
     // Builds the window and runs the start-up: banner, single-instance and OS checks, the
@@ -133,33 +135,6 @@ class TMain : public QMainWindow, private SessionView, public Session {
     void SensorTick(QObject* sender);
     void HardwareJobFailed(std::exception_ptr failure);
 
-    // What the session tells the window (startup.cpp, main_tab.cpp, sensor_update.cpp,
-    // alarms_handlers.cpp, history_tab.cpp, shutdown.cpp, autofsb_group.cpp).
-    void show_board_source(const std::string& text) override;
-    void show_values() override;
-    void show_presets() override;
-    void stop_timers() override;
-    bool reset_at_close() override;
-    void show_status(const std::string& text) override;
-    void append_status(const std::string& text) override;
-    bool auto_precharge_selected() override;
-    void apply() override;
-    bool autofsb_running() override;
-    bool action_running() override;
-    TickSwitches tick_switches() override;
-    void port_access_lost() override;
-    void show_readings(const SensorFields& fields) override;
-    void show_alarm(int item, const std::string& text) override;
-    void clear_alarm(int item) override;
-    void show_tick() override;
-    void history_settings() override;
-    void history_started() override;
-    void history_changed() override;
-    void keep_choices(SavedSettings& saved) override;
-    void show_fsb(int fsb) override;
-    void show_vcore(double v) override;
-    void show_vdimm(double v) override;
-
     // While an Apply or a preset steps, the controls that would start another action are off.
     void ShowActionBusy(bool busy);
     // The FSB walk in progress, in the status bar and the tray hint.
@@ -169,6 +144,8 @@ class TMain : public QMainWindow, private SessionView, public Session {
     // preset, Reset, a board change end it first.
     bool EndAutoFsbRunFirst(std::function<void()> again);
 
+    // What the session tells the window; the session holds it from its construction on.
+    WindowView session_view_{*this};
     std::unique_ptr<HardwareSteps> steps_;
     bool in_sensor_update_ = false;  // a nested dialog's event loop must not start a second tick
     bool close_waiting_ = false;     // a close request waits for hardware work to end

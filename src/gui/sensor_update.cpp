@@ -72,28 +72,6 @@ void TMain::SensorTick(QObject* sender) {
     SensorCycle(sender == Timer1);
 }
 
-TickSwitches TMain::tick_switches() {
-    TickSwitches s;
-    s.autofan = autofan_group.CheckBoxFANCtl->isChecked();
-    s.port80 = sensor_tab.CheckBoxPort80->isChecked();
-    s.port80_pair = sensor_tab.ComboBoxPort80->currentIndex() == 1 ? 1 : 0;
-    s.down_on_temperature = autofsb_group.CheckBoxTemp->isChecked();
-    s.cpu_limit = sensor_tab.CSpinEditCpuLimit->value();
-    s.sys_limit = sensor_tab.CSpinEditSysLimit->value();
-    s.update_seconds = sensor_tab.CSpinEditSensorUpdate->value();
-    return s;
-}
-
-void TMain::port_access_lost() {
-    RegainPortAccess();
-}
-
-void TMain::show_tick() {
-    main_tab.DisplayMhz->setText(format_rounded(values_applied.fsb * cpu_multiplier));
-    main_tab.ShowLoad();
-    tray.ShowTrayHint();
-}
-
 // The load, coloured against the AutoFSB limits: red above the maximum, green below the
 // minimum, yellow between them; on a limit it keeps its colour.
 void MainTab::ShowLoad() {
@@ -124,18 +102,6 @@ void Tray::ShowTrayHint() {
                           "\n" + "FSB: " + format_whole(window_.values_applied.fsb) + " MHz\n" +
                           "VCore: " + window_.main_tab.SensorVcore->text() +
                           (progress.isEmpty() ? QString() : "\n" + progress));
-}
-
-void TMain::show_readings(const SensorFields& fields) {
-    QLineEdit* const shown_in[kSensorMapPairs] = {
-        main_tab.SensorTemp, main_tab.SensorSysTemp, main_tab.SensorVcore, main_tab.SensorVdimm,
-        main_tab.SensorVdd,  main_tab.Sensor5V,      main_tab.Sensor12V,   main_tab.SensorFan1,
-        main_tab.SensorFan2, main_tab.SensorFan3};
-    // An item no longer mapped shows that it has no reading, never the last one it had; and
-    // a CPU temperature nobody reads is unknown to the controllers, not the last value.
-    for (int pair = 0; pair < kSensorMapPairs; ++pair)
-        shown_in[pair]->setText(
-            fields.text[pair].empty() ? QString("NA") : QString::fromStdString(fields.text[pair]));
 }
 
 void TMain::StartSensorTimer() {

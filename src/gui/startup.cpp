@@ -53,27 +53,6 @@ void TMain::Startup() {
     command_line_consumed = true;
 }
 
-// On the About tab, and in the status bar while the board is simulated.
-void TMain::show_board_source(const std::string& source) {
-    const QString text = QString::fromStdString(source);
-    settings_tab.LabelBoardSource->setText(text);
-    if (!notes_.simulated_board.empty())
-        StatusBar1->showMessage(text);
-}
-
-// The board and its values as the session read them, in the controls.
-void TMain::show_values() {
-    setWindowTitle(QString::fromStdString(instance_key() + " (" + board.name + ")") +
-                   SimulatedTitleSuffix());
-    main_tab.ShowFsb(values_read.fsb);
-    values_selected.fsb = values_read.fsb;  // a position the bar snapped to is not a choice
-    ShowSettings();
-}
-
-void TMain::show_presets() {
-    autofsb_group.FillPresetList();
-}
-
 // The loaded settings in their controls, in this order. Setting a spin edit raises its change
 // handler only when the shown value changes; a list's index raises nothing.
 void TMain::ShowSettings() {
