@@ -121,50 +121,27 @@ TEST_F(AutoFsbTab, TheBoxSwitchesOnAndTheTrayItemOffEvenWithTheBoxChecked) {
     EXPECT_TRUE(prompts.messages.empty());
 }
 
+// The timers drive the session's runs, whose decisions the core's tests hold
+// (SessionTick.AutoFsbRunsToItsLimitsAndAHotCpuSendsTheFsbDown): the main tab shows what a run
+// set, the timer ticks again after it, a hot CPU's tick sends the FSB down, the close stops both.
 TEST_F(AutoFsbTab, TimerRunsShowTheirValuesAsAppliedAndAHotCpuSendsTheFsbDown) {
     start("Enable=1\r\nMinFSB=166\r\nMaxFSB=170\r\nDelayChange=2500\r\n");
     ASSERT_TRUE(on()) << log();
     preset_add({168, 1.7, 2.63});
     cpu_load.store(95);
     main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);  // arms
-    EXPECT_EQ(main->values_applied.fsb, 166);
     EXPECT_EQ(status(), "AutoFSB run done.");
     main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);  // runs
     EXPECT_TRUE(main->TimerAutoFSBmax->isActive());
-    EXPECT_EQ(main->values_applied.fsb, 170);
-    EXPECT_EQ(main->values_selected.fsb, 170);
     EXPECT_EQ(main->main_tab.EditFSB->text(), "170 MHz");
-    EXPECT_DOUBLE_EQ(main->values_applied.vcore, 1.7);
-    EXPECT_DOUBLE_EQ(main->values_selected.vcore, 1.7);
     EXPECT_EQ(main->main_tab.EditVCore->text(), "1.700 V");
-    EXPECT_DOUBLE_EQ(main->values_applied.vdimm, 2.63);
     EXPECT_EQ(main->main_tab.EditVdimm->text(), "2.63 V");
-    EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, 170.0);
-    EXPECT_EQ(std::count(clock.sleeps.begin(), clock.sleeps.end(), 2500u), 3);
-    EXPECT_EQ(status(), "AutoFSB run done.");
 
-    // An FSB the board cannot run: the run ends there and says so.
-    main->settings.max_fsb = 310;
-    preset_add({305, 1.7, 2.63});
-    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
-    main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
-    EXPECT_EQ(status(), "FSB setting failed, try another value.");
-    EXPECT_EQ(main->values_applied.fsb, 170);
-
-    // At the ceiling itself nothing is armed; past it, the sensor tick arms the way down, whose
-    // next tick runs.
     cpu_load.store(50);
-    machine.world().cpu_temp_c = main->settings.max_temp;
-    main->UpdateSensor(main->Timer1);
-    ASSERT_EQ(main->cpu_temperature, main->settings.max_temp);
-    EXPECT_EQ(log().find("max. CPU temp reached"), std::string::npos);
     machine.world().cpu_temp_c = 70.0;
     main->UpdateSensor(main->Timer1);
-    ASSERT_GT(main->cpu_temperature, main->settings.max_temp);
     EXPECT_EQ(status(), "AutoFSB: max. CPU temp reached");
-    EXPECT_NE(log().find("VELMORA: AutoFSB: max. CPU temp reached\n"), std::string::npos);
     main->autofsb_group.AutoFSB(main->TimerAutoFSBmin);
-    EXPECT_EQ(main->values_applied.fsb, 166);
     EXPECT_EQ(main->main_tab.EditFSB->text(), "166 MHz");
     EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, 166.0);
     EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -8,8 +9,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "gui/application.h"
 #include "app/port_setup.h"
+#include "gui/application.h"
 #include "gui/main_window.h"
 #include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
@@ -290,6 +291,20 @@ TEST_F(StartupOnBoard, AStoredBoardIsReadIntoTheWindowWithEveryTab) {
         EXPECT_TRUE(pages->isTabVisible(i)) << i;
     EXPECT_EQ(pages->currentWidget()->objectName(), "TabSheet1");
     EXPECT_TRUE(prompts.messages.empty());
+    // The About tab says what the window runs on; started on the simulated board, the window
+    // says so in its title, on the About tab and in the status bar.
+    EXPECT_EQ(main->settings_tab.LabelBoardSource->text(), "Running on the real board.");
+    main.reset();
+    StartupNotes simulated;
+    simulated.simulated_board = "Epox 8RDA+ Rev. 2.x (profile 7)";
+    simulated.simulated_profile = 7;
+    main = std::make_unique<TMain>(prompts, std::vector<std::string>{}, simulated);
+    EXPECT_EQ(main->windowTitle(),
+              "velmora 0.8.7-dev (Epox 8RDA+ Rev. 2.x) (simulated board, profile 7)");
+    const QString source =
+        "Simulated board: Epox 8RDA+ Rev. 2.x (profile 7) (state in velmora-sim.ini)";
+    EXPECT_EQ(main->settings_tab.LabelBoardSource->text(), source);
+    EXPECT_EQ(main->StatusBar1->currentMessage(), source);
     EXPECT_TRUE(machine->world().faults.empty());
 }
 

@@ -17,6 +17,8 @@ class RecordingView : public SessionView {
     bool reset = false;          // the values found at the start go back at the close
     Session* session = nullptr;  // set: apply() runs Apply on it, as the window's button does
     int timers_stopped = 0;
+    int shown_fsb = 0;  // the main tab's controls as AutoFSB moved them
+    double shown_vcore = 0.0, shown_vdimm = 0.0;
 
     void show_status(const std::string& text) override {
         told.push_back(text);
@@ -53,7 +55,7 @@ class RecordingView : public SessionView {
     void stop_timers() override { ++timers_stopped; }
     bool reset_at_close() override { return reset; }
     void keep_choices(SavedSettings&) override {}
-    void show_fsb(int) override {}
-    void show_vcore(double) override {}
-    void show_vdimm(double) override {}
+    void show_fsb(int fsb) override { shown_fsb = fsb; }
+    void show_vcore(double v) override { shown_vcore = v; }
+    void show_vdimm(double v) override { shown_vdimm = v; }
 };

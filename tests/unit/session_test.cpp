@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "automation/autofan.h"
+#include "automation/cpuload.h"
 #include "automation/presets.h"
 #include "helpers/recording_view.h"
 #include "helpers/window_world.h"
@@ -112,6 +114,80 @@ TEST_F(SessionTick, AutoFanStepsOnTimerTicksOnlyAndSwitchedOffLeavesItsFanFull) 
     session.SensorCycle(true);
     EXPECT_EQ(winbond(0x5A), 0xFF);
     EXPECT_EQ(winbond(0x5B), fan2);
+}
+
+// One tick of AutoFSB's up (or down) timer, as the window's timers run it: the inputs, the check,
+// the run when one is due, and what it leaves.
+int autofsb_tick(Session& session, bool up) {
+    session.AutoFsbInputs();
+    int result = AUTOFSB_NO_RUN;
+    if (session.AutoFsbDue(up)) {
+        result = session.AutoFsbRun();
+        session.autofsb_run_active = false;
+    }
+    session.AutoFsbRunEnded(result);
+    return result;
+}
+
+// At a high load the up timer's first tick arms and the next runs to the maximum with the
+// preset's voltages, taken as applied and shown; an FSB the board cannot run ends the run there
+// and says so. At the ceiling temperature nothing is armed; past it the sensor tick arms the way
+// down, which the down timer's tick runs.
+TEST_F(SessionTick, AutoFsbRunsToItsLimitsAndAHotCpuSendsTheFsbDown) {
+    struct Restore {
+        ~Restore() {
+            presets_reset_state();
+            cpu_load.store(0);
+        }
+    } restore;
+    session.settings.min_fsb = 166;
+    session.settings.max_fsb = 170;
+    session.settings.delay_change = 2500;
+    session.settings.autofsb_enable = 1;
+    view.switches.down_on_temperature = true;
+    preset_add({168, 1.7, 2.63});
+    cpu_load.store(95);
+    session.SensorCycle(true);
+    EXPECT_EQ(autofsb_tick(session, true), AUTOFSB_NO_RUN);  // arms
+    EXPECT_EQ(session.values_applied.fsb, 166);
+    EXPECT_EQ(view.told.back(), "AutoFSB run done.");
+    EXPECT_EQ(autofsb_tick(session, true), AUTOFSB_RUN_DONE);
+    EXPECT_EQ(session.values_applied.fsb, 170);
+    EXPECT_EQ(session.values_selected.fsb, 170);
+    EXPECT_EQ(view.shown_fsb, 170);
+    EXPECT_DOUBLE_EQ(session.values_applied.vcore, 1.7);
+    EXPECT_DOUBLE_EQ(session.values_selected.vcore, 1.7);
+    EXPECT_DOUBLE_EQ(view.shown_vcore, 1.7);
+    EXPECT_DOUBLE_EQ(session.values_applied.vdimm, 2.63);
+    EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, 170.0);
+    EXPECT_EQ(std::count(clock.sleeps.begin(), clock.sleeps.end(), 2500u), 3);
+    EXPECT_EQ(view.told.back(), "AutoFSB run done.");
+
+    session.settings.max_fsb = 310;
+    preset_add({305, 1.7, 2.63});
+    autofsb_tick(session, true);
+    EXPECT_EQ(autofsb_tick(session, true), AUTOFSB_FSB_FAILED);
+    EXPECT_EQ(view.told.back(), "FSB setting failed, try another value.");
+    EXPECT_EQ(session.values_applied.fsb, 170);
+
+    cpu_load.store(50);
+    const auto log_size = [] { return read_file("velmora.deb").size(); };
+    machine.world().cpu_temp_c = session.settings.max_temp;
+    const size_t before = log_size();
+    session.SensorCycle(true);
+    ASSERT_EQ(session.cpu_temperature, session.settings.max_temp);
+    EXPECT_EQ(read_file("velmora.deb").find("max. CPU temp reached", before), std::string::npos);
+    machine.world().cpu_temp_c = 70.0;
+    session.SensorCycle(true);
+    ASSERT_GT(session.cpu_temperature, session.settings.max_temp);
+    EXPECT_EQ(view.told.back(), "AutoFSB: max. CPU temp reached");
+    EXPECT_NE(read_file("velmora.deb").find("VELMORA: AutoFSB: max. CPU temp reached\n", before),
+              std::string::npos);
+    EXPECT_EQ(autofsb_tick(session, false), AUTOFSB_RUN_DONE);
+    EXPECT_EQ(session.values_applied.fsb, 166);
+    EXPECT_EQ(view.shown_fsb, 166);
+    EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, 166.0);
+    EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
 }
 
 }  // namespace
