@@ -13,10 +13,8 @@
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
-#include <cstdio>
 
 #include "app/command_line.h"
-#include "app/instance.h"
 #include "app/long_options.h"
 #include "app/prompts.h"
 #include "automation/cpuload.h"
@@ -24,7 +22,6 @@
 #include "gui/main_window.h"
 #include "gui/qt_number_text.h"
 #include "hw/port_io.h"
-#include "hw/stop_request.h"
 #include "platform/platform.h"
 
 void TMain::Startup() {
