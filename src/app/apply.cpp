@@ -105,7 +105,8 @@ void Session::ApplySteps() {
             failed(error_text(last_setter_result));
             return Step::Failed;
         }
-        debug_print("VELMORA: Setting Vcore to %f done\n", values_selected.vcore);
+        debug_print("VELMORA: Setting Vcore to %f done\n",
+                    vcore_setting(board, values_selected.vcore));
         return Step::Done;
     };
     auto fsb_step = [&] {

@@ -223,6 +223,12 @@ bool Session::ReadBoard(bool read_hardware) {
             vid_chip_silent = true;
             board.chip = VidChip{};
             prompts_.show_message(kVidChipNotFound);
+        } else if (board.chip.address != 0 && !board.chip.identified &&
+                   !vid_chip_identify(board.chip)) {
+            // Another device at the chip's address: the voltage bytes would land in it.
+            vid_chip_silent = true;
+            board.chip = VidChip{};
+            prompts_.show_message(kVidChipNotFound);
         }
         const uint8_t* mirror = board.chip.registers;
         debug_print("VELMORA: ATXP1: %x,%x,%x,%x\n", mirror[0], mirror[6], mirror[10], mirror[4]);

@@ -147,7 +147,7 @@ int autofsb_apply_voltages(AutoFsbState& state, Board& board, const Preset& pres
             debug_print("AUTOFSB: Setting Vcore failed\n");
             result = 0;
         } else {
-            debug_print("AUTOFSB: Setting Vcore to %f done\n", preset.vcore);
+            debug_print("AUTOFSB: Setting Vcore to %f done\n", vcore_setting(board, preset.vcore));
             state.vcore = preset.vcore;
         }
     }

@@ -26,6 +26,9 @@ struct VidChip {
     uint8_t bus = 0;
     uint8_t address = 0;         // 7-bit; 0 = search for the chip at start-up
     uint8_t registers[16] = {};  // the chip's registers as last read
+    // The device at the address answered as the chip it is taken for (vid_chip_identify);
+    // until then nothing is written to it.
+    bool identified = false;
 };
 
 struct Board {

@@ -30,7 +30,40 @@ bool answers(uint8_t bus, const Candidate& c) {
     return byte != 0x00 && byte != 0xFF;
 }
 
+// The registers the ATXP1 does not have and that read 0 on it, in the order they are asked.
+constexpr uint8_t kAtxp1IdRegisters[] = {0x3E, 0x3F, 0xFE, 0xFF};
+// Registers past its register file that read back register 0.
+constexpr uint8_t kAtxp1MirrorRegisters[] = {0x10, 0x11};
+
+bool reads(const VidChip& chip, uint8_t reg, uint8_t& value) {
+    return smbus_read_byte_checked(chip.bus, chip.address, reg, value);
+}
+
+bool looks_like_atxp1(const VidChip& chip) {
+    uint8_t value = 0;
+    for (uint8_t reg : kAtxp1IdRegisters)
+        if (!reads(chip, reg, value) || value != 0)
+            return false;
+    uint8_t vid = 0;
+    if (!reads(chip, VID_CHIP_ATXP1_REG_VID, vid))
+        return false;
+    for (uint8_t reg : kAtxp1MirrorRegisters)
+        if (!reads(chip, reg, value) || value != vid)
+            return false;
+    return true;
+}
+
 }  // namespace
+
+bool vid_chip_identify(VidChip& chip) {
+    if (chip.address == VID_CHIP_MS3_ADDRESS || looks_like_atxp1(chip)) {
+        chip.identified = true;
+        return true;
+    }
+    debug_print("ATXP1: The device on bus %d, addr. %d is no ATXP1, nothing is written to it\n",
+                chip.bus, chip.address);
+    return false;
+}
 
 int vid_chip_search(VidChip& chip) {
     debug_print("ATXP1: Searching...\n");
@@ -38,8 +71,14 @@ int vid_chip_search(VidChip& chip) {
         for (uint8_t bus = 0; bus < 2; ++bus) {
             if (!answers(bus, c))
                 continue;
+            VidChip found;
+            found.bus = bus;
+            found.address = c.address;
+            if (!vid_chip_identify(found))
+                continue;
             chip.bus = bus;
             chip.address = c.address;
+            chip.identified = true;
             debug_print("ATXP1: Found %s on bus %d, addr. %d\n", c.name, bus, c.address);
             return 1;
         }

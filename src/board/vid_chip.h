@@ -27,9 +27,18 @@ inline constexpr uint8_t VID_CHIP_VID_CODE_MASK = 0x1F;
 inline constexpr uint8_t VID_CHIP_MS3_REG_STATUS = 0x0C;
 inline constexpr uint8_t VID_CHIP_MS3_REG_ID = 0x0D;
 
-// Looks for the chip at 0x1B, 0x37 and 0x4E, each on bus 0 and then bus 1. 1 with bus and
-// address filled in, 0 (record untouched) when nothing answers.
+// Looks for the chip at 0x1B, 0x37 and 0x4E, each on bus 0 and then bus 1. An ATXP1 address
+// that answers must also pass vid_chip_identify. 1 with bus and address filled in (and the
+// chip identified), 0 (record untouched) when nothing answers.
 int vid_chip_search(VidChip& chip);
+
+// Whether the device at the chip's address is an ATXP1, checked as far as reads can tell
+// before anything is written to it: the chip has no vendor or device id, so its id registers
+// 0x3E, 0x3F, 0xFE and 0xFF read 0, and the registers 0x10 and 0x11, which it does not have,
+// read back register 0. Every read must complete. Another device at 0x37 or 0x4E (a sensor or
+// an EEPROM) fails one of these and is never sent a VID byte. The MS-3 has its own probe in
+// the search and passes. Sets chip.identified when it passes; logs when it does not.
+bool vid_chip_identify(VidChip& chip);
 
 // Refreshes the mirror: for the MS-3 registers 0x0C and 0x0D into entries 0 and 1, for an
 // ATXP1 registers 0-4, 6 and 0x0A into the entries of the same number. 50 ms per register. A

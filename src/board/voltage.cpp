@@ -49,9 +49,12 @@ uint8_t merged(const VidChip& chip, const VoltageTable& t, uint8_t code) {
 
 // Before a setter writes, the chip must be there and every register it merges into must have
 // been read. Without a chip the address is 0, the general call that every device on the bus
-// obeys; and a register that did not answer holds no bits worth keeping.
+// obeys; a device that is not the chip must not get its bytes; and a register that did not
+// answer holds no bits worth keeping.
 bool chip_readable(VidChip& chip) {
     if (chip.address == 0)
+        return false;
+    if (!chip.identified && !vid_chip_identify(chip))
         return false;
     if (vid_chip_read_registers_checked(chip).complete())
         return true;
@@ -76,7 +79,42 @@ int set_table_voltage(Board& board, const VoltageTable& table, double v, int ref
     return vid_chip_write_register(board.chip, table.reg, value);
 }
 
+// The VID code and add-on bits that give v: above the VID range the add-on takes the rest (a
+// margin more, then the table's value), the VID code what remains.
+struct VcoreTarget {
+    bool raised = false;
+    double g = 0.0;  // the offset asked of the add-on bits
+    uint8_t add_code = 0;
+    int code = -1;
+    double add_volts = 0.0;
+    bool valid() const { return add_code != TABLE_NO_CODE && code >= 0 && code <= kVidCodeMax; }
+};
+
+VcoreTarget vcore_target(const VoltageTable& add, double v) {
+    VcoreTarget t;
+    t.raised = v > kVidTopVolts;
+    if (t.raised) {
+        t.g = v - kVidTopVolts + kAddOnMargin;
+        t.add_code = table_code_of_value(add, t.g);
+        if (t.add_code == TABLE_NO_CODE)
+            return t;
+        t.add_volts = table_value_of_code(add, t.add_code);
+        v -= t.add_volts;
+    } else {
+        t.add_code = table_code_of_value(add, 0.0);
+    }
+    t.code = voltage_to_vid(v);
+    return t;
+}
+
 }  // namespace
+
+double vcore_setting(const Board& board, double v) {
+    const VcoreTarget t = vcore_target(board.vcore_add, v);
+    if (!t.valid())
+        return v;
+    return (vid_to_millivolts(t.code) + std::lround(t.add_volts * 1000.0)) / 1000.0;
+}
 
 double vid_to_voltage(int code) {
     return kVidTopVolts - (code & kVidCodeMask) * kVoltsPerVidCode;
@@ -160,25 +198,19 @@ int set_vcore(Board& board, double v, bool allow_regulator_off) {
         return ERR_SMB_WRITE;
 
     const VoltageTable& add = board.vcore_add;
-    const bool raised = v > kVidTopVolts;
-    double g = 0.0;  // the offset asked of the add-on bits
-    uint8_t add_code = 0;
-    if (raised) {
-        g = v - kVidTopVolts + kAddOnMargin;
-        add_code = table_code_of_value(add, g);
-        if (add_code == TABLE_NO_CODE) {
-            debug_print("VELMORA: set_vcore(): Doesn't have a vcoreadd value for %f\n", g);
-            return ERR_INVALID_VCORE;
-        }
-        v -= table_value_of_code(add, add_code);
-    } else {
-        add_code = table_code_of_value(add, 0.0);
+    const VcoreTarget target = vcore_target(add, v);
+    if (target.add_code == TABLE_NO_CODE) {
+        debug_print("VELMORA: set_vcore(): Doesn't have a vcoreadd value for %f\n", target.g);
+        return ERR_INVALID_VCORE;
     }
     // What the VID code cannot express is refused before anything is written, add-on bits
     // included: five bits reach down to 1.075 V only.
-    const int code = voltage_to_vid(v);
-    if (code < 0 || code > kVidCodeMax)
+    if (!target.valid())
         return ERR_INVALID_VCORE;
+    const bool raised = target.raised;
+    const double g = target.g;
+    const int code = target.code;
+    const uint8_t add_code = target.add_code;
 
     VcoreMove move;
     move.start_code = vid_chip_current_code(chip);

@@ -51,6 +51,10 @@ uint8_t table_code_of_value(const VoltageTable& table, double v);
 // allow_regulator_off: a VRM 9.0 regulator, which every Socket A board has, reads that code as
 // "no CPU" and switches the core off. Ask the user first (vcore_switches_regulator_off).
 int set_vcore(Board& board, double v, bool allow_regulator_off = false);
+// The core voltage that set_vcore programs for v: the VID code's voltage plus the add-on's
+// offset it selects, which for a v between two codes is the nearer code (1.650 for 1.64). v
+// itself when set_vcore would refuse it.
+double vcore_setting(const Board& board, double v);
 // Whether set_vcore would program VID code 11111 for v.
 bool vcore_switches_regulator_off(const Board& board, double v);
 int set_vdimm(Board& board, double v);

@@ -9,6 +9,23 @@
 
 namespace {
 
+constexpr const char* kOtherDeviceKey = "other_device";
+
+// A sensor chip of another maker in the ATXP1's place: its vendor id in 0x3E/0xFE, its chip
+// id in 0x3F/0xFF, a configuration byte elsewhere.
+uint8_t other_device_read(uint8_t command) {
+    switch (command) {
+        case 0x3E:
+        case 0xFE:
+            return 0x41;
+        case 0x3F:
+        case 0xFF:
+            return 0x27;
+        default:
+            return 0x5A;
+    }
+}
+
 // The GPIO pins are pulled up on the board: bits no selector uses read as ones. Register
 // 0x06 has only four GPIO bits.
 constexpr uint8_t kGpio1PowerOn = 0x0F;
@@ -107,14 +124,23 @@ void Atxp1::drive_rails() {
 }
 
 uint8_t Atxp1::read_byte(uint8_t command) {
+    if (other_device_)
+        return other_device_read(command);
     if (command >= ATXP1_REG_COUNT)
-        return 0xFF;
+        return command < 2 * ATXP1_REG_COUNT ? regs_[ATXP1_REG_VID] : 0x00;
     if (command == ATXP1_REG_CVID)
         return profile_.cpu_vid_code & ATXP1_VID_MASK;
     return regs_[command];
 }
 
 void Atxp1::write_byte(uint8_t command, uint8_t value) {
+    if (other_device_) {
+        char text[80];
+        std::snprintf(text, sizeof text, "write to the device at 0x%02x (no ATXP1) register 0x%02x",
+                      profile_.vid_address, command);
+        world_.record_fault(text);
+        return;
+    }
     if (command >= ATXP1_REG_COUNT) {
         char text[48];
         std::snprintf(text, sizeof text, "ATXP1 register 0x%02x does not exist", command);
@@ -158,6 +184,8 @@ void Atxp1::watch_vid_pace(uint8_t value, uint32_t now_ms) {
 
 void Atxp1::save_registers(StateSection& out) const {
     out.set_bytes("registers", regs_, ATXP1_REG_COUNT);
+    if (other_device_)
+        out.set_int(kOtherDeviceKey, 1);
 }
 
 // The rails follow the loaded registers at once, as they would have on the board all along;
@@ -165,6 +193,11 @@ void Atxp1::save_registers(StateSection& out) const {
 void Atxp1::load_registers(const StateSection& in, SimLoadReport& report) {
     if (!in.get_bytes("registers", regs_, ATXP1_REG_COUNT))
         report.problem("ATXP1: registers missing or invalid, power-on value used");
+    int64_t other = 0;
+    if (in.find(kOtherDeviceKey) &&
+        !(in.get_int(kOtherDeviceKey, other) && (other == 0 || other == 1)))
+        report.problem("ATXP1: other_device invalid, 0 used");
+    other_device_ = other == 1;
     regs_[ATXP1_REG_CVID] = profile_.cpu_vid_code & ATXP1_VID_MASK;
     drive_rails();
 }

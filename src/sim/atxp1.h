@@ -30,11 +30,19 @@ class Atxp1 : public SimSmbusDevice {
 
     const char* name() const override { return "ATXP1"; }
 
+    // Only registers 0x00-0x0F exist. As the chip answers the probes of the kernel's driver:
+    // 0x10-0x1F read back register 0, every other register reads 0.
     uint8_t read_byte(uint8_t command) override;
     // Every write is shown to the core rail's watch.
     void write_byte(uint8_t command, uint8_t value) override;
 
     VcoreRailWatch& rail_watch() { return watch_; }
+
+    // Another device (a sensor chip with a vendor id) in the ATXP1's place: it answers reads
+    // as that device does, every write to it is a fault and changes nothing. Kept in the state
+    // file as "other_device=1"; a power cycle keeps it, as a board keeps its chips.
+    void set_other_device(bool on) { other_device_ = on; }
+    bool other_device() const { return other_device_; }
 
   protected:
     void reset_registers() override;
@@ -54,6 +62,7 @@ class Atxp1 : public SimSmbusDevice {
     const SimProfile& profile_;
     uint8_t regs_[ATXP1_REG_COUNT] = {};
     VcoreRailWatch watch_;
+    bool other_device_ = false;
     bool vid_changed_ = false;  // a write changed the VID register since power-on
     uint32_t vid_changed_ms_ = 0;
 };

@@ -16,6 +16,7 @@
 #include "helpers/recording_view.h"
 #include "helpers/window_world.h"
 #include "hw/port_access.h"
+#include "sim/atxp1.h"
 #include "sim/sim_machine.h"
 
 namespace {
@@ -66,7 +67,8 @@ TEST_F(SessionApply, TheVcoreRisesBeforeTheClockAndFallsOnlyAfterIt) {
     EXPECT_DOUBLE_EQ(machine->world().vcore, 1.7);
     EXPECT_EQ(machine->world().fsb_mhz, 200);
 
-    session->values_selected.vcore = 1.6;
+    // A value between two codes gets the nearer one, and the log names what was set.
+    session->values_selected.vcore = 1.59;
     session->values_selected.fsb = 150;
     session->ApplySteps();
     EXPECT_EQ(new_log(),
@@ -112,6 +114,24 @@ TEST_F(SessionApply, OnTheA7n8xNoToTheHighVcoreWarningEndsApplyAndYesGoesOn) {
         "VELMORA: Setting Vcore failed\nVELMORA: FSB not raised: the core voltage was not set\n";
     EXPECT_EQ(new_log(), refused + refused);
     EXPECT_EQ(machine->world().fsb_mhz, 166);
+}
+
+// Another device where the board's table puts the ATXP1: the voltage bytes would land in it.
+TEST_F(SessionApply, ADeviceThatIsNoAtxp1GetsNoVoltageByte) {
+    start(7);
+    static_cast<Atxp1*>(machine->vid_chip())->set_other_device(true);
+    prompts.messages.clear();
+    ASSERT_TRUE(session->InitValues(true));
+    EXPECT_EQ(prompts.messages, Texts{"ATXP1 not found\nVoltage adjustments not working"});
+    EXPECT_DOUBLE_EQ(session->values_read.vcore, 0.0);
+    session->values_selected.vcore = 1.7;
+    session->values_selected.fsb = 170;
+    session->ApplySteps();
+    EXPECT_NE(new_log().find("ATXP1: The device on bus 0, addr. 55 is no ATXP1, nothing is "
+                             "written to it\n"),
+              std::string::npos);
+    EXPECT_EQ(machine->world().fsb_mhz, 166);
+    EXPECT_TRUE(machine->world().faults.empty()) << machine->world().faults.front();
 }
 
 TEST_F(SessionApply, AFailedFsbLeavesItsTextAndIsNotRetriedUnasked) {

@@ -22,6 +22,7 @@
 #include "hw/scripted_port_backend.h"
 #include "hw/smbus.h"
 #include "platform/clock.h"
+#include "sim/atxp1.h"
 #include "sim/sim_machine.h"
 
 namespace {
@@ -77,6 +78,7 @@ class VoltageTest : public ::testing::Test {
     // The board with its ATXP1 registers 0, 1, 2, 3, 4, 6 and 0x0A scripted for one read.
     Board scripted(int n, std::initializer_list<uint32_t> registers) {
         Board b = boards[n];
+        b.chip.identified = true;  // the identifying reads are tested on their own
         ports.script[smbus_base(b.chip.bus) + SMBUS_REG_DATA] = registers;
         return b;
     }
@@ -149,10 +151,17 @@ TEST_F(VoltageTest, SearchFindsTheSimulatedChipsAndNothingOnAFloatingBus) {
               std::pair(uint8_t{0x28}, uint8_t{0x41}));
     install_port_backend(nullptr);
     EXPECT_EQ(vid_chip_search(chip), 0);
+    // Another device that answers at 0x4E is passed over: the search writes nothing to it.
+    static_cast<Atxp1*>(boot(kGeneral).vid_chip())->set_other_device(true);
+    chip = VidChip{};
+    EXPECT_EQ(vid_chip_search(chip), 0);
     EXPECT_EQ(log(),
               "ATXP1: Searching...\nATXP1: Found ATXP1 on bus 1, addr. 78\n"
               "ATXP1: Searching...\nATXP1: Found MS-3 on bus 0, addr. 27\n"
-              "ATXP1: Searching...\nATXP1: Not found\n");
+              "ATXP1: Searching...\nATXP1: Not found\n"
+              "ATXP1: Searching...\n"
+              "ATXP1: The device on bus 1, addr. 78 is no ATXP1, nothing is written to it\n"
+              "ATXP1: Not found\n");
 }
 
 TEST_F(VoltageTest, ReadRegistersMirrorsEachAtxp1RegisterUnderItsOwnNumber) {
@@ -396,6 +405,7 @@ TEST_F(VoltageTest, UnsettableVcoreIsRefusedWithoutAnyWrite) {
     EXPECT_EQ(set_vcore(asus, 1.9), ERR_INVALID_VCORE);
     EXPECT_EQ(log(), "VELMORA: set_vcore(): Doesn't have a vcoreadd value for 0.060\n");
     Board epox = boards[kEpox];
+    epox.chip.identified = true;
     EXPECT_EQ(set_vcore(epox, 2.21), ERR_INVALID_VCORE);
     EXPECT_EQ(set_vcore(epox, 1.02), ERR_INVALID_VCORE);  // below 1.075 - 0.05
     // Within the range but past the five VID bits: code 32 would be written as 0x40 | 0x20,
