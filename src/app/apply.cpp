@@ -124,6 +124,10 @@ void Session::ApplySteps() {
             values_applied.fsb = get_fsb();
             debug_print("VELMORA: Setting FSB stopped at %d MHz\n", values_applied.fsb);
             failed("FSB setting stopped at " + std::to_string(values_applied.fsb) + " MHz.");
+        } else if (result == FSB_REFUSED) {
+            debug_print("VELMORA: Setting FSB refused: %s drives the clock\n", fsb_holder());
+            failed("FSB not set: the kernel's cpufreq driver " + fsb_holder() +
+                   " drives the clock.");
         } else {
             debug_print("VELMORA: Setting FSB failed!\n");
             failed("FSB setting failed, try another value.");

@@ -4,6 +4,7 @@
 #include "app/session.h"
 #include "automation/autofsb.h"
 #include "automation/cpuload.h"
+#include "board/fsb.h"
 #include "board/voltage.h"
 #include "diag/debuglog.h"
 #include "diag/number_text.h"
@@ -11,6 +12,8 @@
 
 // Limits that make it swing between min. and max. FSB, or never move, are refused.
 const char* Session::AutoFsbRefusal() const {
+    if (!fsb_holder().empty())
+        return "The kernel's cpufreq driver drives the FSB: AutoFSB can't.";
     if (settings.min_fsb == settings.max_fsb)
         return "Set min. and max. FSB first.";
     if (settings.min_fsb > settings.max_fsb)

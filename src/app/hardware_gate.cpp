@@ -1,17 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/hardware_gate.h"
 
-#include <cctype>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <set>
 
-#include "app/prompts.h"
+#include "board/fsb.h"
 #include "diag/debuglog.h"
-#include "hw/pci.h"
+#include "hw/kernel_io.h"
 #include "hw/smbus.h"
-#include "platform/platform.h"
+#include "sensors/sensor.h"
 
 namespace {
 
@@ -22,189 +18,190 @@ constexpr uint8_t NFORCE2_SMBUS_REG_BASE0 = 0x50;
 constexpr uint8_t NFORCE2_SMBUS_REG_BASE1 = 0x54;
 constexpr uint32_t kIoBaseMask = 0xFFFC;  // bit 0 marks I/O space, bit 1 is reserved
 
-// A kernel driver that reaches the SMBus host or a chip velmora drives: its module name and
-// the name it registers under sysfs bus/*/drivers.
-struct OwningDriver {
-    const char* module;
-    const char* driver;
-};
-constexpr OwningDriver kOwningDrivers[] = {
-    {"i2c_nforce2", "nForce2_smbus"},
-    {"w83627hf", "w83627hf"},
-    {"w83781d", "w83781d"},
-    {"it87", "it87"},
-    {"lm90", "lm90"},
-    {"atxp1", "atxp1"},
-};
+// The ISA hardware monitor's address/data pair, and the kernel drivers that may own it.
+constexpr uint16_t kMonitorFirstPort = 0x295, kMonitorLastPort = 0x296;
+constexpr const char* kMonitorNamePrefixes[] = {"w836", "w8378", "it87"};
+// The SMBus chips velmora drives: the VID chips and the LM90.
+constexpr uint8_t kVidChipAddresses[] = {0x1B, 0x37, 0x4E};
+constexpr uint8_t kLm90Address = 0x4C;
+constexpr const char* kCpufreqNforce2 = "nforce2";
 
-// The names those drivers give their I/O regions in procfs ioports.
-struct OwnedRegion {
-    const char* name;
-    const char* module;
-};
-constexpr OwnedRegion kOwnedRegions[] = {
-    {"nForce2_smbus", "i2c_nforce2"},
-    {"nForce2 SMBus", "i2c_nforce2"},
-    {"w83627hf", "w83627hf"},
-    {"w83781d", "w83781d"},
-    {"it87", "it87"},
-};
-
-constexpr const char* kIgnoreOption = "--ignore-kernel-drivers";
-
-bool same_text_ignoring_case(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return i == a.size() && !b[i];
+uint16_t io_base(uint32_t reg) {
+    return reg == 0xFFFFFFFFu ? 0 : static_cast<uint16_t>(reg & kIoBaseMask);
 }
 
-bool directory_exists(const std::filesystem::path& path) {
-    std::error_code ec;
-    return std::filesystem::is_directory(path, ec);
-}
-
-// The first word of every line of procfs modules.
-std::set<std::string> loaded_modules(const std::string& procfs) {
-    std::set<std::string> names;
-    std::ifstream in(procfs + "/modules");
-    std::string line;
-    while (std::getline(in, line))
-        names.insert(line.substr(0, line.find(' ')));
-    return names;
-}
-
-// Whether any bus of sysfs has the driver registered.
-bool driver_registered(const std::string& sysfs, const char* driver) {
-    std::error_code ec;
-    for (std::filesystem::directory_iterator bus(sysfs + "/bus", ec), end; !ec && bus != end;
-         bus.increment(ec))
-        if (directory_exists(bus->path() / "drivers" / driver))
-            return true;
-    return false;
-}
-
-// The region names of procfs ioports: the text after " : " on each line.
-std::vector<std::string> io_region_names(const std::string& procfs) {
-    std::vector<std::string> names;
-    std::ifstream in(procfs + "/ioports");
-    std::string line;
-    while (std::getline(in, line)) {
-        const size_t at = line.find(" : ");
-        if (at == std::string::npos)
-            continue;
-        std::string name = line.substr(at + 3);
-        name.erase(name.find_last_not_of(" \t\r") + 1);
-        names.push_back(name);
+// One SMBus host: its kernel adapter through i2c-dev, or its ports.
+void route_host(KernelAccess& access, uint8_t host, uint16_t base, bool ignore_drivers) {
+    const std::string& driver = access.owners.smbus_driver;
+    if (smbus_i2c_dev(host) >= 0)
+        kernel().close(smbus_i2c_dev(host));
+    smbus_use_i2c_dev(host, -1);
+    if (base == 0) {
+        debug_print("VELMORA: SMBus host %d: no I/O base, not used\n", host);
+        smbus_set_host_base(host, 0);
+        return;
     }
-    return names;
+    if (driver.empty() || ignore_drivers) {
+        smbus_set_host_base(host, base);
+        if (driver.empty())
+            debug_print("VELMORA: SMBus host %d at 0x%x: no driver bound, through its ports\n",
+                        host, base);
+        else
+            debug_print(
+                "VELMORA: SMBus host %d at 0x%x: driver %s ignored on request, "
+                "through its ports\n",
+                host, base, driver);
+        return;
+    }
+    smbus_set_host_base(host, 0);  // never its ports while the driver owns it
+    const I2cAdapter* adapter = access.owners.adapter_at(base);
+    if (!adapter || !adapter->dev_node) {
+        debug_print(
+            "VELMORA: SMBus host %d at 0x%x: driver %s, no /dev/i2c node (i2c-dev "
+            "not loaded): not used\n",
+            host, base, driver);
+        if (access.messages.empty() || access.messages.back().find("i2c-dev") == std::string::npos)
+            access.messages.push_back(
+                "The kernel's SMBus driver (" + driver +
+                ") owns the board's SMBus, and i2c-dev, through which velmora reaches it, is "
+                "not loaded.\nLoad it with:\n  sudo modprobe i2c-dev\nUntil then velmora can "
+                "neither read nor set the voltages.");
+        return;
+    }
+    const std::string node = "/dev/i2c-" + std::to_string(adapter->number);
+    const int fd = kernel().open(node, true);
+    if (fd < 0) {
+        debug_print("VELMORA: SMBus host %d at 0x%x: driver %s, %s: %s: not used\n", host, base,
+                    driver, node, kernel_error_text(fd));
+        access.messages.push_back(node + " cannot be opened (" + kernel_error_text(fd) +
+                                  "): velmora can neither read nor set the voltages.\n"
+                                  "Give velmora's user access to it (the i2c group), or start "
+                                  "velmora as root.");
+        return;
+    }
+    smbus_use_i2c_dev(host, fd);
+    access.adapter_of_host[host] = adapter->number;
+    debug_print("VELMORA: SMBus host %d at 0x%x: driver %s, through %s\n", host, base, driver,
+                node);
 }
 
-std::string joined(const std::vector<std::string>& items, const char* separator) {
-    std::string text;
-    for (const std::string& item : items)
-        text += (text.empty() ? "" : separator) + item;
-    return text;
+// The chips on the hosts that a kernel driver has bound: one line each.
+void log_bound_clients(const KernelAccess& access) {
+    for (int host = 0; host < 2; ++host) {
+        const int adapter = access.adapter_of_host[host];
+        if (adapter < 0)
+            continue;
+        std::vector<uint8_t> ours(std::begin(kVidChipAddresses), std::end(kVidChipAddresses));
+        ours.push_back(kLm90Address);
+        for (uint8_t address : ours)
+            if (const I2cClient* c = access.owners.bound_client(adapter, address))
+                debug_print("VELMORA: SMBus %s (%s): driver %s, no writes\n",
+                            i2c_client_name(adapter, address), c->name, c->driver);
+    }
 }
 
-// "i2c_nforce2, w83627hf, I/O region "it87""
-std::string findings_list(const KernelDriverFindings& found) {
-    std::vector<std::string> items = found.modules;
-    for (const std::string& region : found.regions)
-        items.push_back("I/O region \"" + region + "\"");
-    return joined(items, ", ");
+void route_monitors(const KernelAccess& access, bool ignore_drivers) {
+    // procfs ioports names the driver holding the ports; the hwmon devices' names ("w83627hf",
+    // "w83782d", "it8712") tell it too where the addresses read as zero.
+    std::string owner = access.owners.region_owner(kMonitorFirstPort, kMonitorLastPort);
+    for (const HwmonDevice& d : access.owners.hwmon)
+        for (const char* prefix : kMonitorNamePrefixes)
+            if (owner.empty() && d.name.rfind(prefix, 0) == 0)
+                owner = d.name;
+    if (owner.empty()) {
+        debug_print("VELMORA: Hardware monitor at 0x%x: no driver, through its ports\n",
+                    kMonitorFirstPort);
+    } else if (ignore_drivers) {
+        debug_print(
+            "VELMORA: Hardware monitor at 0x%x: driver %s ignored on request, through "
+            "its ports\n",
+            kMonitorFirstPort, owner);
+    } else {
+        debug_print("VELMORA: Hardware monitor at 0x%x: driver %s, left to it\n", kMonitorFirstPort,
+                    owner);
+        sensors_leave_to_kernel(SENSOR_WINBOND);
+        sensors_leave_to_kernel(SENSOR_ITE);
+    }
+    for (int host = 0; host < 2; ++host) {
+        const int adapter = access.adapter_of_host[host];
+        if (adapter >= 0 && access.owners.bound_client(adapter, kLm90Address) && !ignore_drivers)
+            sensors_leave_to_kernel(SENSOR_LM90);
+    }
+}
+
+void route_fsb(KernelAccess& access) {
+    fsb_held_by("");
+    if (access.owners.cpufreq_driver != kCpufreqNforce2) {
+        debug_print("VELMORA: FSB: no cpufreq driver on it, through the PLL registers\n");
+        return;
+    }
+    debug_print("VELMORA: FSB: cpufreq driver nforce2 drives the clock, FSB changes refused\n");
+    fsb_held_by(access.owners.cpufreq_driver);
+    access.fsb_refusal =
+        "The kernel's cpufreq driver nforce2 drives the FSB: velmora changes no FSB while it "
+        "does.\nUnload it with:\n  sudo modprobe -r cpufreq_nforce2\nVoltages and readings "
+        "stay available.";
+    access.messages.push_back(access.fsb_refusal);
+}
+
+void log_fans(const KernelAccess& access) {
+    if (access.owners.fancontrol_pid == 0)
+        return;
+    std::string outputs;
+    for (const std::string& o : access.owners.fancontrol_outputs)
+        outputs += (outputs.empty() ? "" : " ") + o;
+    debug_print("VELMORA: Fans: fancontrol (pid %d) drives %s\n", access.owners.fancontrol_pid,
+                outputs.empty() ? "no output" : outputs);
 }
 
 }  // namespace
 
+const std::vector<PciFunctionId> kNforce2Functions = {{0x00, 0}, {0x00, 1}, {0x00, 5},
+                                                      {0x01, 1}, {0x08, 0}, {0x1E, 0}};
+
 SmbusHostBases read_smbus_host_bases() {
-    uint32_t base0 = 0, base1 = 0;
-    pci_config_read(0, NFORCE2_SMBUS_DEVICE, NFORCE2_SMBUS_FUNCTION, NFORCE2_SMBUS_REG_BASE0, base0,
-                    4);
-    pci_config_read(0, NFORCE2_SMBUS_DEVICE, NFORCE2_SMBUS_FUNCTION, NFORCE2_SMBUS_REG_BASE1, base1,
-                    4);
-    return {static_cast<uint16_t>(base0 & kIoBaseMask), static_cast<uint16_t>(base1 & kIoBaseMask)};
+    uint32_t base0 = 0xFFFFFFFFu, base1 = 0xFFFFFFFFu;
+    if (!pci_config_read(0, NFORCE2_SMBUS_DEVICE, NFORCE2_SMBUS_FUNCTION, NFORCE2_SMBUS_REG_BASE0,
+                         base0, 4))
+        base0 = 0xFFFFFFFFu;
+    if (!pci_config_read(0, NFORCE2_SMBUS_DEVICE, NFORCE2_SMBUS_FUNCTION, NFORCE2_SMBUS_REG_BASE1,
+                         base1, 4))
+        base1 = 0xFFFFFFFFu;
+    return {io_base(base0), io_base(base1)};
 }
 
-bool smbus_host_bases_expected(const SmbusHostBases& bases) {
-    return bases.host0 == smbus_base(0) && bases.host1 == smbus_base(1);
+KernelAccess take_kernel_access(bool ignore_drivers) {
+    KernelAccess access;
+    access.owners = read_kernel_owners();
+    const std::string failure = pci_use_sysfs(kNforce2Functions);
+    if (failure.empty())
+        debug_print("VELMORA: PCI configuration: through sysfs\n");
+    else
+        debug_print("VELMORA: PCI configuration: through sysfs, %s\n", failure);
+    if (ignore_drivers)
+        debug_print("VELMORA: Kernel drivers ignored on request for the SMBus and the monitors\n");
+    const SmbusHostBases bases = read_smbus_host_bases();
+    route_host(access, 0, bases.host0, ignore_drivers);
+    route_host(access, 1, bases.host1, ignore_drivers);
+    log_bound_clients(access);
+    route_monitors(access, ignore_drivers);
+    route_fsb(access);
+    log_fans(access);
+    debug_print("VELMORA: SMI, port 80h and CMOS: through their ports\n");
+    return access;
 }
 
-void gate_smbus_hosts(const SmbusHostBases& bases, Prompts& prompts) {
-    if (smbus_host_bases_expected(bases))
-        return;
-    debug_print("VELMORA: SMBus hosts at 0x%x/0x%x, not 0x5000/0x5100: SMBus access refused\n",
-                bases.host0, bases.host1);
-    smbus_block_access(true);
-    char text[320];
-    std::snprintf(text, sizeof text,
-                  "The SMBus hosts of this board are at 0x%04X and 0x%04X, not at 0x5000 and "
-                  "0x5100 where an nForce2 has them.\n"
-                  "velmora can neither read nor set voltages on this board; FSB and RAM timings "
-                  "still work.",
-                  bases.host0, bases.host1);
-    prompts.show_message(text);
-}
-
-KernelDriverFindings find_kernel_drivers() {
-    Platform& os = current_platform();
-    const std::string sysfs = os.sysfs_root();
-    const std::string procfs = os.procfs_root();
-    KernelDriverFindings found;
-    const std::set<std::string> loaded = loaded_modules(procfs);
-    for (const OwningDriver& d : kOwningDrivers) {
-        if (loaded.count(d.module) || directory_exists(sysfs + "/module/" + d.module) ||
-            driver_registered(sysfs, d.driver))
-            found.modules.push_back(d.module);
-    }
-    for (const std::string& name : io_region_names(procfs)) {
-        for (const OwnedRegion& r : kOwnedRegions) {
-            if (!same_text_ignoring_case(name, r.name))
-                continue;
-            bool known = false;
-            for (const std::string& seen : found.modules)
-                known = known || seen == r.module;
-            for (const std::string& seen : found.regions)
-                known = known || same_text_ignoring_case(seen, name.c_str());
-            if (!known)
-                found.regions.push_back(name);
-        }
-    }
-    return found;
-}
-
-std::string kernel_driver_refusal_text(const KernelDriverFindings& found) {
-    std::string text =
-        "Kernel drivers are using the board's SMBus or sensor chips: " + findings_list(found) +
-        ".\nTwo drivers taking turns on one SMBus host can send a byte to the "
-        "wrong chip, so velmora does not touch the real hardware while they are "
-        "there.\n";
-    if (!found.modules.empty())
-        text += "Unload them first:\n  sudo modprobe -r " + joined(found.modules, " ") + "\n";
-    if (!found.regions.empty())
-        text +=
-            "An I/O region without a module belongs to a driver built into the kernel; "
-            "start a kernel without it.\n";
-    text +=
-        "If you are sure they stay idle, start velmora with --ignore-kernel-drivers.\n"
-        "velmora ends now; nothing was changed.";
-    return text;
-}
-
-bool gate_kernel_drivers(const std::vector<std::string>& args, Prompts& prompts) {
-    const KernelDriverFindings found = find_kernel_drivers();
-    if (found.empty())
-        return true;
-    for (const std::string& a : args) {
-        if (a == kIgnoreOption) {
-            debug_print("VELMORA: Kernel drivers ignored on request: %s\n", findings_list(found));
-            return true;
-        }
-    }
-    debug_print("VELMORA: Kernel drivers in use: %s; real hardware refused\n",
-                findings_list(found));
-    prompts.show_refusal(kernel_driver_refusal_text(found));
-    return false;
+std::string vid_chip_driver_refusal(const KernelAccess& access, uint8_t bus, uint8_t address) {
+    if (bus > 1 || access.adapter_of_host[bus] < 0)
+        return {};
+    const int adapter = access.adapter_of_host[bus];
+    const I2cClient* c = access.owners.bound_client(adapter, address);
+    if (!c)
+        return {};
+    const std::string client = i2c_client_name(adapter, address);
+    return "The kernel's " + c->driver + " driver holds the voltage chip at SMBus " + client +
+           ": velmora reads and sets no voltage while it does.\nTo let velmora set them, "
+           "unbind it:\n  echo " +
+           client + " | sudo tee /sys/bus/i2c/drivers/" + c->driver +
+           "/unbind\nThe other settings and the readings stay available.";
 }

@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// What velmora checks on a real board before it trusts the ports: that the SMBus hosts sit
-// where an nForce2 has them, and that no kernel driver uses the same chips.
+// How velmora reaches each of the board's resources on Linux, decided at start from who owns
+// it (see kernel_owners.h) while the process still holds its privileges: PCI configuration
+// through sysfs always; each SMBus host through i2c-dev where the kernel's adapter driver owns
+// it, else through its ports at the base the chipset gives; sensor chips a kernel driver owns
+// left to it; FSB changes refused while cpufreq's nforce2 driver drives the clock. Only real
+// conflicts are refused, each with a message that names the driver and what to do.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class Prompts;
+#include "app/kernel_owners.h"
+#include "hw/pci.h"
 
 // The I/O bases of the two SMBus hosts.
 struct SmbusHostBases {
@@ -15,34 +20,30 @@ struct SmbusHostBases {
     uint16_t host1 = 0;
 };
 
-// The bases as the chipset's SMBus function 00:01.1 holds them in registers 0x50 and 0x54,
-// read through the PCI configuration ports: sysfs shows an unprivileged reader only the first
-// 64 bytes of configuration space. Bit 0 (I/O space) and bit 1 are masked off.
+// The bases as the chipset's SMBus function 00:01.1 holds them in registers 0x50 and 0x54
+// (bits 0 and 1 masked off), as the kernel's adapter driver takes them. 0 for a host whose
+// register cannot be read.
 SmbusHostBases read_smbus_host_bases();
 
-// Whether the hosts are at 0x5000 and 0x5100, where the SMBus code addresses them.
-bool smbus_host_bases_expected(const SmbusHostBases& bases);
+// The functions of the nForce2 velmora reads or writes: host bridge 00:00.0, memory
+// controller 00:00.1, the boot clock 00:00.5, the SMBus function 00:01.1, the PCI bridge
+// 00:08.0 and the AGP bridge 00:1e.0.
+extern const std::vector<PciFunctionId> kNforce2Functions;
 
-// When the hosts are elsewhere, the SMBus is blocked (voltages can be neither read nor set),
-// and the log and the user are told; the start goes on, FSB and RAM timings do not need it.
-void gate_smbus_hosts(const SmbusHostBases& bases, Prompts& prompts);
-
-// Kernel drivers that use the board's SMBus host or its sensor chips.
-struct KernelDriverFindings {
-    std::vector<std::string> modules;  // loaded or registered, by module name
-    std::vector<std::string> regions;  // I/O regions held by a driver not among the modules
-    bool empty() const { return modules.empty() && regions.empty(); }
+struct KernelAccess {
+    KernelOwners owners;
+    int adapter_of_host[2] = {-1, -1};  // i2c adapter number of each host reached through it
+    std::string fsb_refusal;            // why FSB changes are refused; "" when they are not
+    std::vector<std::string> messages;  // for the user, in the order found
 };
 
-// Looks in the platform's procfs (modules, ioports: region names only, as the addresses read
-// as zero without CAP_SYS_ADMIN) and sysfs (bus/*/drivers/<driver>, module/<module>).
-KernelDriverFindings find_kernel_drivers();
+// Reads the owners, opens what the kernel offers (the config files, /dev/i2c-N), sends the
+// hosts' transactions where they belong, leaves kernel-owned sensor chips out, and logs one
+// line per resource: what owns it and how velmora reaches it. With ignore_drivers
+// (--ignore-kernel-drivers) the SMBus hosts and the monitors are reached through their ports
+// whoever owns them, as before velmora knew the kernel's interfaces.
+KernelAccess take_kernel_access(bool ignore_drivers);
 
-// The message that refuses the real hardware because of the drivers found.
-std::string kernel_driver_refusal_text(const KernelDriverFindings& found);
-
-// True when the start may go on: no driver found, or --ignore-kernel-drivers given (which is
-// logged). Otherwise logs what was found and tells the user how to unload it; the caller ends
-// the process before any SMBus access, since two drivers interleaving transactions on one
-// host can send a byte to the wrong device.
-bool gate_kernel_drivers(const std::vector<std::string>& args, Prompts& prompts);
+// The message for a VID chip at the address that a kernel driver has bound (the atxp1 driver):
+// it names the driver and the command that unbinds it. "" when no driver has bound it.
+std::string vid_chip_driver_refusal(const KernelAccess& access, uint8_t bus, uint8_t address);

@@ -3,20 +3,25 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #ifdef _WIN32
 #include <io.h>
 #else
 #include <unistd.h>
+
+#include "hw/linux_kernel.h"
 #endif
 
 #include "diag/append_file.h"
 #include "diag/errortext.h"
 #include "hw/direct_port_backend.h"
 #include "hw/giveio.h"
+#include "hw/tracing_kernel_backend.h"
 #include "hw/tracing_port_backend.h"
 #include "platform/platform.h"
+#include "sim/sim_kernel.h"
 #include "sim/sim_machine.h"
 
 namespace {
@@ -129,13 +134,24 @@ PortSetup make_port_backend(const PortPlan& plan, const std::vector<std::string>
             }
         }
     }
+    const char* kernel_root = std::getenv(kKernelRootVariable);
     if (plan.simulated) {
         make_simulated_board(setup, plan.profile);
+        if (kernel_root && *kernel_root)
+            setup.kernel = std::make_unique<SimKernel>(*setup.machine, kernel_root);
     } else {
         setup.backend = std::make_unique<DirectPortBackend>();
+#ifndef _WIN32
+        setup.kernel = std::make_unique<LinuxKernel>(kernel_root ? kernel_root : "");
+#endif
     }
-    if (trace_fd >= 0)
-        setup.tracer = std::make_unique<TracingPortBackend>(*setup.backend, trace_fd);
+    if (trace_fd >= 0) {
+        auto tracer = std::make_unique<TracingPortBackend>(*setup.backend, trace_fd);
+        if (setup.kernel)
+            setup.kernel_tracer =
+                std::make_unique<TracingKernelBackend>(*setup.kernel, tracer->stream());
+        setup.tracer = std::move(tracer);
+    }
     return setup;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "hw/kernel_io.h"
 #include "hw/port_io.h"
 
 class SimMachine;
@@ -24,10 +25,15 @@ struct StartupNotes {
 struct PortSetup {
     std::unique_ptr<PortBackend> backend;  // what the ports reach
     std::unique_ptr<PortBackend> tracer;   // wraps backend when a trace was asked for
-    SimMachine* machine = nullptr;         // the backend, when it is the simulated board
+    // What the kernel offers: the running kernel on a real Linux board, the simulated board's
+    // when a made-up kernel tree is given (kKernelRootVariable); null elsewhere.
+    std::unique_ptr<KernelBackend> kernel;
+    std::unique_ptr<KernelBackend> kernel_tracer;  // wraps kernel when a trace was asked for
+    SimMachine* machine = nullptr;                 // the backend, when it is the simulated board
     StartupNotes notes;
     std::string error;  // a bad option: velmora ends with exit code 2 before any window
     PortBackend& active() { return tracer ? *tracer : *backend; }
+    KernelBackend* active_kernel() { return kernel_tracer ? kernel_tracer.get() : kernel.get(); }
 };
 
 // What the ports will reach, decided from the options and the machine before anything is
@@ -37,6 +43,11 @@ struct PortPlan {
     int profile = -1;   // asked for with --sim[=N]; -1 when not
     std::string error;  // a bad option: velmora ends with exit code 2 before any window
 };
+
+// For tests only: a folder that stands for the root of the file tree (its sys, proc, dev, etc
+// and run), in which the kernel's drivers are found. On the simulated board it makes velmora
+// meet those drivers as on a real board; on real hardware it replaces the real tree.
+inline constexpr const char* kKernelRootVariable = "VELMORA_TEST_KERNEL_ROOT";
 
 // Whether the PCI host bridge 0000:00:00.0 is an nForce2 (10de:01e0), read from the
 // platform's sysfs; never found by probing ports.

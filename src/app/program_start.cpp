@@ -130,6 +130,7 @@ PortStart start_ports(const std::vector<std::string>& args,
 
 void take_ports(PortSetup& ports) {
     install_port_backend(&ports.active());
+    install_kernel(ports.active_kernel());
     // The simulated board keeps what this run sets, however the run ends; a run that could
     // not keep it says so and does not end with 0.
     save_simulated_board(ports);

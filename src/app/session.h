@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/hardware_gate.h"
 #include "app/main_settings.h"
 #include "app/port_setup.h"
 #include "app/session_view.h"
@@ -58,9 +59,15 @@ class Session {
     // the start written back.
     void Close();
 
-    // The start's parts. OpenPorts gets the ports granted as the system wants it
-    // and passes the gates before the first SMBus transaction; false when the run ends.
+    // The start's parts. OpenPorts gets the ports granted as the system wants it and, beside
+    // the kernel's drivers, takes what the kernel offers before the first SMBus transaction;
+    // false when the run ends.
     bool OpenPorts();
+    bool HasArg(const std::string& option) const;
+    // A kernel driver holds the VID chip the board uses (or, for a board whose chip is
+    // searched, one of the addresses searched): its message is shown and no voltage is
+    // touched. False when none does.
+    bool VidChipHeldByKernel();
     // "Running on the real board." or which board is simulated; LogBoardSource logs it.
     std::string BoardSourceText() const;
     void LogBoardSource();
@@ -77,6 +84,8 @@ class Session {
     void ReadOut(bool with_board);
 
     uint32_t port_access_result = 0;
+    // How each resource is reached beside the kernel's drivers (Linux); empty elsewhere.
+    KernelAccess kernel_access;
     int32_t board_count = 0;
     std::vector<Board> board_list;
     int32_t board_number = NO_BOARD;

@@ -17,6 +17,7 @@
 #include "diag/debuglog.h"
 #include "diag/errortext.h"
 #include "hw/giveio.h"
+#include "hw/kernel_io.h"
 #include "hw/port_io.h"
 #include "platform/platform.h"
 #include "sensors/sensor_map.h"
@@ -117,32 +118,41 @@ bool Session::OpenPorts() {
     }
     debug_print("VELMORA: Linux detected\n");
     // On Linux the kernel grants real ports to a process with root rights or CAP_SYS_RAWIO.
-    // That grant is the only act that needs a capability: the I/O privilege level stays with
-    // the process (through a suspend too), so every capability goes right after it. Before any
-    // SMBus transaction the board must pass the gates: no kernel driver on the same chips, and
-    // SMBus hosts where an nForce2 has them.
-    if (!port_backend().needs_port_grant())
-        return true;
+    // Beside the kernel's drivers velmora takes what the kernel offers (the config files, the
+    // i2c-dev nodes) while it still holds its privileges: a config file opened later shows
+    // only 64 bytes. Then every capability goes. The simulated board needs no grant; with a
+    // made-up kernel tree it meets the same drivers.
     Platform& os = current_platform();
-    if (!os.grant_port_access()) {
-        const uint32_t error = os.last_error();
-        debug_print("VELMORA: Direct port access refused (iopl 3): %s\n", system_error_text());
-        prompts_.show_refusal(error == ENOSYS ? kPortAccessMissing : kPortAccessRefused);
-        os.exit_process(1);
-        return false;
+    const bool real_ports = port_backend().needs_port_grant();
+    if (real_ports) {
+        if (!os.grant_port_access()) {
+            const uint32_t error = os.last_error();
+            debug_print("VELMORA: Direct port access refused (iopl 3): %s\n", system_error_text());
+            prompts_.show_refusal(error == ENOSYS ? kPortAccessMissing : kPortAccessRefused);
+            os.exit_process(1);
+            return false;
+        }
+        debug_print("VELMORA: Direct port access granted (iopl 3)\n");
+        port_backend().set_port_access(true);
     }
-    debug_print("VELMORA: Direct port access granted (iopl 3)\n");
-    port_backend().set_port_access(true);
-    const SmbusHostBases bases = read_smbus_host_bases();
-    const std::string dropped = drop_process_privileges();
-    if (!dropped.empty())
-        debug_print("%s", dropped);
-    if (!gate_kernel_drivers(args_, prompts_)) {
-        os.exit_process(1);
-        return false;
+    if (kernel_installed()) {
+        kernel_access = take_kernel_access(HasArg("--ignore-kernel-drivers"));
     }
-    gate_smbus_hosts(bases, prompts_);
+    if (real_ports) {
+        const std::string dropped = drop_process_privileges();
+        if (!dropped.empty())
+            debug_print("%s", dropped);
+    }
+    for (const std::string& message : kernel_access.messages)
+        prompts_.show_message(message);
     return true;
+}
+
+bool Session::HasArg(const std::string& option) const {
+    for (const std::string& a : args_)
+        if (a == option)
+            return true;
+    return false;
 }
 
 // Whoever looks at the window or the log must see when the board is only simulated.
@@ -206,8 +216,12 @@ bool Session::ReadBoard(bool read_hardware) {
     if (vid_chip_silent)
         board.chip = VidChip{};
 
-    if (board.chip.address == 0 && !vid_chip_silent && !vid_chip_search(board.chip))
+    if (!vid_chip_silent && VidChipHeldByKernel()) {
+        vid_chip_silent = true;
+        board.chip = VidChip{};
+    } else if (board.chip.address == 0 && !vid_chip_silent && !vid_chip_search(board.chip)) {
         prompts_.show_message(kVidChipNotFound);
+    }
     debug_print("VELMORA: Board %s nr: %d\n", board.name, board_number);
     LoadSensorMap();
 
@@ -251,6 +265,27 @@ bool Session::ReadBoard(bool read_hardware) {
     }
     values_selected = values_read;
     return true;
+}
+
+bool Session::VidChipHeldByKernel() {
+    std::vector<std::pair<uint8_t, uint8_t>> places;  // bus, address
+    if (board.chip.address != 0)
+        places.push_back({board.chip.bus, board.chip.address});
+    else
+        for (uint8_t address :
+             {VID_CHIP_MS3_ADDRESS, VID_CHIP_ATXP1_ADDRESS_A, VID_CHIP_ATXP1_ADDRESS_B})
+            for (uint8_t bus = 0; bus < 2; ++bus)
+                places.push_back({bus, address});
+    for (const auto& [bus, address] : places) {
+        const std::string refusal = vid_chip_driver_refusal(kernel_access, bus, address);
+        if (refusal.empty())
+            continue;
+        debug_print("VELMORA: VID chip on bus %d, addr. %d held by a kernel driver: no voltages\n",
+                    bus, address);
+        prompts_.show_message(refusal);
+        return true;
+    }
+    return false;
 }
 
 void Session::LoadSettings() {

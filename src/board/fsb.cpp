@@ -32,6 +32,7 @@ struct FsbState {
     // The boot FSB (MHz) that get_fsb last returned as the running clock; 0 before the first.
     int boot_fsb_seen = 0;
     FsbWalkProgress walk;
+    std::string holder;  // another driver that drives the clock
 };
 FsbState state;
 
@@ -132,6 +133,11 @@ int set_fsb(int fsb_mhz) {
         debug_print("NFORCE2: set_fsb(): FSB %d out of range!\n", fsb_mhz);
         return 2;
     }
+    if (!state.holder.empty()) {
+        debug_print("NFORCE2: set_fsb(): %s drives the clock, FSB %d not set\n", state.holder,
+                    fsb_mhz);
+        return FSB_REFUSED;
+    }
     if (host_read(NFORCE2_HOST_FN, NFORCE2_REG_PLL_OVERRIDE, 1) == 0) {
         const int running = get_fsb();
         const uint32_t pll = find_pll(running);
@@ -167,6 +173,14 @@ int set_fsb(int fsb_mhz) {
 
 FsbWalkProgress fsb_walk_progress() {
     return state.walk;
+}
+
+void fsb_held_by(const std::string& driver) {
+    state.holder = driver;
+}
+
+const std::string& fsb_holder() {
+    return state.holder;
 }
 
 void fsb_reset_state() {

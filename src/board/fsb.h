@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The FSB in MHz that PLL multiplier n and divider m make of the 25.06 MHz reference clock,
 // truncated toward zero; 0 when m is 0.
@@ -24,8 +25,15 @@ int get_fsb();
 // Moves the FSB to the target (50..300 MHz) in 1 MHz steps 150 ms apart, taking the PLL over
 // first if needed. 0 done, 1 no PLL setting for a step (the FSB stays at the last step
 // written), 2 target out of range (nothing touched), 3 stopped on request (stop_requested()
-// was set during the walk: the FSB stays at the last step written, which the log names).
+// was set during the walk: the FSB stays at the last step written, which the log names),
+// FSB_REFUSED while another driver drives the clock (nothing touched).
 int set_fsb(int fsb_mhz);
+inline constexpr int FSB_REFUSED = 4;
+
+// Another driver drives the clock (the kernel's cpufreq nforce2 writes the same PLL registers):
+// set_fsb changes nothing while `driver` is not empty, and logs who holds the clock.
+void fsb_held_by(const std::string& driver);
+const std::string& fsb_holder();
 
 // Where a walk of set_fsb is: the last step written and the target, in MHz; both 0 while no
 // walk is in progress. The window shows it while the walk steps.

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 inline constexpr uint16_t PCI_CONFIG_ADDRESS = 0xCF8;
 inline constexpr uint16_t PCI_CONFIG_DATA = 0xCFC;
@@ -25,3 +27,21 @@ int pci_config_read(uint8_t bus, uint8_t device, uint8_t function, uint8_t reg, 
 // 1 on success, 0 for any other width.
 int pci_config_write(uint8_t bus, uint8_t device, uint8_t function, uint8_t reg, uint32_t value,
                      int width);
+
+// On Linux the kernel serialises its own configuration cycles with a lock user space cannot
+// take, so velmora goes through each function's sysfs file there instead of the ports: one
+// pread or pwrite of exactly the access's width, which the kernel makes one cycle. The files
+// must be opened while the process still has its privileges: opened without CAP_SYS_ADMIN
+// they show the first 64 bytes only, and a read past them returns nothing.
+struct PciFunctionId {
+    uint8_t device;
+    uint8_t function;
+};
+// Opens the config file of each function of bus 0 through the kernel seam (for writing, where
+// the kernel allows it) and sends every later access there; an access to a function not
+// opened then fails instead of going to the ports. Empty when all opened, else the first
+// failure ("0000:00:00.0: Permission denied").
+std::string pci_use_sysfs(const std::vector<PciFunctionId>& functions);
+bool pci_through_sysfs();
+// Closes the files: the ports again.
+void pci_use_ports();

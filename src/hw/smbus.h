@@ -42,6 +42,18 @@ uint8_t smbus_read_byte(uint8_t bus, uint8_t address, uint8_t command);
 // 0 when the transaction completed, 1 otherwise (also for a bus other than 0 and 1).
 uint8_t smbus_write_byte(uint8_t bus, uint8_t address, uint8_t command, uint8_t value);
 
+// Where a host's transactions go. Through its ports at `base` (at start the chipset's
+// registers 0x50/0x54 give it; 0x5000 and 0x5100 until then), or, where the kernel's adapter
+// driver owns the host, through an i2c-dev descriptor of the kernel seam (-1: back to the
+// ports). The kernel runs each transfer whole and waits for it itself; its errno is a failed
+// transaction.
+void smbus_set_host_base(uint8_t bus, uint16_t base);
+uint16_t smbus_host_base(uint8_t bus);
+void smbus_use_i2c_dev(uint8_t bus, int fd);
+int smbus_i2c_dev(uint8_t bus);  // -1 when the host is reached through its ports
+// Both hosts back at their power-on bases, through their ports, not blocked.
+void smbus_reset_state();
+
 // While blocked, every transaction fails at once without touching a port: the start-up
 // blocks the hosts when it cannot be sure that the ports are the chipset's SMBus hosts, or
 // that no other driver uses them.

@@ -28,6 +28,8 @@ class TracingPortBackend : public PortBackend {
     void set_port_access(bool granted) override { inner_.set_port_access(granted); }
 
     bool is_open() const { return file_ != nullptr; }
+    // The trace file, for the kernel operations' lines; owned by this backend.
+    std::FILE* stream() const { return file_; }
 
   private:
     void trace(const PortAccess& access);

@@ -40,6 +40,7 @@ const SensorDriver* driver_of_type(uint8_t type) {
 
 struct SensorState {
     SensorTable table{};
+    uint32_t left_to_kernel = 0;  // bit per sensor type
 };
 SensorState state;
 
@@ -54,7 +55,7 @@ int sensors_detect(SensorTable* table) {
         return 0;
     table->count = 0;
     for (const SensorDriver& driver : kDrivers) {
-        if (!driver.detect)
+        if (!driver.detect || (state.left_to_kernel >> driver.type & 1))
             continue;
         table->sensors[table->count].never_read = nullptr;  // a driver that tracks sets it
         table->count += driver.detect(&table->sensors[table->count]);
@@ -114,6 +115,10 @@ const Sensor* sensor_for_pair(const SensorTable& table, uint8_t type, uint8_t ch
     if (sensor.type != type)
         return nullptr;
     return channel < sensor_input_count(&sensor, kind) ? &sensor : nullptr;
+}
+
+void sensors_leave_to_kernel(uint8_t type) {
+    state.left_to_kernel |= 1u << type;
 }
 
 void sensors_reset_state() {

@@ -108,5 +108,8 @@ struct SensorMap {
     uint8_t channel(int pair) const { return bytes[2 * pair + 1]; }
 };
 
+// A chip a kernel driver owns is not probed: its detector is skipped from now on.
+void sensors_leave_to_kernel(uint8_t type);
+
 // Back to the state of a fresh process (no sensors detected), for tests.
 void sensors_reset_state();

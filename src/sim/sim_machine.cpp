@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -195,6 +196,22 @@ void SimMachine::out(uint16_t port, int width, uint32_t value) {
     if (SimIoDevice* device = decoder(port)) {
         device->out(port, width, value);
         save_if_due();
+    }
+}
+
+void SimMachine::claim_ports(uint16_t first, uint16_t last, const std::string& owner) {
+    claims_.push_back({first, last, owner});
+}
+
+void SimMachine::check_claims(uint16_t port) {
+    for (PortClaim& claim : claims_) {
+        if (port < claim.first || port > claim.last || claim.recorded)
+            continue;
+        claim.recorded = true;
+        char text[112];
+        std::snprintf(text, sizeof text, "port 0x%04x used by the program while %s holds it", port,
+                      claim.owner.c_str());
+        world_.record_fault(text);
     }
 }
 

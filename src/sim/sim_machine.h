@@ -41,12 +41,12 @@ class SimMachine : public PortBackend {
     SimMachine(const SimMachine&) = delete;
     SimMachine& operator=(const SimMachine&) = delete;
 
-    uint8_t in8(uint16_t port) override { return static_cast<uint8_t>(in(port, 1)); }
-    uint16_t in16(uint16_t port) override { return static_cast<uint16_t>(in(port, 2)); }
-    uint32_t in32(uint16_t port) override { return in(port, 4); }
-    void out8(uint16_t port, uint8_t value) override { out(port, 1, value); }
-    void out16(uint16_t port, uint16_t value) override { out(port, 2, value); }
-    void out32(uint16_t port, uint32_t value) override { out(port, 4, value); }
+    uint8_t in8(uint16_t port) override { return static_cast<uint8_t>(program_in(port, 1)); }
+    uint16_t in16(uint16_t port) override { return static_cast<uint16_t>(program_in(port, 2)); }
+    uint32_t in32(uint16_t port) override { return program_in(port, 4); }
+    void out8(uint16_t port, uint8_t value) override { program_out(port, 1, value); }
+    void out16(uint16_t port, uint16_t value) override { program_out(port, 2, value); }
+    void out32(uint16_t port, uint32_t value) override { program_out(port, 4, value); }
 
     const SimProfile& profile() const { return profile_; }
     SimWorld& world() { return world_; }
@@ -90,6 +90,13 @@ class SimMachine : public PortBackend {
     // Why the last failed save failed ("not a regular file", "No space left on device").
     const std::string& last_save_error() const { return last_save_error_; }
 
+    // Ports a kernel driver holds (as procfs ioports lists them): the program's own access to
+    // one of them cuts into the driver's work and is recorded as a fault, once per claim. The
+    // simulated kernel itself reaches them through kernel_in and kernel_out.
+    void claim_ports(uint16_t first, uint16_t last, const std::string& owner);
+    uint32_t kernel_in(uint16_t port, int width) { return in(port, width); }
+    void kernel_out(uint16_t port, int width, uint32_t value) { out(port, width, value); }
+
     // The devices, for tests and the window's status.
     SmbusHost& smbus(int bus) { return *smbus_[bus]; }
     Nforce2Pci& pci() { return *pci_; }
@@ -103,6 +110,8 @@ class SimMachine : public PortBackend {
   private:
     uint32_t in(uint16_t port, int width);
     void out(uint16_t port, int width, uint32_t value);
+    // Records a fault when the program touches a port a kernel driver holds.
+    void check_claims(uint16_t port);
     SimIoDevice* decoder(uint16_t port);
     std::vector<SimDevice*> all_devices() const;
     void sample_host_load();
@@ -143,6 +152,24 @@ class SimMachine : public PortBackend {
     std::unique_ptr<SpdEeprom> spd_[4];  // 0x50-0x53
     std::unique_ptr<ClockGenerator> clock_generator_;
     std::vector<SimIoDevice*> io_;
+
+    struct PortClaim {
+        uint16_t first, last;
+        std::string owner;
+        bool recorded = false;
+    };
+    std::vector<PortClaim> claims_;
+
+    uint32_t program_in(uint16_t port, int width) {
+        if (!claims_.empty())
+            check_claims(port);
+        return in(port, width);
+    }
+    void program_out(uint16_t port, int width, uint32_t value) {
+        if (!claims_.empty())
+            check_claims(port);
+        out(port, width, value);
+    }
 };
 
 // Saves the machine's state to the file, replacing it whole only once every byte is written.

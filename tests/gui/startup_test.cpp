@@ -12,9 +12,12 @@
 #include "app/port_setup.h"
 #include "gui/application.h"
 #include "gui/main_window.h"
+#include "helpers/fake_kernel_tree.h"
 #include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
+#include "hw/linux_kernel.h"
+#include "hw/pci.h"
 #include "hw/scripted_port_backend.h"
 #include "hw/smbus.h"
 #include "platform/clock.h"
@@ -174,38 +177,45 @@ TEST_F(PortGrant, AnNforce2WhosePortsAreRefusedTellsWhyAndEndsWithCode1InsteadOf
                   "VELMORA: Direct port access refused (iopl 3): Function not implemented\n");
 }
 
-TEST_F(PortGrant, TheGatesFollowTheGrantAndComeBeforeAnySmbusAccess) {
-    std::filesystem::create_directories("proc");
-    write_file("proc/modules", "atxp1 16384 0 - Live 0x0\n");
-    const std::string granted =
-        kBanner + "VELMORA: Linux detected\nVELMORA: Direct port access granted (iopl 3)\n" +
-        "VELMORA: Capabilities dropped, kept: CAP_CHOWN CAP_DAC_OVERRIDE CAP_FOWNER\n";
-    no_board();
-    for (bool ignored : {false, true}) {
-        ports.accesses.clear();
-        ports.script[0xCFC] = {0x5001, 0x5201};
-        os.privileges = {true, true, 0x1FFFFFFFFFFull, 0x1FFFFFFFFFFull};
-        std::unique_ptr<TMain> main;
-        if (ignored) {
-            main = start({"--ignore-kernel-drivers"});
-        } else {
-            EXPECT_THROW(start(), ProcessExit);
-            EXPECT_EQ(ports.accesses.size(), 4u);  // the base reads: no SMBus transaction
-        }
-        EXPECT_EQ(ports.accesses.front(), out(4, 0xCF8, 0x80000950));
-        EXPECT_EQ(smbus_access_blocked(), ignored);
+// Beside the kernel: what it offers is opened after the grant and before the privileges go,
+// and configuration space is read through it, never through the ports the kernel locks.
+TEST_F(PortGrant, TheKernelsFilesAreOpenedBetweenTheGrantAndTheDrop) {
+    FakeKernelTree tree("root");
+    // Each function's whole configuration space as root reads it; the BIOS put host 1 at
+    // 0x5200.
+    std::string config(256, '\0');
+    config[0x50] = 0x01, config[0x51] = 0x50, config[0x54] = 0x01, config[0x55] = 0x52;
+    for (const char* f : {"00.0", "00.1", "00.5", "01.1", "08.0", "1e.0"}) {
+        const auto folder = tree.root / "sys/bus/pci/devices" / ("0000:00:" + std::string(f));
+        std::filesystem::create_directories(folder);
+        write_file(folder / "config", config);
     }
-    EXPECT_EQ(os.exits, std::vector<int>{1});
-    EXPECT_EQ(os.calls[1], "drop_privileges keep_file_owner_caps");
-    ASSERT_EQ(prompts.messages.size(), 2u);
-    EXPECT_NE(prompts.messages[0].find("sudo modprobe -r atxp1\n"), std::string::npos);
-    EXPECT_NE(prompts.messages[1].find("neither read nor set voltages"), std::string::npos);
+    LinuxKernel linux_kernel(tree.root.string());
+    install_kernel(&linux_kernel);
+    no_board();
+    ports.accesses.clear();
+    os.privileges = {true, true, 0x1FFFFFFFFFFull, 0x1FFFFFFFFFFull};
+    std::unique_ptr<TMain> main = start();
+    install_kernel(nullptr);
+    for (const PortAccess& a : ports.accesses)
+        EXPECT_NE(a.port & 0xFFF8, 0xCF8) << describe(a);
+    EXPECT_EQ(smbus_host_base(1), 0x5200);
+    EXPECT_EQ(os.calls, (std::vector<std::string>{"grant_port_access",
+                                                  "drop_privileges keep_file_owner_caps"}));
     EXPECT_EQ(read_file("velmora.deb"),
-              granted + "VELMORA: Kernel drivers in use: atxp1; real hardware refused\n" + granted +
-                  "VELMORA: Kernel drivers ignored on request: atxp1\n"
-                  "VELMORA: SMBus hosts at 0x5000/0x5200, not 0x5000/0x5100: SMBus access "
-                  "refused\nBOARDS: Initialized 15 boards\n" +
+              kBanner +
+                  "VELMORA: Linux detected\nVELMORA: Direct port access granted (iopl 3)\n"
+                  "VELMORA: PCI configuration: through sysfs\n"
+                  "VELMORA: SMBus host 0 at 0x5000: no driver bound, through its ports\n"
+                  "VELMORA: SMBus host 1 at 0x5200: no driver bound, through its ports\n"
+                  "VELMORA: Hardware monitor at 0x295: no driver, through its ports\n"
+                  "VELMORA: FSB: no cpufreq driver on it, through the PLL registers\n"
+                  "VELMORA: SMI, port 80h and CMOS: through their ports\n"
+                  "VELMORA: Capabilities dropped, kept: CAP_CHOWN CAP_DAC_OVERRIDE CAP_FOWNER\n"
+                  "BOARDS: Initialized 15 boards\n" +
                   kNoSmi);
+    smbus_reset_state();
+    pci_use_ports();
 }
 
 TEST_F(PortGrant, OnTheNtFamilyTheDriverServiceOpensThePorts) {

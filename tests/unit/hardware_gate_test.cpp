@@ -1,129 +1,200 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The checks before the first access to a real board, on fake kernel trees and scripted ports.
+// Who owns what beside the kernel's drivers, and how velmora reaches each resource: made-up
+// kernel trees over the simulated board, and scripted ports for the raw path.
 #include "app/hardware_gate.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <memory>
 
 #include "app/privileges.h"
+#include "board/fsb.h"
+#include "helpers/fake_kernel_tree.h"
 #include "helpers/fake_platform.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
 #include "hw/scripted_port_backend.h"
 #include "hw/smbus.h"
+#include "sensors/sensor.h"
+#include "sim/sim_kernel.h"
 #include "sim/sim_machine.h"
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
 class HardwareGate : public ::testing::Test {
   protected:
-    HardwareGate() { install_port_backend(&ports); }
+    HardwareGate() {
+        os.privileges.effective_root = true;
+        install_port_backend(&machine);
+    }
     ~HardwareGate() override {
+        pci_use_ports();
+        install_kernel(nullptr);
         install_port_backend(nullptr);
-        smbus_block_access(false);
+        smbus_reset_state();
+        sensors_reset_state();
+        fsb_reset_state();
+    }
+    // The simulated kernel over the tree as it stands: the drivers claim their ports now.
+    KernelAccess take(bool ignore = false) {
+        sim_kernel = std::make_unique<SimKernel>(machine, tree.root.string());
+        install_kernel(sim_kernel.get());
+        return take_kernel_access(ignore);
+    }
+    Lines log_lines() {
+        Lines lines;
+        std::string text = read_file("velmora.deb"), line;
+        for (char c : text) {
+            if (c != '\n') {
+                line += c;
+                continue;
+            }
+            lines.push_back(line);
+            line.clear();
+        }
+        std::filesystem::remove("velmora.deb");
+        return lines;
     }
 
     TempWorkDir dir;
     FakePlatform os;
     ScopedPlatform installed{os};
-    ScriptedPortBackend ports;
-    ScriptedPrompts prompts;
+    SimMachine machine{*sim_profile(7)};
+    FakeKernelTree tree{"root"};
+    std::unique_ptr<SimKernel> sim_kernel;
 };
 
-TEST_F(HardwareGate, SmbusHostsAwayFromTheirNforce2BasesBlockTheSmbus) {
-    const struct {
-        uint32_t reg50, reg54;
-        bool expected;
-    } cases[] = {{0x5001, 0x5101, true},
-                 {0x5000, 0x5103, true},  // bits 0 and 1 are no part of the base
-                 {0x0E01, 0x5101, false},
-                 {0xFFFFFFFF, 0xFFFFFFFF, false}};  // no SMBus function: the bus floats
-    for (const auto& c : cases) {
-        ports.accesses.clear();
-        ports.script[0xCFC] = {c.reg50, c.reg54};
-        EXPECT_EQ(smbus_host_bases_expected(read_smbus_host_bases()), c.expected) << c.reg50;
-        EXPECT_EQ(ports.accesses,
-                  (std::vector<PortAccess>{out(4, 0xCF8, 0x80000950), in(4, 0xCFC, c.reg50),
-                                           out(4, 0xCF8, 0x80000954), in(4, 0xCFC, c.reg54)}));
-    }
-    gate_smbus_hosts({0x5000, 0x5100}, prompts);
-    EXPECT_FALSE(smbus_access_blocked());
-    gate_smbus_hosts({0x0E00, 0x5100}, prompts);
-    EXPECT_EQ(read_file("velmora.deb"),
-              "VELMORA: SMBus hosts at 0xe00/0x5100, not 0x5000/0x5100: SMBus access refused\n");
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_NE(prompts.messages[0].find("at 0x0E00 and 0x5100, not at 0x5000"), std::string::npos);
-    ports.accesses.clear();
-    EXPECT_EQ(smbus_write_byte(0, 0x37, 0x00, 0x20), 1);
-    EXPECT_TRUE(ports.accesses.empty());
+TEST_F(HardwareGate, OwnersAreReadFromTheKernelsTree) {
+    tree.bind_smbus(true, 0x5000, 0x5500);
+    tree.i2c_client(0, 0x4C, "lm90", "lm90");
+    tree.i2c_client(0, 0x37, "atxp1", "");  // declared, no driver bound
+    tree.hwmon(0, "acpitz");
+    tree.hwmon(1, "w83627hf", "w83627hf");
+    tree.cpufreq("nforce2");
+    tree.fancontrol(812, "hwmon1/pwm1=hwmon1/temp2_input hwmon1/pwm2=hwmon1/temp1_input");
+    SimKernel k(machine, tree.root.string());
+    install_kernel(&k);
+    KernelOwners owners = read_kernel_owners();
+    EXPECT_EQ(owners.smbus_driver, "nForce2_smbus");
+    ASSERT_EQ(owners.adapters.size(), 2u);
+    EXPECT_TRUE(owners.adapter_at(0x5500) && owners.adapter_at(0x5500)->dev_node);
+    EXPECT_EQ(owners.adapter_at(0x5100), nullptr);
+    EXPECT_TRUE(owners.bound_client(0, 0x4C));
+    EXPECT_FALSE(owners.bound_client(0, 0x37));
+    EXPECT_EQ(owners.region_owner(0x295, 0x296), "w83627hf");
+    EXPECT_EQ(owners.cpufreq_driver, "nforce2");
+    EXPECT_EQ(owners.fancontrol_pid, 812);
+    EXPECT_EQ(owners.fancontrol_outputs, (Lines{"hwmon1/pwm1", "hwmon1/pwm2"}));
+
+    // A pid file left behind by a fancontrol that is gone names no owner.
+    std::filesystem::remove_all(tree.root / "proc/812");
+    owners = read_kernel_owners();
+    EXPECT_EQ(owners.fancontrol_pid, 0);
 }
 
-TEST_F(HardwareGate, TheSimulatedBoardHasItsSmbusHostsWhereAnNforce2HasThem) {
-    SimMachine machine(*sim_profile(7));
-    install_port_backend(&machine);
-    EXPECT_TRUE(smbus_host_bases_expected(read_smbus_host_bases()));
-    EXPECT_TRUE(machine.world().faults.empty());
+TEST_F(HardwareGate, EachResourceGoesWhereItsOwnerLetsIt) {
+    // Debian's default: the adapter driver, i2c-dev, the monitors' drivers, cpufreq.
+    tree.bind_smbus();
+    tree.i2c_client(0, 0x4C, "lm90", "lm90");
+    tree.hwmon(0, "w83627hf", "w83627hf");
+    tree.cpufreq("nforce2");
+    KernelAccess access = take();
+    EXPECT_EQ(log_lines(),
+              (Lines{"VELMORA: PCI configuration: through sysfs",
+                     "VELMORA: SMBus host 0 at 0x5000: driver nForce2_smbus, through /dev/i2c-0",
+                     "VELMORA: SMBus host 1 at 0x5100: driver nForce2_smbus, through /dev/i2c-1",
+                     "VELMORA: SMBus 0-004c (lm90): driver lm90, no writes",
+                     "VELMORA: Hardware monitor at 0x295: driver w83627hf, left to it",
+                     "VELMORA: FSB: cpufreq driver nforce2 drives the clock, FSB changes refused",
+                     "VELMORA: SMI, port 80h and CMOS: through their ports"}));
+    uint8_t vid = 0;
+    EXPECT_TRUE(smbus_read_byte_checked(0, 0x37, 0x00, vid));
+    EXPECT_EQ(vid, 0x28);
+    EXPECT_EQ(smbus_write_byte(0, 0x4C, 0x0A, 0x04), 1);  // busy: the lm90 driver's
+    EXPECT_EQ(set_fsb(180), FSB_REFUSED);
+    EXPECT_EQ(machine.world().fsb_mhz, 166);
+    ASSERT_EQ(access.messages.size(), 1u);
+    EXPECT_NE(access.messages[0].find("sudo modprobe -r cpufreq_nforce2"), std::string::npos);
+    EXPECT_EQ(sensors_detect(&sensor_table()), 2);  // port 80h and SMI: no Winbond, no LM90
+    EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
 }
 
-TEST_F(HardwareGate, KernelDriversAreFoundInModulesDriverDirectoriesAndIoRegions) {
-    const struct {
-        const char* name;
-        std::vector<std::string> dirs;  // below the case's sysfs root
-        const char *modules_file, *ioports_file;
-        std::vector<std::string> modules, regions;
-    } cases[] = {
-        {"unrelated",
-         {"bus/i2c/drivers/lm75"},
-         "i2c_nforce2_s4985 16384 0 - Live 0x0\n",
-         "0cf8-0cff : PCI conf1\n  0290-0297 : it87xx\n",
-         {},
-         {}},
-        {"registered",
-         {"bus/pci/drivers/nForce2_smbus", "module/lm90"},
-         "w83627hf 1 0 - Live 0x0\n",
-         "",
-         {"i2c_nforce2", "w83627hf", "lm90"},
-         {}},
-        {"regions",
-         {},
-         "it87 1 0 - Live 0x0\n",
-         "0000-0000 : it87\n0000-0000 : 0000:00:01.1\n  0000-0000 : nForce2_smbus\r\n"
-         "0000-0000 : W83627HF\n0000-0000 : w83627hf\n",
-         {"it87"},
-         {"nForce2_smbus", "W83627HF"}},
-    };
-    for (const auto& c : cases) {
-        const std::filesystem::path root(c.name);
-        for (const std::string& d : c.dirs)
-            std::filesystem::create_directories(root / "sys" / d);
-        std::filesystem::create_directories(root / "proc");
-        write_file(root / "proc/modules", c.modules_file);
-        write_file(root / "proc/ioports", c.ioports_file);
-        os.sys_root = (root / "sys").string();
-        os.proc_root = (root / "proc").string();
-        const KernelDriverFindings found = find_kernel_drivers();
-        EXPECT_EQ(found.modules, c.modules) << c.name;
-        EXPECT_EQ(found.regions, c.regions) << c.name;
-    }
-}
+TEST_F(HardwareGate, ConflictsAreRefusedWithTheDriverAndWhatToDo) {
+    // i2c-dev not loaded: the hosts stay the driver's, and the user learns the command.
+    tree.bind_smbus(false);
+    KernelAccess access = take();
+    ASSERT_EQ(access.messages.size(), 1u);
+    EXPECT_NE(access.messages[0].find("\n  sudo modprobe i2c-dev\n"), std::string::npos);
+    uint8_t byte = 0;
+    EXPECT_FALSE(smbus_read_byte_checked(0, 0x37, 0x00, byte));
 
-TEST_F(HardwareGate, KernelDriversRefuseTheHardwareWithTheUnloadCommandUnlessIgnored) {
-    std::filesystem::create_directories("sys/bus/platform/drivers/w83627hf");
-    std::filesystem::create_directories("proc");
-    write_file("proc/modules", "i2c_nforce2 16384 0 - Live 0x0\n");
-    write_file("proc/ioports", "0000-0000 : it87\n");
-    const std::string found = "i2c_nforce2, w83627hf, I/O region \"it87\"";
-    EXPECT_FALSE(gate_kernel_drivers({"-s", "1.65"}, prompts));
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_NE(prompts.messages[0].find("chips: " + found + ".\n"), std::string::npos);
-    EXPECT_NE(prompts.messages[0].find("\n  sudo modprobe -r i2c_nforce2 w83627hf\n"),
+    // The atxp1 driver bound to the VID chip: nothing written, the unbind command named.
+    tree.bind_smbus(true);
+    tree.i2c_client(0, 0x37, "atxp1", "atxp1");
+    log_lines();
+    access = take();
+    EXPECT_TRUE(access.messages.empty());
+    EXPECT_EQ(smbus_write_byte(0, 0x37, 0x00, 0x29), 1);
+    const std::string refusal = vid_chip_driver_refusal(access, 0, 0x37);
+    EXPECT_NE(refusal.find("atxp1 driver holds the voltage chip at SMBus 0-0037"),
               std::string::npos);
-    EXPECT_TRUE(gate_kernel_drivers({"--ignore-kernel-drivers"}, prompts));
-    EXPECT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(read_file("velmora.deb"),
-              "VELMORA: Kernel drivers in use: " + found + "; real hardware refused\n" +
-                  "VELMORA: Kernel drivers ignored on request: " + found + "\n");
+    EXPECT_NE(refusal.find("\n  echo 0-0037 | sudo tee /sys/bus/i2c/drivers/atxp1/unbind\n"),
+              std::string::npos);
+    EXPECT_EQ(vid_chip_driver_refusal(access, 1, 0x37), "");
+    EXPECT_EQ(log_lines()[3], "VELMORA: SMBus 0-0037 (atxp1): driver atxp1, no writes");
+
+    // --ignore-kernel-drivers: the raw ports as before, said in the log.
+    take(true);
+    EXPECT_EQ(smbus_i2c_dev(0), -1);
+    EXPECT_EQ(log_lines()[2],
+              "VELMORA: SMBus host 0 at 0x5000: driver nForce2_smbus ignored on "
+              "request, through its ports");
+    EXPECT_EQ(smbus_read_byte(0, 0x37, 0x00), 0x28);  // nothing was written through it all
+}
+
+TEST_F(HardwareGate, WithoutABoundDriverTheHostsAreReachedAtTheBasesTheChipsetGives) {
+    KernelAccess access = take();  // i2c_nforce2 loaded but bound to nothing
+    EXPECT_TRUE(access.messages.empty());
+    EXPECT_EQ(log_lines()[1],
+              "VELMORA: SMBus host 0 at 0x5000: no driver bound, through its ports");
+    uint8_t vid = 0;
+    EXPECT_TRUE(smbus_read_byte_checked(0, 0x37, 0x00, vid));
+    EXPECT_EQ(vid, 0x28);
+    EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
+
+    // A BIOS that put host 1 at 0x5500: its transactions go there.
+    ScriptedPortBackend ports;
+    install_port_backend(&ports);
+    pci_use_ports();
+    ports.script[0xCFC] = {0x5001, 0x5501};
+    const SmbusHostBases bases = read_smbus_host_bases();
+    EXPECT_EQ(std::pair(bases.host0, bases.host1), std::pair(uint16_t{0x5000}, uint16_t{0x5500}));
+    smbus_set_host_base(1, bases.host1);
+    ports.accesses.clear();
+    smbus_write_byte(1, 0x37, 0x00, 0x20);
+    ASSERT_FALSE(ports.accesses.empty());
+    EXPECT_EQ(ports.accesses[0], out(1, 0x5503, 0x00));
+}
+
+// The config file shows an opener without CAP_SYS_ADMIN the first 64 bytes: a PLL read there
+// is a failure, never a 0.
+TEST_F(HardwareGate, AConfigFileOpenedWithoutThePrivilegeFailsPastItsHeader) {
+    os.privileges = {};
+    take();
+    uint32_t value = 0x1234;
+    EXPECT_EQ(pci_config_read(0, 0, 0, 0x00, value, 2), 1);
+    EXPECT_EQ(value, 0x10DEu);
+    EXPECT_EQ(pci_config_read(0, 1, 1, 0x50, value, 4), 0);
+    EXPECT_NE(
+        read_file("velmora.deb").find("PCI: Reading 00:01.1 register 0x50 failed (0 of 4 bytes)\n"),
+        std::string::npos);
+    os.privileges.effective_root = true;
+    take();
+    EXPECT_EQ(pci_config_read(0, 1, 1, 0x50, value, 4), 1);
+    EXPECT_EQ(value, 0x5001u);
+    EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
 }
 
 TEST_F(HardwareGate, OnlyHeldCapabilitiesAreDroppedAndAFailedDropIsLogged) {

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The Linux kernel of the simulated board, for trying velmora beside the kernel's drivers
+// without the hardware. A folder stands for the root of the file tree and tells who owns
+// what, as a real kernel shows it: the drivers' links in /sys, the adapters' names, procfs
+// tables, /dev nodes, fancontrol's pid file. What the drivers do with the chips runs on the
+// simulated board:
+//   /dev/i2c-N         i2c-dev on the adapter of that number: the SMBus transactions of the
+//                      nForce2 adapter driver on the simulated host its name gives ("SMBus
+//                      nForce2 adapter at 5000"); an address with a bound client is busy.
+//   .../<bdf>/config   PCI configuration cycles of the function; opened without CAP_SYS_ADMIN
+//                      it shows the first 64 bytes only, as the kernel's pci-sysfs does.
+// Ports of a bound driver are claimed on the machine, so that the program's own access to
+// them is recorded as a fault, and the configuration ports always are: on Linux the kernel
+// serialises its own configuration cycles with a lock user space cannot take.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "hw/kernel_io.h"
+
+class SimMachine;
+
+class SimKernel : public KernelBackend {
+  public:
+    SimKernel(SimMachine& machine, std::string root);
+
+    int open(const std::string& path, bool for_writing) override;
+    void close(int fd) override;
+    long pread(int fd, void* buffer, size_t size, uint32_t offset) override;
+    long pwrite(int fd, const void* buffer, size_t size, uint32_t offset) override;
+    int i2c_set_slave(int fd, uint8_t address) override;
+    int i2c_byte_data(int fd, bool read, uint8_t command, uint8_t& value) override;
+    std::string readlink(const std::string& path) override;
+    std::vector<std::string> readdir(const std::string& path) override;
+
+  private:
+    struct OpenFile {
+        enum class Kind { Text, I2c, PciConfig } kind = Kind::Text;
+        std::string text;          // a file of the tree, as it was at the open
+        int adapter = -1;          // i2c-dev: the adapter's number
+        uint16_t host_base = 0;    // and its SMBus host
+        uint8_t slave = 0;         // the address set with i2c_set_slave; 0: none yet
+        uint32_t pci_address = 0;  // configuration address of register 0 of the function
+        uint32_t visible = 0;      // bytes of configuration space this opener may read
+        bool writable = false;
+    };
+
+    bool tree_has(const std::string& path) const;
+    bool tree_text(const std::string& path, std::string& text) const;
+    void claim_driver_ports();
+    int open_i2c(const std::string& path, int adapter);
+    int open_config(const std::string& path);
+    long config_read(OpenFile& file, void* buffer, size_t size, uint32_t offset);
+    long config_write(OpenFile& file, const void* buffer, size_t size, uint32_t offset);
+
+    SimMachine& machine_;
+    std::string root_;
+    std::map<int, OpenFile> files_;
+    int next_fd_ = 3;
+};
