@@ -151,7 +151,7 @@ int SimKernel::open_config(const std::string& path) {
     machine_.kernel_out(kConfigAddressPort, 4, address);
     if (machine_.kernel_in(kConfigDataPort, 4) == 0xFFFFFFFFu)
         return -ENOENT;
-    const ProcessPrivileges who = current_platform().process_privileges();
+    const ProcessPrivileges who = opener();
     OpenFile file;
     file.kind = OpenFile::Kind::PciConfig;
     file.pci_address = address;
@@ -160,6 +160,14 @@ int SimKernel::open_config(const std::string& path) {
     const int fd = next_fd_++;
     files_[fd] = file;
     return fd;
+}
+
+ProcessPrivileges SimKernel::opener() const {
+    if (!open_as_root_)
+        return current_platform().process_privileges();
+    ProcessPrivileges root;
+    root.real_root = root.effective_root = true;
+    return root;
 }
 
 void SimKernel::close(int fd) {

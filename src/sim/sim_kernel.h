@@ -18,6 +18,7 @@
 #include <string>
 
 #include "hw/kernel_io.h"
+#include "platform/platform.h"
 
 class SimMachine;
 
@@ -34,7 +35,12 @@ class SimKernel : public KernelBackend {
     std::string readlink(const std::string& path) override;
     std::vector<std::string> readdir(const std::string& path) override;
 
+    // Opens as root would, whatever the process holds: for tests that are not about
+    // privileges.
+    void open_as_root(bool on) { open_as_root_ = on; }
+
   private:
+    ProcessPrivileges opener() const;
     struct OpenFile {
         enum class Kind { Text, I2c, PciConfig } kind = Kind::Text;
         std::string text;          // a file of the tree, as it was at the open
@@ -58,4 +64,5 @@ class SimKernel : public KernelBackend {
     std::string root_;
     std::map<int, OpenFile> files_;
     int next_fd_ = 3;
+    bool open_as_root_ = false;
 };

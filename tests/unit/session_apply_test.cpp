@@ -13,6 +13,7 @@
 #include "board/chipset.h"
 #include "board/fsb.h"
 #include "diag/errortext.h"
+#include "helpers/kernel_mode.h"
 #include "helpers/recording_view.h"
 #include "helpers/window_world.h"
 #include "hw/port_access.h"
@@ -23,19 +24,23 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-class SessionApply : public WindowWorld, public testing::Test {
+class SessionApply : public WindowWorld, public testing::TestWithParam<bool> {
   protected:
     SessionApply() {
         fsb_reset_state();
         chipset_reset_state();
     }
-    ~SessionApply() override { install_port_backend(nullptr); }
+    ~SessionApply() override {
+        kernel.reset();
+        install_port_backend(nullptr);
+    }
 
     // The board of the profile with its values read, as the start leaves them.
     void start(int profile, const std::string& main_section = "") {
         machine = std::make_unique<SimMachine>(*sim_profile(profile));
         machine->set_cpu_load(0);
         install_port_backend(machine.get());
+        kernel = std::make_unique<KernelMode>(*machine, GetParam());
         write_file("config.ini",
                    "\r\n[Main]\r\nBoard=" + std::to_string(profile) + "\r\n" + main_section);
         session = std::make_unique<Session>(prompts, view, std::vector<std::string>{});
@@ -50,12 +55,13 @@ class SessionApply : public WindowWorld, public testing::Test {
     }
 
     std::unique_ptr<SimMachine> machine;
+    std::unique_ptr<KernelMode> kernel;
     RecordingView view;
     std::unique_ptr<Session> session;
     size_t log_start = 0;
 };
 
-TEST_F(SessionApply, TheVcoreRisesBeforeTheClockAndFallsOnlyAfterIt) {
+TEST_P(SessionApply, TheVcoreRisesBeforeTheClockAndFallsOnlyAfterIt) {
     start(7);
     session->values_selected.vcore = 1.7;
     session->values_selected.fsb = 200;
@@ -79,7 +85,7 @@ TEST_F(SessionApply, TheVcoreRisesBeforeTheClockAndFallsOnlyAfterIt) {
     EXPECT_TRUE(machine->world().faults.empty());
 }
 
-TEST_F(SessionApply, OnTheA7n8xNoToTheHighVcoreWarningEndsApplyAndYesGoesOn) {
+TEST_P(SessionApply, OnTheA7n8xNoToTheHighVcoreWarningEndsApplyAndYesGoesOn) {
     start(2);
     session->values_selected.vdimm = 2.9;  // as a preset would: never sent to the board
     session->values_selected.vcore = 1.85;
@@ -117,7 +123,7 @@ TEST_F(SessionApply, OnTheA7n8xNoToTheHighVcoreWarningEndsApplyAndYesGoesOn) {
 }
 
 // Another device where the board's table puts the ATXP1: the voltage bytes would land in it.
-TEST_F(SessionApply, ADeviceThatIsNoAtxp1GetsNoVoltageByte) {
+TEST_P(SessionApply, ADeviceThatIsNoAtxp1GetsNoVoltageByte) {
     start(7);
     static_cast<Atxp1*>(machine->vid_chip())->set_other_device(true);
     prompts.messages.clear();
@@ -134,7 +140,7 @@ TEST_F(SessionApply, ADeviceThatIsNoAtxp1GetsNoVoltageByte) {
     EXPECT_TRUE(machine->world().faults.empty()) << machine->world().faults.front();
 }
 
-TEST_F(SessionApply, AFailedFsbLeavesItsTextAndIsNotRetriedUnasked) {
+TEST_P(SessionApply, AFailedFsbLeavesItsTextAndIsNotRetriedUnasked) {
     start(7);
     session->values_selected.fsb = 400;  // as "-f 400" would
     session->ApplySteps();
@@ -149,7 +155,7 @@ TEST_F(SessionApply, AFailedFsbLeavesItsTextAndIsNotRetriedUnasked) {
 
 // The close runs once: the timers stop first, and with "Reset" asked the values found at the
 // start go back to the board.
-TEST_F(SessionApply, TheResetAtExitPutsTheStartValuesBack) {
+TEST_P(SessionApply, TheResetAtExitPutsTheStartValuesBack) {
     start(7, "Reset=1\r\n");
     view.reset = session->settings.reset > 0;
     session->values_selected.fsb = 200;
@@ -162,5 +168,7 @@ TEST_F(SessionApply, TheResetAtExitPutsTheStartValuesBack) {
     EXPECT_NE(new_log().find("VELMORA: CloseFunc(): reseting all values\n"), std::string::npos);
     EXPECT_TRUE(machine->world().faults.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(BothWays, SessionApply, testing::Bool(), kernel_mode_name);
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "automation/autofan.h"
 #include "automation/cpuload.h"
 #include "automation/presets.h"
+#include "helpers/kernel_mode.h"
 #include "helpers/recording_view.h"
 #include "helpers/window_world.h"
 #include "hw/port_access.h"
@@ -21,23 +22,28 @@
 
 namespace {
 
-class SessionTick : public WindowWorld, public testing::Test {
+class SessionTick : public WindowWorld, public testing::TestWithParam<bool> {
   protected:
     SessionTick() {
         // The user's map of which reading is which: the CPU's is the Winbond's first.
         write_file("sensor.ini", "[Sensormap]\r\n7=1:0,1:2,1:0,1:1,1:5,1:3,1:4,1:0,1:1,1:2\r\n");
         install_port_backend(&machine);
+        kernel = std::make_unique<KernelMode>(machine, GetParam());
         EXPECT_TRUE(session.ReadBoard(true));
         session.sensor_count = sensors_detect(&sensor_table());
     }
-    ~SessionTick() override { install_port_backend(nullptr); }
+    ~SessionTick() override {
+        kernel.reset();
+        install_port_backend(nullptr);
+    }
 
     SimMachine machine{*sim_profile(7)};
+    std::unique_ptr<KernelMode> kernel;
     RecordingView view;
     Session session{prompts, view, {}};
 };
 
-TEST_F(SessionTick, AnAlarmIsToldOnceAndClearedBelowItsLimitAndTheHistoryStartsOnce) {
+TEST_P(SessionTick, AnAlarmIsToldOnceAndClearedBelowItsLimitAndTheHistoryStartsOnce) {
     view.switches.cpu_limit = 30;  // the simulated CPU runs near 40 °C
     session.SensorCycle(true);
     session.SensorCycle(true);
@@ -51,7 +57,7 @@ TEST_F(SessionTick, AnAlarmIsToldOnceAndClearedBelowItsLimitAndTheHistoryStartsO
     EXPECT_EQ(session.history->size(), 3);
 }
 
-TEST_F(SessionTick, ThePort80DisplayShowsTheChosenTemperatureOnlyWhenSwitchedOn) {
+TEST_P(SessionTick, ThePort80DisplayShowsTheChosenTemperatureOnlyWhenSwitchedOn) {
     const uint8_t before = machine.port80().last();
     session.SensorCycle(true);
     EXPECT_EQ(machine.port80().last(), before);
@@ -65,7 +71,7 @@ TEST_F(SessionTick, ThePort80DisplayShowsTheChosenTemperatureOnlyWhenSwitchedOn)
 
 // A run that could not set its core voltage leaves the session knowing it: an Apply of a higher
 // FSB afterwards sets the core voltage again before the clock rises on it.
-TEST_F(SessionTick, AfterARunThatCouldNotSetTheCoreVoltageApplySetsItBeforeTheFsbRises) {
+TEST_P(SessionTick, AfterARunThatCouldNotSetTheCoreVoltageApplySetsItBeforeTheFsbRises) {
     struct Restore {
         ~Restore() { presets_reset_state(); }
     } restore;
@@ -93,7 +99,7 @@ TEST_F(SessionTick, AfterARunThatCouldNotSetTheCoreVoltageApplySetsItBeforeTheFs
 
 // Only a tick of the update period steps AutoFAN; switched off, the fan it drove runs at full
 // speed and a tick leaves it there, and a fan it does not drive is never touched.
-TEST_F(SessionTick, AutoFanStepsOnTimerTicksOnlyAndSwitchedOffLeavesItsFanFull) {
+TEST_P(SessionTick, AutoFanStepsOnTimerTicksOnlyAndSwitchedOffLeavesItsFanFull) {
     write_file(kAutoFanFile, "[ID1.0]\r\nenabled=1\r\nduty_min=60\r\nduty_max=60\r\n");
     ASSERT_TRUE(session.FindFans());
     const auto winbond = [this](uint8_t r) {  // a bank-0 register
@@ -133,7 +139,7 @@ int autofsb_tick(Session& session, bool up) {
 // preset's voltages, taken as applied and shown; an FSB the board cannot run ends the run there
 // and says so. At the ceiling temperature nothing is armed; past it the sensor tick arms the way
 // down, which the down timer's tick runs.
-TEST_F(SessionTick, AutoFsbRunsToItsLimitsAndAHotCpuSendsTheFsbDown) {
+TEST_P(SessionTick, AutoFsbRunsToItsLimitsAndAHotCpuSendsTheFsbDown) {
     struct Restore {
         ~Restore() {
             presets_reset_state();
@@ -189,5 +195,7 @@ TEST_F(SessionTick, AutoFsbRunsToItsLimitsAndAHotCpuSendsTheFsbDown) {
     EXPECT_DOUBLE_EQ(machine.world().fsb_mhz, 166.0);
     EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
 }
+
+INSTANTIATE_TEST_SUITE_P(BothWays, SessionTick, testing::Bool(), kernel_mode_name);
 
 }  // namespace

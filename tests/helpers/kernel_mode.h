@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// A simulated-board test with the kernel between velmora and the board, as on a Debian
+// machine with the nForce2 SMBus driver and i2c-dev loaded: PCI configuration through sysfs,
+// the SMBus through i2c-dev. Off, it changes nothing: the ports as always. At its end the
+// ports again.
+#pragma once
+
+#include <memory>
+
+#include "app/hardware_gate.h"
+#include "board/fsb.h"
+#include "helpers/fake_kernel_tree.h"
+#include "hw/pci.h"
+#include "hw/smbus.h"
+#include "sim/sim_kernel.h"
+
+class KernelMode {
+  public:
+    KernelMode(SimMachine& machine, bool on) {
+        if (!on)
+            return;
+        tree_ = std::make_unique<FakeKernelTree>("kernel-root");
+        tree_->bind_smbus();
+        kernel_ = std::make_unique<SimKernel>(machine, tree_->root.string());
+        kernel_->open_as_root(true);
+        install_kernel(kernel_.get());
+        take_kernel_access(false);
+    }
+    ~KernelMode() {
+        if (!kernel_)
+            return;
+        pci_use_ports();
+        smbus_reset_state();
+        fsb_held_by("");
+        install_kernel(nullptr);
+    }
+    KernelMode(const KernelMode&) = delete;
+    KernelMode& operator=(const KernelMode&) = delete;
+
+  private:
+    std::unique_ptr<FakeKernelTree> tree_;
+    std::unique_ptr<SimKernel> kernel_;
+};
+
+// The two ways to the board, as test parameter names: "Ports" and "Kernel".
+inline std::string kernel_mode_name(const testing::TestParamInfo<bool>& info) {
+    return info.param ? "Kernel" : "Ports";
+}
