@@ -8,6 +8,7 @@
 #include "hw/kernel_io.h"
 #include "hw/smbus.h"
 #include "sensors/sensor.h"
+#include "sensors/winbond.h"
 
 namespace {
 
@@ -100,6 +101,15 @@ void log_bound_clients(const KernelAccess& access) {
     }
 }
 
+// The first hwmon device whose chip velmora reads through the kernel's attributes; it is
+// taken. nullptr when there is none.
+const HwmonDevice* monitor_through_hwmon(const KernelOwners& owners) {
+    for (const HwmonDevice& d : owners.hwmon)
+        if (winbond_use_hwmon(d.index, d.name))
+            return &d;
+    return nullptr;
+}
+
 void route_monitors(const KernelAccess& access, bool ignore_drivers) {
     // procfs ioports names the driver holding the ports; the hwmon devices' names ("w83627hf",
     // "w83782d", "it8712") tell it too where the addresses read as zero.
@@ -116,6 +126,12 @@ void route_monitors(const KernelAccess& access, bool ignore_drivers) {
             "VELMORA: Hardware monitor at 0x%x: driver %s ignored on request, through "
             "its ports\n",
             kMonitorFirstPort, owner);
+    } else if (const HwmonDevice* device = monitor_through_hwmon(access.owners)) {
+        debug_print(
+            "VELMORA: Hardware monitor at 0x%x: driver %s, through "
+            "/sys/class/hwmon/hwmon%d\n",
+            kMonitorFirstPort, owner, device->index);
+        sensors_leave_to_kernel(SENSOR_ITE);
     } else {
         debug_print("VELMORA: Hardware monitor at 0x%x: driver %s, left to it\n", kMonitorFirstPort,
                     owner);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <exception>
 
+#include "hw/kernel_io.h"
 #include "hw/port_io.h"
 
 namespace {
@@ -19,6 +20,18 @@ WriteList lists[2];
 std::atomic<int> active{0};
 std::atomic<bool> fired{false};
 void (*after_fire)() = nullptr;
+
+// The value's digits into the file, with nothing a signal handler may not do.
+void write_decimal(int fd, uint8_t value) {
+    char text[3];
+    size_t n = 0;
+    if (value >= 100)
+        text[n++] = static_cast<char>('0' + value / 100);
+    if (value >= 10)
+        text[n++] = static_cast<char>('0' + value / 10 % 10);
+    text[n++] = static_cast<char>('0' + value % 10);
+    kernel().pwrite(fd, text, n, 0);
+}
 
 void on_fatal_signal(int sig) {
     fan_failsafe_fire();
@@ -51,8 +64,12 @@ void fan_failsafe_fire() noexcept {
         return;
     const WriteList& list = lists[active.load()];
     for (int i = 0; i < list.count; ++i) {
+        const PortWrite& w = list.writes[i];
         try {
-            port_out8(list.writes[i].value, list.writes[i].port);
+            if (w.fd >= 0)
+                write_decimal(w.fd, w.value);
+            else
+                port_out8(w.value, w.port);
         } catch (...) {
             return;  // the ports are gone: nothing more can be done
         }

@@ -8,9 +8,12 @@
 
 #include <cstdint>
 
+// One write of the list: a byte to a port, or, where a kernel driver owns the chip, the value
+// as decimal text to an attribute file opened beforehand (fd >= 0; the port is then unused).
 struct PortWrite {
     uint16_t port;
     uint8_t value;
+    int fd = -1;
 };
 
 inline constexpr int kFailsafeMaxWrites = 64;

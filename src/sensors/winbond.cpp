@@ -2,6 +2,7 @@
 #include "sensors/winbond.h"
 
 #include "diag/debuglog.h"
+#include "sensors/hwmon_files.h"
 #include "sensors/isa_monitor.h"
 
 namespace {
@@ -46,8 +47,72 @@ struct WinbondState {
     uint16_t fans[3]{};
     SensorControl controls[kControls]{};
     uint8_t chip_id = 0;  // register 0x58 as detection read it
+    HwmonFiles hwmon;     // the kernel driver's attributes, when it owns the chip
 };
 WinbondState state;
+
+// The kernel drivers' attributes (w83627hf.c, w83781d.c). Voltages: in_input = count x 16 mV;
+// temperatures in millidegrees; fans in rpm (-1 for a count of 0, 0 for 255); pwmN the duty
+// register whole, 0-255; pwmN_freq (W83627HF) the PWM clock in Hz, 46875 >> select.
+constexpr long kMillivoltsPerCount = 16;
+constexpr long kPwmBaseHz = 46875;
+constexpr int kPwmClockSelects = 5;  // 46.87 kHz >> 0 to 4
+
+const char* const kHwmonChips[][2] = {{"w83627hf", "W83627HF"}, {"w83782d", "W83782D"}};
+const char* const kDutyFile[kControls] = {"pwm1", "pwm2", nullptr, nullptr,
+                                          "pwm3", "pwm4", nullptr, nullptr};
+const char* const kClockFile[kControls] = {nullptr, nullptr, "pwm1_freq", "pwm2_freq",
+                                           nullptr, nullptr, nullptr,     nullptr};
+
+long hwmon_value(const std::string& name, long otherwise) {
+    long value = otherwise;
+    hwmon_read(state.hwmon, name, value);
+    return value;
+}
+
+// The select whose clock is nearest the frequency, as the w83627hf driver rounds a written
+// frequency (pwm_freq_to_reg_627hf): halfway between two clocks goes to the lower select.
+uint8_t clock_select_of(long hz) {
+    uint8_t select = 0;
+    while (select < kPwmClockSelects - 1 &&
+           hz <= ((kPwmBaseHz >> select) + (kPwmBaseHz >> (select + 1))) / 2)
+        ++select;
+    return select;
+}
+
+void read_through_hwmon() {
+    // The record's order: temperature 2, 3, then 1, as the chip's banks are read.
+    static const char* const kTemp[3] = {"temp2_input", "temp3_input", "temp1_input"};
+    for (int i = 0; i < 3; ++i)
+        state.temperatures[i] = static_cast<int8_t>(hwmon_whole_degrees(hwmon_value(kTemp[i], 0)));
+    for (int i = 0; i < 7; ++i) {
+        const long mv = hwmon_value("in" + std::to_string(i) + "_input", 0);
+        state.voltages[i] =
+            static_cast<double>((mv + kMillivoltsPerCount / 2) / kMillivoltsPerCount);
+    }
+    for (int i = 0; i < 3; ++i) {
+        const long rpm = hwmon_value("fan" + std::to_string(i + 1) + "_input", 0);
+        state.fans[i] = static_cast<uint16_t>(rpm < 0 ? 0 : rpm > 65535 ? 65535 : rpm);
+    }
+    for (int i = 0; i < kControls; ++i) {
+        long value = 0;
+        if (kDutyFile[i] && hwmon_read(state.hwmon, kDutyFile[i], value))
+            state.controls[i].value = static_cast<uint8_t>(value);
+        else if (kClockFile[i] && hwmon_read(state.hwmon, kClockFile[i], value))
+            state.controls[i].value = clock_select_of(value);
+    }
+}
+
+void write_through_hwmon(int controls) {
+    for (int i = 0; i < controls; ++i) {
+        const uint8_t value = state.controls[i].value;
+        if (kDutyFile[i])
+            hwmon_write(state.hwmon, kDutyFile[i], value);
+        else if (kClockFile[i] && state.hwmon.has(kClockFile[i]))
+            hwmon_write(state.hwmon, kClockFile[i],
+                        kPwmBaseHz >> (value < kPwmClockSelects ? value : kPwmClockSelects - 1));
+    }
+}
 
 // One fan: the divisor exponent's bits 1-0 from `divreg` at `shift`, bit 2 from CR5D at
 // `vbat_shift`; then the count. Each register is read in a statement of its own, so the bus
@@ -111,9 +176,12 @@ int winbond_detect(Sensor* slot) {
     slot->fans = state.fans;
     slot->controls = state.controls;
 
-    if (winbond_vendor_id() != kWinbondVendorId)
-        return 0;
-    state.chip_id = hwmon_chip_id();
+    // Through the kernel's driver the chip is identified already: its name said which.
+    if (!state.hwmon.active()) {
+        if (winbond_vendor_id() != kWinbondVendorId)
+            return 0;
+        state.chip_id = hwmon_chip_id();
+    }
     switch (state.chip_id) {
         case W83627HF_CHIP_ID:
             debug_print("WINBOND: Found a W83627HF\n");
@@ -132,6 +200,10 @@ int winbond_detect(Sensor* slot) {
 }
 
 void winbond_read() {
+    if (state.hwmon.active()) {
+        read_through_hwmon();
+        return;
+    }
     hwmon_write_register(W83627HF_REG_BANK, W83627HF_BANK_HBACS | 1);
     state.temperatures[0] = static_cast<int8_t>(hwmon_read_register(W83627HF_REG_TEMP23));
     hwmon_write_register(W83627HF_REG_BANK, W83627HF_BANK_HBACS | 2);
@@ -144,6 +216,10 @@ void winbond_read() {
 }
 
 void winbond_read_fans() {
+    if (state.hwmon.active()) {
+        read_through_hwmon();
+        return;
+    }
     hwmon_write_register(W83627HF_REG_BANK, 0x00);
     state.fans[0] = read_fan(0, W83627HF_REG_VID_FANDIV, 4, 3);
     state.fans[1] = read_fan(1, W83627HF_REG_VID_FANDIV, 6, 4);
@@ -166,6 +242,10 @@ void winbond_read_fans() {
 }
 
 void winbond_write() {
+    if (state.hwmon.active()) {
+        write_through_hwmon(state.chip_id == W83782D_CHIP_ID ? kControls : 4);
+        return;
+    }
     const SensorControl* c = state.controls;
     hwmon_write_register(W83627HF_REG_BANK, 0x00);
     hwmon_write_register(W83627HF_REG_PWM1, c[0].value);
@@ -181,7 +261,26 @@ void winbond_write() {
     hwmon_write_register(W83627HF_REG_BANK, 0x00);
 }
 
+bool winbond_use_hwmon(int index, const std::string& name) {
+    for (const auto& chip : kHwmonChips) {
+        if (name != chip[0])
+            continue;
+        std::vector<std::string> files = {"temp1_input", "temp2_input", "temp3_input",
+                                          "fan1_input",  "fan2_input",  "fan3_input"};
+        for (int i = 0; i < 7; ++i)
+            files.push_back("in" + std::to_string(i) + "_input");
+        for (int i = 0; i < kControls; ++i)
+            if (kDutyFile[i] || kClockFile[i])
+                files.push_back(kDutyFile[i] ? kDutyFile[i] : kClockFile[i]);
+        hwmon_open(state.hwmon, index, files);
+        state.chip_id = name == "w83782d" ? W83782D_CHIP_ID : W83627HF_CHIP_ID;
+        return true;
+    }
+    return false;
+}
+
 void winbond_reset_state() {
+    hwmon_close(state.hwmon);
     state = WinbondState{};
 }
 
@@ -191,6 +290,13 @@ int winbond_full_speed_writes(int control, PortWrite* out) {
     if (control < 0 || control >= static_cast<int>(sizeof kDutyRegister) ||
         kDutyRegister[control] == 0)
         return 0;
+    if (state.hwmon.active()) {
+        const int fd = state.hwmon.fd(kDutyFile[control]);
+        if (fd < 0)
+            return 0;
+        out[0] = {0, 0xFF, fd};
+        return 1;
+    }
     out[0] = {HWMON_INDEX_PORT, W83627HF_REG_BANK};
     out[1] = {HWMON_DATA_PORT, 0x00};
     out[2] = {HWMON_INDEX_PORT, kDutyRegister[control]};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "sensors/fan_failsafe.h"
 #include "sensors/sensor.h"
@@ -29,9 +30,16 @@ void winbond_read_fans();
 // both chips, 4-7 as well on the W83782D.
 void winbond_write();
 
+// The chip through the kernel's driver (w83627hf, w83781d) as hwmon device `index` of that
+// name ("w83627hf", "w83782d"): detection, readings and controls through its attributes, and
+// no port touched. What has no attribute is lost there: the W83782D's PWM clock selects keep
+// their values and are not written. A name the driver does not handle: false, nothing taken.
+bool winbond_use_hwmon(int index, const std::string& name);
+
 // Back to the state of a fresh process (nothing detected, all readings 0), for tests.
 void winbond_reset_state();
 
 // The port writes that set the duty of PWM control `control` to full speed (bank 0 selected
-// first), into out (room for 4); their number, 0 for a control that is no duty.
+// first), into out (room for 4); their number, 0 for a control that is no duty. Through the
+// kernel's driver: one write of 255 to the control's pwm file.
 int winbond_full_speed_writes(int control, PortWrite* out);

@@ -109,6 +109,10 @@ int SimKernel::open(const std::string& path, bool for_writing) {
         return open_i2c(path, adapter);
     if (config_file_address(path) != 0)
         return open_config(path);
+    if (path.rfind("/sys/class/hwmon/hwmon", 0) == 0 &&
+        path.find('/', std::strlen("/sys/class/hwmon/hwmon")) != std::string::npos &&
+        path.substr(path.rfind('/') + 1) != "name")
+        return open_hwmon(path);
     OpenFile file;
     if (!tree_text(path, file.text))
         return tree_has(path) ? -EACCES : -ENOENT;
@@ -184,6 +188,14 @@ long SimKernel::pread(int fd, void* buffer, size_t size, uint32_t offset) {
             return config_read(file, buffer, size, offset);
         case OpenFile::Kind::I2c:
             return -EINVAL;
+        case OpenFile::Kind::Hwmon: {
+            // sysfs hands out the whole text at offset 0, as one read of the attribute.
+            long value = 0;
+            if (!hwmon_show(file, value))
+                return -EIO;
+            file.text = std::to_string(value) + "\n";
+            break;
+        }
         case OpenFile::Kind::Text:
             break;
     }
@@ -198,6 +210,16 @@ long SimKernel::pwrite(int fd, const void* buffer, size_t size, uint32_t offset)
     auto it = files_.find(fd);
     if (it == files_.end())
         return -EBADF;
+    if (it->second.kind == OpenFile::Kind::Hwmon) {
+        if (!it->second.writable)
+            return -EBADF;
+        const std::string text(static_cast<const char*>(buffer), size);
+        char* end = nullptr;
+        const long value = std::strtol(text.c_str(), &end, 10);
+        if (offset != 0 || end == text.c_str() || (*end != '\0' && *end != '\n'))
+            return -EINVAL;
+        return hwmon_store(it->second, value) ? static_cast<long>(size) : -EINVAL;
+    }
     if (it->second.kind != OpenFile::Kind::PciConfig)
         return -EACCES;
     return config_write(it->second, buffer, size, offset);

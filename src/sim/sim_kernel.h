@@ -42,7 +42,7 @@ class SimKernel : public KernelBackend {
   private:
     ProcessPrivileges opener() const;
     struct OpenFile {
-        enum class Kind { Text, I2c, PciConfig } kind = Kind::Text;
+        enum class Kind { Text, I2c, PciConfig, Hwmon } kind = Kind::Text;
         std::string text;          // a file of the tree, as it was at the open
         int adapter = -1;          // i2c-dev: the adapter's number
         uint16_t host_base = 0;    // and its SMBus host
@@ -50,6 +50,8 @@ class SimKernel : public KernelBackend {
         uint32_t pci_address = 0;  // configuration address of register 0 of the function
         uint32_t visible = 0;      // bytes of configuration space this opener may read
         bool writable = false;
+        std::string chip;       // hwmon: the driver's name of the chip ("w83627hf")
+        std::string attribute;  // hwmon: "temp1_input", "pwm1", ...
     };
 
     bool tree_has(const std::string& path) const;
@@ -59,6 +61,13 @@ class SimKernel : public KernelBackend {
     int open_config(const std::string& path);
     long config_read(OpenFile& file, void* buffer, size_t size, uint32_t offset);
     long config_write(OpenFile& file, const void* buffer, size_t size, uint32_t offset);
+    // The hwmon attributes of the drivers of the simulated monitors (sim_kernel_hwmon.cpp).
+    int open_hwmon(const std::string& path);
+    bool hwmon_has(const std::string& chip, const std::string& attribute);
+    bool hwmon_show(const OpenFile& file, long& value);
+    bool hwmon_store(const OpenFile& file, long value);
+    uint8_t isa_read(uint8_t bank, uint8_t reg);
+    void isa_write(uint8_t bank, uint8_t reg, uint8_t value);
 
     SimMachine& machine_;
     std::string root_;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // A simulated-board test with the kernel between velmora and the board, as on a Debian
-// machine with the nForce2 SMBus driver and i2c-dev loaded: PCI configuration through sysfs,
-// the SMBus through i2c-dev. Off, it changes nothing: the ports as always. At its end the
+// machine with the nForce2 SMBus driver, i2c-dev and the Winbond monitor's driver loaded: PCI
+// configuration through sysfs, the SMBus through i2c-dev, the monitor through hwmon. Off, it changes nothing: the ports as always. At its end the
 // ports again.
 #pragma once
 
@@ -12,7 +12,10 @@
 #include "helpers/fake_kernel_tree.h"
 #include "hw/pci.h"
 #include "hw/smbus.h"
+#include "sensors/sensor.h"
+#include "sensors/winbond.h"
 #include "sim/sim_kernel.h"
+#include "sim/sim_machine.h"
 
 class KernelMode {
   public:
@@ -21,6 +24,13 @@ class KernelMode {
             return;
         tree_ = std::make_unique<FakeKernelTree>("kernel-root");
         tree_->bind_smbus();
+        // The monitor's driver, as the chip's id at 0x58 makes the kernel pick it.
+        machine.kernel_out(0x295, 1, 0x58);
+        const uint32_t chip_id = machine.kernel_in(0x296, 1);
+        if (chip_id == 0x21)
+            tree_->hwmon(0, "w83627hf", "w83627hf");
+        else if (chip_id == 0x30)
+            tree_->hwmon(0, "w83782d", "w83781d");
         kernel_ = std::make_unique<SimKernel>(machine, tree_->root.string());
         kernel_->open_as_root(true);
         install_kernel(kernel_.get());
@@ -32,6 +42,8 @@ class KernelMode {
         pci_use_ports();
         smbus_reset_state();
         fsb_held_by("");
+        winbond_reset_state();
+        sensors_reset_state();
         install_kernel(nullptr);
     }
     KernelMode(const KernelMode&) = delete;
