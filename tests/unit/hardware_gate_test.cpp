@@ -16,6 +16,7 @@
 #include "hw/scripted_port_backend.h"
 #include "hw/smbus.h"
 #include "sensors/sensor.h"
+#include "sensors/winbond.h"
 #include "sim/sim_kernel.h"
 #include "sim/sim_machine.h"
 
@@ -35,6 +36,7 @@ class HardwareGate : public ::testing::Test {
         install_port_backend(nullptr);
         smbus_reset_state();
         sensors_reset_state();
+        winbond_reset_state();
         fsb_reset_state();
     }
     // The simulated kernel over the tree as it stands: the drivers claim their ports now.
@@ -106,7 +108,8 @@ TEST_F(HardwareGate, EachResourceGoesWhereItsOwnerLetsIt) {
                      "VELMORA: SMBus host 0 at 0x5000: driver nForce2_smbus, through /dev/i2c-0",
                      "VELMORA: SMBus host 1 at 0x5100: driver nForce2_smbus, through /dev/i2c-1",
                      "VELMORA: SMBus 0-004c (lm90): driver lm90, no writes",
-                     "VELMORA: Hardware monitor at 0x295: driver w83627hf, left to it",
+                     "VELMORA: Hardware monitor at 0x295: driver w83627hf, through "
+                     "/sys/class/hwmon/hwmon0",
                      "VELMORA: FSB: cpufreq driver nforce2 drives the clock, FSB changes refused",
                      "VELMORA: SMI, port 80h and CMOS: through their ports"}));
     uint8_t vid = 0;
@@ -117,7 +120,8 @@ TEST_F(HardwareGate, EachResourceGoesWhereItsOwnerLetsIt) {
     EXPECT_EQ(machine.world().fsb_mhz, 166);
     ASSERT_EQ(access.messages.size(), 1u);
     EXPECT_NE(access.messages[0].find("sudo modprobe -r cpufreq_nforce2"), std::string::npos);
-    EXPECT_EQ(sensors_detect(&sensor_table()), 2);  // port 80h and SMI: no Winbond, no LM90
+    // The Winbond through hwmon, port 80h and SMI; the LM90 is its driver's.
+    EXPECT_EQ(sensors_detect(&sensor_table()), 3);
     EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
 }
 
@@ -195,6 +199,41 @@ TEST_F(HardwareGate, AConfigFileOpenedWithoutThePrivilegeFailsPastItsHeader) {
     EXPECT_EQ(pci_config_read(0, 1, 1, 0x50, value, 4), 1);
     EXPECT_EQ(value, 0x5001u);
     EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
+}
+
+// AutoFAN's duties and the clock selects give the chip the same registers whether velmora
+// writes them or the kernel's driver does.
+TEST_F(HardwareGate, ControlsGiveTheSameRegistersThroughTheKernelAsThroughThePorts) {
+    const uint8_t settings[][4] = {{0, 255, 0, 4}, {1, 128, 2, 3}, {200, 7, 4, 1}};
+    auto registers_after = [&](SimMachine& board) {
+        std::vector<std::vector<uint32_t>> seen;
+        EXPECT_EQ(sensors_detect(&sensor_table()), 3);
+        Sensor& winbond = sensor_table().sensors[0];
+        for (const auto& s : settings) {
+            for (int i = 0; i < 4; ++i)
+                winbond.controls[i].value = s[i];
+            winbond_write();
+            std::vector<uint32_t> regs;
+            for (uint8_t reg : {0x5A, 0x5B, 0x5C}) {
+                board.kernel_out(0x295, 1, reg);
+                regs.push_back(board.kernel_in(0x296, 1));
+            }
+            seen.push_back(regs);
+        }
+        return seen;
+    };
+    tree.hwmon(0, "w83627hf", "w83627hf");
+    take();
+    std::vector<std::vector<uint32_t>> kernel_side, port_side;
+    kernel_side = registers_after(machine);
+    EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
+
+    winbond_reset_state();
+    SimMachine board(*sim_profile(7));
+    install_port_backend(&board);
+    port_side = registers_after(board);
+    EXPECT_EQ(kernel_side, port_side);
+    EXPECT_EQ(port_side[1], (std::vector<uint32_t>{1, 128, 0x32}));
 }
 
 TEST_F(HardwareGate, OnlyHeldCapabilitiesAreDroppedAndAFailedDropIsLogged) {
