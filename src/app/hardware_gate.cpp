@@ -7,6 +7,8 @@
 #include "diag/debuglog.h"
 #include "hw/kernel_io.h"
 #include "hw/smbus.h"
+#include "sensors/ite.h"
+#include "sensors/lm90.h"
 #include "sensors/sensor.h"
 #include "sensors/winbond.h"
 
@@ -103,16 +105,24 @@ void log_bound_clients(const KernelAccess& access) {
 
 // The first hwmon device whose chip velmora reads through the kernel's attributes; it is
 // taken. nullptr when there is none.
-const HwmonDevice* monitor_through_hwmon(const KernelOwners& owners) {
-    for (const HwmonDevice& d : owners.hwmon)
-        if (winbond_use_hwmon(d.index, d.name))
+const HwmonDevice* monitor_through_hwmon(const KernelOwners& owners, uint8_t& type) {
+    for (const HwmonDevice& d : owners.hwmon) {
+        if (winbond_use_hwmon(d.index, d.name)) {
+            type = SENSOR_WINBOND;
             return &d;
+        }
+        if (ite_use_hwmon(d.index, d.name)) {
+            type = SENSOR_ITE;
+            return &d;
+        }
+    }
     return nullptr;
 }
 
 void route_monitors(const KernelAccess& access, bool ignore_drivers) {
     // procfs ioports names the driver holding the ports; the hwmon devices' names ("w83627hf",
     // "w83782d", "it8712") tell it too where the addresses read as zero.
+    uint8_t type = SENSOR_NONE;
     std::string owner = access.owners.region_owner(kMonitorFirstPort, kMonitorLastPort);
     for (const HwmonDevice& d : access.owners.hwmon)
         for (const char* prefix : kMonitorNamePrefixes)
@@ -126,12 +136,13 @@ void route_monitors(const KernelAccess& access, bool ignore_drivers) {
             "VELMORA: Hardware monitor at 0x%x: driver %s ignored on request, through "
             "its ports\n",
             kMonitorFirstPort, owner);
-    } else if (const HwmonDevice* device = monitor_through_hwmon(access.owners)) {
+    } else if (const HwmonDevice* device = monitor_through_hwmon(access.owners, type)) {
         debug_print(
             "VELMORA: Hardware monitor at 0x%x: driver %s, through "
             "/sys/class/hwmon/hwmon%d\n",
             kMonitorFirstPort, owner, device->index);
-        sensors_leave_to_kernel(SENSOR_ITE);
+        // The other detector would probe the ports the driver holds.
+        sensors_leave_to_kernel(type == SENSOR_WINBOND ? SENSOR_ITE : SENSOR_WINBOND);
     } else {
         debug_print("VELMORA: Hardware monitor at 0x%x: driver %s, left to it\n", kMonitorFirstPort,
                     owner);
@@ -140,8 +151,22 @@ void route_monitors(const KernelAccess& access, bool ignore_drivers) {
     }
     for (int host = 0; host < 2; ++host) {
         const int adapter = access.adapter_of_host[host];
-        if (adapter >= 0 && access.owners.bound_client(adapter, kLm90Address) && !ignore_drivers)
+        const I2cClient* lm90 =
+            adapter >= 0 ? access.owners.bound_client(adapter, kLm90Address) : nullptr;
+        if (!lm90 || ignore_drivers)
+            continue;
+        const HwmonDevice* device = nullptr;
+        for (const HwmonDevice& d : access.owners.hwmon)
+            if (!device && lm90_use_hwmon(d.index, d.name))
+                device = &d;
+        if (device) {
+            debug_print("VELMORA: LM90 at SMBus %s: driver %s, through /sys/class/hwmon/hwmon%d\n",
+                        i2c_client_name(adapter, kLm90Address), lm90->driver, device->index);
+        } else {
+            debug_print("VELMORA: LM90 at SMBus %s: driver %s, left to it\n",
+                        i2c_client_name(adapter, kLm90Address), lm90->driver);
             sensors_leave_to_kernel(SENSOR_LM90);
+        }
     }
 }
 

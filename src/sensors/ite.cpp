@@ -2,6 +2,7 @@
 #include "sensors/ite.h"
 
 #include "diag/debuglog.h"
+#include "sensors/hwmon_files.h"
 #include "sensors/isa_monitor.h"
 #include "sensors/winbond.h"
 
@@ -60,8 +61,65 @@ struct IteState {
     uint8_t automatic_input[kFans]{};
     // The BIOS left the fan control broken: nothing is written to the fan registers.
     bool fan_control_broken = false;
+    HwmonFiles hwmon;  // the kernel driver's attributes, when it owns the chip
 };
 IteState state;
+
+// The it87 driver's attributes. Voltages: in_input = count x 16 mV on the IT8712F; temperatures
+// in millidegrees; fans in rpm; pwmN the 7-bit duty register doubled (PWM_FROM_REG: (reg &
+// 0x7f) << 1, and a written value is halved into it); pwmN_enable 0 full speed (on/off mode), 1
+// software duty, 2 the chip's automatic control, whose temperature input pwmN_auto_channels_temp
+// names as a bit (1, 2, 4). The driver leaves out every pwm file after a broken BIOS set-up.
+constexpr long kIteMillivoltsPerCount = 16;
+constexpr long kPwmEnableManual = 1, kPwmEnableAutomatic = 2;
+
+std::string file(const char* kind, int nr, const char* suffix = "") {
+    return kind + std::to_string(nr) + suffix;
+}
+
+long hwmon_value(const std::string& name) {
+    long value = 0;
+    hwmon_read(state.hwmon, name, value);
+    return value;
+}
+
+void read_through_hwmon() {
+    for (int i = 0; i < 3; ++i)
+        state.temperatures[i] =
+            static_cast<int8_t>(hwmon_whole_degrees(hwmon_value(file("temp", i + 1, "_input"))));
+    for (int i = 0; i < 9; ++i)
+        state.voltages[i] = static_cast<double>(
+            (hwmon_value(file("in", i, "_input")) + kIteMillivoltsPerCount / 2) /
+            kIteMillivoltsPerCount);
+    for (int i = 0; i < kFans; ++i) {
+        const long rpm = hwmon_value(file("fan", i + 1, "_input"));
+        state.fans[i] = static_cast<uint16_t>(rpm < 0 ? 0 : rpm > 65535 ? 65535 : rpm);
+        if (!state.hwmon.has(file("pwm", i + 1)))
+            continue;
+        if (hwmon_value(file("pwm", i + 1, "_enable")) == kPwmEnableAutomatic) {
+            const long channels = hwmon_value(file("pwm", i + 1, "_auto_channels_temp"));
+            state.automatic_input[i] = channels == 4 ? 2 : channels == 2 ? 1 : 0;
+            state.controls[i].value = IT87_PWM_AUTOMATIC | state.automatic_input[i];
+        } else {
+            state.controls[i].value =
+                static_cast<uint8_t>((hwmon_value(file("pwm", i + 1)) >> 1) & IT87_PWM_DUTY);
+        }
+    }
+}
+
+// A software duty: the fan's output to software control, then the duty doubled (the driver
+// halves it into the register). The automatic control: the driver puts back the input it holds.
+void write_through_hwmon() {
+    for (int i = 0; i < kFans; ++i) {
+        const uint8_t value = state.controls[i].value;
+        if (value >= IT87_PWM_AUTOMATIC) {
+            hwmon_write(state.hwmon, file("pwm", i + 1, "_enable"), kPwmEnableAutomatic);
+            continue;
+        }
+        hwmon_write(state.hwmon, file("pwm", i + 1, "_enable"), kPwmEnableManual);
+        hwmon_write(state.hwmon, file("pwm", i + 1), (value & IT87_PWM_DUTY) << 1);
+    }
+}
 
 // One fan from its low count byte, the high byte when its 16-bit counter is on, and the divisor
 // exponent. An 8-bit count of 255 and a 16-bit count of 0 or 0xFFFF are a stopped fan.
@@ -124,6 +182,17 @@ int ite_detect(Sensor* slot) {
     slot->fans = state.fans;
     slot->controls = state.controls;
 
+    if (state.hwmon.active()) {
+        // The kernel's driver has identified the chip and checked the BIOS's fan set-up.
+        debug_print("ITE: Found a ITE8712\n");
+        slot->name = "ITE8712F";
+        state.fan_control_broken = !state.hwmon.has("pwm1");
+        if (state.fan_control_broken) {
+            debug_print("ITE: Broken BIOS defaults in the fan control, no fan control offered\n");
+            slot->control_count = 0;
+        }
+        return 1;
+    }
     const uint8_t id = hwmon_chip_id();
     if (id == IT8712F_CHIP_ID) {
         if (hwmon_read_register(IT87_REG_CORE_ID) != IT8712F_CORE_ID ||
@@ -148,6 +217,10 @@ int ite_detect(Sensor* slot) {
 }
 
 void ite_read() {
+    if (state.hwmon.active()) {
+        read_through_hwmon();
+        return;
+    }
     for (int i = 0; i < 3; ++i)
         state.temperatures[i] = static_cast<int8_t>(hwmon_read_register(IT87_REG_TEMP(i)));
     for (int i = 0; i < 9; ++i)
@@ -170,19 +243,47 @@ void ite_write() {
         return;  // 0x13-0x17 stay as the BIOS left them, whatever is asked
     if (state.controls[kSoftwareControl].value == 0)
         return;  // the chip's own fan control stays in charge
+    if (state.hwmon.active()) {
+        write_through_hwmon();
+        return;
+    }
     set_fan_output_bits(IT87_REG_FAN_MAIN_CTRL);
     set_fan_output_bits(IT87_REG_FAN_CTL);
     for (int i = 0; i < kFans; ++i)
         write_pwm(i, state.controls[i].value);
 }
 
+bool ite_use_hwmon(int index, const std::string& name) {
+    if (name != "it8712")
+        return false;
+    std::vector<std::string> files;
+    for (int i = 1; i <= 3; ++i)
+        for (const char* suffix : {"_input"})
+            files.push_back(file("temp", i, suffix)), files.push_back(file("fan", i, suffix));
+    for (int i = 0; i < 9; ++i)
+        files.push_back(file("in", i, "_input"));
+    for (int i = 1; i <= kFans; ++i)
+        for (const char* suffix : {"", "_enable", "_auto_channels_temp"})
+            files.push_back(file("pwm", i, suffix));
+    hwmon_open(state.hwmon, index, files);
+    return true;
+}
+
 void ite_reset_state() {
+    hwmon_close(state.hwmon);
     state = IteState{};
 }
 
 int ite_full_speed_writes(int control, PortWrite* out) {
     if (control < 0 || control >= kFans)
         return 0;
+    if (state.hwmon.active()) {
+        const int fd = state.hwmon.fd(file("pwm", control + 1));
+        if (fd < 0)
+            return 0;
+        out[0] = {0, 0xFF, fd};  // the driver halves it: 127, full speed
+        return 1;
+    }
     out[0] = {HWMON_INDEX_PORT, IT87_REG_PWM(control)};
     out[1] = {HWMON_DATA_PORT, kItePwmFullSpeed};
     return 2;

@@ -4,6 +4,8 @@
 // that hands the fans to software control.
 #pragma once
 
+#include <string>
+
 #include "sensors/fan_failsafe.h"
 #include "sensors/sensor.h"
 
@@ -21,9 +23,14 @@ void ite_read();
 // chip's automatic control on the temperature input the BIOS chose. Off: touches nothing.
 void ite_write();
 
+// The chip through the kernel's it87 driver as hwmon device `index` named "it8712": the same
+// record and controls through its attributes, no port touched. Another name: false.
+bool ite_use_hwmon(int index, const std::string& name);
+
 // Back to the state of a fresh process (nothing detected, all readings 0), for tests.
 void ite_reset_state();
 
 // The port writes that set PWM control `control` (0-2) to software duty 127, its full speed,
-// into out (room for 2); their number, 0 for another control.
+// into out (room for 2); their number, 0 for another control. Through the kernel's driver: 255
+// to the control's pwm file, which the driver halves into the same 127.
 int ite_full_speed_writes(int control, PortWrite* out);

@@ -5,6 +5,7 @@
 
 #include "diag/debuglog.h"
 #include "hw/smbus.h"
+#include "sensors/hwmon_files.h"
 
 namespace {
 
@@ -36,8 +37,30 @@ struct Lm90State {
     // push an arbitrary value over it.
     bool rate_read = false;
     bool lm99 = false;  // the remote reading needs kLm99RemoteOffset added
+    HwmonFiles hwmon;   // the kernel driver's attributes, when it owns the chip
 };
 Lm90State state;
+
+// The lm90 driver's attributes: temp1_input the local, temp2_input the remote temperature in
+// millidegrees (on an LM99 with its 16 degrees already added); update_interval the time
+// between conversions in ms, 16000 >> rate for rates 0-9.
+constexpr long kSlowestIntervalMs = 16000;
+
+void read_through_hwmon() {
+    long value = 0;
+    if (hwmon_read(state.hwmon, "temp2_input", value))
+        state.temperatures[kRemoteTemp] =
+            static_cast<int8_t>(std::min(hwmon_whole_degrees(value), 127));
+    if (hwmon_read(state.hwmon, "temp1_input", value))
+        state.temperatures[kLocalTemp] = static_cast<int8_t>(hwmon_whole_degrees(value));
+    if (hwmon_read(state.hwmon, "update_interval", value) && value > 0) {
+        uint8_t rate = 0;
+        while (rate < LM90_MAX_CONVRATE && (kSlowestIntervalMs >> (rate + 1)) >= value)
+            ++rate;
+        state.control.value = rate;
+        state.rate_read = true;
+    }
+}
 
 bool answers_on(uint8_t bus) {
     if (smbus_read_byte(bus, LM90_ADDRESS, LM90_REG_R_MAN_ID) != LM90_MAN_ID)
@@ -82,6 +105,12 @@ int lm90_detect(Sensor* slot) {
     slot->voltages = nullptr;
     slot->fans = nullptr;
     slot->controls = &state.control;
+    if (state.hwmon.active()) {
+        debug_print(state.lm99 ? "LM90: Found an LM99 through the kernel's driver\n"
+                               : "LM90: Found an LM90 through the kernel's driver\n");
+        state.rate_read = false;
+        return 1;
+    }
     for (uint8_t bus = 0; bus < SMBUS_HOST_COUNT; ++bus) {
         if (answers_on(bus)) {
             state.bus = bus;
@@ -93,6 +122,10 @@ int lm90_detect(Sensor* slot) {
 }
 
 void lm90_read() {
+    if (state.hwmon.active()) {
+        read_through_hwmon();
+        return;
+    }
     int8_t remote = 0;
     if (read_into(LM90_REG_R_REMOTE_TEMPH, remote))
         state.temperatures[kRemoteTemp] =
@@ -107,9 +140,22 @@ void lm90_write() {
         state.control.value = LM90_MAX_CONVRATE;
     if (!state.rate_read)
         return;
+    if (state.hwmon.active()) {
+        hwmon_write(state.hwmon, "update_interval", kSlowestIntervalMs >> state.control.value);
+        return;
+    }
     smbus_write_byte(state.bus, LM90_ADDRESS, LM90_REG_W_CONVRATE, state.control.value);
 }
 
+bool lm90_use_hwmon(int index, const std::string& name) {
+    if (name != "lm90" && name != "lm99")
+        return false;
+    hwmon_open(state.hwmon, index, {"temp1_input", "temp2_input", "update_interval"});
+    state.lm99 = name == "lm99";
+    return true;
+}
+
 void lm90_reset_state() {
+    hwmon_close(state.hwmon);
     state = Lm90State{};
 }

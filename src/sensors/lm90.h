@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "sensors/sensor.h"
 
@@ -21,6 +22,10 @@ void lm90_read();
 // reaches the chip until a read has taken the rate from it once since detection, so an
 // untouched control never overwrites the chip's own rate with 0.
 void lm90_write();
+
+// The chip through the kernel's lm90 driver as hwmon device `index` named "lm90" or "lm99":
+// the same record through its attributes, no SMBus transaction. Another name: false.
+bool lm90_use_hwmon(int index, const std::string& name);
 
 // Back to the state of a fresh process (bus 0, readings and control 0), for tests.
 void lm90_reset_state();

@@ -292,11 +292,15 @@ int SimKernel::i2c_byte_data(int fd, bool read, uint8_t command, uint8_t& value)
     const OpenFile& file = it->second;
     if (file.slave == 0)
         return -EINVAL;
-    const uint16_t base = file.host_base;
+    return smbus_transfer(file.host_base, file.slave, read, command, value);
+}
+
+int SimKernel::smbus_transfer(uint16_t base, uint8_t slave, bool read, uint8_t command,
+                              uint8_t& value) {
     machine_.kernel_out(base + kHostCommand, 1, command);
     if (!read)
         machine_.kernel_out(base + kHostData, 1, value);
-    machine_.kernel_out(base + kHostAddress, 1, static_cast<uint32_t>(file.slave << 1));
+    machine_.kernel_out(base + kHostAddress, 1, static_cast<uint32_t>(slave << 1));
     machine_.kernel_out(base + kHostProtocol, 1,
                         read ? kProtocolReadByteData : kProtocolWriteByteData);
     const uint32_t status = machine_.kernel_in(base + kHostStatus, 1);

@@ -50,8 +50,9 @@ class SimKernel : public KernelBackend {
         uint32_t pci_address = 0;  // configuration address of register 0 of the function
         uint32_t visible = 0;      // bytes of configuration space this opener may read
         bool writable = false;
-        std::string chip;       // hwmon: the driver's name of the chip ("w83627hf")
-        std::string attribute;  // hwmon: "temp1_input", "pwm1", ...
+        std::string chip;        // hwmon: the driver's name of the chip ("w83627hf")
+        std::string attribute;   // hwmon: "temp1_input", "pwm1", ...
+        uint16_t lm90_host = 0;  // hwmon of the LM90: the base of its SMBus host
     };
 
     bool tree_has(const std::string& path) const;
@@ -66,12 +67,26 @@ class SimKernel : public KernelBackend {
     bool hwmon_has(const std::string& chip, const std::string& attribute);
     bool hwmon_show(const OpenFile& file, long& value);
     bool hwmon_store(const OpenFile& file, long value);
-    uint8_t isa_read(uint8_t bank, uint8_t reg);
-    void isa_write(uint8_t bank, uint8_t reg, uint8_t value);
+    static constexpr int kNoBank = -1;
+    uint8_t isa_read(int bank, uint8_t reg);
+    void isa_write(int bank, uint8_t reg, uint8_t value);
+    bool winbond_show(const OpenFile& file, long& value);
+    bool winbond_store(const OpenFile& file, long value);
+    bool it87_has(const std::string& attribute);
+    bool it87_show(const OpenFile& file, long& value);
+    bool it87_store(const OpenFile& file, long value);
+    uint8_t it87_temp_map(int nr);
+    // The LM90 at 0x4C on the adapter the hwmon device's "device" link names.
+    uint16_t lm90_host(const std::string& hwmon_folder);
+    bool lm90_show(const OpenFile& file, long& value);
+    bool lm90_store(const OpenFile& file, long value);
+    // One SMBus transfer on a host as the adapter driver runs it: 0 or -errno.
+    int smbus_transfer(uint16_t base, uint8_t slave, bool read, uint8_t command, uint8_t& value);
 
     SimMachine& machine_;
     std::string root_;
     std::map<int, OpenFile> files_;
     int next_fd_ = 3;
     bool open_as_root_ = false;
+    uint8_t it87_temp_map_[3] = {};
 };

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "sim/sim_machine.h"
+
 namespace fs = std::filesystem;
 
 FakeKernelTree::FakeKernelTree(fs::path folder) : root(fs::absolute(folder)) {
@@ -63,6 +65,15 @@ void FakeKernelTree::hwmon(int index, const std::string& name, const std::string
     write("/proc/ioports", ioports);
 }
 
+void FakeKernelTree::client_hwmon(int index, int adapter, uint8_t address,
+                                  const std::string& name) {
+    const std::string folder = "/sys/class/hwmon/hwmon" + std::to_string(index);
+    write(folder + "/name", name + "\n");
+    char client[16];
+    std::snprintf(client, sizeof client, "%d-%04x", adapter, address);
+    link(folder + "/device", std::string("../../../bus/i2c/devices/") + client);
+}
+
 void FakeKernelTree::cpufreq(const std::string& driver) {
     write("/sys/devices/system/cpu/cpu0/cpufreq/scaling_driver", driver + "\n");
 }
@@ -71,4 +82,31 @@ void FakeKernelTree::fancontrol(int pid, const std::string& fctemps) {
     write("/run/fancontrol.pid", std::to_string(pid) + "\n");
     write("/proc/" + std::to_string(pid) + "/comm", "fancontrol\n");
     write("/etc/fancontrol", "INTERVAL=10\nFCTEMPS=" + fctemps + "\nMINTEMP=\n");
+}
+
+void FakeKernelTree::bind_drivers_of(SimMachine& machine) {
+    bind_smbus();
+    machine.kernel_out(0x295, 1, 0x58);
+    const uint32_t chip_id = machine.kernel_in(0x296, 1);
+    if (chip_id == 0x21)
+        hwmon(0, "w83627hf", "w83627hf");
+    else if (chip_id == 0x30)
+        hwmon(0, "w83782d", "w83781d");
+    else if (chip_id == 0x90)
+        hwmon(0, "it8712", "it87");
+    for (int bus = 0; bus < 2; ++bus) {
+        const uint16_t base = static_cast<uint16_t>(0x5000 + 0x100 * bus);
+        machine.kernel_out(base + 3, 1, 0xFE);
+        machine.kernel_out(base + 2, 1, 0x4C << 1);
+        machine.kernel_out(base, 1, 0x07);
+        if (machine.kernel_in(base + 1, 1) != 0x80 || machine.kernel_in(base + 4, 1) != 0x01)
+            continue;
+        machine.kernel_out(base + 3, 1, 0xFF);
+        machine.kernel_out(base, 1, 0x07);
+        machine.kernel_in(base + 1, 1);
+        const bool lm99 = (machine.kernel_in(base + 4, 1) & 0xF0) == 0x30;
+        i2c_client(bus, 0x4C, lm99 ? "lm99" : "lm90", "lm90");
+        client_hwmon(1, bus, 0x4C, lm99 ? "lm99" : "lm90");
+        return;
+    }
 }

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+class SimMachine;
+
 struct FakeKernelTree {
     explicit FakeKernelTree(std::filesystem::path folder);
 
@@ -20,7 +22,12 @@ struct FakeKernelTree {
     // hwmonN with its name; an ISA monitor's driver also registered on the platform bus, and
     // its ports in procfs ioports.
     void hwmon(int index, const std::string& name, const std::string& isa_driver = "");
+    // hwmonN of an i2c client ("lm90" on 0-004c): its name and its device link.
+    void client_hwmon(int index, int adapter, uint8_t address, const std::string& name);
     void cpufreq(const std::string& driver);
+    // What Debian binds on this simulated board: i2c_nforce2 with i2c-dev, the monitor's
+    // driver as the chip id at 0x58 picks it, and lm90 where an LM90 answers its maker's id.
+    void bind_drivers_of(SimMachine& machine);
     // fancontrol running (a live pid) with the FCTEMPS line of its configuration.
     void fancontrol(int pid, const std::string& fctemps);
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // A simulated-board test with the kernel between velmora and the board, as on a Debian
 // machine with the nForce2 SMBus driver, i2c-dev and the Winbond monitor's driver loaded: PCI
-// configuration through sysfs, the SMBus through i2c-dev, the monitor through hwmon. Off, it changes nothing: the ports as always. At its end the
-// ports again.
+// configuration through sysfs, the SMBus through i2c-dev, the monitor through hwmon. Off, it
+// changes nothing: the ports as always. At its end the ports again.
 #pragma once
 
 #include <memory>
@@ -12,6 +12,8 @@
 #include "helpers/fake_kernel_tree.h"
 #include "hw/pci.h"
 #include "hw/smbus.h"
+#include "sensors/ite.h"
+#include "sensors/lm90.h"
 #include "sensors/sensor.h"
 #include "sensors/winbond.h"
 #include "sim/sim_kernel.h"
@@ -23,14 +25,7 @@ class KernelMode {
         if (!on)
             return;
         tree_ = std::make_unique<FakeKernelTree>("kernel-root");
-        tree_->bind_smbus();
-        // The monitor's driver, as the chip's id at 0x58 makes the kernel pick it.
-        machine.kernel_out(0x295, 1, 0x58);
-        const uint32_t chip_id = machine.kernel_in(0x296, 1);
-        if (chip_id == 0x21)
-            tree_->hwmon(0, "w83627hf", "w83627hf");
-        else if (chip_id == 0x30)
-            tree_->hwmon(0, "w83782d", "w83781d");
+        tree_->bind_drivers_of(machine);
         kernel_ = std::make_unique<SimKernel>(machine, tree_->root.string());
         kernel_->open_as_root(true);
         install_kernel(kernel_.get());
@@ -43,6 +38,8 @@ class KernelMode {
         smbus_reset_state();
         fsb_held_by("");
         winbond_reset_state();
+        ite_reset_state();
+        lm90_reset_state();
         sensors_reset_state();
         install_kernel(nullptr);
     }

@@ -15,6 +15,7 @@
 #include "helpers/temp_dir.h"
 #include "hw/scripted_port_backend.h"
 #include "hw/smbus.h"
+#include "sensors/ite.h"
 #include "sensors/sensor.h"
 #include "sensors/winbond.h"
 #include "sim/sim_kernel.h"
@@ -110,6 +111,7 @@ TEST_F(HardwareGate, EachResourceGoesWhereItsOwnerLetsIt) {
                      "VELMORA: SMBus 0-004c (lm90): driver lm90, no writes",
                      "VELMORA: Hardware monitor at 0x295: driver w83627hf, through "
                      "/sys/class/hwmon/hwmon0",
+                     "VELMORA: LM90 at SMBus 0-004c: driver lm90, left to it",
                      "VELMORA: FSB: cpufreq driver nforce2 drives the clock, FSB changes refused",
                      "VELMORA: SMI, port 80h and CMOS: through their ports"}));
     uint8_t vid = 0;
@@ -201,39 +203,65 @@ TEST_F(HardwareGate, AConfigFileOpenedWithoutThePrivilegeFailsPastItsHeader) {
     EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
 }
 
-// AutoFAN's duties and the clock selects give the chip the same registers whether velmora
-// writes them or the kernel's driver does.
+// AutoFAN's duties and the other controls give the chip the same registers whether velmora
+// writes them or the kernel's driver does: the Winbond's duty whole and its clock select as a
+// frequency, the ITE's 7-bit duty doubled for it87, which halves it again.
 TEST_F(HardwareGate, ControlsGiveTheSameRegistersThroughTheKernelAsThroughThePorts) {
-    const uint8_t settings[][4] = {{0, 255, 0, 4}, {1, 128, 2, 3}, {200, 7, 4, 1}};
-    auto registers_after = [&](SimMachine& board) {
-        std::vector<std::vector<uint32_t>> seen;
-        EXPECT_EQ(sensors_detect(&sensor_table()), 3);
-        Sensor& winbond = sensor_table().sensors[0];
-        for (const auto& s : settings) {
-            for (int i = 0; i < 4; ++i)
-                winbond.controls[i].value = s[i];
-            winbond_write();
-            std::vector<uint32_t> regs;
-            for (uint8_t reg : {0x5A, 0x5B, 0x5C}) {
-                board.kernel_out(0x295, 1, reg);
-                regs.push_back(board.kernel_in(0x296, 1));
-            }
-            seen.push_back(regs);
-        }
-        return seen;
+    using Registers = std::vector<std::vector<uint32_t>>;
+    const struct {
+        int profile;
+        const char *hwmon, *driver;
+        std::vector<std::vector<uint8_t>> settings;  // controls 0-3
+        std::vector<uint8_t> registers;
+    } chips[] = {
+        {7,
+         "w83627hf",
+         "w83627hf",
+         {{0, 255, 0, 4}, {1, 128, 2, 3}, {200, 7, 4, 1}},
+         {0x5A, 0x5B, 0x5C}},
+        // The fourth control switches software fan control on; 0x80 hands a fan back to the
+        // chip's automatic control.
+        {1, "it8712", "it87", {{0, 1, 127, 1}, {64, 0x80, 5, 1}}, {0x13, 0x15, 0x16, 0x17}},
     };
-    tree.hwmon(0, "w83627hf", "w83627hf");
-    take();
-    std::vector<std::vector<uint32_t>> kernel_side, port_side;
-    kernel_side = registers_after(machine);
-    EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
-
-    winbond_reset_state();
-    SimMachine board(*sim_profile(7));
-    install_port_backend(&board);
-    port_side = registers_after(board);
-    EXPECT_EQ(kernel_side, port_side);
-    EXPECT_EQ(port_side[1], (std::vector<uint32_t>{1, 128, 0x32}));
+    for (const auto& chip : chips) {
+        SCOPED_TRACE(chip.hwmon);
+        Registers seen[2];
+        for (int through_kernel = 0; through_kernel < 2; ++through_kernel) {
+            SimMachine board(*sim_profile(chip.profile));
+            install_port_backend(&board);
+            FakeKernelTree own_tree(std::string("tree-") + chip.hwmon);
+            own_tree.hwmon(0, chip.hwmon, chip.driver);
+            std::unique_ptr<SimKernel> k;
+            if (through_kernel) {
+                k = std::make_unique<SimKernel>(board, own_tree.root.string());
+                k->open_as_root(true);
+                install_kernel(k.get());
+                take_kernel_access(false);
+            }
+            ASSERT_GE(sensors_detect(&sensor_table()), 1);
+            Sensor& monitor = sensor_table().sensors[0];
+            sensors_read_all(&sensor_table());
+            for (const auto& values : chip.settings) {
+                for (size_t i = 0; i < values.size(); ++i)
+                    monitor.controls[i].value = values[i];
+                sensors_write_controls(&sensor_table());
+                std::vector<uint32_t> regs;
+                for (uint8_t reg : chip.registers) {
+                    board.kernel_out(0x295, 1, reg);
+                    regs.push_back(board.kernel_in(0x296, 1));
+                }
+                seen[through_kernel].push_back(regs);
+            }
+            EXPECT_TRUE(board.world().faults.empty()) << board.world().faults.front();
+            install_kernel(nullptr);
+            pci_use_ports();
+            smbus_reset_state();
+            sensors_reset_state();
+            winbond_reset_state();
+            ite_reset_state();
+        }
+        EXPECT_EQ(seen[1], seen[0]);
+    }
 }
 
 TEST_F(HardwareGate, OnlyHeldCapabilitiesAreDroppedAndAFailedDropIsLogged) {
