@@ -119,7 +119,7 @@ const HwmonDevice* monitor_through_hwmon(const KernelOwners& owners, uint8_t& ty
     return nullptr;
 }
 
-void route_monitors(const KernelAccess& access, bool ignore_drivers) {
+bool route_monitors(const KernelAccess& access, bool ignore_drivers) {
     // procfs ioports names the driver holding the ports; the hwmon devices' names ("w83627hf",
     // "w83782d", "it8712") tell it too where the addresses read as zero.
     uint8_t type = SENSOR_NONE;
@@ -128,6 +128,7 @@ void route_monitors(const KernelAccess& access, bool ignore_drivers) {
         for (const char* prefix : kMonitorNamePrefixes)
             if (owner.empty() && d.name.rfind(prefix, 0) == 0)
                 owner = d.name;
+    bool through_ports = owner.empty() || ignore_drivers;
     if (owner.empty()) {
         debug_print("VELMORA: Hardware monitor at 0x%x: no driver, through its ports\n",
                     kMonitorFirstPort);
@@ -168,6 +169,7 @@ void route_monitors(const KernelAccess& access, bool ignore_drivers) {
             sensors_leave_to_kernel(SENSOR_LM90);
         }
     }
+    return through_ports;
 }
 
 void route_fsb(KernelAccess& access) {
@@ -197,6 +199,58 @@ void log_fans(const KernelAccess& access) {
 
 }  // namespace
 
+namespace {
+
+// Ports without a kernel interface, and the chips' ports when velmora reaches them itself.
+constexpr PortRange kCmosPorts{0x70, 2};
+constexpr PortRange kPort80{0x80, 1};
+constexpr PortRange kSmiCommandPorts{0x442E, 2};
+constexpr PortRange kSmiMailbox{0x4480, 32};  // 0x4480-0x449c and the query port 0x449f
+constexpr PortRange kMonitorPorts{kMonitorFirstPort, 2};
+constexpr PortRange kPciConfigPorts{0xCF8, 8};
+constexpr uint16_t kSmbusHostPorts = 5;  // protocol, status, address, command, data
+
+std::vector<PortRange> kernelless_ports() {
+    return {kCmosPorts, kPort80, kSmiCommandPorts, kSmiMailbox};
+}
+
+// What velmora reaches through ports once the kernel's owners are known.
+std::vector<PortRange> ports_beside(bool monitor_through_ports) {
+    std::vector<PortRange> ranges = kernelless_ports();
+    if (monitor_through_ports)
+        ranges.push_back(kMonitorPorts);
+    for (uint8_t host = 0; host < 2; ++host)
+        if (smbus_i2c_dev(host) < 0 && smbus_host_base(host) != 0)
+            ranges.push_back({smbus_host_base(host), kSmbusHostPorts});
+    if (!pci_through_sysfs())
+        ranges.push_back(kPciConfigPorts);
+    return ranges;
+}
+
+}  // namespace
+
+std::vector<PortRange> all_board_port_ranges() {
+    std::vector<PortRange> ranges = kernelless_ports();
+    ranges.push_back(kMonitorPorts);
+    ranges.push_back({0x5000, kSmbusHostPorts});
+    ranges.push_back({0x5100, kSmbusHostPorts});
+    ranges.push_back(kPciConfigPorts);
+    return ranges;
+}
+
+std::string port_ranges_text(const std::vector<PortRange>& ranges) {
+    std::string text;
+    char item[24];
+    for (const PortRange& r : ranges) {
+        if (r.count == 1)
+            std::snprintf(item, sizeof item, "0x%x", r.first);
+        else
+            std::snprintf(item, sizeof item, "0x%x-0x%x", r.first, r.first + r.count - 1);
+        text += (text.empty() ? "" : ", ") + std::string(item);
+    }
+    return text;
+}
+
 const std::vector<PciFunctionId> kNforce2Functions = {{0x00, 0}, {0x00, 1}, {0x00, 5},
                                                       {0x01, 1}, {0x08, 0}, {0x1E, 0}};
 
@@ -225,10 +279,11 @@ KernelAccess take_kernel_access(bool ignore_drivers) {
     route_host(access, 0, bases.host0, ignore_drivers);
     route_host(access, 1, bases.host1, ignore_drivers);
     log_bound_clients(access);
-    route_monitors(access, ignore_drivers);
+    const bool monitor_through_ports = route_monitors(access, ignore_drivers);
     route_fsb(access);
     log_fans(access);
     debug_print("VELMORA: SMI, port 80h and CMOS: through their ports\n");
+    access.port_ranges = ports_beside(monitor_through_ports);
     return access;
 }
 

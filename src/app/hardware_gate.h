@@ -13,6 +13,7 @@
 
 #include "app/kernel_owners.h"
 #include "hw/pci.h"
+#include "platform/platform.h"
 
 // The I/O bases of the two SMBus hosts.
 struct SmbusHostBases {
@@ -30,8 +31,18 @@ SmbusHostBases read_smbus_host_bases();
 // 00:08.0 and the AGP bridge 00:1e.0.
 extern const std::vector<PciFunctionId> kNforce2Functions;
 
+// The ports a run on the real board may need when nothing is known of the kernel: the SMI
+// interface, CMOS, port 80h, the monitor, both SMBus hosts at their usual bases and the PCI
+// configuration ports.
+std::vector<PortRange> all_board_port_ranges();
+// "0x70-0x71, 0x80, ..." for the log.
+std::string port_ranges_text(const std::vector<PortRange>& ranges);
+
 struct KernelAccess {
     KernelOwners owners;
+    // The ports velmora itself must reach: the SMI interface, CMOS and port 80h, which have no
+    // kernel interface, and the chips no driver owns (or --ignore-kernel-drivers gave back).
+    std::vector<PortRange> port_ranges = all_board_port_ranges();
     int adapter_of_host[2] = {-1, -1};  // i2c adapter number of each host reached through it
     std::string fsb_refusal;            // why FSB changes are refused; "" when they are not
     std::vector<std::string> messages;  // for the user, in the order found

@@ -181,7 +181,7 @@ int final_save_of_simulated_board(const PortSetup& setup) {
     return kExitStateNotSaved;
 }
 
-std::string regain_port_access(uint32_t* result) {
+std::string regain_port_access(uint32_t* result, const std::vector<PortRange>& ranges) {
     PortBackend& ports = port_backend();
     if (!ports.needs_port_grant())
         return "";
@@ -192,7 +192,7 @@ std::string regain_port_access(uint32_t* result) {
             *result = code;
         if (code != 0)
             return error_text(code);
-    } else if (!os.grant_port_access()) {
+    } else if (!os.grant_port_access(ranges)) {
         return "The I/O ports could not be had again: " + system_error_text();
     }
     ports.set_port_access(true);

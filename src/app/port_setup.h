@@ -12,6 +12,7 @@
 
 #include "hw/kernel_io.h"
 #include "hw/port_io.h"
+#include "platform/platform.h"
 
 class SimMachine;
 
@@ -75,6 +76,6 @@ inline constexpr int kExitStateNotSaved = 4;
 int final_save_of_simulated_board(const PortSetup& setup);
 
 // The port grant again, after a resume took it: the giveio driver on Windows, the I/O
-// privilege level on Linux; nothing to do on the simulated board. Empty when the ports work
-// again, else the text to show. On Windows `result` takes the driver's error code.
-std::string regain_port_access(uint32_t* result);
+// permissions of the ranges on Linux; nothing to do on the simulated board. Empty when the
+// ports work again, else the text to show. On Windows `result` takes the driver's error code.
+std::string regain_port_access(uint32_t* result, const std::vector<PortRange>& ranges);

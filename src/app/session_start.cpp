@@ -30,14 +30,15 @@ constexpr const char* kConfigFile = "config.ini";
 constexpr uint32_t kStandbyGapSeconds = 120;
 const char* const kPortAccessRefused =
     "Direct access to the I/O ports was refused.\n"
-    "velmora needs root rights or the capability CAP_SYS_RAWIO to reach the board's chips, "
-    "for example:\n"
-    "  sudo setcap cap_sys_rawio+ep velmora\n"
+    "velmora needs root rights to reach the board's chips, or these capabilities: "
+    "CAP_SYS_RAWIO for the ports, CAP_SYS_ADMIN and CAP_DAC_OVERRIDE for the chipset's "
+    "configuration files, for example:\n"
+    "  sudo setcap cap_sys_rawio,cap_sys_admin,cap_dac_override+ep velmora\n"
     "velmora ends now; nothing was changed.";
 const char* const kVidChipNotFound = "ATXP1 not found\nVoltage adjustments not working";
 const char* const kPortAccessMissing =
     "Direct access to the I/O ports is not available on this system.\n"
-    "The kernel has no iopl call (it was built without it, or this is not an x86 machine), "
+    "The kernel has no ioperm call (it was built without it, or this is not an x86 machine), "
     "so velmora cannot reach the board's chips here, with root rights or without.\n"
     "velmora ends now; nothing was changed.";
 }  // namespace
@@ -72,7 +73,7 @@ bool Session::InitValues(bool read_hardware) {
 void Session::RegainPortAccess() {
     std::string failure;
     try {
-        failure = regain_port_access(&port_access_result);
+        failure = regain_port_access(&port_access_result, kernel_access.port_ranges);
         if (failure.empty()) {
             debug_print("VELMORA: Re-init GiveIO after standby done.\n");
             InitValues(true);
@@ -122,21 +123,24 @@ bool Session::OpenPorts() {
     // i2c-dev nodes) while it still holds its privileges: a config file opened later shows
     // only 64 bytes. Then every capability goes. The simulated board needs no grant; with a
     // made-up kernel tree it meets the same drivers.
+    // Only the ports velmora reaches itself are granted, once the owners are known: a stray
+    // access to another driver's port then faults instead of cutting into its work.
     Platform& os = current_platform();
     const bool real_ports = port_backend().needs_port_grant();
+    if (kernel_installed())
+        kernel_access = take_kernel_access(HasArg("--ignore-kernel-drivers"));
     if (real_ports) {
-        if (!os.grant_port_access()) {
+        const std::string ranges = port_ranges_text(kernel_access.port_ranges);
+        if (!os.grant_port_access(kernel_access.port_ranges)) {
             const uint32_t error = os.last_error();
-            debug_print("VELMORA: Direct port access refused (iopl 3): %s\n", system_error_text());
+            debug_print("VELMORA: Direct port access refused (ioperm %s): %s\n", ranges,
+                        system_error_text());
             prompts_.show_refusal(error == ENOSYS ? kPortAccessMissing : kPortAccessRefused);
             os.exit_process(1);
             return false;
         }
-        debug_print("VELMORA: Direct port access granted (iopl 3)\n");
+        debug_print("VELMORA: Direct port access granted (ioperm %s)\n", ranges);
         port_backend().set_port_access(true);
-    }
-    if (kernel_installed()) {
-        kernel_access = take_kernel_access(HasArg("--ignore-kernel-drivers"));
     }
     if (real_ports) {
         const std::string dropped = drop_process_privileges();

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Real I/O ports through the x86 in and out instructions. Usable only once the operating
-// system has granted the process port access (Linux: iopl; Windows NT: the giveio driver);
+// system has granted the process port access (Linux: ioperm for the ports it needs; Windows NT: the giveio driver);
 // before that every access throws PortAccessLost instead of faulting.
 #pragma once
 

@@ -137,9 +137,12 @@ bool LinuxPlatform::system_times(uint64_t& system_time, uint64_t& idle_time) {
     return parse_proc_stat(first, sysconf(_SC_CLK_TCK), system_time, idle_time);
 }
 
-bool LinuxPlatform::grant_port_access() {
+bool LinuxPlatform::grant_port_access(const std::vector<PortRange>& ranges) {
 #if defined(__x86_64__) || defined(__i386__)
-    return iopl(3) == 0;
+    for (const PortRange& r : ranges)
+        if (ioperm(r.first, r.count, 1) != 0)
+            return false;
+    return true;
 #else
     errno = ENOSYS;
     return false;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The Linux platform: errno texts, process exit, port access through iopl, the process's
+// The Linux platform: errno texts, process exit, port access through ioperm, the process's
 // capabilities, lock files, the CPU counters of /proc/stat and, through X11, the desktop's
 // window titles. Linux has no service control manager: those calls fail.
 #pragma once
@@ -32,7 +32,7 @@ class LinuxPlatform : public Platform {
     bool copy_file(const std::string& from, const std::string& to) override;
 
     bool system_times(uint64_t& system_time, uint64_t& idle_time) override;
-    bool grant_port_access() override;
+    bool grant_port_access(const std::vector<PortRange>& ranges) override;
 
     std::string sysfs_root() override { return "/sys"; }
     std::string procfs_root() override { return "/proc"; }

@@ -31,6 +31,12 @@ inline constexpr uint32_t OS_ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 // What the process may do beyond an ordinary user's rights. A capability set holds bit n for
 // capability n, numbered as the Linux kernel numbers them; systems without capabilities
 // report none.
+// A run of I/O ports: the first and how many.
+struct PortRange {
+    uint16_t first;
+    uint16_t count;
+};
+
 struct ProcessPrivileges {
     bool real_root = false;       // real user id 0
     bool effective_root = false;  // effective user id 0
@@ -99,9 +105,11 @@ class Platform {
     // count as idle). False when the system cannot give them.
     virtual bool system_times(uint64_t& system_time, uint64_t& idle_time) = 0;
 
-    // Grants this process direct access to every I/O port (Linux: iopl(3), which needs root
-    // or CAP_SYS_RAWIO). Sets the last error on failure.
-    virtual bool grant_port_access() = 0;
+    // Grants this process direct access to the I/O ports of the ranges (Linux: ioperm for
+    // each, which needs root or CAP_SYS_RAWIO; the permission stays through a suspend and ends
+    // with the process). Windows 9x needs no grant and the NT family's giveio driver grants
+    // every port. Sets the last error on failure.
+    virtual bool grant_port_access(const std::vector<PortRange>& ranges) = 0;
 
     // Where the kernel's sysfs and procfs trees are ("/sys" and "/proc" on Linux; empty where
     // the system has none).

@@ -202,7 +202,7 @@ bool WindowsPlatform::system_times(uint64_t& system_time, uint64_t& idle_time) {
 // On Windows the port access comes with the opening of the driver device (open_device of
 // "\\.\giveio"), which the driver service code does before any port is touched; there is
 // nothing more to ask for here.
-bool WindowsPlatform::grant_port_access() {
+bool WindowsPlatform::grant_port_access(const std::vector<PortRange>&) {
     return true;
 }
 

@@ -33,7 +33,7 @@ class WindowsPlatform : public Platform {
 
     bool system_times(uint64_t& system_time, uint64_t& idle_time) override;
 
-    bool grant_port_access() override;
+    bool grant_port_access(const std::vector<PortRange>& ranges) override;
 
     std::string machine_lock_dir(std::string& why) override;
     FileLock lock_file(const std::string& path, unsigned new_file_mode, const std::string& me,

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/hardware_gate.h"
 #include "app/port_setup.h"
 #include "gui/application.h"
 #include "gui/main_window.h"
@@ -138,13 +139,18 @@ class PortGrant : public Startup {
     ScriptedPortBackend ports;
 };
 
-TEST_F(PortGrant, LinuxGrantsRealPortsThroughIopl) {
+// Without the kernel's tree velmora cannot know who owns what: every port it may use.
+TEST_F(PortGrant, LinuxGrantsThePortsOfTheBoardsChipsOnly) {
     no_board();
     auto main = start();
     EXPECT_TRUE(ports.access_granted);
+    EXPECT_EQ(port_ranges_text(os.granted_ranges),
+              "0x70-0x71, 0x80, 0x442e-0x442f, 0x4480-0x449f, 0x295-0x296, 0x5000-0x5004, "
+              "0x5100-0x5104, 0xcf8-0xcff");
     EXPECT_EQ(read_file("velmora.deb"),
-              kBanner +
-                  "VELMORA: Linux detected\nVELMORA: Direct port access granted (iopl 3)\n"
+              kBanner + "VELMORA: Linux detected\nVELMORA: Direct port access granted (ioperm " +
+                  port_ranges_text(os.granted_ranges) +
+                  ")\n"
                   "BOARDS: Initialized 15 boards\n" +
                   kNoSmi);
 }
@@ -167,19 +173,19 @@ TEST_F(PortGrant, AnNforce2WhosePortsAreRefusedTellsWhyAndEndsWithCode1InsteadOf
     }
     EXPECT_EQ(os.exits, (std::vector<int>{1, 1}));
     ASSERT_EQ(prompts.messages.size(), 2u);
-    EXPECT_NE(prompts.messages[0].find("root rights or the capability CAP_SYS_RAWIO"),
+    EXPECT_NE(prompts.messages[0].find("cap_sys_rawio,cap_sys_admin,cap_dac_override+ep"),
               std::string::npos);
-    EXPECT_NE(prompts.messages[1].find("The kernel has no iopl call"), std::string::npos);
-    const std::string detected = kBanner + "VELMORA: Linux detected\n";
+    EXPECT_NE(prompts.messages[1].find("The kernel has no ioperm call"), std::string::npos);
+    const std::string refused = kBanner + "VELMORA: Linux detected\n" +
+                                "VELMORA: Direct port access refused (ioperm " +
+                                port_ranges_text(all_board_port_ranges()) + "): ";
     EXPECT_EQ(read_file("velmora.deb"),
-              detected + "VELMORA: Direct port access refused (iopl 3): Operation not permitted\n" +
-                  detected +
-                  "VELMORA: Direct port access refused (iopl 3): Function not implemented\n");
+              refused + "Operation not permitted\n" + refused + "Function not implemented\n");
 }
 
-// Beside the kernel: what it offers is opened after the grant and before the privileges go,
+// Beside the kernel: what it offers is opened before the grant and the drop of the privileges,
 // and configuration space is read through it, never through the ports the kernel locks.
-TEST_F(PortGrant, TheKernelsFilesAreOpenedBetweenTheGrantAndTheDrop) {
+TEST_F(PortGrant, TheKernelsFilesAreOpenedBeforeTheGrantAndTheDrop) {
     FakeKernelTree tree("root");
     // Each function's whole configuration space as root reads it; the BIOS put host 1 at
     // 0x5200.
@@ -204,13 +210,15 @@ TEST_F(PortGrant, TheKernelsFilesAreOpenedBetweenTheGrantAndTheDrop) {
                                                   "drop_privileges keep_file_owner_caps"}));
     EXPECT_EQ(read_file("velmora.deb"),
               kBanner +
-                  "VELMORA: Linux detected\nVELMORA: Direct port access granted (iopl 3)\n"
+                  "VELMORA: Linux detected\n"
                   "VELMORA: PCI configuration: through sysfs\n"
                   "VELMORA: SMBus host 0 at 0x5000: no driver bound, through its ports\n"
                   "VELMORA: SMBus host 1 at 0x5200: no driver bound, through its ports\n"
                   "VELMORA: Hardware monitor at 0x295: no driver, through its ports\n"
                   "VELMORA: FSB: no cpufreq driver on it, through the PLL registers\n"
                   "VELMORA: SMI, port 80h and CMOS: through their ports\n"
+                  "VELMORA: Direct port access granted (ioperm 0x70-0x71, 0x80, 0x442e-0x442f, "
+                  "0x4480-0x449f, 0x295-0x296, 0x5000-0x5004, 0x5200-0x5204)\n"
                   "VELMORA: Capabilities dropped, kept: CAP_CHOWN CAP_DAC_OVERRIDE CAP_FOWNER\n"
                   "BOARDS: Initialized 15 boards\n" +
                   kNoSmi);

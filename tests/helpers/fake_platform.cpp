@@ -124,8 +124,9 @@ bool FakePlatform::system_times(uint64_t& system, uint64_t& idle) {
     return true;
 }
 
-bool FakePlatform::grant_port_access() {
+bool FakePlatform::grant_port_access(const std::vector<PortRange>& ranges) {
     calls.push_back("grant_port_access");
+    granted_ranges = ranges;
     if (!port_access_granted)
         error_number = port_access_error;
     return port_access_granted;

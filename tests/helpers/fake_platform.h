@@ -40,7 +40,7 @@ class FakePlatform : public Platform {
     bool file_exists(const std::string& path) override;
     bool copy_file(const std::string& from, const std::string& to) override;
     bool system_times(uint64_t& system_time, uint64_t& idle_time) override;
-    bool grant_port_access() override;
+    bool grant_port_access(const std::vector<PortRange>& ranges) override;
     std::string sysfs_root() override { return sys_root; }
     std::string procfs_root() override { return proc_root; }
     std::string machine_lock_dir(std::string& why) override;
@@ -84,7 +84,8 @@ class FakePlatform : public Platform {
     // thread, which must not race with the test's writes.
     std::function<bool(uint64_t& system_time, uint64_t& idle_time)> times_source;
     bool port_access_granted = true;
-    uint32_t port_access_error = 1;  // EPERM
+    std::vector<PortRange> granted_ranges;  // of the last grant
+    uint32_t port_access_error = 1;         // EPERM
 
     // Relative to the working directory, so a test's temporary directory holds the trees.
     std::string sys_root = "sys";
