@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Real I/O ports through the x86 in and out instructions. Usable only once the operating
-// system has granted the process port access (Linux: ioperm for the ports it needs; Windows NT: the giveio driver);
-// before that every access throws PortAccessLost instead of faulting.
+// system has granted the process port access (Linux: ioperm for the ports it needs; Windows NT: the
+// giveio driver); before that every access throws PortAccessLost instead of faulting.
 #pragma once
 
 #include "hw/port_io.h"
