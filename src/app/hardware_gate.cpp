@@ -119,7 +119,30 @@ const HwmonDevice* monitor_through_hwmon(const KernelOwners& owners, uint8_t& ty
     return nullptr;
 }
 
-bool route_monitors(const KernelAccess& access, bool ignore_drivers) {
+// fancontrol's outputs on the monitor's hwmon device ("hwmon1/pwm2", or "hwmon1/device/pwm2"
+// in older configurations) are its own: velmora writes nothing to them.
+void hold_fancontrol_outputs(KernelAccess& access, const HwmonDevice& device, uint8_t type) {
+    const std::string prefix = "hwmon" + std::to_string(device.index) + "/";
+    std::string held;
+    for (const std::string& output : access.owners.fancontrol_outputs) {
+        if (output.rfind(prefix, 0) != 0)
+            continue;
+        const std::string file = output.substr(output.rfind('/') + 1);
+        if (type == SENSOR_WINBOND)
+            winbond_hold_pwm(file, "fancontrol");
+        else
+            ite_hold_pwm(file, "fancontrol");
+        held += (held.empty() ? "" : ", ") + output;
+    }
+    if (held.empty())
+        return;
+    access.messages.push_back(
+        "fancontrol (pid " + std::to_string(access.owners.fancontrol_pid) + ") drives " + held +
+        ": velmora leaves those fans to it, and AutoFAN takes none of them.\nTo let velmora "
+        "drive them, stop it first:\n  sudo systemctl stop fancontrol");
+}
+
+bool route_monitors(KernelAccess& access, bool ignore_drivers) {
     // procfs ioports names the driver holding the ports; the hwmon devices' names ("w83627hf",
     // "w83782d", "it8712") tell it too where the addresses read as zero.
     uint8_t type = SENSOR_NONE;
@@ -144,6 +167,8 @@ bool route_monitors(const KernelAccess& access, bool ignore_drivers) {
             kMonitorFirstPort, owner, device->index);
         // The other detector would probe the ports the driver holds.
         sensors_leave_to_kernel(type == SENSOR_WINBOND ? SENSOR_ITE : SENSOR_WINBOND);
+        if (access.owners.fancontrol_pid != 0)
+            hold_fancontrol_outputs(access, *device, type);
     } else {
         debug_print("VELMORA: Hardware monitor at 0x%x: driver %s, left to it\n", kMonitorFirstPort,
                     owner);
@@ -193,8 +218,8 @@ void log_fans(const KernelAccess& access) {
     std::string outputs;
     for (const std::string& o : access.owners.fancontrol_outputs)
         outputs += (outputs.empty() ? "" : " ") + o;
-    debug_print("VELMORA: Fans: fancontrol (pid %d) drives %s\n", access.owners.fancontrol_pid,
-                outputs.empty() ? "no output" : outputs);
+    debug_print("VELMORA: Fans: fancontrol (pid %d) drives %s, left to it\n",
+                access.owners.fancontrol_pid, outputs.empty() ? "no output" : outputs);
 }
 
 }  // namespace

@@ -62,6 +62,11 @@ int autofan_find(SensorTable* sensors, int sensor_count, AutoFanList** out) {
         for (int c = s.controls ? s.control_count - 1 : -1; c >= 0; --c) {
             if (s.controls[c].kind != CONTROL_PWM)
                 continue;
+            if (s.controls[c].held_by) {
+                debug_print("AUTOFAN: A fan control of %s is %s's, not taken\n", s.name,
+                            s.controls[c].held_by);
+                continue;
+            }
             AutoFanEntry entry;
             entry.sensor_type = s.type;
             entry.control_index = static_cast<uint8_t>(c);

@@ -28,6 +28,7 @@ void hwmon_close(HwmonFiles& files) {
     for (const auto& [name, fd] : files.fds)
         kernel().close(fd);
     files.fds.clear();
+    files.held.clear();
     files.index = -1;
 }
 
@@ -49,6 +50,9 @@ bool hwmon_read(const HwmonFiles& files, const std::string& name, long& value) {
 }
 
 bool hwmon_write(const HwmonFiles& files, const std::string& name, long value) {
+    // pwm1_enable belongs to the output pwm1 as much as pwm1 does.
+    if (files.held.count(name.substr(0, name.find('_'))))
+        return false;
     const int fd = files.fd(name);
     if (fd < 0)
         return false;

@@ -6,12 +6,15 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 struct HwmonFiles {
     int index = -1;  // hwmonN; -1: the chip is reached through its ports
     std::map<std::string, int> fds;
+    // Files of outputs another program drives (fancontrol): never written.
+    std::set<std::string> held;
 
     bool active() const { return index >= 0; }
     bool has(const std::string& name) const { return fds.count(name) != 0; }
@@ -26,7 +29,7 @@ void hwmon_close(HwmonFiles& files);
 
 // The file's number; false (value untouched) when it cannot be read or holds no number.
 bool hwmon_read(const HwmonFiles& files, const std::string& name, long& value);
-// Writes the number as text; false when the kernel refused it.
+// Writes the number as text; false when the kernel refused it or the file is held.
 bool hwmon_write(const HwmonFiles& files, const std::string& name, long value);
 
 // Whole degrees from millidegrees, rounded down as the chips' whole-degree registers hold

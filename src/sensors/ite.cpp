@@ -175,7 +175,8 @@ int ite_detect(Sensor* slot) {
     slot->fan_count = kFans;
     slot->control_count = kControls;
     for (int i = 0; i < kSoftwareControl; ++i)
-        state.controls[i] = {CONTROL_PWM, kPwmText, state.controls[i].value};
+        state.controls[i] = {CONTROL_PWM, kPwmText, state.controls[i].value,
+                             state.controls[i].held_by};
     state.controls[kSoftwareControl] = {CONTROL_FAN_ENABLE, kEnableText, 0};
     slot->temperatures = state.temperatures;
     slot->voltages = state.voltages;
@@ -251,6 +252,13 @@ void ite_write() {
     set_fan_output_bits(IT87_REG_FAN_CTL);
     for (int i = 0; i < kFans; ++i)
         write_pwm(i, state.controls[i].value);
+}
+
+void ite_hold_pwm(const std::string& pwm, const char* holder) {
+    state.hwmon.held.insert(pwm);
+    for (int i = 0; i < kFans; ++i)
+        if (pwm == file("pwm", i + 1))
+            state.controls[i].held_by = holder;
 }
 
 bool ite_use_hwmon(int index, const std::string& name) {

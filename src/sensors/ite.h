@@ -26,6 +26,9 @@ void ite_write();
 // The chip through the kernel's it87 driver as hwmon device `index` named "it8712": the same
 // record and controls through its attributes, no port touched. Another name: false.
 bool ite_use_hwmon(int index, const std::string& name);
+// The output of that pwm file ("pwm2") is another program's (`holder`): never written, its
+// control says so. After ite_use_hwmon.
+void ite_hold_pwm(const std::string& file, const char* holder);
 
 // Back to the state of a fresh process (nothing detected, all readings 0), for tests.
 void ite_reset_state();

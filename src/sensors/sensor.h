@@ -33,6 +33,9 @@ struct SensorControl {
     uint8_t kind;
     const char* description;  // help text, lines separated by "\n"; not owned
     uint8_t value;            // last read from, or to be written to, the chip
+    // Another program drives this output through the kernel's driver (fancontrol): velmora
+    // writes nothing to it and AutoFAN does not take it. Null when velmora may.
+    const char* held_by = nullptr;
 };
 
 // One detected chip. The arrays belong to the chip's driver (one static set per driver, sized

@@ -169,6 +169,7 @@ int winbond_detect(Sensor* slot) {
     for (int i = 0; i < kControls; ++i) {
         const bool pwm = (i & 2) == 0;  // 0, 1, 4, 5 duty; 2, 3, 6, 7 clock select
         state.controls[i].kind = pwm ? CONTROL_PWM : CONTROL_PWM_FREQ;
+        // A hold (winbond_hold_pwm) outlives detection; it ends with the state.
         state.controls[i].description = pwm ? kPwmText : kFreqText;
     }
     slot->temperatures = state.temperatures;
@@ -259,6 +260,13 @@ void winbond_write() {
     hwmon_write_register(W83627HF_REG_BANK, 0x04);
     write_pwm_clock(W83782D_REG_PWMCLK34, c[6].value, c[7].value);
     hwmon_write_register(W83627HF_REG_BANK, 0x00);
+}
+
+void winbond_hold_pwm(const std::string& file, const char* holder) {
+    state.hwmon.held.insert(file);
+    for (int i = 0; i < kControls; ++i)
+        if (kDutyFile[i] && file == kDutyFile[i])
+            state.controls[i].held_by = holder;
 }
 
 bool winbond_use_hwmon(int index, const std::string& name) {

@@ -35,6 +35,9 @@ void winbond_write();
 // no port touched. What has no attribute is lost there: the W83782D's PWM clock selects keep
 // their values and are not written. A name the driver does not handle: false, nothing taken.
 bool winbond_use_hwmon(int index, const std::string& name);
+// The output of that pwm file ("pwm2") is another program's (`holder`): never written, and
+// its control says so. After winbond_use_hwmon.
+void winbond_hold_pwm(const std::string& file, const char* holder);
 
 // Back to the state of a fresh process (nothing detected, all readings 0), for tests.
 void winbond_reset_state();

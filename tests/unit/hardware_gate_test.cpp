@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/privileges.h"
+#include "automation/autofan.h"
 #include "board/fsb.h"
 #include "helpers/fake_kernel_tree.h"
 #include "helpers/fake_platform.h"
@@ -150,6 +151,28 @@ TEST_F(HardwareGate, ConflictsAreRefusedWithTheDriverAndWhatToDo) {
               std::string::npos);
     EXPECT_EQ(vid_chip_driver_refusal(access, 1, 0x37), "");
     EXPECT_EQ(log_lines()[3], "VELMORA: SMBus 0-0037 (atxp1): driver atxp1, no writes");
+
+    // fancontrol drives pwm1: that fan is its own, AutoFAN takes only the other one.
+    tree.hwmon(0, "w83627hf", "w83627hf");
+    tree.fancontrol(812, "hwmon0/pwm1=hwmon0/temp2_input");
+    access = take();
+    ASSERT_EQ(access.messages.size(), 1u);
+    EXPECT_NE(access.messages[0].find("fancontrol (pid 812) drives hwmon0/pwm1: velmora leaves"),
+              std::string::npos);
+    const int found = sensors_detect(&sensor_table());
+    AutoFanList* fans = nullptr;
+    EXPECT_EQ(autofan_find(&sensor_table(), found, &fans), 1);
+    sensor_table().sensors[0].controls[0].value = 10;
+    sensor_table().sensors[0].controls[1].value = 20;
+    sensors_write_controls(&sensor_table());
+    machine.kernel_out(0x295, 1, 0x5A);
+    EXPECT_EQ(machine.kernel_in(0x296, 1), 0xFFu);  // pwm1 as the BIOS left it
+    machine.kernel_out(0x295, 1, 0x5B);
+    EXPECT_EQ(machine.kernel_in(0x296, 1), 20u);
+    std::filesystem::remove_all(tree.root / "sys/class/hwmon");
+    winbond_reset_state();
+    sensors_reset_state();
+    log_lines();
 
     // --ignore-kernel-drivers: the raw ports as before, said in the log.
     take(true);
