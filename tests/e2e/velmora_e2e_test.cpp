@@ -22,6 +22,7 @@
 
 #include "board/fsb.h"
 #include "e2e/program.h"
+#include "helpers/fake_kernel_tree.h"
 #include "helpers/temp_dir.h"
 #include "platform/linux_platform.h"
 #include "sim/post_display.h"
@@ -307,7 +308,8 @@ TEST(Program, SigintStopsACommandLineFsbWalkAtAWholeStepAndEndsWithCode130) {
 }
 
 // A run that dies of SIGQUIT, abort or an uncaught exception leaves the fans AutoFAN drove
-// at full speed, on a Winbond board and on an ITE one.
+// at full speed, on a Winbond board and on an ITE one, through the ports and through the
+// kernel's drivers (where the pwm files were opened beforehand).
 TEST(Program, ADyingRunLeavesAutoFansFansAtFullSpeed) {
     const struct {
         int profile;
@@ -318,26 +320,36 @@ TEST(Program, ADyingRunLeavesAutoFansFansAtFullSpeed) {
         {7, "[ID1.0]", "AUTOFAN: New speed for fan control 1 is 60\n", 0},
         {1, "[ID2.0]", "AUTOFAN: New speed for fan control 2 is 60\n", 0},
     };
-    for (const auto& b : boards) {
-        SCOPED_TRACE(b.profile);
-        TempWorkDir dir;
-        const std::string profile = std::to_string(b.profile);
-        write_file("config.ini", "\r\n[Main]\r\nBoard=" + profile +
-                                     "\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
-                                     "[AutoFAN]\r\nEnable=1\r\n");
-        write_file("autofan.ini", "\r\n" + std::string(b.entry) +
-                                      "\r\nenabled=1\r\nduty_min=60\r\nduty_max=60\r\n");
-        Child velmora({VELMORA_BINARY, "--sim=" + profile, "--unattended"}, kOffscreen);
-        ASSERT_TRUE(wait_for_text("velmora.deb", b.driven));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        velmora.signal(SIGQUIT);
-        EXPECT_EQ(velmora.wait(10), 128 + SIGQUIT) << read_file("stderr.txt");
+    for (const auto& b : boards)
+        for (bool through_kernel : {false, true}) {
+            SCOPED_TRACE(std::to_string(b.profile) + (through_kernel ? " through the kernel" : ""));
+            TempWorkDir dir;
+            const std::string profile = std::to_string(b.profile);
+            FakeKernelTree tree("root");
+            std::vector<std::string> env = kOffscreen;
+            if (through_kernel) {
+                SimMachine board(*sim_profile(b.profile));
+                tree.bind_drivers_of(board);
+                env.push_back("VELMORA_TEST_KERNEL_ROOT=" + tree.root.string());
+            }
+            write_file("config.ini", "\r\n[Main]\r\nBoard=" + profile +
+                                         "\r\n\r\n[Sensor]\r\nUpdate=1\r\n\r\n"
+                                         "[AutoFAN]\r\nEnable=1\r\n");
+            write_file("autofan.ini", "\r\n" + std::string(b.entry) +
+                                          "\r\nenabled=1\r\nduty_min=60\r\nduty_max=60\r\n");
+            Child velmora({VELMORA_BINARY, "--sim=" + profile, "--unattended"}, env);
+            ASSERT_TRUE(wait_for_text("velmora.deb", b.driven));
+            EXPECT_EQ(count_of(read_file("velmora.deb"), "through /sys/class/hwmon/"),
+                      through_kernel ? 1u : 0u);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            velmora.signal(SIGQUIT);
+            EXPECT_EQ(velmora.wait(10), 128 + SIGQUIT) << read_file("stderr.txt");
 
-        const auto board = stored_board(b.profile);
-        ASSERT_NE(board, nullptr);
-        EXPECT_EQ(board->world().fan_duty[b.fan], 255);
-        EXPECT_TRUE(board->world().faults.empty());
-    }
+            const auto board = stored_board(b.profile);
+            ASSERT_NE(board, nullptr);
+            EXPECT_EQ(board->world().fan_duty[b.fan], 255);
+            EXPECT_TRUE(board->world().faults.empty());
+        }
 }
 
 TEST(Program, AsRootItGivesUpItsCapabilitiesAndLoadsNoPluginsFromTheEnvironment) {
