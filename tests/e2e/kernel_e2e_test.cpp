@@ -105,6 +105,17 @@ TEST(Kernel, ConflictsRefuseOnlyWhatTheDriverHolds) {
          "\n  sudo modprobe i2c-dev\n",
          1.65,
          166},
+        {"fancontrol",
+         [](FakeKernelTree& t) {
+             t.bind_smbus();
+             t.hwmon(0, "w83627hf", "w83627hf");
+             t.fancontrol(812, "hwmon0/pwm1=hwmon0/temp2_input");
+         },
+         {"-s", "1.70"},
+         0,
+         "\n  sudo systemctl stop fancontrol",
+         1.70,
+         166},
         {"i2c_nforce2 bound to nothing", [](FakeKernelTree&) {}, {"-s", "1.70"}, 0, "", 1.70, 166},
     };
     for (const auto& c : cases) {

@@ -19,6 +19,7 @@
 #include "automation/autofan.h"
 #include "automation/cpuload.h"
 #include "gui/main_window.h"
+#include "helpers/kernel_mode.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
 #include "helpers/window_world.h"
@@ -28,7 +29,7 @@
 
 namespace {
 
-class AutoFanWindow : public ::testing::Test, protected WindowWorld {
+class AutoFanWindow : public ::testing::TestWithParam<bool>, protected WindowWorld {
   protected:
     AutoFanWindow() {
         clock.now = 1000;
@@ -41,31 +42,38 @@ class AutoFanWindow : public ::testing::Test, protected WindowWorld {
     }
     ~AutoFanWindow() override {
         main.reset();
+        EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
+        kernel.reset();
         install_port_backend(nullptr);
     }
     void start() {
         main = std::make_unique<TMain>(prompts, std::vector<std::string>{});
         cpuload_stop();
     }
-    // A bank-0 register of the Winbond chip.
+    // A bank-0 register of the Winbond chip, read as from outside the program.
     uint8_t reg(uint8_t r) {
-        machine.out8(0x295, 0x4E);
-        machine.out8(0x296, 0x00);
-        machine.out8(0x295, r);
-        return machine.in8(0x296);
+        machine.kernel_out(0x295, 1, 0x4E);
+        machine.kernel_out(0x296, 1, 0x00);
+        machine.kernel_out(0x295, 1, r);
+        return static_cast<uint8_t>(machine.kernel_in(0x296, 1));
     }
     std::string log() { return read_file("velmora.deb"); }
 
     SimMachine machine{*sim_profile(7)};
+    // Through the ports, or through the kernel's drivers as velmora's start finds them.
+    std::unique_ptr<KernelMode> kernel = std::make_unique<KernelMode>(machine, GetParam(), false);
     std::unique_ptr<TMain> main;
 };
 
-TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
+TEST_P(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
     start();
     EXPECT_NE(log().find("AUTOFAN: Found fan control 0\nAUTOFAN: Found fan control 1\n"
                          "AUTOFAN: Loaded 3 settings\n"),
               std::string::npos)
         << log();
+    EXPECT_EQ(log().find("Hardware monitor at 0x295: driver w83627hf, through "
+                         "/sys/class/hwmon/hwmon0\n") != std::string::npos,
+              GetParam());
     EXPECT_TRUE(main->autofan_group.ButtonFANSet->isEnabled());
     EXPECT_TRUE(main->tray.TrayAutoFan->isChecked());  // follows the stored check box
 
@@ -145,7 +153,7 @@ TEST_F(AutoFanWindow, ATickDrivesTheFanTheTabSavesAndTheCloseLeavesFullSpeed) {
 
 // "Set" keeps a stored temperature past a box's usual range, and writes every entry in the
 // file's layout (compared with a file kept in the sources).
-TEST_F(AutoFanWindow, SetKeepsTemperaturesPastTheBoxesAndWritesTheFilesLayout) {
+TEST_P(AutoFanWindow, SetKeepsTemperaturesPastTheBoxesAndWritesTheFilesLayout) {
     write_file(kAutoFanFile,
                "[ID1.0]\r\nenabled=1\r\nduty_min=60\r\nduty_max=60\r\n"
                "[ID1.1]\r\ntemp_max=95\r\ntemp_min=70\r\n");
@@ -161,7 +169,7 @@ TEST_F(AutoFanWindow, SetKeepsTemperaturesPastTheBoxesAndWritesTheFilesLayout) {
 
 // A CPU item no longer mapped shows "NA" and its temperature is unknown: AutoFAN runs its fan
 // at full speed, the tray says "NA" and no AutoFSB up-run arms on it.
-TEST_F(AutoFanWindow, AnUnmappedCpuItemShowsNaAndRunsTheFansFull) {
+TEST_P(AutoFanWindow, AnUnmappedCpuItemShowsNaAndRunsTheFansFull) {
     write_file("config.ini",
                "\r\n[Main]\r\nBoard=7\r\n[AutoFAN]\r\nEnable=1\r\n[AutoFSB]\r\n"
                "MinFSB=166\r\nMaxFSB=180\r\n");
@@ -177,5 +185,7 @@ TEST_F(AutoFanWindow, AnUnmappedCpuItemShowsNaAndRunsTheFansFull) {
     main->autofsb_group.AutoFSB(main->TimerAutoFSBmax);
     EXPECT_EQ(log().find("AUTOFSB: first time max. load reached"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothWays, AutoFanWindow, testing::Bool(), kernel_mode_name);
 
 }  // namespace

@@ -21,7 +21,9 @@
 
 class KernelMode {
   public:
-    KernelMode(SimMachine& machine, bool on) {
+    // With `take` the routes are set up here; a test that starts velmora leaves that to its
+    // start.
+    KernelMode(SimMachine& machine, bool on, bool take = true) {
         if (!on)
             return;
         tree_ = std::make_unique<FakeKernelTree>("kernel-root");
@@ -29,7 +31,8 @@ class KernelMode {
         kernel_ = std::make_unique<SimKernel>(machine, tree_->root.string());
         kernel_->open_as_root(true);
         install_kernel(kernel_.get());
-        take_kernel_access(false);
+        if (take)
+            take_kernel_access(false);
     }
     ~KernelMode() {
         if (!kernel_)
