@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "helpers/kernel_mode.h"
 #include "helpers/temp_dir.h"
 #include "hw/pci.h"
 #include "hw/scripted_port_backend.h"
@@ -194,34 +195,38 @@ TEST_F(Fsb, AFailedSearchStopsWithTheOverrideOnAndTheLastStepInForce) {
               "NFORCE2: set_fsb(): calc. fsb 6361 failed\n");
 }
 
+// Through the configuration ports, and through the kernel's configuration files.
 TEST_F(Fsb, TheSimulatedClockFollowsUpAndDownWithoutAFault) {
-    for (int profile : {7, 0, 12}) {
-        fsb_reset_state();
-        clock.sleeps.clear();
-        SimMachine machine(*sim_profile(profile));
-        machine.set_cpu_load(0.0);
-        install_port_backend(&machine);
-        SimWorld& world = machine.world();
+    for (bool through_kernel : {false, true})
+        for (int profile : {7, 0, 12}) {
+            fsb_reset_state();
+            clock.sleeps.clear();
+            SimMachine machine(*sim_profile(profile));
+            machine.set_cpu_load(0.0);
+            install_port_backend(&machine);
+            const KernelMode kernel(machine, through_kernel);
+            EXPECT_EQ(pci_through_sysfs(), through_kernel);
+            SimWorld& world = machine.world();
 
-        EXPECT_EQ(get_fsb(), 166) << profile;
-        EXPECT_EQ(set_fsb(200), 0) << profile;
-        EXPECT_DOUBLE_EQ(world.fsb_mhz, 200.0) << profile;
-        EXPECT_DOUBLE_EQ(world.cpu_mhz(), 200.0 * 11.0) << profile;
-        EXPECT_EQ(get_fsb(), 200) << profile;
-        uint32_t flag = 0;
-        pci_config_read(0, 0, 0, 0xA8, flag, 1);
-        EXPECT_EQ(flag, 1u) << profile;
-        EXPECT_EQ(clock.sleeps, std::vector<uint32_t>(35, 150)) << profile;  // 166..200
+            EXPECT_EQ(get_fsb(), 166) << profile;
+            EXPECT_EQ(set_fsb(200), 0) << profile;
+            EXPECT_DOUBLE_EQ(world.fsb_mhz, 200.0) << profile;
+            EXPECT_DOUBLE_EQ(world.cpu_mhz(), 200.0 * 11.0) << profile;
+            EXPECT_EQ(get_fsb(), 200) << profile;
+            uint32_t flag = 0;
+            pci_config_read(0, 0, 0, 0xA8, flag, 1);
+            EXPECT_EQ(flag, 1u) << profile;
+            EXPECT_EQ(clock.sleeps, std::vector<uint32_t>(35, 150)) << profile;  // 166..200
 
-        clock.sleeps.clear();
-        EXPECT_EQ(set_fsb(166), 0) << profile;
-        EXPECT_DOUBLE_EQ(world.fsb_mhz, 166.0) << profile;
-        EXPECT_DOUBLE_EQ(world.cpu_mhz(), 166.0 * 11.0) << profile;
-        EXPECT_EQ(get_fsb(), 166) << profile;
-        EXPECT_EQ(clock.sleeps, std::vector<uint32_t>(35, 150)) << profile;
-        EXPECT_TRUE(world.faults.empty()) << profile << ": " << world.faults.front();
-        install_port_backend(&ports);
-    }
+            clock.sleeps.clear();
+            EXPECT_EQ(set_fsb(166), 0) << profile;
+            EXPECT_DOUBLE_EQ(world.fsb_mhz, 166.0) << profile;
+            EXPECT_DOUBLE_EQ(world.cpu_mhz(), 166.0 * 11.0) << profile;
+            EXPECT_EQ(get_fsb(), 166) << profile;
+            EXPECT_EQ(clock.sleeps, std::vector<uint32_t>(35, 150)) << profile;
+            EXPECT_TRUE(world.faults.empty()) << profile << ": " << world.faults.front();
+            install_port_backend(&ports);
+        }
 }
 
 // A signal that arrives during the wait after the fifth step.
