@@ -88,15 +88,14 @@ void route_host(KernelAccess& access, uint8_t host, uint16_t base, bool ignore_d
                 node);
 }
 
-// The chips on the hosts that a kernel driver has bound: one line each.
+// The voltage chips' addresses on the hosts that a kernel driver has bound: one line each.
 void log_bound_clients(const KernelAccess& access) {
     for (int host = 0; host < 2; ++host) {
         const int adapter = access.adapter_of_host[host];
         if (adapter < 0)
             continue;
-        std::vector<uint8_t> ours(std::begin(kVidChipAddresses), std::end(kVidChipAddresses));
-        ours.push_back(kLm90Address);
-        for (uint8_t address : ours)
+        // The LM90's own line follows with the monitors.
+        for (uint8_t address : kVidChipAddresses)
             if (const I2cClient* c = access.owners.bound_client(adapter, address))
                 debug_print("VELMORA: SMBus %s (%s): driver %s, no writes\n",
                             i2c_client_name(adapter, address), c->name, c->driver);

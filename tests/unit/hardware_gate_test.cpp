@@ -109,7 +109,6 @@ TEST_F(HardwareGate, EachResourceGoesWhereItsOwnerLetsIt) {
               (Lines{"VELMORA: PCI configuration: through sysfs",
                      "VELMORA: SMBus host 0 at 0x5000: driver nForce2_smbus, through /dev/i2c-0",
                      "VELMORA: SMBus host 1 at 0x5100: driver nForce2_smbus, through /dev/i2c-1",
-                     "VELMORA: SMBus 0-004c (lm90): driver lm90, no writes",
                      "VELMORA: Hardware monitor at 0x295: driver w83627hf, through "
                      "/sys/class/hwmon/hwmon0",
                      "VELMORA: LM90 at SMBus 0-004c: driver lm90, left to it",

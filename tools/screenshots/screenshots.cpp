@@ -223,6 +223,7 @@ int shoot_profile(const std::string& shown_dir, const fs::path& out_dir, int pro
 
     // The ends of the run as the program has them.
     install_port_backend(&ports.active());
+    install_kernel(ports.active_kernel());
     save_simulated_board(ports);
     add_exit_hook([&ports] { return final_save_of_simulated_board(ports); });
     add_exit_hook([leave_folder] {
