@@ -17,6 +17,7 @@
 #include "hw/scripted_port_backend.h"
 #include "hw/smbus.h"
 #include "sensors/ite.h"
+#include "sensors/lm90.h"
 #include "sensors/sensor.h"
 #include "sensors/winbond.h"
 #include "sim/sim_kernel.h"
@@ -284,6 +285,36 @@ TEST_F(HardwareGate, ControlsGiveTheSameRegistersThroughTheKernelAsThroughThePor
         }
         EXPECT_EQ(seen[1], seen[0]);
     }
+}
+
+// The LM90's conversion rate through the lm90 driver's update_interval reaches the chip as
+// the same rate register.
+TEST_F(HardwareGate, TheLm90sRateGoesThroughItsDriverAsTheSameRegister) {
+    SimMachine dfi(*sim_profile(4));  // its LM90 sits on SMBus 1
+    install_port_backend(&dfi);
+    FakeKernelTree dfi_tree("dfi-root");
+    dfi_tree.bind_drivers_of(dfi);
+    SimKernel k(dfi, dfi_tree.root.string());
+    k.open_as_root(true);
+    install_kernel(&k);
+    take_kernel_access(false);
+    const int found = sensors_detect(&sensor_table());
+    sensors_read_all(&sensor_table());
+    Sensor& lm90 = sensor_table().sensors[found - 2];  // before the BIOS sensor
+    ASSERT_EQ(lm90.type, SENSOR_LM90);
+    EXPECT_EQ(lm90.controls[0].value, 8);  // 16 conversions a second at power-on
+    for (uint8_t rate : {4, 9, 0}) {
+        lm90.controls[0].value = rate;
+        sensors_write_controls(&sensor_table());
+        sensors_read_all(&sensor_table());
+        EXPECT_EQ(lm90.controls[0].value, rate);
+    }
+    EXPECT_TRUE(dfi.world().faults.empty()) << dfi.world().faults.front();
+    lm90_reset_state();
+    winbond_reset_state();
+    pci_use_ports();
+    smbus_reset_state();
+    install_kernel(nullptr);
 }
 
 TEST_F(HardwareGate, OnlyHeldCapabilitiesAreDroppedAndAFailedDropIsLogged) {

@@ -146,6 +146,18 @@ TEST_F(VoltageTest, SearchProbesEachAddressOnBusZeroThenOneAndRejects0And0xFF) {
     EXPECT_EQ(log(), "ATXP1: Searching...\nATXP1: Found ATXP1 on bus 1, addr. 55\n");
 }
 
+// A device whose id registers read 0 but which has registers of its own at 0x10 and 0x11 is
+// no ATXP1 either: the setter reads, finds out and writes nothing.
+TEST_F(VoltageTest, ASetterIdentifiesTheChipBeforeItsFirstWrite) {
+    Board epox = boards[kEpox];
+    ports.script[0x5004] = {0, 0, 0, 0, 0x28, 0x28, 0x13};  // 0x3E 0x3F 0xFE 0xFF 0 0x10 0x11
+    EXPECT_EQ(set_vcore(epox, 1.70), ERR_SMB_WRITE);
+    EXPECT_TRUE(writes().empty());
+    EXPECT_FALSE(epox.chip.identified);
+    EXPECT_EQ(log(),
+              "ATXP1: The device on bus 0, addr. 55 is no ATXP1, nothing is written to it\n");
+}
+
 TEST_F(VoltageTest, SearchFindsTheSimulatedChipsAndNothingOnAFloatingBus) {
     VidChip chip;
     boot(kGeneral);
