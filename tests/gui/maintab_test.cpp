@@ -25,6 +25,7 @@
 #include "gui/main_window.h"
 #include "gui/up_down.h"
 #include "helpers/fake_platform.h"
+#include "helpers/kernel_mode.h"
 #include "helpers/scripted_prompts.h"
 #include "helpers/temp_dir.h"
 #include "hw/pci.h"
@@ -36,7 +37,7 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-class MainTab : public ::testing::Test {
+class MainTab : public ::testing::TestWithParam<bool> {
   protected:
     MainTab() {
         install_clock(&clock);
@@ -45,6 +46,7 @@ class MainTab : public ::testing::Test {
     }
     ~MainTab() override {
         main.reset();
+        kernel.reset();
         install_port_backend(nullptr);
         install_clock(nullptr);
     }
@@ -54,6 +56,10 @@ class MainTab : public ::testing::Test {
             machine = std::make_unique<SimMachine>(profile);
         machine->set_cpu_load(0);
         install_port_backend(machine.get());
+        // Through the ports, or through the kernel's drivers as the start finds them.
+        main.reset();
+        kernel.reset();
+        kernel = std::make_unique<KernelMode>(*machine, GetParam(), false);
         write_file("config.ini", "\r\n[Main]\r\nBoard=" +
                                      std::to_string(board < 0 ? profile.number : board) + "\r\n");
         main = std::make_unique<TMain>(prompts, std::vector<std::string>{});
@@ -82,12 +88,13 @@ class MainTab : public ::testing::Test {
     ScriptedPrompts prompts;
     VirtualClock clock;  // the VID and FSB steps take no time
     std::unique_ptr<SimMachine> machine;
+    std::unique_ptr<KernelMode> kernel;
     std::unique_ptr<TMain> main;
     Texts statuses;
     size_t log_start = 0;
 };
 
-TEST_F(MainTab, FillMainTabShowsTheReadValuesWithinTheBoardsRanges) {
+TEST_P(MainTab, FillMainTabShowsTheReadValuesWithinTheBoardsRanges) {
     start(*sim_profile(7));  // 1.075 - 2.2 V
     EXPECT_EQ(main->main_tab.LabelVCoreMax->text(), "2.200 V");
     EXPECT_EQ(main->main_tab.LabelVCoreMin->text(), "1.075 V");
@@ -109,7 +116,7 @@ TEST_F(MainTab, FillMainTabShowsTheReadValuesWithinTheBoardsRanges) {
     EXPECT_DOUBLE_EQ(main->values_selected.vcore, 1.65);
 }
 
-TEST_F(MainTab, ABarThatStartsWhereTheReadVoltageIsStillShowsIt) {
+TEST_P(MainTab, ABarThatStartsWhereTheReadVoltageIsStillShowsIt) {
     SimProfile low = *sim_profile(1);  // top 1.850 V: the form's position 24 is 1.250 V
     low.cpu_vid_code = 24;
     start(low);
@@ -118,7 +125,7 @@ TEST_F(MainTab, ABarThatStartsWhereTheReadVoltageIsStillShowsIt) {
     EXPECT_EQ(main->main_tab.GroupBoxVdd->title(), "Vdd disabled");
 }
 
-TEST_F(MainTab, TheControlsSelectWhatTheyShowInAnyLocale) {
+TEST_P(MainTab, TheControlsSelectWhatTheyShowInAnyLocale) {
     std::setlocale(LC_ALL, "de_DE.utf8");
     QLocale::setDefault(QLocale(QLocale::German));
     start(*sim_profile(7));
@@ -150,7 +157,7 @@ TEST_F(MainTab, TheControlsSelectWhatTheyShowInAnyLocale) {
     QLocale::setDefault(QLocale::c());
 }
 
-TEST_F(MainTab, TableVoltagesAndTimingsAreWrittenAndUnchangedOnesAreNot) {
+TEST_P(MainTab, TableVoltagesAndTimingsAreWrittenAndUnchangedOnesAreNot) {
     start(*sim_profile(7));
     main->main_tab.ComboBoxTras->setCurrentIndex(
         10);  // the read timings, as the start-up shows them
@@ -184,7 +191,7 @@ TEST_F(MainTab, TableVoltagesAndTimingsAreWrittenAndUnchangedOnesAreNot) {
 
 // The board's missing rails are off on the tab; what Apply does on it is the session's
 // (SessionApply.OnTheA7n8x...).
-TEST_F(MainTab, OnTheA7n8xTheDimmAndAgpRailsAreOff) {
+TEST_P(MainTab, OnTheA7n8xTheDimmAndAgpRailsAreOff) {
     start(*sim_profile(2));
     EXPECT_EQ(main->main_tab.GroupBoxVdimm->title(), "Vdimm disabled");
     EXPECT_FALSE(main->main_tab.TrackBarVagp->isEnabled());
@@ -192,7 +199,7 @@ TEST_F(MainTab, OnTheA7n8xTheDimmAndAgpRailsAreOff) {
 
 // What the user did not change is not written; a selection that a byte cannot hold is refused
 // whole; and no board is written through a VID chip that is not there.
-TEST_F(MainTab, ApplyWritesOnlyWhatWasAskedForAndCanBeSet) {
+TEST_P(MainTab, ApplyWritesOnlyWhatWasAskedForAndCanBeSet) {
     // Read values no control can show: Vdd bits that select no table entry, and an FSB below
     // the bar's 50 MHz. The controls snap to a neighbour; nothing is written for it.
     machine = std::make_unique<SimMachine>(*sim_profile(7));
@@ -244,7 +251,7 @@ TEST_F(MainTab, ApplyWritesOnlyWhatWasAskedForAndCanBeSet) {
 
 // The lowest position of the bar stays 1.075 V, and setting it asks first: No writes
 // nothing, Yes sets it and the simulated board's regulator switches off.
-TEST_F(MainTab, TheRegulatorOffCodeIsSetOnlyWhenTheUserSaysYes) {
+TEST_P(MainTab, TheRegulatorOffCodeIsSetOnlyWhenTheUserSaysYes) {
     start(*sim_profile(7));
     main->main_tab.ShowVcore(1.075);
     EXPECT_EQ(main->main_tab.EditVCore->text(), "1.075 V");
@@ -266,7 +273,7 @@ TEST_F(MainTab, TheRegulatorOffCodeIsSetOnlyWhenTheUserSaysYes) {
 
 // The groups share the fixed window: no control of the tab may lie outside it, whichever rails a
 // board can set (a disabled rail's caption is wider than its enabled one).
-TEST_F(MainTab, NoControlIsCutOffOnAnyBoard) {
+TEST_P(MainTab, NoControlIsCutOffOnAnyBoard) {
     for (int number = 0; number < kSimProfileCount; ++number) {
         main.reset();
         start(*sim_profile(number));
@@ -299,7 +306,7 @@ double contrast(const QColor& a, const QColor& b) {
 // The load's colours read on the panel behind it. Red and yellow reach 4.5:1; the load's green
 // (0, 128, 0) reaches 4.1:1 on black, the most any background gives it, above the 3:1 that
 // figures of this size need.
-TEST_F(MainTab, TheLoadReadsInEachOfItsColoursOnItsPanel) {
+TEST_P(MainTab, TheLoadReadsInEachOfItsColoursOnItsPanel) {
     start(*sim_profile(7));
     main->settings.max_load = 90;
     main->settings.min_load = 10;
@@ -326,7 +333,7 @@ TEST_F(MainTab, TheLoadReadsInEachOfItsColoursOnItsPanel) {
 
 // The DFI boards' AGP bits add to the rail's 1.5 V: the bar shows the rail, highest on top, and
 // selects the table's own add-on value.
-TEST_F(MainTab, TheDfiAgpBarShowsTheRailWithItsHighestVoltageOnTop) {
+TEST_P(MainTab, TheDfiAgpBarShowsTheRailWithItsHighestVoltageOnTop) {
     start(*sim_profile(4));
     EXPECT_EQ(main->main_tab.LabelVagpMax->text(), "1.90 V");
     EXPECT_EQ(main->main_tab.LabelVagpMin->text(), "1.50 V");
@@ -337,5 +344,7 @@ TEST_F(MainTab, TheDfiAgpBarShowsTheRailWithItsHighestVoltageOnTop) {
     EXPECT_EQ(main->main_tab.EditVagp->text(), "1.50 V");
     EXPECT_DOUBLE_EQ(main->values_selected.vagp, 0.0);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothWays, MainTab, testing::Bool(), kernel_mode_name);
 
 }  // namespace
