@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/hardware_gate.h"
+#include "app/kernel_access.h"
 #include "app/main_settings.h"
 #include "app/port_setup.h"
 #include "app/session_view.h"

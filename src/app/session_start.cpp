@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/hardware_gate.h"
 #include "app/instance.h"
+#include "app/kernel_access.h"
 #include "app/privileges.h"
 #include "app/prompts.h"
 #include "app/session.h"

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/hardware_gate.h"
+#include "app/kernel_access.h"
 #include "app/port_setup.h"
 #include "gui/application.h"
 #include "gui/main_window.h"

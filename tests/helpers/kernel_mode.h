@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "app/hardware_gate.h"
+#include "app/kernel_access.h"
 #include "board/fsb.h"
 #include "helpers/fake_kernel_tree.h"
 #include "hw/pci.h"

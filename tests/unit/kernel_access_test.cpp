@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Who owns what beside the kernel's drivers, and how velmora reaches each resource: made-up
 // kernel trees over the simulated board, and scripted ports for the raw path.
-#include "app/hardware_gate.h"
+#include "app/kernel_access.h"
 
 #include <gtest/gtest.h>
 
@@ -27,13 +27,13 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class HardwareGate : public ::testing::Test {
+class KernelRoutes : public ::testing::Test {
   protected:
-    HardwareGate() {
+    KernelRoutes() {
         os.privileges.effective_root = true;
         install_port_backend(&machine);
     }
-    ~HardwareGate() override {
+    ~KernelRoutes() override {
         pci_use_ports();
         install_kernel(nullptr);
         install_port_backend(nullptr);
@@ -71,7 +71,7 @@ class HardwareGate : public ::testing::Test {
     std::unique_ptr<SimKernel> sim_kernel;
 };
 
-TEST_F(HardwareGate, OwnersAreReadFromTheKernelsTree) {
+TEST_F(KernelRoutes, OwnersAreReadFromTheKernelsTree) {
     tree.bind_smbus(true, 0x5000, 0x5500);
     tree.i2c_client(0, 0x4C, "lm90", "lm90");
     tree.i2c_client(0, 0x37, "atxp1", "");  // declared, no driver bound
@@ -99,7 +99,7 @@ TEST_F(HardwareGate, OwnersAreReadFromTheKernelsTree) {
     EXPECT_EQ(owners.fancontrol_pid, 0);
 }
 
-TEST_F(HardwareGate, EachResourceGoesWhereItsOwnerLetsIt) {
+TEST_F(KernelRoutes, EachResourceGoesWhereItsOwnerLetsIt) {
     // Debian's default: the adapter driver, i2c-dev, the monitors' drivers, cpufreq.
     tree.bind_smbus();
     tree.i2c_client(0, 0x4C, "lm90", "lm90");
@@ -128,7 +128,7 @@ TEST_F(HardwareGate, EachResourceGoesWhereItsOwnerLetsIt) {
     EXPECT_TRUE(machine.world().faults.empty()) << machine.world().faults.front();
 }
 
-TEST_F(HardwareGate, ConflictsAreRefusedWithTheDriverAndWhatToDo) {
+TEST_F(KernelRoutes, ConflictsAreRefusedWithTheDriverAndWhatToDo) {
     // i2c-dev not loaded: the hosts stay the driver's, and the user learns the command.
     tree.bind_smbus(false);
     KernelAccess access = take();
@@ -183,7 +183,7 @@ TEST_F(HardwareGate, ConflictsAreRefusedWithTheDriverAndWhatToDo) {
     EXPECT_EQ(smbus_read_byte(0, 0x37, 0x00), 0x28);  // nothing was written through it all
 }
 
-TEST_F(HardwareGate, WithoutABoundDriverTheHostsAreReachedAtTheBasesTheChipsetGives) {
+TEST_F(KernelRoutes, WithoutABoundDriverTheHostsAreReachedAtTheBasesTheChipsetGives) {
     KernelAccess access = take();  // i2c_nforce2 loaded but bound to nothing
     EXPECT_TRUE(access.messages.empty());
     EXPECT_EQ(log_lines()[1],
@@ -209,7 +209,7 @@ TEST_F(HardwareGate, WithoutABoundDriverTheHostsAreReachedAtTheBasesTheChipsetGi
 
 // The config file shows an opener without CAP_SYS_ADMIN the first 64 bytes: a PLL read there
 // is a failure, never a 0.
-TEST_F(HardwareGate, AConfigFileOpenedWithoutThePrivilegeFailsPastItsHeader) {
+TEST_F(KernelRoutes, AConfigFileOpenedWithoutThePrivilegeFailsPastItsHeader) {
     os.privileges = {};
     take();
     uint32_t value = 0x1234;
@@ -229,7 +229,7 @@ TEST_F(HardwareGate, AConfigFileOpenedWithoutThePrivilegeFailsPastItsHeader) {
 // AutoFAN's duties and the other controls give the chip the same registers whether velmora
 // writes them or the kernel's driver does: the Winbond's duty whole and its clock select as a
 // frequency, the ITE's 7-bit duty doubled for it87, which halves it again.
-TEST_F(HardwareGate, ControlsGiveTheSameRegistersThroughTheKernelAsThroughThePorts) {
+TEST_F(KernelRoutes, ControlsGiveTheSameRegistersThroughTheKernelAsThroughThePorts) {
     using Registers = std::vector<std::vector<uint32_t>>;
     const struct {
         int profile;
@@ -289,7 +289,7 @@ TEST_F(HardwareGate, ControlsGiveTheSameRegistersThroughTheKernelAsThroughThePor
 
 // The LM90's conversion rate through the lm90 driver's update_interval reaches the chip as
 // the same rate register.
-TEST_F(HardwareGate, TheLm90sRateGoesThroughItsDriverAsTheSameRegister) {
+TEST_F(KernelRoutes, TheLm90sRateGoesThroughItsDriverAsTheSameRegister) {
     SimMachine dfi(*sim_profile(4));  // its LM90 sits on SMBus 1
     install_port_backend(&dfi);
     FakeKernelTree dfi_tree("dfi-root");
@@ -317,7 +317,7 @@ TEST_F(HardwareGate, TheLm90sRateGoesThroughItsDriverAsTheSameRegister) {
     install_kernel(nullptr);
 }
 
-TEST_F(HardwareGate, OnlyHeldCapabilitiesAreDroppedAndAFailedDropIsLogged) {
+TEST_F(KernelRoutes, OnlyHeldCapabilitiesAreDroppedAndAFailedDropIsLogged) {
     os.messages = {{1, "Operation not permitted"}};
     const struct {
         ProcessPrivileges held;

@@ -3,8 +3,9 @@
 // it (see kernel_owners.h) while the process still holds its privileges: PCI configuration
 // through sysfs always; each SMBus host through i2c-dev where the kernel's adapter driver owns
 // it, else through its ports at the base the chipset gives; sensor chips a kernel driver owns
-// left to it; FSB changes refused while cpufreq's nforce2 driver drives the clock. Only real
-// conflicts are refused, each with a message that names the driver and what to do.
+// read through their hwmon attributes; FSB changes refused while cpufreq's nforce2 driver
+// drives the clock; ports granted only for what velmora reaches itself. Only real conflicts
+// are refused, each with a message that names the driver and what to do.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/hardware_gate.h"
+#include "app/kernel_access.h"
 
 #include <cstdio>
 
