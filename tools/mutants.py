@@ -87,10 +87,18 @@ def same_content(a, b):
 
 def copy_tree(work):
     """The tracked files of the working tree as they are now, into work/tree. Only files that
-    differ are copied, with a new time, so the build there redoes only what changed."""
+    differ are copied, with a new time, so the build there redoes only what changed; a file
+    no longer tracked (removed or renamed since the last check) goes, or a glob would still
+    build it."""
     tree = os.path.join(work, "tree")
     files = subprocess.run(["git", "ls-files", "-z"], cwd=TOP, check=True,
                            stdout=subprocess.PIPE).stdout.decode().split("\0")
+    tracked = set(filter(None, files))
+    for folder, _, names in os.walk(tree):
+        for name in names:
+            path = os.path.join(folder, name)
+            if os.path.relpath(path, tree) not in tracked:
+                os.remove(path)
     for name in filter(None, files):
         source = os.path.join(TOP, name)
         if not os.path.lexists(source):
